@@ -1,0 +1,44 @@
+#pragma once
+// The engine's entry points, bound by name at run time. The table lists them
+// in the order in which they are resolved; binding fails on the first name
+// that does not resolve.
+#include <cstdint>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+struct EngineApi {
+    int (*open)(const char*, sqlite3**);
+    int (*close)(sqlite3*);
+    int (*exec)(sqlite3*, const char*, int (*)(void*, int, char**, char**), void*, char**);
+    const char* (*libversion)();
+    const char* (*errmsg)(sqlite3*);
+    int (*get_table)(sqlite3*, const char*, char***, int*, int*, char**);
+    void (*free_table)(char**);
+    void (*free)(void*);
+    int (*complete)(const char*);
+    int64_t (*last_insert_rowid)(sqlite3*);
+    void (*interrupt)(sqlite3*);
+    int (*busy_timeout)(sqlite3*, int);
+    int (*busy_handler)(sqlite3*, int (*)(void*, int), void*);
+    int (*changes)(sqlite3*);
+    int (*prepare)(sqlite3*, const char*, int, sqlite3_stmt**, const char**);
+    int (*finalize)(sqlite3_stmt*);
+    int (*reset)(sqlite3_stmt*);
+    int (*step)(sqlite3_stmt*);
+    const void* (*column_blob)(sqlite3_stmt*, int);
+    int (*column_bytes)(sqlite3_stmt*, int);
+    int (*column_count)(sqlite3_stmt*);
+    const char* (*column_decltype)(sqlite3_stmt*, int);
+    double (*column_double)(sqlite3_stmt*, int);
+    int (*column_int)(sqlite3_stmt*, int);
+    int64_t (*column_int64)(sqlite3_stmt*, int);
+    const char* (*column_name)(sqlite3_stmt*, int);
+    const unsigned char* (*column_text)(sqlite3_stmt*, int);
+    int (*column_type)(sqlite3_stmt*, int);
+    int (*bind_blob)(sqlite3_stmt*, int, const void*, int, void (*)(void*));
+};
+
+// Entry-point names in binding order; kEngineEntryPoints[i] fills the i-th member above.
+inline constexpr int kEngineEntryPointCount = 29;
+extern const char* const kEngineEntryPoints[kEngineEntryPointCount];
