@@ -1,0 +1,22 @@
+#pragma once
+// Locale services of the window: the linguistic, case-sensitive order of the
+// user's locale for sorting authors, and the locale's lower-casing for search.
+// A process locale of "C" or "POSIX" means Czech, the language of the program.
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
+#include <QString>
+
+QLocale CatalogueLocale();
+
+class LocaleOrder {
+public:
+    LocaleOrder();
+    int Compare(const QString& a, const QString& b) const;  // <0, 0, >0
+    QCollatorSortKey SortKey(const QString& text) const;
+
+private:
+    QCollator collator_;
+};
+
+QString LocaleLower(const QString& text);

@@ -1,0 +1,44 @@
+#pragma once
+// The new-record dialog: the only way to add a book.
+#include <QDialog>
+#include <memory>
+
+#include "storage/query.h"
+
+namespace Ui {
+class Teditf;
+}
+class TForm1;
+class UiServices;
+
+class Teditf : public QDialog {
+    Q_OBJECT
+public:
+    Teditf(TForm1& form, UiServices& ui, QWidget* parent = nullptr);
+    ~Teditf() override;
+
+    // The dialog's own query, on the main window's connection.
+    TASQLite3Query editquery{"editquery"};
+
+    Ui::Teditf* form() const { return ui_.get(); }
+
+    // Handlers; they throw, the connections run them guarded.
+    void FormActivate();
+    void ulozitbClick();
+    void stornobClick();
+    // Returns false when closing is called off (the rebuild failed).
+    bool FormClose();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
+
+private:
+    TForm1& main_;
+    UiServices& ui_services_;
+    std::unique_ptr<Ui::Teditf> ui_;
+};
+
+extern Teditf* editf;

@@ -1,0 +1,95 @@
+#pragma once
+// The main window: menu of commands, the catalogue tab (tree of authors and
+// titles beside the record panel), the settings tab, the embedded browser at
+// the bottom and the status bar. Its methods are spread over source files by
+// topic: main_window.cpp (layout and small commands), main_window_tree.cpp
+// (rebuild and search), main_window_startup.cpp (start-up, settings, switching
+// catalogues), main_window_panel.cpp (record panel).
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "storage/connection.h"
+#include "storage/query.h"
+#include "storage/update_sql.h"
+
+namespace Ui {
+class TForm1;
+}
+class QCloseEvent;
+class QTreeWidgetItem;
+class Teditf;
+class UiServices;
+class WebBrowser;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // `executableDir` holds "nastav.ini"; `startDir` is the directory that was
+    // current when the program started, against which "svazkovna.db" is resolved.
+    TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
+           QString startDir, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The components the window owns; every query reaches the engine through con1.
+    TASQLite3DB con1{"con1"};
+    TASQLite3Query query1{"query1"};
+    TASQLite3Query autoriq{"autoriq"};
+    TASQLite3Query nodesq{"nodesq"};
+    TASQLite3UpdateSQL usql1{"usql1"};
+
+    // The new-record dialog, created by the program entry right after this window.
+    Teditf* editf = nullptr;
+
+    Ui::TForm1* form() const { return ui_.get(); }
+    WebBrowser& browser() const { return *browser_; }
+    UiServices& uiServices() const { return ui_services_; }
+
+    // Handlers. They throw; the signal connections run them through RunGuarded.
+    void FormCreate();
+    // Returns false when closing was called off.
+    bool FormClose();
+    void otevritExecute();
+    void konecExecute();
+    void novyzaznamExecute();
+    void vyhledatExecute();
+    void informaceExecute();
+    void legielClick();
+    void googlelClick();
+    void tv1update();
+    void tv1Click();
+    void ulozitbClick();
+    void smazatbClick();
+    void vymazokna();
+
+    // The settings file beside the executable.
+    QString SettingsPath() const;
+    // The default catalogue, resolved against the start directory.
+    QString DefaultCatalogue() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ConnectSignals();
+    void SetUpComponents();
+    void Guarded(const std::function<void()>& handler);
+
+    std::unique_ptr<Ui::TForm1> ui_;
+    UiServices& ui_services_;
+    std::unique_ptr<WebBrowser> browser_;
+    QString executable_dir_;
+    QString start_dir_;
+
+    // --- record panel state (main_window_panel.cpp) ---
+    // --- tree and search state (main_window_tree.cpp) ---
+    // --- start-up state (main_window_startup.cpp) ---
+};
+
+// The one main window of the program (set by the program entry).
+extern TForm1* Form1;
+
+// Book-database and search-engine presets for the web lookup.
+extern const char* const kBookDatabaseHost;
+extern const char* const kSearchEngineHost;
