@@ -3,6 +3,10 @@
 
 #include "app/main_window.h"
 
+namespace Ui {
+class Teditf {};  // until the layout exists
+}
+
 Teditf* editf = nullptr;
 
 Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
