@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# First start of the real program in an empty folder, under a virtual X server:
+# it must write the empty catalogue where it was started and, when closed from
+# its menu, the settings file beside its executable.
+# Usage: check_first_start.sh [path/to/svazkovna]   (exit 0 pass, 1 fail, 77 skipped)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=${1:-${BUILD_DIR:-$root/build}/app/svazkovna}
+
+for tool in xvfb-run xdotool sqlite3; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+[ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The executable runs from a copy, so the settings file lands in a folder of
+# our own and not in the build tree; it is started from another empty folder.
+mkdir "$work/bin" "$work/start"
+cp "$exe" "$work/bin/svazkovna"
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+
+cat >"$work/drive.sh" <<'DRIVE'
+set -u
+"$1" >"$2/program.log" 2>&1 &
+pid=$!
+win=$(timeout 60 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head -n1)
+if [ -z "$win" ]; then echo "FAIL: the window did not appear"; kill "$pid"; exit 1; fi
+sleep 2
+# No window manager runs here, so focus the window directly, then the menu
+# "&databáze" and its item "&konec".
+xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+sleep 0.5
+xdotool key alt+d
+sleep 0.5
+xdotool key k
+for _ in $(seq 1 60); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.5
+done
+if kill -0 "$pid" 2>/dev/null; then echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; fi
+wait "$pid"
+DRIVE
+
+cd "$work/start"
+if ! xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work/bin/svazkovna" "$work"; then
+  sed 's/^/  program: /' "$work/program.log" | tail -n 20
+  exit 1
+fi
+
+fail=0
+check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
+
+db="$work/start/svazkovna.db"
+if [ -f "$db" ]; then
+  table_sql=$(sqlite3 "$db" "select sql from sqlite_master where type='table' and name='svazkovna'" | tr -d '\r\n')
+  check "template table" "$table_sql" "CREATE TABLE svazkovna(id integer,autor text,titul text,zanr text,vydal text,serie text,umisteni text,zapujcenokomu text,zapujcenokdy text,hodnoceni integer,poznamka text,udaj1 text,udaj2 text,udaj3 text)"
+  check "objects in the catalogue" "$(sqlite3 "$db" "select count(*) from sqlite_master")" "1"
+  check "rows in the catalogue" "$(sqlite3 "$db" "select count(*) from svazkovna")" "0"
+else
+  echo "FAIL: no svazkovna.db in the start folder"; fail=1
+fi
+
+ini="$work/bin/nastav.ini"
+if [ -f "$ini" ]; then
+  # The two keys, read from the section [nastaveni] only.
+  value() { awk -v key="$1" 'BEGIN{IGNORECASE=1} /^\[/{s=tolower($0)=="[nastaveni]"} s && index($0, key "=")==1 {print substr($0, length(key)+2)}' "$ini" | tr -d '\r'; }
+  check "webbrowserskript" "$(value webbrowserskript)" ""
+  check "databaze" "$(value databaze)" "svazkovna.db"
+  grep -qi '^webbrowserskript=' "$ini" || { echo "FAIL: no webbrowserskript key"; fail=1; }
+else
+  echo "FAIL: no nastav.ini beside the executable"; fail=1
+fi
+[ ! -e "$work/start/nastav.ini" ] || { echo "FAIL: nastav.ini written to the start folder"; fail=1; }
+[ ! -e "$work/bin/svazkovna.db" ] || { echo "FAIL: svazkovna.db written beside the executable"; fail=1; }
+
+[ "$fail" -eq 0 ] && echo "PASS: first start"
+exit "$fail"
