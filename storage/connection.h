@@ -127,6 +127,10 @@ private:
     bool LoadLibs();
     void FreeLibs();
     void CloseEngineConnection();
+    void RequireEngineConnection() const;
+    int StepRetryingBusy(sqlite3_stmt* stmt);
+    void FetchRows(sqlite3_stmt* stmt, QueryTarget* query);
+    void RunWhenConnected(const std::string& sql);
 
     std::string database_;
     std::string transactionType_;
