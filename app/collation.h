@@ -8,10 +8,13 @@
 #include <QString>
 
 QLocale CatalogueLocale();
+// The same choice for a given process locale name such as "cs_CZ.UTF-8" or "C".
+QLocale CatalogueLocaleFor(const QString& processLocaleName);
 
 class LocaleOrder {
 public:
     LocaleOrder();
+    explicit LocaleOrder(const QLocale& locale);
     int Compare(const QString& a, const QString& b) const;  // <0, 0, >0
     QCollatorSortKey SortKey(const QString& text) const;
 

@@ -1,0 +1,83 @@
+#include "app/ui_services.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+// Centre over the active window, or over the screen when there is none.
+void Centre(QWidget& dialog) {
+    dialog.adjustSize();
+    QRect area;
+    if (QWidget* owner = QApplication::activeWindow())
+        area = owner->frameGeometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    if (area.isValid()) dialog.move(area.center() - dialog.rect().center());
+}
+
+}  // namespace
+
+void QtUiServices::ErrorBox(const QString& caption, const QString& text) {
+    ShowBox(QMessageBox::Critical, caption, text);
+}
+
+void QtUiServices::PlainBox(const QString& caption, const QString& text) {
+    ShowBox(QMessageBox::NoIcon, caption, text);
+}
+
+void QtUiServices::InformationBox(const QString& caption, const QString& text) {
+    ShowBox(QMessageBox::Information, caption, text);
+}
+
+std::optional<QString> QtUiServices::InputQuery(const QString& caption, const QString& prompt,
+                                                int maxLength) {
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(prompt, &dialog);
+    auto* edit = new QLineEdit(&dialog);
+    if (maxLength > 0) edit->setMaxLength(maxLength);
+    label->setBuddy(edit);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(320);
+    Centre(dialog);
+    edit->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return edit->text();
+}
+
+std::optional<QString> QtUiServices::OpenFileName(const QString& initialDir) {
+    QFileDialog dialog(QApplication::activeWindow(), QString(), initialDir);
+    // A name of a file that does not exist is accepted and handed on as typed.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QFileInfo(files.first()).absoluteFilePath();
+}
+
+void QtUiServices::ExecModal(QDialog& dialog) { dialog.exec(); }

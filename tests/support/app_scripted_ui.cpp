@@ -1,0 +1,52 @@
+#include "support/app_scripted_ui.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+
+void ScriptedUi::ErrorBox(const QString& caption, const QString& text) {
+    boxes.push_back({BoxKind::Error, caption, text});
+}
+
+void ScriptedUi::PlainBox(const QString& caption, const QString& text) {
+    boxes.push_back({BoxKind::Plain, caption, text});
+}
+
+void ScriptedUi::InformationBox(const QString& caption, const QString& text) {
+    boxes.push_back({BoxKind::Information, caption, text});
+}
+
+std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QString& prompt,
+                                              int maxLength) {
+    inputs.push_back({caption, prompt, maxLength});
+    if (inputAnswers.empty()) return std::nullopt;
+    std::optional<QString> answer = std::move(inputAnswers.front());
+    inputAnswers.pop_front();
+    // The real edit cuts what is typed at its length.
+    if (answer && maxLength > 0 && answer->size() > maxLength) answer->truncate(maxLength);
+    return answer;
+}
+
+std::optional<QString> ScriptedUi::OpenFileName(const QString& initialDir) {
+    fileDialogDirs.push_back(initialDir);
+    if (fileAnswers.empty()) return std::nullopt;
+    std::optional<QString> answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
+}
+
+void ScriptedUi::ExecModal(QDialog& dialog) {
+    ++modalRuns;
+    dialog.show();
+    QCoreApplication::processEvents();
+    if (!dialogScripts.empty()) {
+        DialogScript script = std::move(dialogScripts.front());
+        dialogScripts.pop_front();
+        script(dialog);
+    }
+    if (dialog.isVisible()) {
+        // close() goes through closeEvent and reject(), as the close box does.
+        dialog.close();
+        if (dialog.isVisible()) ++closeRefusals;
+    }
+    QCoreApplication::processEvents();
+}

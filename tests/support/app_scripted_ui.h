@@ -1,0 +1,52 @@
+#pragma once
+// A UiServices for tests: records every box and dialog request, answers from
+// queues, and drives dialogs with scripts instead of a modal event loop.
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/ui_services.h"
+
+class ScriptedUi : public UiServices {
+public:
+    enum class BoxKind { Error, Plain, Information };
+    struct Box {
+        BoxKind kind;
+        QString caption;
+        QString text;
+    };
+    struct Input {
+        QString caption;
+        QString prompt;
+        int maxLength;
+    };
+    using DialogScript = std::function<void(QDialog&)>;
+
+    void ErrorBox(const QString& caption, const QString& text) override;
+    void PlainBox(const QString& caption, const QString& text) override;
+    void InformationBox(const QString& caption, const QString& text) override;
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                      int maxLength) override;
+    std::optional<QString> OpenFileName(const QString& initialDir) override;
+    // Shows the dialog non-modally, runs the next queued script (if any), and
+    // then closes the dialog the way its close box would, when still shown.
+    // A dialog that refuses to close stays shown and is counted in closeRefusals.
+    void ExecModal(QDialog& dialog) override;
+
+    // Answers, used in order; an empty queue answers "cancelled".
+    void QueueInput(std::optional<QString> answer) { inputAnswers.push_back(std::move(answer)); }
+    void QueueFile(std::optional<QString> answer) { fileAnswers.push_back(std::move(answer)); }
+    void QueueDialog(DialogScript script) { dialogScripts.push_back(std::move(script)); }
+
+    std::vector<Box> boxes;
+    std::vector<Input> inputs;
+    std::vector<QString> fileDialogDirs;
+    int modalRuns = 0;
+    int closeRefusals = 0;
+
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
+    std::deque<DialogScript> dialogScripts;
+};
