@@ -36,9 +36,16 @@ protected:
     void done(int result) override;
 
 private:
+    // Sets idspin from the catalogue's highest id + 1 (1 on an empty table).
+    void TakeNextId();
+
     TForm1& main_;
     UiServices& ui_services_;
     std::unique_ptr<Ui::Teditf> ui_;
+    // Whether idspin holds an id taken in this showing.
+    bool id_taken_ = false;
+    // Whether this showing has stored its book.
+    bool stored_ = false;
 };
 
 extern Teditf* editf;
