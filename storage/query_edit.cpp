@@ -1,0 +1,292 @@
+// Statement execution, posting of edited, new and deleted rows through the
+// update-statement component, and the provider operations.
+#include <algorithm>
+
+#include "storage/connection.h"
+#include "storage/errors.h"
+#include "storage/fields.h"
+#include "storage/query.h"
+#include "storage/query_target.h"
+#include "storage/result_store.h"
+#include "storage/sql_macro.h"
+#include "storage/update_sql.h"
+
+namespace {
+
+// Runs a posting statement without letting a result (a RETURNING clause)
+// touch the open result of the query.
+class DiscardRows : public QueryTarget {
+public:
+    std::vector<std::string_view> BlobParameters() const override { return {}; }
+    void MakeFieldDefs(const std::vector<ResultColumn>&, int) override {}
+    bool WantsBytes(int) const override { return false; }
+    void StoreRow(const std::vector<ColumnValue>&, int) override {}
+};
+
+std::string Quoted(const std::string& text) { return "'" + QuoteLiteralBody(text) + "'"; }
+
+}  // namespace
+
+void TASQLite3BaseQuery::RunInTransaction(const std::function<void()>& statement) {
+    if (!autoCommit_) {
+        statement();
+        return;
+    }
+    if (!connection_) throw AsgError("no database connection");
+    connection_->StartTransaction(transactionType_);
+    // A failed statement or commit must not leave the transaction open on
+    // the connection, or every later statement would run inside it.
+    auto rollBack = [this] {
+        try {
+            connection_->RollBack();
+        } catch (const Exception&) {
+        }
+    };
+    try {
+        statement();
+    } catch (...) {
+        rollBack();
+        throw;
+    }
+    try {
+        connection_->Commit();
+    } catch (...) {
+        rollBack();
+        throw;
+    }
+}
+
+void TASQLite3BaseQuery::ExecSQL() {
+    Close();
+    RunInTransaction([this] { Open(); });
+}
+
+// ---- editing ----
+
+TASQLite3BaseQuery::TDataSetState TASQLite3BaseQuery::State() const {
+    return active_ ? editState_ : TDataSetState::dsInactive;
+}
+
+void TASQLite3BaseQuery::WriteFieldValue(int index, const std::string& text) {
+    if (!active_ || editState_ == TDataSetState::dsBrowse)
+        throw EDatabaseError(Name() + ": Dataset not in edit or insert mode");
+    const TFieldDef& def = fieldDefs_[static_cast<size_t>(index)];
+    RowWriter writer;
+    const TFieldType kind = typeLess_ ? TFieldType::ftString : def.DataType;
+    AppendStored(writer, kind, def.Size, ColumnValue{text, text, false}, sqliteDateFormat_);
+    editValues_[static_cast<size_t>(index)] = std::string(RowValue(writer.Bytes().data(), 0));
+}
+
+void TASQLite3BaseQuery::Edit() {
+    CheckActive();
+    if (editState_ != TDataSetState::dsBrowse) return;
+    if (result_->Count() == 0) {
+        Insert();
+        return;
+    }
+    if (BeforeEdit) BeforeEdit(*this);
+    const char* row = result_->GetData(current_);
+    if (!row) throw EDatabaseError("No Records");
+    editValues_.clear();
+    for (std::string_view v : RowValues(row, static_cast<int>(fieldDefs_.size()))) editValues_.emplace_back(v);
+    editState_ = TDataSetState::dsEdit;
+    if (AfterEdit) AfterEdit(*this);
+}
+
+void TASQLite3BaseQuery::Insert() {
+    CheckActive();
+    if (BeforeInsert) BeforeInsert(*this);
+    editValues_.clear();
+    for (const TFieldDef& def : fieldDefs_)
+        editValues_.push_back(EmptyStored(typeLess_ ? TFieldType::ftString : def.DataType));
+    editState_ = TDataSetState::dsInsert;
+    if (AfterInsert) AfterInsert(*this);
+}
+
+void TASQLite3BaseQuery::Append() {
+    CheckActive();
+    Insert();
+}
+
+void TASQLite3BaseQuery::Cancel() {
+    if (!active_ || editState_ == TDataSetState::dsBrowse) return;
+    if (BeforeCancel) BeforeCancel(*this);
+    editState_ = TDataSetState::dsBrowse;
+    editValues_.clear();
+    if (AfterCancel) AfterCancel(*this);
+}
+
+void TASQLite3BaseQuery::Post() {
+    CheckActive();
+    if (editState_ == TDataSetState::dsBrowse) return;
+    if (BeforePost) BeforePost(*this);
+    InternalPost();
+    editState_ = TDataSetState::dsBrowse;
+    editValues_.clear();
+    if (AfterPost) AfterPost(*this);
+}
+
+void TASQLite3BaseQuery::AppendRecord(const std::vector<std::string>& values) {
+    CheckActive();
+    if (readOnly_) throw AsgError("Cannot write to a read-only dataset");
+    Append();
+    try {
+        for (size_t i = 0; i < values.size() && i < fields_.size(); ++i) fields_[i]->SetAsString(values[i]);
+        Post();
+    } catch (...) {
+        Cancel();
+        throw;
+    }
+}
+
+void TASQLite3BaseQuery::Delete() {
+    CheckActive();
+    if (result_->Count() == 0) throw EDatabaseError("No Records");
+    if (BeforeDelete) BeforeDelete(*this);
+    InternalDelete();
+    editState_ = TDataSetState::dsBrowse;
+    editValues_.clear();
+    eof_ = result_->Count() == 0 || current_ >= result_->Count() - 1;
+    bof_ = current_ <= 0;
+    if (AfterDelete) AfterDelete(*this);
+}
+
+std::string TASQLite3BaseQuery::QuotedFieldValue(const std::string& name) {
+    return Quoted(FieldByName(name).AsString());
+}
+
+std::string TASQLite3BaseQuery::SubstituteFieldValues(const std::string& condition) {
+    return SubstituteNames(condition, [this](const std::string& name) { return QuotedFieldValue(name); });
+}
+
+namespace {
+
+TASQLite3UpdateSQL* RequireUpdateSQL(TASQLite3BaseQuery& query) {
+    auto* q = dynamic_cast<TASQLite3Query*>(&query);
+    TASQLite3UpdateSQL* component = q ? q->UpdateSQL() : nullptr;
+    if (!component) throw AsgError("Missing TASQLite3UpdateSQL component");
+    return component;
+}
+
+}  // namespace
+
+void TASQLite3BaseQuery::InternalPost() {
+    if (readOnly_) throw AsgError("Cannot post into a read-only dataset");
+    if (!connection_) throw AsgError("no database connection");
+    // The component is checked before a transaction is begun, so that a
+    // missing one leaves no transaction open.
+    RequireUpdateSQL(*this);
+    if (editState_ == TDataSetState::dsEdit && result_->Count() > 0) PostEdited();
+    else PostInserted();
+}
+
+void TASQLite3BaseQuery::PostEdited() {
+    const MacroStatement m = ParseUpdateMacro(RequireUpdateSQL(*this)->UpdateSQL.Text());
+    std::string sql = "update " + m.table + " set ";
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        if (i) sql += ",";
+        sql += fields_[i]->FieldName() + "=" + Quoted(fields_[i]->AsString());
+    }
+    sql += " where " + SubstituteFieldValues(m.condition);
+    RunInTransaction([&] { connection_->ExecStatements(sql); });
+    RowWriter row;
+    for (const std::string& v : editValues_) row.Append(v);
+    result_->Replace(current_, row.Bytes());
+}
+
+void TASQLite3BaseQuery::PostInserted() {
+    const MacroStatement m = ParseInsertMacro(RequireUpdateSQL(*this)->InsertSQL.Text());
+    std::vector<TField*> columns;
+    if (m.columns.empty()) {
+        for (auto& f : fields_) columns.push_back(f.get());
+    } else {
+        for (const std::string& name : m.columns) columns.push_back(&FieldByName(name));
+    }
+    std::string names, values;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        names += (i ? "," : "") + columns[i]->FieldName();
+        values += (i ? "," : "") + Quoted(columns[i]->AsString());
+    }
+    const std::string sql = "insert into " + m.table + " (" + names + ") values (" + values + ")";
+    RunInTransaction([&] {
+        connection_->ExecStatements(sql);
+        const auto key = static_cast<int>(connection_->Api().last_insert_rowid(connection_->Handle()));
+        RowWriter row;
+        for (const std::string& v : editValues_) row.Append(v);
+        if (result_->Count() == 0) ++current_;
+        result_->Insert(std::max(current_, 0), row.Bytes(), key);
+    });
+}
+
+void TASQLite3BaseQuery::InternalDelete() {
+    if (readOnly_) throw AsgError("Cannot delete from a read-only dataset");
+    if (!connection_) throw AsgError("no database connection");
+    const MacroStatement m = ParseDeleteMacro(RequireUpdateSQL(*this)->DeleteSQL.Text());
+    const std::string sql = "delete from " + m.table + " where " + SubstituteFieldValues(m.condition);
+    // A failed delete is reported and the row stays, so the result never
+    // shows a row as gone that the catalogue still holds.
+    RunInTransaction([&] {
+        DiscardRows discard;
+        connection_->SQLiteExecute(sql, &discard);
+    });
+    result_->Delete(current_);
+    if (current_ >= result_->Count()) current_ = result_->Count() - 1;
+}
+
+// ---- provider operations ----
+
+int TASQLite3BaseQuery::PSExecuteStatement(const std::string& sql, const std::vector<TParam>& params) {
+    TASQLite3Query temporary;
+    temporary.SetConnection(connection_);
+    temporary.SQL().Add(sql);
+    if (!params.empty()) temporary.PSSetParams(params);
+    temporary.ExecSQL();
+    return connection_ ? connection_->RowsAffected() : 0;
+}
+
+void TASQLite3BaseQuery::PSStartTransaction() {
+    if (!connection_) throw AsgError("no database connection");
+    connection_->StartTransaction(transactionType_);
+}
+
+void TASQLite3BaseQuery::PSEndTransaction(bool commit) {
+    if (!connection_) throw AsgError("no database connection");
+    if (commit) connection_->Commit();
+    else connection_->RollBack();
+}
+
+std::string TASQLite3BaseQuery::PSGetTableName() const {
+    const std::vector<MacroToken> tokens = TokenizeMacro(SQLText());
+    for (size_t k = 0; k + 1 < tokens.size(); ++k) {
+        std::string word = tokens[k].text;
+        std::transform(word.begin(), word.end(), word.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+        if (tokens[k].kind == MacroToken::Kind::Word && (word == "from" || word == "into" || word == "update") &&
+            tokens[k + 1].kind == MacroToken::Kind::Word)
+            return tokens[k + 1].text;
+    }
+    return {};
+}
+
+std::string TASQLite3BaseQuery::PSGetKeyFields() const {
+    std::string keys;
+    for (const auto& f : fields_) {
+        if (!f->InKey) continue;
+        if (!keys.empty()) keys += ";";
+        keys += f->FieldName();
+    }
+    return keys;
+}
+
+void TASQLite3BaseQuery::PSReset() {
+    if (!active_) return;
+    Close();
+    Open();
+}
+
+void TASQLite3BaseQuery::PSSetCommandText(const std::string&) {}
+
+void TASQLite3BaseQuery::PSSetParams(const std::vector<TParam>& params) {
+    if (!params.empty()) params_ = params;
+    Close();
+}
