@@ -1,1 +1,39 @@
-int main() { return 0; }
+// Program entry: the application, the main window, the new-record dialog, the event loop.
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <memory>
+#include <unistd.h>
+
+#include "app/edit_dialog.h"
+#include "app/main_window.h"
+#include "app/qt_hooks.h"
+#include "app/ui_services.h"
+#include "app/web_browser.h"
+
+int main(int argc, char** argv) {
+    // The browser's sandbox refuses to start for root.
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The web view shares GL contexts with the widgets; this must precede the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    InstallQtStorageHooks();
+
+    // Declared first so that it outlives both windows.
+    QtUiServices ui;
+    auto window = std::make_unique<TForm1>(ui, CreateWebEngineBrowser(nullptr),
+                                           QCoreApplication::applicationDirPath(),
+                                           QDir::currentPath());
+    Form1 = window.get();
+    editf = new Teditf(*Form1, ui, Form1);  // owned by the main window, hidden until asked for
+    editf->hide();
+    Form1->editf = editf;
+    Form1->show();
+    const int code = app.exec();
+    editf = nullptr;
+    Form1 = nullptr;
+    return code;
+}

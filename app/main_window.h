@@ -18,6 +18,8 @@ namespace Ui {
 class TForm1;
 }
 class QCloseEvent;
+class QComboBox;
+class QShowEvent;
 class QTreeWidgetItem;
 class Teditf;
 class UiServices;
@@ -70,6 +72,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ConnectSignals();
@@ -83,7 +87,19 @@ private:
     QString start_dir_;
 
     // --- record panel state (main_window_panel.cpp) ---
+    // Called by vymazokna: the panel no longer shows a record read from the catalogue.
+    void ForgetShownRecord();
+    // Whether the panel shows a record read by a title click (cleared by vymazokna).
+    bool record_shown_ = false;
+    // Per text field, in the order the save writes them: the text shown by the
+    // last fill when it was exactly the 255 bytes the queries deliver (so maybe
+    // cut), else a null string. Such a field, left unchanged, keeps its stored value.
+    QString cut_texts_[9];
     // --- tree and search state (main_window_tree.cpp) ---
+    // The one selected node, or none (the tree allows a single selection).
+    QTreeWidgetItem* SelectedNode() const;
+    void SelectNode(QTreeWidgetItem* node);
+    bool splitters_sized_ = false;  // the initial splitter positions are set at first show
     // --- start-up state (main_window_startup.cpp) ---
 };
 
@@ -93,3 +109,10 @@ extern TForm1* Form1;
 // Book-database and search-engine presets for the web lookup.
 extern const char* const kBookDatabaseHost;
 extern const char* const kSearchEngineHost;
+
+// Empties a drop-down's list but keeps the text typed in its edit field
+// (QComboBox::clear() would empty both).
+void ClearComboItems(QComboBox& box);
+
+// The bytes a tree node stands for; its shown text is their code-page reading.
+std::string NodeBytes(const QTreeWidgetItem& node);

@@ -1,0 +1,224 @@
+// The main window's layout, its components and the small commands.
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeWidget>
+
+#include "app/edit_dialog.h"
+#include "app/error_box.h"
+#include "app/spin_edit.h"
+#include "app/ui_services.h"
+#include "app/web_browser.h"
+#include "ui_main_window.h"
+
+TForm1* Form1 = nullptr;
+
+// A book database whose search page takes "index.php?search_text=", and a search engine.
+const char* const kBookDatabaseHost = "www.legie.info";
+const char* const kSearchEngineHost = "www.google.com";
+
+namespace {
+
+constexpr int kBrowserHeight = 311;
+constexpr int kTreeWidth = 136;
+constexpr int kRatingMin = 1;
+constexpr int kRatingMax = 5;
+constexpr int kRatingDefault = 3;
+
+const char* const kAboutText =
+    "Napsal Vojtěch Svoboda (vojtech.svoboda@seznam.cz). "
+    "Program slouzi jako pomucka pri evidenci knih a jejich zapujcek";
+
+// The layout's font is not found outside its home platform: the system sans
+// font at the same 11-pixel height stands in.
+QFont WindowFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setPixelSize(11);
+    return font;
+}
+
+void SetUpQuery(TASQLite3Query& query, TASQLite3DB& connection) {
+    query.SetConnection(&connection);
+    query.SetAutoCommit(false);
+    query.SetRawSQL(false);
+    query.SetReadOnly(false);
+    query.SetSQLCursor(true);
+    query.SetSQLiteDateFormat(true);
+    query.SetTypeLess(false);
+    query.SetMaxResults(0);
+    query.SetStartResult(0);
+}
+
+}  // namespace
+
+void ClearComboItems(QComboBox& box) {
+    const QString text = box.currentText();
+    box.clear();
+    box.setEditText(text);
+}
+
+std::string NodeBytes(const QTreeWidgetItem& node) {
+    return node.data(0, Qt::UserRole).toByteArray().toStdString();
+}
+
+TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
+               QString startDir, QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::TForm1>()),
+      ui_services_(ui),
+      browser_(std::move(browser)),
+      executable_dir_(std::move(executableDir)),
+      start_dir_(std::move(startDir)) {
+    ui_->setupUi(this);
+    setFont(WindowFont());
+    SetUpComponents();
+
+    Ui::TForm1& f = *ui_;
+    // The flat menu bar of the layout, with its light highlight.
+    f.MainMenu1->setStyleSheet(
+        "QMenuBar::item:selected, QMenu::item:selected { background: rgb(226, 225, 219); "
+        "color: black; }");
+    f.hodnocenispin->SetMinValue(kRatingMin);
+    f.hodnocenispin->SetMaxValue(kRatingMax);
+    f.hodnocenispin->SetValue(kRatingDefault);
+    f.idspin->SetMinValue(0);
+    f.idspin->SetMaxValue(0);
+    f.legiel->setText(QString::fromLatin1(kBookDatabaseHost).remove(0, 4));
+    f.googlel->setText(QString::fromLatin1(kSearchEngineHost).remove(0, 4));
+    f.legiel->installEventFilter(this);
+    f.googlel->installEventFilter(this);
+
+    // The browser sits under the tabs; growing the window grows only the tabs.
+    QWidget* view = browser_->Widget();
+    view->setFocusPolicy(Qt::ClickFocus);
+    f.Splitter1->addWidget(view);
+    f.Splitter1->setStretchFactor(0, 1);
+    f.Splitter1->setStretchFactor(1, 0);
+    f.Splitter2->setStretchFactor(0, 0);
+    f.Splitter2->setStretchFactor(1, 1);
+    f.pc1->setCurrentIndex(0);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    ConnectSignals();
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::SetUpComponents() {
+    con1.SetDatabase("svazkovna.db");
+    SetUpQuery(query1, con1);
+    SetUpQuery(autoriq, con1);
+    SetUpQuery(nodesq, con1);
+    usql1.InsertSQL.Assign(std::vector<std::string>{"insert into svazkovna *"});
+    usql1.UpdateSQL.Assign(std::vector<std::string>{"update svazkovna * where autor=:autor"});
+    usql1.DeleteSQL.Assign(std::vector<std::string>{"delete from svazkovna where autor=:autor"});
+    query1.SetUpdateSQL(&usql1);
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) { RunGuarded(ui_services_, handler); }
+
+void TForm1::ConnectSignals() {
+    Ui::TForm1& f = *ui_;
+    const auto bind = [this](QAction* action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    bind(f.otevrit, &TForm1::otevritExecute);
+    bind(f.konec, &TForm1::konecExecute);
+    bind(f.novyzaznam, &TForm1::novyzaznamExecute);
+    bind(f.vyhledat, &TForm1::vyhledatExecute);
+    bind(f.informace, &TForm1::informaceExecute);
+    // Only a left click on a node, also on the one already selected; keyboard
+    // moves and programmatic selection do not count as a click.
+    connect(f.tv1, &QTreeWidget::itemClicked, this, [this] { Guarded([this] { tv1Click(); }); });
+    connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
+    connect(f.smazatb, &QPushButton::clicked, this, [this] { Guarded([this] { smazatbClick(); }); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        auto* label = qobject_cast<QWidget*>(watched);
+        // Like a button: the release must happen over the label that was pressed.
+        if (label && label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+            if (watched == ui_->legiel) Guarded([this] { legielClick(); });
+            if (watched == ui_->googlel) Guarded([this] { googlelClick(); });
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (splitters_sized_) return;
+    splitters_sized_ = true;
+    Ui::TForm1& f = *ui_;
+    const int tall = f.Splitter1->height() - f.Splitter1->handleWidth();
+    f.Splitter1->setSizes({std::max(0, tall - kBrowserHeight), kBrowserHeight});
+    const int wide = f.Splitter2->width() - f.Splitter2->handleWidth();
+    f.Splitter2->setSizes({kTreeWidth, std::max(0, wide - kTreeWidth)});
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool close = false;
+    // A failed close keeps the window, as a call that returns false does.
+    Guarded([&] { close = FormClose(); });
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::konecExecute() { close(); }
+
+void TForm1::novyzaznamExecute() {
+    if (!editf) throw std::runtime_error("Okno pro nový záznam není vytvořeno.");
+    ui_services_.ExecModal(*editf);
+}
+
+void TForm1::informaceExecute() { ui_services_.InformationBox("Informace", kAboutText); }
+
+void TForm1::legielClick() {
+    ui_->wb1skriptle->setText(QString("http://") + kBookDatabaseHost + "/index.php?search_text=");
+}
+
+void TForm1::googlelClick() {
+    ui_->wb1skriptle->setText(QString("http://") + kSearchEngineHost + "/search?q=");
+}
+
+void TForm1::vymazokna() {
+    Ui::TForm1& f = *ui_;
+    f.autorcb->clear();
+    f.autorcb->setEditText(QString());
+    f.zanrcb->clear();
+    f.zanrcb->setEditText(QString());
+    f.umistenicb->clear();
+    f.umistenicb->setEditText(QString());
+    f.titulle->clear();
+    f.vydalcb->clear();
+    f.vydalcb->setEditText(QString());
+    f.seriele->clear();
+    f.zapujcenokomucb->clear();
+    f.zapujcenokomucb->setEditText(QString());
+    f.zapujcenokdyle->clear();
+    f.poznamkale->clear();
+    f.hodnocenispin->SetValue(kRatingDefault);
+    // The id stays: the panel no longer stands for a record, which the panel itself tracks.
+    ForgetShownRecord();
+}
