@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "storage/connection.h"
@@ -101,6 +102,13 @@ private:
     void SelectNode(QTreeWidgetItem* node);
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
     // --- start-up state (main_window_startup.cpp) ---
+    // The name to connect to for a remembered catalogue that exists (relative
+    // names against start_dir_), or none.
+    std::optional<std::string> RememberedCatalogue(const std::string& name) const;
+    // The probe that tells a catalogue from any other file, on query1.
+    void ProbeCatalogue();
+    // Connects to "svazkovna.db" in start_dir_, writing the template when it is missing.
+    void ConnectDefaultCatalogue();
 };
 
 // The one main window of the program (set by the program entry).
