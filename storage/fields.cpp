@@ -47,7 +47,7 @@ void AppendStored(RowWriter& writer, TFieldType kind, int size, const ColumnValu
     case TFieldType::ftString: {
         // The text ends at its first zero byte and keeps at most `size` bytes.
         size_t length = std::min(text.size(), static_cast<size_t>(std::max(size, 0)));
-        if (const void* zero = std::memchr(text.data(), 0, length))
+        if (const void* zero = length ? std::memchr(text.data(), 0, length) : nullptr)
             length = static_cast<size_t>(static_cast<const char*>(zero) - text.data());
         writer.Append(text.substr(0, length));
         return;
