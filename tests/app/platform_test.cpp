@@ -220,15 +220,16 @@ TEST(SpinEdit, TypingAndFocusOut) {
         {"4", "4", 4, "4"},
         {"a4b", "4", 4, "4"},  // letters cannot be typed
         {"+", "+", 1, "+"},    // no number: reads as the minimum, left as typed
-        {"2,5", "2,5", 1, "2,5"},
+        {"2#5", "2#5", 1, "2#5"},  // # stands for the locale's decimal separator
     };
+    const QString separator = CatalogueLocale().decimalPoint();
     for (const Case& c : cases) {
         EditOf(spin)->clear();
-        Type(EditOf(spin), QString::fromUtf8(c.typed));
-        EXPECT_EQ(spin.text(), QString::fromUtf8(c.textAfterTyping)) << c.typed;
+        Type(EditOf(spin), QString::fromUtf8(c.typed).replace(u'#', separator));
+        EXPECT_EQ(spin.text(), QString::fromUtf8(c.textAfterTyping).replace(u'#', separator)) << c.typed;
         EXPECT_EQ(spin.Value(), c.valueBeforeFocusOut) << c.typed;
         FocusOut(spin);
-        EXPECT_EQ(spin.text(), QString::fromUtf8(c.textAfterFocusOut)) << c.typed;
+        EXPECT_EQ(spin.text(), QString::fromUtf8(c.textAfterFocusOut).replace(u'#', separator)) << c.typed;
     }
 }
 

@@ -19,19 +19,23 @@ std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QStr
                                               int maxLength) {
     inputs.push_back({caption, prompt, maxLength});
     if (inputAnswers.empty()) return std::nullopt;
-    std::optional<QString> answer = std::move(inputAnswers.front());
+    const bool accepted = inputAnswers.front().has_value();
+    QString text = accepted ? *inputAnswers.front() : QString();
     inputAnswers.pop_front();
+    if (!accepted) return std::nullopt;
     // The real edit cuts what is typed at its length.
-    if (answer && maxLength > 0 && answer->size() > maxLength) answer->truncate(maxLength);
-    return answer;
+    if (maxLength > 0 && text.size() > maxLength) text.truncate(maxLength);
+    return text;
 }
 
 std::optional<QString> ScriptedUi::OpenFileName(const QString& initialDir) {
     fileDialogDirs.push_back(initialDir);
     if (fileAnswers.empty()) return std::nullopt;
-    std::optional<QString> answer = std::move(fileAnswers.front());
+    const bool chosen = fileAnswers.front().has_value();
+    QString path = chosen ? *fileAnswers.front() : QString();
     fileAnswers.pop_front();
-    return answer;
+    if (!chosen) return std::nullopt;
+    return path;
 }
 
 void ScriptedUi::ExecModal(QDialog& dialog) {
