@@ -1,5 +1,7 @@
 // Code page, locale order, error box, spin edit and cursor hook of the window.
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QKeyEvent>
@@ -264,6 +266,38 @@ TEST(SpinEdit, NoRangeHoldsAnyValue) {
     EXPECT_EQ(spin.Value(), 2147483647);
     EditOf(spin)->setText(QStringLiteral("99999999999"));
     EXPECT_EQ(spin.Value(), 0);
+}
+
+// Other window tests lean on this double; a dialog that refuses to close must stay shown.
+TEST(ScriptedUi, ExecModalRunsScriptAndClosesThroughTheDialog) {
+    class Stubborn : public QDialog {
+    public:
+        bool refuse = false;
+        int rejects = 0;
+        void reject() override {
+            ++rejects;
+            if (!refuse) QDialog::reject();
+        }
+    };
+    ScriptedUi ui;
+    Stubborn dialog;
+    bool sawShown = false;
+    ui.QueueDialog([&](QDialog& d) { sawShown = d.isVisible(); });
+    ui.ExecModal(dialog);
+    EXPECT_TRUE(sawShown);
+    EXPECT_EQ(dialog.rejects, 1);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(ui.closeRefusals, 0);
+
+    dialog.refuse = true;
+    ui.ExecModal(dialog);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(ui.closeRefusals, 1);
+
+    ui.QueueInput(QStringLiteral("dlouhý text"));
+    EXPECT_EQ(ui.InputQuery(QStringLiteral("c"), QStringLiteral("p"), 4), QStringLiteral("dlou"));
+    EXPECT_EQ(ui.InputQuery(QStringLiteral("c"), QStringLiteral("p"), 4), std::nullopt);
+    EXPECT_EQ(ui.OpenFileName(QStringLiteral(".")), std::nullopt);
 }
 
 TEST(CursorHook, SqlWaitRestoresWhatWasThere) {
