@@ -250,7 +250,10 @@ void TASQLite3DB::SQLiteExecute(const std::string& sql, QueryTarget* query) {
     RequireEngineConnection();
 
     std::string text(sql.c_str());  // up to the first zero byte
-    std::replace(text.begin(), text.end(), '\x02', '?');
+    // Byte 2 marks the places of blob parameters. A statement without any
+    // keeps its bytes, so a byte 2 inside a stored text is not turned into "?".
+    const std::vector<std::string_view> blobs = query->BlobParameters();
+    if (!blobs.empty()) std::replace(text.begin(), text.end(), '\x02', '?');
 
     sqlite3_stmt* stmt = nullptr;
     std::exception_ptr failure;
@@ -259,7 +262,7 @@ void TASQLite3DB::SQLiteExecute(const std::string& sql, QueryTarget* query) {
         const int prepared = api_.prepare(db_, text.c_str(), -1, &stmt, &rest);
         if (stmt) {
             int place = 1;
-            for (std::string_view value : query->BlobParameters())
+            for (std::string_view value : blobs)
                 api_.bind_blob(stmt, place++, value.data(), static_cast<int>(value.size()), kTransient);
         }
         if (prepared != kOk) RaiseEngineError();

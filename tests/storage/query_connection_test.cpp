@@ -53,6 +53,15 @@ TEST_F(QueryConnectionTest, BlobParameterIsBoundAsBytes) {
     EXPECT_EQ(query.Fields(0).AsString(), bytes);
 }
 
+TEST_F(QueryConnectionTest, ControlByteTwoInAStoredTextIsKeptWithoutBlobParameters) {
+    // Byte 2 marks blob places only when the statement has blob parameters.
+    const std::string text = "a\x02b";
+    query.SQL().Add("insert into svazkovna(id, titul) values(1, '" + text + "')");
+    query.ExecSQL();
+    OpenSql("select titul from svazkovna");
+    EXPECT_EQ(query.Fields(0).AsString(), text);
+}
+
 TEST_F(QueryConnectionTest, DestroyingTheConnectionClosesTheQueryAndDropsTheLink) {
     auto other = std::make_unique<TASQLite3DB>("con3");
     other->SetDatabase(path);
