@@ -76,6 +76,11 @@ void InsertBooks(const std::string& path, const std::vector<Book>& books) {
 
 void ExecSql(const std::string& path, const std::string& sql) { Db(path).Exec(sql); }
 
+void PrintTo(const ShownAuthor& node, std::ostream* os) {
+    *os << '"' << node.author.toStdString() << "\" [" << node.titles.join(", ").toStdString() << ']'
+        << (node.expanded ? " expanded" : "");
+}
+
 std::vector<ShownAuthor> ShownTree(const QTreeWidget& tree) {
     std::vector<ShownAuthor> shown;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@
 
 class QTreeWidget;
 class QTreeWidgetItem;
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '[' << list.join(", ").toStdString() << ']';
+}
 
 namespace testsupport {
 
@@ -49,6 +56,7 @@ struct ShownAuthor {
     bool expanded = false;
     bool operator==(const ShownAuthor&) const = default;
 };
+void PrintTo(const ShownAuthor& node, std::ostream* os);
 std::vector<ShownAuthor> ShownTree(const QTreeWidget& tree);
 QStringList ShownAuthors(const QTreeWidget& tree);
 // The selected node's text, "<none>" when nothing is selected; a title is
