@@ -77,6 +77,8 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
       browser_(std::move(browser)),
       executable_dir_(std::move(executableDir)),
       start_dir_(std::move(startDir)) {
+    // The library's resources are not linked in unless asked for by name.
+    Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
     setFont(WindowFont());
     SetUpComponents();

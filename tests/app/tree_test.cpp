@@ -12,12 +12,7 @@ namespace {
 
 using Shown = std::vector<ShownAuthor>;
 
-Book B(std::optional<std::string> autor, std::optional<std::string> titul) {
-    Book b;
-    b.autor = std::move(autor);
-    b.titul = std::move(titul);
-    return b;
-}
+const auto B = BookOf;
 
 const std::string kCtvrtek = "\xC8tvrtek";  // "Čtvrtek" in the catalogue's code page
 QString Cp(const std::string& bytes) { return FromCodePage(bytes); }

@@ -35,6 +35,13 @@ void BindText(const Db& d, sqlite3_stmt* st, int column, const std::optional<std
 
 }  // namespace
 
+Book BookOf(std::optional<std::string> autor, std::optional<std::string> titul) {
+    Book b;
+    b.autor = std::move(autor);
+    b.titul = std::move(titul);
+    return b;
+}
+
 void CreateCatalogue(const std::string& path) {
     Db(path).Exec(
         "CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\n"

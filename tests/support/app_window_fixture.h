@@ -42,6 +42,9 @@ struct Book {
     std::optional<long long> id;  // none: the row's position, counted from 1
 };
 
+// A row with only an author and a title; the other texts empty, rating 3.
+Book BookOf(std::optional<std::string> autor, std::optional<std::string> titul);
+
 // Creates `path` with the catalogue table exactly as the program's template holds it.
 void CreateCatalogue(const std::string& path);
 // Appends rows in the given order (the order the table then returns them in).
