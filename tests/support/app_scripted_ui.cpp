@@ -31,11 +31,9 @@ std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QStr
 std::optional<QString> ScriptedUi::OpenFileName(const QString& initialDir) {
     fileDialogDirs.push_back(initialDir);
     if (fileAnswers.empty()) return std::nullopt;
-    const bool chosen = fileAnswers.front().has_value();
-    QString path = chosen ? *fileAnswers.front() : QString();
+    std::optional<QString> answer = std::move(fileAnswers.front());
     fileAnswers.pop_front();
-    if (!chosen) return std::nullopt;
-    return path;
+    return answer;
 }
 
 void ScriptedUi::ExecModal(QDialog& dialog) {
