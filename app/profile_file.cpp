@@ -121,6 +121,14 @@ std::string FileLineEnd(const std::string& content) {
     return nl > 0 && content[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
+// Ends a line before another is added behind it. A lone CR can only end the
+// last line of the content; left alone, it would join the added line to it,
+// so it gets its LF (the line's text stays as every reader sees it).
+void EndLine(Line& line, const std::string& eol) {
+    if (line.end.empty()) line.end = eol;
+    else if (line.end == "\r") line.end = "\r\n";
+}
+
 void CheckName(const std::string& what, const std::string& s, const char* forbidden) {
     if (s.find_first_of(forbidden) != std::string::npos || Trim(s).empty())
         throw std::invalid_argument("Invalid settings " + what + " name \"" + s + "\"");
@@ -146,6 +154,11 @@ std::string Update(const std::string& content, const std::string& section, const
     // A line break inside a name or value would turn the rest into lines of their own.
     CheckName("section", section, "\r\n]");
     CheckName("key", key, "\r\n=");
+    // A key line that starts with ";" reads as a comment and one with "[" as a
+    // section: the value would never read back, and a "[" line would cut the
+    // section's later keys off from it.
+    if (const std::string k = Trim(key); k.front() == ';' || k.front() == '[')
+        throw std::invalid_argument("Invalid settings key name \"" + key + "\"");
     if (value.find_first_of("\r\n") != std::string::npos)
         throw std::invalid_argument("Nastavení nelze uložit: hodnota obsahuje konec řádku.");
 
@@ -158,11 +171,10 @@ std::string Update(const std::string& content, const std::string& section, const
     } else {
         Line added{Trim(key) + "=" + value, eol};
         if (f.section >= 0) {
-            Line& before = lines[static_cast<size_t>(f.last)];
-            if (before.end.empty()) before.end = eol;
+            EndLine(lines[static_cast<size_t>(f.last)], eol);
             lines.insert(lines.begin() + f.last + 1, added);
         } else {
-            if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
+            if (!lines.empty()) EndLine(lines.back(), eol);
             lines.push_back(Line{"[" + Trim(section) + "]", eol});
             lines.push_back(added);
         }
