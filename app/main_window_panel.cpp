@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <functional>
 #include <string>
 
 #include "app/codepage.h"

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <sqlite3.h>
 
@@ -108,6 +109,12 @@ TEST_F(PanelTest, WebLookupUsesPrefixAndNodeTextOnEveryClick) {
     F().wb1skriptle->setText(" ");  // blanks are a prefix, read anew each click
     ClickTitle("Tolkien", title);
     EXPECT_EQ(F().poznamkale->text(), "pozn") << "clicking the title again reloads it";
+
+    // Neither a keyboard move nor another mouse button counts as a click.
+    Tree().setFocus();
+    QTest::keyClick(&Tree(), Qt::Key_Up);
+    QTest::mouseClick(Tree().viewport(), Qt::RightButton, {},
+                      Tree().visualItemRect(AuthorNode("Tolkien")).center());
 
     const std::vector<QString> expected = {"http://hledej/?q=" + title, "http://hledej/?q=Tolkien",
                                            " " + title};
