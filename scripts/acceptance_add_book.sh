@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Adds a book in the real program under a virtual X server, the way a user does:
+# the menu command "nový záznam", typing into the dialog, a click on "uložit".
+# The catalogue is then checked with the sqlite3 command-line tool; screenshots
+# of each step go into the given folder.
+# Usage: acceptance_add_book.sh SCREENSHOT_DIR [path/to/svazkovna]   (exit 0 pass, 1 fail, 77 skipped)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+[ $# -ge 1 ] || { echo "usage: $0 SCREENSHOT_DIR [path/to/svazkovna]"; exit 2; }
+shots=$(mkdir -p "$1" && cd "$1" && pwd)
+exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
+
+for tool in xvfb-run xdotool sqlite3 import; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+[ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin" "$work/start"
+cp "$exe" "$work/bin/svazkovna"
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+
+cat >"$work/drive.sh" <<'DRIVE'
+set -u
+exe=$1 work=$2 shots=$3
+"$exe" >"$work/program.log" 2>&1 &
+pid=$!
+fail() { echo "FAIL: $1"; import -window root "$shots/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
+win=$(timeout 60 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head -n1)
+[ -n "$win" ] || fail "the main window did not appear"
+sleep 2
+# No window manager runs here: focus windows directly.
+xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+import -window root "$shots/1-main-window.png"
+
+# "nový záznam" is the menu bar's second item, shown by its picture.
+xdotool mousemove --window "$win" 83 10 click 1
+dlg=$(timeout 20 xdotool search --sync --onlyvisible --name '^záznam$' | head -n1)
+[ -n "$dlg" ] || fail "the dialog did not open from the menu"
+sleep 1
+xdotool windowfocus --sync "$dlg" 2>/dev/null || xdotool windowfocus "$dlg"
+sleep 0.5
+import -window root "$shots/2-dialog-open.png"
+import -window "$dlg" "$shots/2-dialog-open-window.png"
+
+# The focus starts in the author field; Tab walks the fields in order.
+type_field() { xdotool type --delay 30 -- "$1"; sleep 0.2; xdotool key Tab; sleep 0.2; }
+type_field "Karel Čapek"                 # autor
+type_field "Válka s mloky"               # titul
+type_field "román"                       # žánr
+type_field "Fr. Borový"                  # vydal
+type_field "I."                          # série
+xdotool key ctrl+a; type_field "9"       # hodnocení, brought to 5 when the focus leaves
+type_field "police 3"                    # umístění
+xdotool type --delay 30 -- "O'Brien řekl: 'výborné'"   # poznámka
+sleep 0.5
+import -window "$dlg" "$shots/3-dialog-filled.png"
+
+# Enter and Esc must neither store nor close.
+xdotool key Return; sleep 0.3; xdotool key Escape; sleep 0.5
+xdotool search --onlyvisible --name '^záznam$' >/dev/null || fail "Enter or Esc closed the dialog"
+
+# A click on "uložit" (95, 180, 75 x 25 inside the dialog).
+xdotool mousemove --window "$dlg" 132 192 click 1
+for _ in $(seq 1 40); do
+  xdotool search --onlyvisible --name '^záznam$' >/dev/null || break
+  sleep 0.25
+done
+xdotool search --onlyvisible --name '^záznam$' >/dev/null && fail "the dialog did not close after uložit"
+sleep 1
+import -window root "$shots/4-main-window-after.png"
+
+xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
+xdotool key alt+d; sleep 0.5; xdotool key k
+for _ in $(seq 1 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+kill -0 "$pid" 2>/dev/null && fail "the program did not close from its menu"
+wait "$pid"
+DRIVE
+
+cd "$work/start"
+if ! xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work/bin/svazkovna" "$work" "$shots"; then
+  sed 's/^/  program: /' "$work/program.log" | tail -n 20
+  exit 1
+fi
+
+fail=0
+check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
+# The Windows-1250 bytes of a text, as the catalogue must hold them.
+cp1250hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
+
+db="$work/start/svazkovna.db"
+check "rows" "$(sqlite3 "$db" 'select count(*) from svazkovna')" "1"
+check "id, rating" "$(sqlite3 "$db" 'select id, hodnoceni from svazkovna')" "1|5"
+row=$(sqlite3 "$db" "select hex(autor)||' '||hex(titul)||' '||hex(zanr)||' '||hex(vydal)||' '||hex(serie)||' '||hex(umisteni)||' '||hex(poznamka) from svazkovna")
+expected="$(cp1250hex 'Karel Čapek') $(cp1250hex 'Válka s mloky') $(cp1250hex 'román') $(cp1250hex 'Fr. Borový') $(cp1250hex 'I.') $(cp1250hex 'police 3') $(cp1250hex "O'Brien řekl: 'výborné'")"
+check "texts as typed, in Windows-1250" "$row" "$expected"
+check "empty texts, not NULL" \
+  "$(sqlite3 "$db" 'select typeof(zapujcenokomu),typeof(zapujcenokdy),typeof(udaj1),typeof(udaj2),typeof(udaj3),length(zapujcenokomu||zapujcenokdy||udaj1||udaj2||udaj3) from svazkovna')" \
+  "text|text|text|text|text|0"
+
+[ "$fail" -eq 0 ] && echo "PASS: a book added through the dialog (screenshots in $shots)"
+exit "$fail"
