@@ -10,6 +10,9 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <QTreeWidget>
 
 #include "app/edit_dialog.h"
@@ -36,6 +39,42 @@ constexpr int kRatingDefault = 3;
 const char* const kAboutText =
     "Napsal Vojtěch Svoboda (vojtech.svoboda@seznam.cz). "
     "Program slouzi jako pomucka pri evidenci knih a jejich zapujcek";
+
+// The flat menu's highlight.
+const QColor kMenuHighlight(226, 225, 219);
+
+// Menu-bar items drawn flat, and with picture and caption side by side: the
+// toolkit's styles show a menu-bar action's picture instead of its caption.
+class MenuBarStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (element != CE_MenuBarItem || !item) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        if (item->state & (State_Selected | State_Sunken)) painter->fillRect(item->rect, kMenuHighlight);
+        QRect text = item->rect;
+        if (!item->icon.isNull()) {
+            const QRect picture(text.left() + 4, text.center().y() - 7, 16, 16);
+            item->icon.paint(painter, picture);
+            text.setLeft(picture.right() + 1);
+        }
+        drawItemText(painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, item->palette,
+                     item->state & State_Enabled, item->text, QPalette::ButtonText);
+    }
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (type == CT_MenuBarItem && item && !item->icon.isNull()) {
+            QString caption = item->text;
+            result.rwidth() += item->fontMetrics.horizontalAdvance(caption.remove('&')) + 8;
+        }
+        return result;
+    }
+};
 
 // The layout's font is not found outside its home platform: the system sans
 // font at the same 11-pixel height stands in.
@@ -85,9 +124,14 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
 
     Ui::TForm1& f = *ui_;
     // The flat menu bar of the layout, with its light highlight.
-    f.MainMenu1->setStyleSheet(
-        "QMenuBar::item:selected, QMenu::item:selected { background: rgb(226, 225, 219); "
-        "color: black; }");
+    auto* menuStyle = new MenuBarStyle;
+    menuStyle->setParent(this);
+    f.MainMenu1->setStyle(menuStyle);
+    f.MainMenu1->setMinimumHeight(27);
+    QPalette menuPalette = f.databazem->palette();
+    menuPalette.setColor(QPalette::Highlight, kMenuHighlight);
+    menuPalette.setColor(QPalette::HighlightedText, Qt::black);
+    f.databazem->setPalette(menuPalette);
     f.hodnocenispin->SetMinValue(kRatingMin);
     f.hodnocenispin->SetMaxValue(kRatingMax);
     f.hodnocenispin->SetValue(kRatingDefault);
