@@ -20,7 +20,7 @@ constexpr int kError = 1;
 constexpr int kBusy = 5;
 constexpr int kMisuse = 21;
 constexpr int kRow = 100;
-constexpr int kDone = 101;
+[[maybe_unused]] constexpr int kDone = 101;
 
 // The engine copies the bytes at bind time, so parameter values need not
 // outlive the call that binds them.
