@@ -31,9 +31,10 @@ std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QStr
 std::optional<QString> ScriptedUi::OpenFileName(const QString& initialDir) {
     fileDialogDirs.push_back(initialDir);
     if (fileAnswers.empty()) return std::nullopt;
-    std::optional<QString> answer = std::move(fileAnswers.front());
+    const bool chosen = fileAnswers.front().has_value();
+    const QString path = fileAnswers.front().value_or(QString());
     fileAnswers.pop_front();
-    return answer;
+    return chosen ? std::make_optional(path) : std::nullopt;
 }
 
 void ScriptedUi::ExecModal(QDialog& dialog) {
