@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -76,6 +77,9 @@ Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
         // The lists are fixed in size; measuring thousands of entries for a size hint buys nothing.
         list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         list->setInsertPolicy(QComboBox::NoInsert);
+        // Texts are kept as typed: leaving the field must not swap in an entry
+        // that differs only in case (the completer's case rules decide).
+        if (list->completer()) list->completer()->setCaseSensitivity(Qt::CaseSensitive);
     }
 
     editquery.SetConnection(&main_.con1);
