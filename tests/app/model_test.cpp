@@ -261,10 +261,19 @@ private:
             entries.push_back(std::move(e));
         }
         const std::string selected = entries.empty() ? std::string() : entries.front().bytes;
+        // Sort keys, not pairwise comparison: texts the locale finds equal (control
+        // characters are ignored) must keep the query's reversed order, and the
+        // pairwise comparison does not always agree with the keys on those.
         const LocaleOrder order;
-        std::stable_sort(entries.begin(), entries.end(), [&](const auto& x, const auto& y) {
-            return order.Compare(x.shown, y.shown) < 0;
-        });
+        std::vector<QCollatorSortKey> keys;
+        for (const auto& e : entries) keys.push_back(order.SortKey(e.shown));
+        std::vector<size_t> index(entries.size());
+        for (size_t i = 0; i < index.size(); ++i) index[i] = i;
+        std::stable_sort(index.begin(), index.end(),
+                         [&](size_t x, size_t y) { return keys[x].compare(keys[y]) < 0; });
+        std::vector<ExpectedAuthor> sorted;
+        for (size_t i : index) sorted.push_back(std::move(entries[i]));
+        entries = std::move(sorted);
         tree_ = std::move(entries);
         selAuthor_ = selTitle_ = -1;
         for (size_t i = 0; i < tree_.size(); ++i)
