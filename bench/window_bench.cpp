@@ -35,7 +35,5 @@ void BM_TreeSearch(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_TreeRebuild)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
-BENCHMARK(BM_TreeSearch)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
+BENCHMARK(BM_TreeRebuild)->Apply(AtCatalogueSizes);
+BENCHMARK(BM_TreeSearch)->Apply(AtCatalogueSizes);
