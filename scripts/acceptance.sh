@@ -11,20 +11,10 @@ shots_arg=${1:-${BUILD_DIR:-$root/build}/acceptance-shots}
 shots=$(mkdir -p "$shots_arg" && cd "$shots_arg" && pwd)
 exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
-for tool in xvfb-run xdotool sqlite3 import iconv; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-[ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
+. "$root/scripts/desktop_lib.sh"
+desktop_require xvfb-run xdotool sqlite3 import iconv
+desktop_prepare "$exe"
 rm -f "$shots"/*.png
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# A copy of the program in a folder of its own (the settings file lands beside
-# it), started from another empty folder (the catalogue lands there).
-mkdir "$work/bin" "$work/start"
-cp "$exe" "$work/bin/svazkovna"
-[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
@@ -125,15 +115,7 @@ kill -0 "$pid" 2>/dev/null && fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 
-cd "$work/start"
-if ! xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work/bin/svazkovna" "$work" "$shots"; then
-  sed 's/^/  program: /' "$work/program.log" | tail -n 20
-  exit 1
-fi
-
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
-cp1250hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
+desktop_run "$work/drive.sh" "$shots" || exit 1
 
 db="$work/start/svazkovna.db"
 check "integrity" "$(sqlite3 "$db" 'pragma integrity_check')" "ok"
@@ -148,14 +130,8 @@ check "lending and spare columns empty text" \
   "texttexttext|0"
 
 ini="$work/bin/nastav.ini"
-value() {
-  awk -v key="$1" '{ sub(/\r$/, "") }
-    /^\[/ { in_section = (tolower($0) == "[nastaveni]"); next }
-    in_section && index(tolower($0), key "=") == 1 { print substr($0, length(key) + 2); found = 1 }
-    END { if (!found) print "<absent>" }' "$ini" 2>/dev/null
-}
-check "settings: databaze" "$(value databaze)" "svazkovna.db"
-check "settings: webbrowserskript" "$(value webbrowserskript)" ""
+check "settings: databaze" "$(ini_value "$ini" databaze)" "svazkovna.db"
+check "settings: webbrowserskript" "$(ini_value "$ini" webbrowserskript)" ""
 
 [ "$fail" -eq 0 ] && echo "PASS: acceptance run (screenshots in $shots)"
 exit "$fail"

@@ -10,17 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 shots=$(mkdir -p "$1" && cd "$1" && pwd)
 exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
-for tool in xvfb-run xdotool sqlite3 import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-[ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/bin" "$work/start"
-cp "$exe" "$work/bin/svazkovna"
-[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+. "$root/scripts/desktop_lib.sh"
+desktop_require xvfb-run xdotool sqlite3 import iconv
+desktop_prepare "$exe"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
@@ -79,16 +71,7 @@ kill -0 "$pid" 2>/dev/null && fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 
-cd "$work/start"
-if ! xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work/bin/svazkovna" "$work" "$shots"; then
-  sed 's/^/  program: /' "$work/program.log" | tail -n 20
-  exit 1
-fi
-
-fail=0
-check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
-# The Windows-1250 bytes of a text, as the catalogue must hold them.
-cp1250hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
+desktop_run "$work/drive.sh" "$shots" || exit 1
 
 db="$work/start/svazkovna.db"
 check "rows" "$(sqlite3 "$db" 'select count(*) from svazkovna')" "1"

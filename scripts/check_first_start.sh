@@ -7,19 +7,9 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
-for tool in xvfb-run xdotool sqlite3; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-[ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The executable runs from a copy, so the settings file lands in a folder of
-# our own and not in the build tree; it is started from another empty folder.
-mkdir "$work/bin" "$work/start"
-cp "$exe" "$work/bin/svazkovna"
-[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+. "$root/scripts/desktop_lib.sh"
+desktop_require xvfb-run xdotool sqlite3
+desktop_prepare "$exe"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
@@ -53,17 +43,10 @@ if kill -0 "$pid" 2>/dev/null; then echo "FAIL: the program did not close from i
 wait "$pid"
 DRIVE
 
-cd "$work/start"
-if ! xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work/bin/svazkovna" "$work"; then
-  sed 's/^/  program: /' "$work/program.log" | tail -n 20
-  exit 1
-fi
+desktop_run "$work/drive.sh" || exit 1
 
-fail=0
 # CHECK_VERBOSE=1 shows the settings file and the program's output.
 [ -z "${CHECK_VERBOSE:-}" ] || { cat -A "$work/bin/nastav.ini"; cat "$work/program.log"; }
-check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
-
 db="$work/start/svazkovna.db"
 if [ -f "$db" ]; then
   table_sql=$(sqlite3 "$db" "select sql from sqlite_master where type='table' and name='svazkovna'" | tr -d '\r\n')
@@ -76,15 +59,8 @@ fi
 
 ini="$work/bin/nastav.ini"
 if [ -f "$ini" ]; then
-  # The two keys, read from the section [nastaveni] only.
-  value() {
-    awk -v key="$1" '{ sub(/\r$/, "") }
-      /^\[/ { in_section = (tolower($0) == "[nastaveni]"); next }
-      in_section && index(tolower($0), key "=") == 1 { print substr($0, length(key) + 2); found = 1 }
-      END { if (!found) print "<absent>" }' "$ini"
-  }
-  check "webbrowserskript" "$(value webbrowserskript)" ""
-  check "databaze" "$(value databaze)" "svazkovna.db"
+  check "webbrowserskript" "$(ini_value "$ini" webbrowserskript)" ""
+  check "databaze" "$(ini_value "$ini" databaze)" "svazkovna.db"
 else
   echo "FAIL: no nastav.ini beside the executable"; fail=1
 fi

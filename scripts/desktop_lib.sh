@@ -1,0 +1,49 @@
+# Shared by the scripts that run the real program on a virtual X server.
+# Source it; it defines the helpers below and sets nothing else.
+
+# Exits with 77 (skipped) when one of the named tools is missing.
+desktop_require() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
+# Makes $work with a copy of the program in $work/bin (the settings file lands
+# beside it) and an empty start folder $work/start (the catalogue lands there).
+desktop_prepare() {
+  local exe=$1
+  [ -x "$exe" ] || { echo "FAIL: no executable at $exe"; exit 1; }
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  mkdir "$work/bin" "$work/start"
+  cp "$exe" "$work/bin/svazkovna"
+  # Chromium refuses its sandbox as root; there is no GPU either.
+  [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+  export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
+}
+
+# Runs a driver script under xvfb-run from the start folder, with the program,
+# $work and any further arguments; shows the program's output when it fails.
+desktop_run() {
+  local drive=$1
+  shift
+  if ! (cd "$work/start" && xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
+    sed 's/^/  program: /' "$work/program.log" | tail -n 20
+    return 1
+  fi
+}
+
+fail=0
+check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
+
+# The Windows-1250 bytes of a text in upper-case hex, as sqlite3's hex() shows them.
+cp1250hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
+
+# A key of the section [nastaveni] of a settings file, or <absent>.
+ini_value() {
+  awk -v key="$2" '{ sub(/\r$/, "") }
+    /^\[/ { in_section = (tolower($0) == "[nastaveni]"); next }
+    in_section && index(tolower($0), key "=") == 1 { print substr($0, length(key) + 2); found = 1 }
+    END { if (!found) print "<absent>" }' "$1" 2>/dev/null
+}
