@@ -599,7 +599,9 @@ void TASQLite3Query::InternalOpen() {
                                              : !TableDateFormat().empty() ? TableDateFormat()
                                                                           : "yyyy-mm-dd");
                 }
-                value = "'" + QuoteLiteralBody(plain) + "'";
+                value = '\'';
+                value += QuoteLiteralBody(plain);
+                value += '\'';
             }
             text.replace(places[k], 1, value);
         }
