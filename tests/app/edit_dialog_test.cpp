@@ -17,6 +17,7 @@
 
 #include "app/edit_dialog.h"
 #include "app/spin_edit.h"
+#include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
 #include "ui_edit_dialog.h"
 #include "ui_main_window.h"
@@ -29,6 +30,7 @@ namespace {
 using testsupport::Book;
 using testsupport::ExecSql;
 using testsupport::ShownAuthor;
+using testsupport::WriteLock;
 using Row = std::vector<std::optional<std::string>>;
 
 // Every row of `sql`, each value as its stored bytes; NULL gives no value.
@@ -64,20 +66,6 @@ std::string One(const std::string& path, const std::string& sql) {
     if (rows.empty() || rows[0].empty() || !rows[0][0]) return "<null>";
     return *rows[0][0];
 }
-
-// A second connection that holds the catalogue's write lock while it lives.
-struct WriteLock {
-    explicit WriteLock(const std::string& path) {
-        sqlite3_open(path.c_str(), &db);
-        if (sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-    }
-    ~WriteLock() {
-        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    sqlite3* db = nullptr;
-};
 
 // What a user enters; a field left unset is not touched.
 struct Entry {
@@ -400,7 +388,7 @@ TEST_F(EditDialogTest, FailedActivationKeepsTheOldIdUntilANewOneCanBeTaken) {
             EXPECT_EQ(d.form()->idspin->Value(), 1);  // the previous showing's id
             EXPECT_EQ(d.form()->titulle->text(), "");
             EXPECT_EQ(d.form()->hodnocenispin->Value(), 3);
-            sqlite3_exec(lock.db, "rollback", nullptr, nullptr, nullptr);
+            lock.Release();
             Fill({.autor = "a", .titul = "second"});
             Press(d.form()->ulozitb);
         });

@@ -34,20 +34,6 @@ Row MakeRow(long long id, const std::string& autor, const std::string& titul) {
     return r;
 }
 
-// Another program holding the catalogue's write lock while it lives.
-struct WriteLock {
-    explicit WriteLock(const std::string& path) {
-        sqlite3_open(path.c_str(), &db);
-        if (sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
-    }
-    ~WriteLock() {
-        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    sqlite3* db = nullptr;
-};
-
 // A tmpfs mounted inside a temporary folder (root only), unmounted at the end.
 struct TmpfsMount {
     explicit TmpfsMount(const std::string& dir, const std::string& options) : dir_(dir) {

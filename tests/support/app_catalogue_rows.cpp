@@ -126,4 +126,22 @@ std::string IntegrityCheck(const std::string& path) {
     return result;
 }
 
+WriteLock::WriteLock(const std::string& path) {
+    sqlite3_open(path.c_str(), &db_);
+    if (sqlite3_exec(db_, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_close(db_);
+        throw std::runtime_error(message);
+    }
+}
+
+WriteLock::~WriteLock() {
+    Release();
+    sqlite3_close(db_);
+}
+
+void WriteLock::Release() {
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+}
+
 }  // namespace testsupport

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+struct sqlite3;
+
 namespace testsupport {
 
 struct Null {
@@ -25,5 +27,19 @@ std::vector<Row> ReadAllRows(const std::string& path);
 void WriteCatalogue(const std::string& path, const std::vector<Row>& rows);
 // "ok" for a sound file, else the engine's report or its error message.
 std::string IntegrityCheck(const std::string& path);
+
+// Another program holding the catalogue's write lock while this object lives.
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& path);
+    ~WriteLock();
+    // Lets go of the lock before the end of the scope.
+    void Release();
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    ::sqlite3* db_ = nullptr;
+};
 
 }  // namespace testsupport

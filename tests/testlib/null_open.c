@@ -16,30 +16,5 @@ int sqlite3_close(struct sqlite3* db) {
 }
 const char* sqlite3_libversion(void) { return "0.0.0-null-open"; }
 
-#define STUB(name) int name(void) { return 1; }
-STUB(sqlite3_exec)
-STUB(sqlite3_errmsg)
-STUB(sqlite3_get_table)
-STUB(sqlite3_free_table)
-STUB(sqlite3_free)
-STUB(sqlite3_complete)
-STUB(sqlite3_last_insert_rowid)
-STUB(sqlite3_interrupt)
-STUB(sqlite3_busy_timeout)
-STUB(sqlite3_busy_handler)
-STUB(sqlite3_changes)
-STUB(sqlite3_prepare)
-STUB(sqlite3_finalize)
-STUB(sqlite3_reset)
-STUB(sqlite3_step)
-STUB(sqlite3_column_blob)
-STUB(sqlite3_column_bytes)
-STUB(sqlite3_column_count)
-STUB(sqlite3_column_decltype)
-STUB(sqlite3_column_double)
-STUB(sqlite3_column_int)
-STUB(sqlite3_column_int64)
-STUB(sqlite3_column_name)
-STUB(sqlite3_column_text)
-STUB(sqlite3_column_type)
+#include "stub_entry_points.h"
 STUB(sqlite3_bind_blob)
