@@ -1,9 +1,7 @@
 // Program entry: the application, the main window, the new-record dialog, the event loop.
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <memory>
-#include <unistd.h>
 
 #include "app/edit_dialog.h"
 #include "app/main_window.h"
@@ -12,15 +10,9 @@
 #include "app/web_browser.h"
 
 int main(int argc, char** argv) {
-    // The browser's sandbox refuses to start for root.
-    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // The web view shares GL contexts with the widgets; this must precede the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareApplicationProcess();
     QApplication app(argc, argv);
-    QFont font = QApplication::font();
-    font.setPixelSize(11);
-    QApplication::setFont(font);
-    InstallQtStorageHooks();
+    SetUpApplication();
 
     // Declared first so that it outlives both windows.
     QtUiServices ui;

@@ -1,6 +1,9 @@
 #include "app/qt_hooks.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QFont>
+#include <unistd.h>
 #include <QGuiApplication>
 
 #include "app/codepage.h"
@@ -59,4 +62,17 @@ void InstallQtStorageHooks() {
     static QtCursorHook hook;
     SetCursorHook(&hook);
     SetDebugOutput(&StorageDebugLine);
+}
+
+void PrepareApplicationProcess() {
+    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void SetUpApplication() {
+    // The layouts are drawn for an 8-point sans font of 11 pixels.
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+    InstallQtStorageHooks();
 }

@@ -21,3 +21,10 @@ private:
 
 // Installs both hooks for the whole process; call once the QApplication exists.
 void InstallQtStorageHooks();
+
+// What the process needs before its QApplication exists: the embedded
+// browser's GL sharing, and no Chromium sandbox when running as root (which
+// Chromium refuses).
+void PrepareApplicationProcess();
+// What the program sets once the QApplication exists: its font and the hooks above.
+void SetUpApplication();

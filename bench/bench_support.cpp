@@ -3,14 +3,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFont>
 #include <QWidget>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "app/edit_dialog.h"
 #include "app/qt_hooks.h"
@@ -158,16 +156,12 @@ bool FailedRun(benchmark::State& state, const BenchUi& ui, bool ok, const char* 
 
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Every window loads the engine and says so; that would bury the figures.
     if (qgetenv("QT_LOGGING_RULES").isEmpty()) qputenv("QT_LOGGING_RULES", "svazkovna.storage.debug=false");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareApplicationProcess();
     QApplication app(argc, argv);
     // The program's own font and cursor hooks, so that the window costs what it costs there.
-    QFont font = QApplication::font();
-    font.setPixelSize(11);
-    QApplication::setFont(font);
-    InstallQtStorageHooks();
+    SetUpApplication();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
