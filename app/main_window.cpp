@@ -146,6 +146,9 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     f.googlel->setText(QString::fromLatin1(kSearchEngineHost).remove(0, 4));
     f.legiel->installEventFilter(this);
     f.googlel->installEventFilter(this);
+    // Every left click in the tree acts on the node selected at that moment,
+    // also a click beside the items; the selection follows the press first.
+    f.tv1->viewport()->installEventFilter(this);
 
     // The browser sits under the tabs; growing the window grows only the tabs.
     QWidget* view = browser_->Widget();
@@ -197,7 +200,6 @@ void TForm1::ConnectSignals() {
     bind(f.informace, &TForm1::informaceExecute);
     // Only a left click on a node, also on the one already selected; keyboard
     // moves and programmatic selection do not count as a click.
-    connect(f.tv1, &QTreeWidget::itemClicked, this, [this] { Guarded([this] { tv1Click(); }); });
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
     connect(f.smazatb, &QPushButton::clicked, this, [this] { Guarded([this] { smazatbClick(); }); });
 }
@@ -205,6 +207,10 @@ void TForm1::ConnectSignals() {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == ui_->tv1->viewport()) {
+            Guarded([this] { tv1Click(); });
+            return false;
+        }
         auto* label = qobject_cast<QWidget*>(watched);
         // Like a button: the release must happen over the label that was pressed.
         if (label && label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {

@@ -240,6 +240,13 @@ TEST_F(MainWindowTest, LeftClickOnANodeIsTheTreeClick) {
     QTest::keyClick(tree.viewport(), Qt::Key_Down);
     QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, tree.visualItemRect(tree.topLevelItem(1)).center());
     EXPECT_EQ(browser->urls.size(), 2u);
+    // A left click beside the items acts on the selected node all the same:
+    // the one the Down key moved to.
+    ASSERT_EQ(tree.currentItem(), tree.topLevelItem(1));
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(tree.viewport()->width() - 2,
+                                                                   tree.viewport()->height() - 2));
+    ASSERT_EQ(browser->urls.size(), 3u);
+    EXPECT_EQ(browser->urls[2], "http://hledej/?q=Les");
 }
 
 }  // namespace
