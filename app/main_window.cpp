@@ -38,7 +38,7 @@ constexpr int kRatingMax = 5;
 constexpr int kRatingDefault = 3;
 
 const char* const kAboutText =
-    "Napsal Vojtěch Svoboda (vojtech.svoboda@seznam.cz). "
+    "Napsal tým programu Svazkovna (svazkovna@example.org). "
     "Program slouzi jako pomucka pri evidenci knih a jejich zapujcek";
 
 // The flat menu's highlight.
@@ -198,7 +198,7 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
-    // Only a left click on a node, also on the one already selected; keyboard
+    // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
     connect(f.smazatb, &QPushButton::clicked, this, [this] { Guarded([this] { smazatbClick(); }); });
