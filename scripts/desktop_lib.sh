@@ -25,13 +25,22 @@ desktop_prepare() {
 
 # Runs a driver script under xvfb-run from the start folder, with the program,
 # $work and any further arguments; shows the program's output when it fails.
+# Without a window manager, X input can race a window that is still being
+# mapped, so a failed drive is tried once more from empty folders; a fault of
+# the program fails both times.
 desktop_run() {
-  local drive=$1
+  local drive=$1 attempt
   shift
-  if ! (cd "$work/start" && xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
+  for attempt in 1 2; do
+    if (cd "$work/start" && xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
+      return 0
+    fi
     sed 's/^/  program: /' "$work/program.log" | tail -n 20
-    return 1
-  fi
+    [ "$attempt" -eq 2 ] || echo "the drive failed; trying once more from empty folders"
+    rm -rf "$work/start" "$work/bin/nastav.ini"
+    mkdir "$work/start"
+  done
+  return 1
 }
 
 fail=0
