@@ -217,13 +217,25 @@ int TASQLite3DB::StepRetryingBusy(sqlite3_stmt* stmt) {
     return rc;
 }
 
+// Preparing reads the schema, which another process's write lock can hold up
+// just as it holds up a step: the same bounded wait applies.
+int TASQLite3DB::PrepareRetryingBusy(const char* sql, sqlite3_stmt** stmt, const char** rest) {
+    int rc = api_.prepare(db_, sql, -1, stmt, rest);
+    const auto deadline = std::chrono::steady_clock::now() + BusyTimeout;
+    while (rc == kBusy && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kBusyPause);
+        rc = api_.prepare(db_, sql, -1, stmt, rest);
+    }
+    return rc;
+}
+
 int TASQLite3DB::ExecStatements(const std::string& sql) {
     RequireEngineConnection();
     const char* position = sql.c_str();  // the text ends at its first zero byte
     while (*position != '\0') {
         sqlite3_stmt* stmt = nullptr;
         const char* rest = nullptr;
-        if (api_.prepare(db_, position, -1, &stmt, &rest) != kOk) {
+        if (PrepareRetryingBusy(position, &stmt, &rest) != kOk) {
             if (stmt) api_.finalize(stmt);
             RaiseEngineError();
         }
@@ -259,7 +271,7 @@ void TASQLite3DB::SQLiteExecute(const std::string& sql, QueryTarget* query) {
     std::exception_ptr failure;
     try {
         const char* rest = nullptr;
-        const int prepared = api_.prepare(db_, text.c_str(), -1, &stmt, &rest);
+        const int prepared = PrepareRetryingBusy(text.c_str(), &stmt, &rest);
         if (stmt) {
             int place = 1;
             for (std::string_view value : blobs)

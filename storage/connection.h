@@ -129,6 +129,7 @@ private:
     void CloseEngineConnection();
     void RequireEngineConnection() const;
     int StepRetryingBusy(sqlite3_stmt* stmt);
+    int PrepareRetryingBusy(const char* sql, sqlite3_stmt** stmt, const char** rest);
     void FetchRows(sqlite3_stmt* stmt, QueryTarget* query);
     void RunWhenConnected(const std::string& sql);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "storage/connection.h"
@@ -397,6 +398,34 @@ TEST_F(Connection, BusyStepGivesUpAfterTheBound) {
     RecordingQuery query;
     con.SQLiteExecute("select a from t", &query);  // the lock is gone: works again
     EXPECT_EQ(query.rows.size(), 1u);
+}
+
+TEST_F(Connection, FirstStatementWaitsForALockThatIsReleasedInTime) {
+    {
+        TASQLite3DB setup;
+        setup.SetDatabase("a.db");
+        setup.SetConnected(true);
+        setup.ExecStatements("create table t(a); insert into t values(1)");
+    }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open("a.db", &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    // Another program that lets go of its lock after a moment.
+    std::thread releaser([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        sqlite3_exec(other, "commit", nullptr, nullptr, nullptr);
+    });
+
+    // A fresh connection has not read the schema yet, so even preparing meets the lock.
+    TASQLite3DB con;
+    con.SetDatabase("a.db");
+    con.SetConnected(true);
+    con.BusyTimeout = std::chrono::milliseconds(3000);
+    RecordingQuery query;
+    EXPECT_NO_THROW(con.SQLiteExecute("select a from t", &query));
+    EXPECT_EQ(query.rows.size(), 1u);
+    releaser.join();
+    sqlite3_close(other);
 }
 
 int TraceStatement(unsigned, void* context, void*, void* sql) {
