@@ -135,12 +135,17 @@ bool TForm1::FormClose() {
 void TForm1::otevritExecute() {
     const std::optional<QString> chosen = uiServices().OpenFileName(".");
     if (!chosen) return;
+    const QString path = QFileInfo(*chosen).absoluteFilePath();
+    const bool existed = QFileInfo::exists(path);
     try {
-        con1.SetDatabase(QFile::encodeName(QFileInfo(*chosen).absoluteFilePath()).toStdString());
+        con1.SetDatabase(QFile::encodeName(path).toStdString());
         con1.SetConnected(true);
         ProbeCatalogue();
     } catch (...) {
         uiServices().PlainBox(ProgramTitle(), kConnectFailed);
+        // The engine creates a file it is asked to open; a name that named
+        // nothing must not leave an empty file behind once the probe failed.
+        if (!existed && QFileInfo(path).size() == 0) QFile::remove(path);
         // Not protected: when even the default fails, the error box shows why
         // and the panel and the tree are left as they are.
         ConnectDefaultCatalogue();

@@ -197,6 +197,18 @@ TEST_F(StartupTest, SwitchingToAFileThatIsNoCatalogueFallsBackAndEmptiesThePanel
     EXPECT_EQ(IniValue("databaze"), "svazkovna.db");
 }
 
+TEST_F(StartupTest, SwitchingToANameThatNamesNoFileLeavesNoFileBehind) {
+    MakeCatalogue({Book{"Vychozi", "Kniha", {}, {}, {}, {}, {}, {}, 3, {}, {}}});
+    OpenWindow();
+    TempDir elsewhere;
+    const fs::path typed = elsewhere.path() / "nova.db";
+    Switch(Q(typed.string()));
+    EXPECT_EQ(ui.boxes, PlainFailure());
+    EXPECT_EQ(ShownAuthors(Tree()), QStringList{"Vychozi"});
+    // The engine created the file to open it; the failed switch removes it again.
+    EXPECT_FALSE(fs::exists(typed));
+}
+
 TEST_F(StartupTest, CancellingTheFileDialogTouchesNothing) {
     MakeCatalogue({Book{"Vychozi", "Kniha", {}, {}, {}, {}, {}, {}, 3, {}, {}}});
     OpenWindow();
