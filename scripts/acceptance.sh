@@ -105,13 +105,8 @@ panel 145 177                             # "smazat" (105, 165, width 80)
 sleep 0.5; shot 09-deleted
 
 # Quit from the menu with the keyboard: "&databáze", "&konec".
-for _ in 1 2 3; do
-  focus "$win"
-  xdotool key Escape; sleep 0.2
-  xdotool key alt+d; sleep 0.5; xdotool key k
-  for _ in $(seq 1 20); do kill -0 "$pid" 2>/dev/null || break 2; sleep 0.5; done
-done
-kill -0 "$pid" 2>/dev/null && fail "the program did not close from its menu"
+. "$DESKTOP_LIB"
+desktop_quit_from_menu "$pid" || fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 

@@ -64,10 +64,8 @@ xdotool search --onlyvisible --name '^záznam$' >/dev/null && fail "the dialog d
 sleep 1
 import -window root "$shots/4-main-window-after.png"
 
-xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
-xdotool key alt+d; sleep 0.5; xdotool key k
-for _ in $(seq 1 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
-kill -0 "$pid" 2>/dev/null && fail "the program did not close from its menu"
+. "$DESKTOP_LIB"
+desktop_quit_from_menu "$pid" || fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 

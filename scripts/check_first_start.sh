@@ -22,24 +22,8 @@ for _ in $(seq 1 120); do
   sleep 0.5
 done
 sleep 2
-# No window manager runs here, so the window is focused directly; then the menu
-# "&databáze" and its item "&konec". Tried again while the program still runs,
-# since a window found while it is being mapped may not take the focus yet.
-for _ in $(seq 1 10); do
-  win=$(xdotool search --onlyvisible --name '^Svazkovna$' 2>/dev/null | tail -n1)
-  if [ -n "$win" ]; then
-    xdotool windowfocus --sync "$win" >/dev/null 2>&1 || xdotool windowfocus "$win" >/dev/null 2>&1
-    sleep 0.3
-    xdotool key Escape; sleep 0.3
-    xdotool key alt+d; sleep 0.5
-    xdotool key k
-  fi
-  for _ in $(seq 1 10); do
-    kill -0 "$pid" 2>/dev/null || break 2
-    sleep 0.5
-  done
-done
-if kill -0 "$pid" 2>/dev/null; then echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; fi
+. "$DESKTOP_LIB"
+desktop_quit_from_menu "$pid" || { echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; }
 wait "$pid"
 DRIVE
 

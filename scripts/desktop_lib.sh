@@ -31,6 +31,7 @@ desktop_prepare() {
 desktop_run() {
   local drive=$1 attempt
   shift
+  export DESKTOP_LIB=${BASH_SOURCE[0]}
   for attempt in 1 2; do
     if (cd "$work/start" && xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
       return 0
@@ -39,6 +40,30 @@ desktop_run() {
     [ "$attempt" -eq 2 ] || echo "the drive failed; trying once more from empty folders"
     rm -rf "$work/start" "$work/bin/nastav.ini"
     mkdir "$work/start"
+  done
+  return 1
+}
+
+# For the driver scripts, which source this file through $DESKTOP_LIB: quits
+# the program from its menu with the keyboard ("&databáze", "&konec"). No
+# window manager runs, so the window is focused directly, and the keys are sent
+# again while the program still runs, since a window that is still being
+# mapped may not take the focus yet. Fails when the program does not end.
+desktop_quit_from_menu() {
+  local pid=$1 win _try _wait
+  for _try in $(seq 1 10); do
+    win=$(xdotool search --onlyvisible --name '^Svazkovna$' 2>/dev/null | tail -n1)
+    if [ -n "$win" ]; then
+      xdotool windowfocus --sync "$win" >/dev/null 2>&1 || xdotool windowfocus "$win" >/dev/null 2>&1
+      sleep 0.3
+      xdotool key Escape; sleep 0.3
+      xdotool key alt+d; sleep 0.5
+      xdotool key k
+    fi
+    for _wait in $(seq 1 10); do
+      kill -0 "$pid" 2>/dev/null || return 0
+      sleep 0.5
+    done
   done
   return 1
 }
