@@ -1,6 +1,9 @@
 #include "app/ui_services.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -81,3 +84,70 @@ std::optional<QString> QtUiServices::OpenFileName(const QString& initialDir) {
 }
 
 void QtUiServices::ExecModal(QDialog& dialog) { dialog.exec(); }
+
+bool QtUiServices::Question(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("&Ano"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Ne"), QMessageBox::NoRole);
+    // A stray Enter must not confirm a change to the catalogue.
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+std::optional<QString> QtUiServices::ItemQuery(const QString& caption, const QString& prompt,
+                                               const QStringList& items, const QString& initial) {
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(prompt, &dialog);
+    auto* combo = new QComboBox(&dialog);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->setEditText(initial);
+    label->setBuddy(combo);
+    combo->setAccessibleName(label->text().remove(QLatin1Char('&')));
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Storno"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(combo);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(320);
+    Centre(dialog);
+    combo->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return combo->currentText();
+}
+
+std::optional<QString> QtUiServices::ChooseOpenFile(const QString& caption,
+                                                    const QString& initialDir,
+                                                    const QString& filter) {
+    QFileDialog dialog(QApplication::activeWindow(), caption, initialDir, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QFileInfo(files.first()).absoluteFilePath();
+}
+
+std::optional<QString> QtUiServices::ChooseSaveFile(const QString& caption,
+                                                    const QString& initialPath,
+                                                    const QString& filter) {
+    QFileDialog dialog(QApplication::activeWindow(), caption, initialPath, filter);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QFileInfo(files.first()).absoluteFilePath();
+}
+
+bool QtUiServices::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }

@@ -3,9 +3,11 @@
 // behind one interface: the program passes the real Qt ones, tests pass a
 // scripted double that records what was shown and returns preset answers.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
+class QUrl;
 
 class UiServices {
 public:
@@ -29,6 +31,28 @@ public:
 
     // Shows `dialog` modally and returns when it has been hidden again.
     virtual void ExecModal(QDialog& dialog) = 0;
+
+    // A question with "Ano" and "Ne" ("Ne" is the default); true for "Ano".
+    virtual bool Question(const QString& caption, const QString& text) = 0;
+
+    // A one-line input with a drop-down of `items` that also takes a typed text,
+    // starting with `initial`. No value unless closed with "OK".
+    virtual std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
+                                             const QStringList& items,
+                                             const QString& initial) = 0;
+
+    // File dialogs with a caption and a name filter ("CSV (*.csv)"). The open one
+    // takes only existing files; the save one asks before replacing a file.
+    // No value when cancelled; else a full path.
+    virtual std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
+                                                  const QString& filter) = 0;
+    virtual std::optional<QString> ChooseSaveFile(const QString& caption,
+                                                  const QString& initialPath,
+                                                  const QString& filter) = 0;
+
+    // Hands an address (mailto:, file:) to the desktop's handler; false when
+    // no handler took it.
+    virtual bool OpenUrl(const QUrl& url) = 0;
 };
 
 // The real dialogs of the program.
@@ -41,4 +65,12 @@ public:
                                       int maxLength) override;
     std::optional<QString> OpenFileName(const QString& initialDir) override;
     void ExecModal(QDialog& dialog) override;
+    bool Question(const QString& caption, const QString& text) override;
+    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
+                                     const QStringList& items, const QString& initial) override;
+    std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
+                                          const QString& filter) override;
+    std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
+                                          const QString& filter) override;
+    bool OpenUrl(const QUrl& url) override;
 };

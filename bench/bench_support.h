@@ -29,6 +29,21 @@ public:
     std::optional<QString> OpenFileName(const QString&) override { return fileAnswer; }
     // Shows the dialog, runs `dialogScript` when set, then closes it.
     void ExecModal(QDialog& dialog) override;
+    // Benchmarks confirm every question and pick no file unless told.
+    bool Question(const QString&, const QString&) override { return true; }
+    std::optional<QString> ItemQuery(const QString&, const QString&, const QStringList&,
+                                     const QString& initial) override {
+        return initial;
+    }
+    std::optional<QString> ChooseOpenFile(const QString&, const QString&,
+                                          const QString&) override {
+        return fileAnswer;
+    }
+    std::optional<QString> ChooseSaveFile(const QString&, const QString&,
+                                          const QString&) override {
+        return fileAnswer;
+    }
+    bool OpenUrl(const QUrl&) override { return true; }
 
     std::optional<QString> searchText = QString("nov");
     std::deque<std::optional<QString>> inputs;

@@ -53,3 +53,49 @@ void ScriptedUi::ExecModal(QDialog& dialog) {
     }
     QCoreApplication::processEvents();
 }
+
+namespace {
+// Written without moving the optional itself, which GCC 12 misreads as
+// possibly uninitialised.
+std::optional<QString> TakeFront(std::deque<std::optional<QString>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    const bool given = queue.front().has_value();
+    const QString text = queue.front().value_or(QString());
+    queue.pop_front();
+    return given ? std::make_optional(text) : std::nullopt;
+}
+}  // namespace
+
+bool ScriptedUi::Question(const QString& caption, const QString& text) {
+    boxes.push_back({BoxKind::Question, caption, text});
+    if (questionAnswers.empty()) return false;
+    const bool yes = questionAnswers.front();
+    questionAnswers.pop_front();
+    return yes;
+}
+
+std::optional<QString> ScriptedUi::ItemQuery(const QString& caption, const QString& prompt,
+                                             const QStringList& items, const QString& initial) {
+    itemInputs.push_back({caption, prompt, items, initial});
+    return TakeFront(inputAnswers);
+}
+
+std::optional<QString> ScriptedUi::ChooseOpenFile(const QString&, const QString& initialDir,
+                                                  const QString&) {
+    fileDialogDirs.push_back(initialDir);
+    return TakeFront(fileAnswers);
+}
+
+std::optional<QString> ScriptedUi::ChooseSaveFile(const QString&, const QString& initialPath,
+                                                  const QString&) {
+    fileDialogDirs.push_back(initialPath);
+    return TakeFront(saveAnswers);
+}
+
+bool ScriptedUi::OpenUrl(const QUrl& url) {
+    urls.push_back(url.toString());
+    if (urlResults.empty()) return true;
+    const bool taken = urlResults.front();
+    urlResults.pop_front();
+    return taken;
+}

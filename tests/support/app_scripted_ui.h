@@ -2,6 +2,8 @@
 // A UiServices for tests: records every box and dialog request, answers from
 // queues, and drives dialogs with scripts instead of a modal event loop.
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -11,7 +13,7 @@
 
 class ScriptedUi : public UiServices {
 public:
-    enum class BoxKind { Error, Plain, Information };
+    enum class BoxKind { Error, Plain, Information, Question };
     struct Box {
         BoxKind kind;
         QString caption;
@@ -34,11 +36,37 @@ public:
     // then closes the dialog the way its close box would, when still shown.
     // A dialog that refuses to close stays shown and is counted in closeRefusals.
     void ExecModal(QDialog& dialog) override;
+    // Recorded as a Question box; answered from the queue, "Ne" when it is empty.
+    bool Question(const QString& caption, const QString& text) override;
+    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
+                                     const QStringList& items, const QString& initial) override;
+    std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
+                                          const QString& filter) override;
+    std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
+                                          const QString& filter) override;
+    // Recorded; answers from the queue, true when it is empty.
+    bool OpenUrl(const QUrl& url) override;
 
     // Answers, used in order; an empty queue answers "cancelled".
     void QueueInput(std::optional<QString> answer) { inputAnswers.push_back(std::move(answer)); }
     void QueueFile(std::optional<QString> answer) { fileAnswers.push_back(std::move(answer)); }
     void QueueDialog(DialogScript script) { dialogScripts.push_back(std::move(script)); }
+    void QueueQuestion(bool yes) { questionAnswers.push_back(yes); }
+    // ItemQuery takes its answers from the input queue.
+    void QueueSaveFile(std::optional<QString> answer) { saveAnswers.push_back(std::move(answer)); }
+    void QueueUrlResult(bool taken) { urlResults.push_back(taken); }
+
+    struct ItemInput {
+        QString caption;
+        QString prompt;
+        QStringList items;
+        QString initial;
+    };
+    std::vector<ItemInput> itemInputs;
+    std::vector<QString> urls;
+    std::deque<bool> questionAnswers;
+    std::deque<std::optional<QString>> saveAnswers;
+    std::deque<bool> urlResults;
 
     std::vector<Box> boxes;
     std::vector<Input> inputs;
