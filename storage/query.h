@@ -226,6 +226,8 @@ protected:
     void Notification(TComponent* component, Operation operation) override;
     void CheckActive() const;
     void SetMaxResultsRaw(int32_t value) { maxResults_ = value; }
+    // `text` with the parameter values in its "?" places.
+    std::string WithParamValues(std::string text) const;
 
     std::string executedText_;
 
