@@ -18,6 +18,7 @@ namespace {
 constexpr int kOk = 0;
 constexpr int kError = 1;
 constexpr int kBusy = 5;
+constexpr int kSchema = 17;
 constexpr int kMisuse = 21;
 constexpr int kRow = 100;
 [[maybe_unused]] constexpr int kDone = 101;
@@ -36,10 +37,17 @@ std::string UpperAscii(std::string text) {
     return text;
 }
 
+// The engine's own text for a misuse result, raised when a text holds no
+// statement to run.
+constexpr const char* kMisuseMessage = "bad parameter or other API misuse";
+
+// A current directory that cannot be read (deleted under the program) is an
+// error: the path must never silently fall back to the root folder.
 std::string CurrentDirectory() {
     std::string buffer(256, '\0');
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return {};
+        if (errno != ERANGE)
+            throw AsgError(std::string("Cannot read the current directory: ") + std::strerror(errno));
         buffer.resize(buffer.size() * 2);
     }
     buffer.resize(std::strlen(buffer.c_str()));
@@ -47,6 +55,21 @@ std::string CurrentDirectory() {
 }
 
 // A directory is not a catalogue file.
+// Byte 2 marks the places of blob parameters; only those outside quoted
+// tokens are places, so the bytes of a literal never change.
+void MarkBlobPlaces(std::string& text) {
+    char quote = 0;
+    for (char& c : text) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"' || c == '`') {
+            quote = c;
+        } else if (c == '\x02') {
+            c = '?';
+        }
+    }
+}
+
 bool FileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -121,7 +144,7 @@ std::string TASQLite3DB::FormPath() {
     }
     if (database_.find('/') != std::string::npos) return database_;
     std::string dir = CurrentDirectory();
-    if (dir.empty() || dir.back() != '/') dir += '/';
+    if (dir.back() != '/') dir += '/';
     return dir + database_;
 }
 
@@ -231,28 +254,45 @@ int TASQLite3DB::PrepareRetryingBusy(const char* sql, sqlite3_stmt** stmt, const
 
 int TASQLite3DB::ExecStatements(const std::string& sql) {
     RequireEngineConnection();
+    // Waiting for another program's lock can take a while.
+    SqlWaitCursor cursor;
     const char* position = sql.c_str();  // the text ends at its first zero byte
+    bool ranAny = false;
     while (*position != '\0') {
-        sqlite3_stmt* stmt = nullptr;
-        const char* rest = nullptr;
-        if (PrepareRetryingBusy(position, &stmt, &rest) != kOk) {
-            if (stmt) api_.finalize(stmt);
-            RaiseEngineError();
-        }
-        position = rest ? rest : position + std::strlen(position);
-        if (!stmt) continue;  // only blanks or a comment
+        const char* next = position + std::strlen(position);
+        // Another program's schema change (an index added, a vacuum) fails the
+        // first run of a statement prepared on the old schema; it is prepared
+        // again and run once more.
+        for (int attempt = 0;; ++attempt) {
+            sqlite3_stmt* stmt = nullptr;
+            const char* rest = nullptr;
+            const int prepared = PrepareRetryingBusy(position, &stmt, &rest);
+            if (prepared != kOk) {
+                if (stmt) api_.finalize(stmt);
+                if (prepared == kSchema && attempt == 0) continue;
+                RaiseEngineError();
+            }
+            if (rest) next = rest;
+            if (!stmt) break;  // only blanks or a comment
 
-        int rc;
-        do rc = StepRetryingBusy(stmt);
-        while (rc == kRow);
-        if (rc == kBusy) {
-            const std::string message = api_.errmsg(db_);
-            api_.finalize(stmt);
-            throw EDatabaseError(message);
+            int rc;
+            bool rows = false;
+            while ((rc = StepRetryingBusy(stmt)) == kRow) rows = true;
+            if (rc == kBusy) {
+                const std::string message = api_.errmsg(db_);
+                api_.finalize(stmt);
+                throw EDatabaseError(message);
+            }
+            ranAny = true;
+            // The engine reports a failed step's own message when the statement is finalized.
+            const int finalized = api_.finalize(stmt);
+            if (finalized == kSchema && attempt == 0 && !rows) continue;
+            if (finalized != kOk) RaiseEngineError();
+            break;
         }
-        // The engine reports a failed step's own message when the statement is finalized.
-        if (api_.finalize(stmt) != kOk) RaiseEngineError();
+        position = next;
     }
+    if (!ranAny) throw EDatabaseError(kMisuseMessage);
     return 0;
 }
 
@@ -262,34 +302,39 @@ void TASQLite3DB::SQLiteExecute(const std::string& sql, QueryTarget* query) {
     RequireEngineConnection();
 
     std::string text(sql.c_str());  // up to the first zero byte
-    // Byte 2 marks the places of blob parameters. A statement without any
-    // keeps its bytes, so a byte 2 inside a stored text is not turned into "?".
+    // A statement without blob parameters keeps every byte.
     const std::vector<std::string_view> blobs = query->BlobParameters();
-    if (!blobs.empty()) std::replace(text.begin(), text.end(), '\x02', '?');
+    if (!blobs.empty()) MarkBlobPlaces(text);
 
-    sqlite3_stmt* stmt = nullptr;
-    std::exception_ptr failure;
-    try {
-        const char* rest = nullptr;
-        const int prepared = PrepareRetryingBusy(text.c_str(), &stmt, &rest);
-        if (stmt) {
-            int place = 1;
-            for (std::string_view value : blobs)
-                api_.bind_blob(stmt, place++, value.data(), static_cast<int>(value.size()), kTransient);
+    for (int attempt = 0;; ++attempt) {
+        sqlite3_stmt* stmt = nullptr;
+        std::exception_ptr failure;
+        bool again = false;
+        try {
+            const char* rest = nullptr;
+            const int prepared = PrepareRetryingBusy(text.c_str(), &stmt, &rest);
+            if (stmt) {
+                int place = 1;
+                for (std::string_view value : blobs)
+                    api_.bind_blob(stmt, place++, value.data(), static_cast<int>(value.size()), kTransient);
+            }
+            if (prepared == kSchema && attempt == 0) again = true;
+            else if (prepared != kOk) RaiseEngineError();
+            else if (!stmt) throw EDatabaseError(kMisuseMessage);  // no statement in the text
+            else again = !FetchRows(stmt, query, attempt == 0);
+        } catch (...) {
+            failure = std::current_exception();
         }
-        if (prepared != kOk) RaiseEngineError();
-        if (stmt) FetchRows(stmt, query);
-    } catch (...) {
-        failure = std::current_exception();
-    }
 
-    api_.reset(stmt);
-    const int finalized = api_.finalize(stmt);
-    if (finalized != kOk) throw AsgError("SQLiteExecute error: " + std::to_string(finalized));
-    if (failure) std::rethrow_exception(failure);
+        api_.reset(stmt);
+        const int finalized = api_.finalize(stmt);
+        if (finalized != kOk) throw AsgError("SQLiteExecute error: " + std::to_string(finalized));
+        if (failure) std::rethrow_exception(failure);
+        if (!again) return;
+    }
 }
 
-void TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query) {
+bool TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetry) {
     const int count = api_.column_count(stmt);
     int rowKeyColumn = -1;
     std::vector<bool> wantsBytes(static_cast<std::size_t>(count), false);
@@ -311,7 +356,9 @@ void TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query) {
     std::vector<ColumnValue> values(static_cast<std::size_t>(count));
     std::vector<std::string> copies(static_cast<std::size_t>(count));
     int rc;
+    bool delivered = false;
     while ((rc = StepRetryingBusy(stmt)) == kRow) {
+        delivered = true;
         int rowKey = -1;
         for (int i = 0; i < count; ++i) {
             const auto at = static_cast<std::size_t>(i);
@@ -340,10 +387,13 @@ void TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query) {
     }
     if (rc == kError || rc == kMisuse || rc == kBusy) {
         // A statement from the legacy prepare reports only a generic error on
-        // the step; the reset hands the engine's own message to the connection.
-        api_.reset(stmt);
+        // the step; the reset hands the engine's own code and message to the
+        // connection. A schema change is met before any row.
+        const int code = api_.reset(stmt);
+        if (code == kSchema && mayRetry && !delivered) return false;
         RaiseEngineError();
     }
+    return true;
 }
 
 int TASQLite3DB::RowsAffected() {

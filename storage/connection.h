@@ -130,7 +130,9 @@ private:
     void RequireEngineConnection() const;
     int StepRetryingBusy(sqlite3_stmt* stmt);
     int PrepareRetryingBusy(const char* sql, sqlite3_stmt** stmt, const char** rest);
-    void FetchRows(sqlite3_stmt* stmt, QueryTarget* query);
+    // False when the statement met another program's schema change before any
+    // row and `mayRetry` allows preparing it again.
+    bool FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetry);
     void RunWhenConnected(const std::string& sql);
 
     std::string database_;

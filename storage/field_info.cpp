@@ -174,7 +174,7 @@ DateTimeParts PartsFromMsecs(double msecs) {
     p.second = static_cast<int>(ms / 1000 % 60);
     p.msec = static_cast<int>(ms % 1000);
     // Civil date from a day count (day 1 = 0001-01-01), shifted to a March-based year.
-    int64_t z = day - 1 + 365;  // days since 0000-03-01
+    int64_t z = day - 1 + 306;  // days since 0000-03-01 (March to December: 306 days)
     const int64_t era = z / 146097;
     const int64_t doe = z - era * 146097;
     const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;

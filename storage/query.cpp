@@ -49,11 +49,7 @@ TASQLite3BaseQuery::TASQLite3BaseQuery(std::string name)
 
 TASQLite3BaseQuery::~TASQLite3BaseQuery() {
     InternalClose();
-    if (masterSource_) {
-        auto& list = masterSource_->details_;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    }
-    for (TASQLite3BaseQuery* detail : details_) detail->masterSource_ = nullptr;
+    DetachMasterDetail();
     if (connection_) RemoveFreeNotification(connection_);
 }
 
@@ -155,6 +151,7 @@ void TASQLite3BaseQuery::InternalClose() {
     bof_ = eof_ = false;
     editState_ = TDataSetState::dsBrowse;
     editValues_.clear();
+    modified_ = false;
 }
 
 // ---- what the connection calls ----
@@ -173,11 +170,8 @@ TASQLite3Query::~TASQLite3Query() {
 TStringList& TASQLite3Query::SQL() { return sql_; }
 bool TASQLite3Query::RawSQL() const { return rawSql_; }
 
-void TASQLite3Query::SetRawSQL(bool value) {
-    if (rawSql_ == value) return;
-    rawSql_ = value;
-    QueryChanged();
-}
+// Takes effect at the next change of SQL, which makes the parsed text anew.
+void TASQLite3Query::SetRawSQL(bool value) { rawSql_ = value; }
 
 TASQLite3UpdateSQL* TASQLite3Query::UpdateSQL() const { return updateSql_; }
 
@@ -195,11 +189,13 @@ void TASQLite3Query::Notification(TComponent* component, Operation operation) {
 
 void TASQLite3Query::QueryChanged() {
     Close();
+    // A raw text has no parameters of its own; ones left from an earlier
+    // text would otherwise be put into its "?" places.
+    Params().clear();
     if (rawSql_) {
         parsedText_ = sql_.Text();
         return;
     }
-    Params().clear();
     ParamScan scan = ScanParameters(sql_.Text());
     parsedText_ = std::move(scan.text);
     for (std::string& name : scan.names) {

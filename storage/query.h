@@ -176,7 +176,7 @@ public:
 
     void Last();
     void Prior() { MoveBy(-1); }
-    int RecNo() const;          // current row + 1
+    int RecNo() const;          // current row + 1; details re-read their master values
     void SetRecNo(int value);   // 0 .. RecordCount + 1, others ignored
     int32_t GetBookmark() const;           // -1 without a current row
     void GotoBookmark(int32_t bookmark);   // EDatabaseError "Bookmark not found"
@@ -187,6 +187,10 @@ public:
     // Row editing, posted through the update-statement component.
     enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
     TDataSetState State() const;
+    // Whether a field of the row being edited or inserted has been written.
+    bool Modified() const { return modified_; }
+    // Posts a modified pending row and drops an untouched one; every move does this first.
+    void CheckBrowseMode();
     void Edit();
     void Insert();
     void Append();
@@ -233,12 +237,14 @@ protected:
 
 private:
     friend class TQueryField;
+    friend class TASQLite3BlobStream;
     // The current row's value of field `index`; none without a current row.
     std::optional<std::string_view> FieldValue(int index) const;
     void WriteFieldValue(int index, const std::string& text);
     void StoreValue(RowWriter& writer, const TFieldDef& def, const ColumnValue& value) const;
     void AfterMove();
-    void RefreshDetails();
+    void RefreshDetails() const;
+    void DetachMasterDetail();
     void RefreshFromMaster();
     std::vector<std::pair<std::string, std::string>> MasterPairs() const;
     void RunInTransaction(const std::function<void()>& statement);
@@ -269,6 +275,7 @@ private:
     int current_ = -1;
     TDataSetState editState_ = TDataSetState::dsBrowse;
     std::vector<std::string> editValues_;  // stored form of the row being edited
+    bool modified_ = false;
     std::vector<TParam> params_;
     std::vector<TFieldDef> fieldDefs_;
     std::vector<int> columnField_;  // result column -> field, -1 for the row key
@@ -276,7 +283,8 @@ private:
     std::unique_ptr<TFResult> result_;
     int rowDataSize_ = 0;
     std::unique_ptr<RowWriter> scratch_;
-    std::vector<TASQLite3BaseQuery*> details_;
+    std::vector<TASQLite3BaseQuery*> details_;        // registered at their Open: re-read on moves
+    std::vector<TASQLite3BaseQuery*> linkedDetails_;  // every query whose master this is
 };
 
 class TASQLite3Query : public TASQLite3BaseQuery {

@@ -75,6 +75,7 @@ void TASQLite3BaseQuery::WriteFieldValue(int index, const std::string& text) {
     const TFieldType kind = typeLess_ ? TFieldType::ftString : def.DataType;
     AppendStored(writer, kind, def.Size, ColumnValue{text, text, false}, sqliteDateFormat_);
     editValues_[static_cast<size_t>(index)] = std::string(RowValue(writer.Bytes().data(), 0));
+    modified_ = true;
 }
 
 void TASQLite3BaseQuery::Edit() {
@@ -90,16 +91,18 @@ void TASQLite3BaseQuery::Edit() {
     editValues_.clear();
     for (std::string_view v : RowValues(row, static_cast<int>(fieldDefs_.size()))) editValues_.emplace_back(v);
     editState_ = TDataSetState::dsEdit;
+    modified_ = false;
     if (AfterEdit) AfterEdit(*this);
 }
 
 void TASQLite3BaseQuery::Insert() {
-    CheckActive();
+    CheckBrowseMode();
     if (BeforeInsert) BeforeInsert(*this);
     editValues_.clear();
     for (const TFieldDef& def : fieldDefs_)
         editValues_.push_back(EmptyStored(typeLess_ ? TFieldType::ftString : def.DataType));
     editState_ = TDataSetState::dsInsert;
+    modified_ = false;
     if (AfterInsert) AfterInsert(*this);
 }
 
@@ -113,6 +116,7 @@ void TASQLite3BaseQuery::Cancel() {
     if (BeforeCancel) BeforeCancel(*this);
     editState_ = TDataSetState::dsBrowse;
     editValues_.clear();
+    modified_ = false;
     if (AfterCancel) AfterCancel(*this);
 }
 
@@ -123,6 +127,7 @@ void TASQLite3BaseQuery::Post() {
     InternalPost();
     editState_ = TDataSetState::dsBrowse;
     editValues_.clear();
+    modified_ = false;
     if (AfterPost) AfterPost(*this);
 }
 
@@ -141,11 +146,16 @@ void TASQLite3BaseQuery::AppendRecord(const std::vector<std::string>& values) {
 
 void TASQLite3BaseQuery::Delete() {
     CheckActive();
+    // A row that was never posted exists nowhere else: dropping it is all.
+    if (editState_ == TDataSetState::dsInsert) {
+        Cancel();
+        return;
+    }
+    // An edited row is deleted as it is stored, not as it was being edited.
+    Cancel();
     if (result_->Count() == 0) throw EDatabaseError("No Records");
     if (BeforeDelete) BeforeDelete(*this);
     InternalDelete();
-    editState_ = TDataSetState::dsBrowse;
-    editValues_.clear();
     eof_ = result_->Count() == 0 || current_ >= result_->Count() - 1;
     bof_ = current_ <= 0;
     if (AfterDelete) AfterDelete(*this);
@@ -183,9 +193,17 @@ void TASQLite3BaseQuery::InternalPost() {
 void TASQLite3BaseQuery::PostEdited() {
     const MacroStatement m = ParseUpdateMacro(RequireUpdateSQL(*this)->UpdateSQL.Text());
     std::string sql = "update " + m.table + " set ";
-    for (size_t i = 0; i < fields_.size(); ++i) {
-        if (i) sql += ",";
-        sql += fields_[i]->FieldName() + "=" + Quoted(fields_[i]->AsString());
+    if (m.assignments.empty()) {
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            if (i) sql += ",";
+            sql += fields_[i]->FieldName() + "=" + Quoted(fields_[i]->AsString());
+        }
+    } else {
+        for (size_t i = 0; i < m.assignments.size(); ++i) {
+            const MacroAssignment& a = m.assignments[i];
+            if (i) sql += ",";
+            sql += a.column + "=" + (a.value.empty() ? QuotedFieldValue(a.column) : SubstituteFieldValues(a.value));
+        }
     }
     sql += " where " + SubstituteFieldValues(m.condition);
     RunInTransaction([&] { connection_->ExecStatements(sql); });
@@ -196,16 +214,21 @@ void TASQLite3BaseQuery::PostEdited() {
 
 void TASQLite3BaseQuery::PostInserted() {
     const MacroStatement m = ParseInsertMacro(RequireUpdateSQL(*this)->InsertSQL.Text());
-    std::vector<TField*> columns;
-    if (m.columns.empty()) {
-        for (auto& f : fields_) columns.push_back(f.get());
-    } else {
-        for (const std::string& name : m.columns) columns.push_back(&FieldByName(name));
-    }
     std::string names, values;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        names += (i ? "," : "") + columns[i]->FieldName();
-        values += (i ? "," : "") + Quoted(columns[i]->AsString());
+    if (!m.values.empty()) {
+        for (size_t i = 0; i < m.columns.size(); ++i) names += (i ? "," : "") + m.columns[i];
+        values = SubstituteFieldValues(m.values);
+    } else {
+        std::vector<TField*> columns;
+        if (m.columns.empty()) {
+            for (auto& f : fields_) columns.push_back(f.get());
+        } else {
+            for (const std::string& name : m.columns) columns.push_back(&FieldByName(name));
+        }
+        for (size_t i = 0; i < columns.size(); ++i) {
+            names += (i ? "," : "") + columns[i]->FieldName();
+            values += (i ? "," : "") + Quoted(columns[i]->AsString());
+        }
     }
     const std::string sql = "insert into " + m.table + " (" + names + ") values (" + values + ")";
     RunInTransaction([&] {

@@ -13,18 +13,18 @@ using querytext::SameText;
 
 void TASQLite3BaseQuery::MakeFieldDefs(const std::vector<ResultColumn>& columns, int rowKeyColumn) {
     if (columns.empty()) return;
-    fieldDefs_.clear();
-    columnField_.clear();
-    rowDataSize_ = 0;
+    std::vector<TFieldDef> defs;
+    std::vector<int> columnField;
+    int rowDataSize = 0;
     try {
         for (size_t c = 0; c < columns.size(); ++c) {
             const ResultColumn& column = columns[c];
             if (static_cast<int>(c) == rowKeyColumn || SameText(column.name, "rowid")) {
-                columnField_.push_back(-1);
+                columnField.push_back(-1);
                 continue;
             }
             auto taken = [&](const std::string& name) {
-                return std::any_of(fieldDefs_.begin(), fieldDefs_.end(),
+                return std::any_of(defs.begin(), defs.end(),
                                    [&](const TFieldDef& d) { return SameText(d.Name, name); });
             };
             TFieldDef def;
@@ -39,15 +39,31 @@ void TASQLite3BaseQuery::MakeFieldDefs(const std::vector<ResultColumn>& columns,
                 if (info.kind == TFieldType::ftString) def.Size = std::max(info.size, 0);
                 if (info.kind == TFieldType::ftFloat) def.Precision = info.scale;
             }
-            rowDataSize_ += NativeSize(def.DataType, def.Size, def.Name);
-            fieldDefs_.push_back(def);
-            columnField_.push_back(static_cast<int>(fieldDefs_.size()) - 1);
+            rowDataSize += NativeSize(def.DataType, def.Size, def.Name);
+            defs.push_back(def);
+            columnField.push_back(static_cast<int>(defs.size()) - 1);
         }
     } catch (...) {
-        fieldDefs_.clear();
-        columnField_.clear();
+        if (!active_) {
+            fieldDefs_.clear();
+            columnField_.clear();
+        }
         throw;
     }
+    if (active_) {
+        // An open result keeps its fields: rows of another shape would be
+        // read past their end by them.
+        const bool same = std::equal(defs.begin(), defs.end(), fieldDefs_.begin(), fieldDefs_.end(),
+                                     [](const TFieldDef& a, const TFieldDef& b) {
+                                         return a.DataType == b.DataType && a.Size == b.Size;
+                                     });
+        if (!same) throw AsgError("The statement's columns do not match the open result's fields");
+        columnField_ = std::move(columnField);
+        return;
+    }
+    fieldDefs_ = std::move(defs);
+    columnField_ = std::move(columnField);
+    rowDataSize_ = rowDataSize;
     if (result_) result_->SetBufSize(static_cast<int>(fieldDefs_.size()));
 }
 

@@ -8,14 +8,37 @@
 
 using querytext::Trim;
 
+namespace {
+
+void Unlist(std::vector<TASQLite3BaseQuery*>& list, TASQLite3BaseQuery* query) {
+    list.erase(std::remove(list.begin(), list.end(), query), list.end());
+}
+
+}  // namespace
+
+// The master knows every detail linked to it, opened or not, so that either
+// side going away leaves no pointer to it behind.
 void TASQLite3BaseQuery::SetMasterSource(TASQLite3BaseQuery* master) {
     for (TASQLite3BaseQuery* q = master; q; q = q->masterSource_)
         if (q == this) throw EDatabaseError("circular references are not allowed");
+    if (master == masterSource_) return;
     if (masterSource_) {
-        auto& list = masterSource_->details_;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        Unlist(masterSource_->details_, this);
+        Unlist(masterSource_->linkedDetails_, this);
     }
     masterSource_ = master;
+    if (masterSource_) masterSource_->linkedDetails_.push_back(this);
+}
+
+void TASQLite3BaseQuery::DetachMasterDetail() {
+    if (masterSource_) {
+        Unlist(masterSource_->details_, this);
+        Unlist(masterSource_->linkedDetails_, this);
+        masterSource_ = nullptr;
+    }
+    for (TASQLite3BaseQuery* detail : linkedDetails_) detail->masterSource_ = nullptr;
+    linkedDetails_.clear();
+    details_.clear();
 }
 
 std::vector<std::pair<std::string, std::string>> TASQLite3BaseQuery::MasterPairs() const {
@@ -34,7 +57,7 @@ std::vector<std::pair<std::string, std::string>> TASQLite3BaseQuery::MasterPairs
     return pairs;
 }
 
-void TASQLite3BaseQuery::RefreshDetails() {
+void TASQLite3BaseQuery::RefreshDetails() const {
     for (TASQLite3BaseQuery* detail : std::vector<TASQLite3BaseQuery*>(details_)) detail->RefreshFromMaster();
 }
 

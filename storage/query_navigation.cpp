@@ -10,6 +10,15 @@
 using querytext::SameText;
 using querytext::Trim;
 
+// A move never leaves a pending change behind on the row it leaves: a
+// modified row is posted first, an untouched one dropped.
+void TASQLite3BaseQuery::CheckBrowseMode() {
+    CheckActive();
+    if (editState_ == TDataSetState::dsBrowse) return;
+    if (modified_) Post();
+    else Cancel();
+}
+
 int TASQLite3BaseQuery::RecordCount() const {
     CheckActive();
     return result_->Count();
@@ -17,6 +26,7 @@ int TASQLite3BaseQuery::RecordCount() const {
 
 void TASQLite3BaseQuery::First() {
     CheckActive();
+    CheckBrowseMode();
     if (BeforeScroll) BeforeScroll(*this);
     current_ = result_->Count() > 0 ? 0 : -1;
     bof_ = true;
@@ -26,6 +36,7 @@ void TASQLite3BaseQuery::First() {
 
 void TASQLite3BaseQuery::Last() {
     CheckActive();
+    CheckBrowseMode();
     if (BeforeScroll) BeforeScroll(*this);
     current_ = result_->Count() - 1;
     eof_ = true;
@@ -37,6 +48,7 @@ void TASQLite3BaseQuery::Next() { MoveBy(1); }
 
 int TASQLite3BaseQuery::MoveBy(int distance) {
     CheckActive();
+    CheckBrowseMode();
     if (distance == 0 || (distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
     if (BeforeScroll) BeforeScroll(*this);
     bof_ = eof_ = false;
@@ -70,11 +82,14 @@ bool TASQLite3BaseQuery::Eof() const { return eof_; }
 
 int TASQLite3BaseQuery::RecNo() const {
     CheckActive();
-    return current_ < 0 ? (result_->Count() > 0 ? 1 : 0) : current_ + 1;
+    const int recNo = current_ < 0 ? (result_->Count() > 0 ? 1 : 0) : current_ + 1;
+    RefreshDetails();
+    return recNo;
 }
 
 void TASQLite3BaseQuery::SetRecNo(int value) {
     CheckActive();
+    CheckBrowseMode();
     if (value < 0 || value > result_->Count() + 1) return;
     current_ = value - 1;
     bof_ = eof_ = false;
@@ -88,6 +103,7 @@ int32_t TASQLite3BaseQuery::GetBookmark() const {
 
 void TASQLite3BaseQuery::GotoBookmark(int32_t bookmark) {
     CheckActive();
+    CheckBrowseMode();
     const int index = result_->IndexOfBookmark(bookmark);
     if (index < 0) throw EDatabaseError("Bookmark not found");
     current_ = index;
@@ -98,6 +114,7 @@ void TASQLite3BaseQuery::GotoBookmark(int32_t bookmark) {
 bool TASQLite3BaseQuery::Locate(const std::string& keyFields, const std::vector<std::string>& values,
                                 std::initializer_list<TLocateOption> options) {
     CheckActive();
+    CheckBrowseMode();
     const bool noCase = std::find(options.begin(), options.end(), TLocateOption::loCaseInsensitive) != options.end();
     const bool partial = std::find(options.begin(), options.end(), TLocateOption::loPartialKey) != options.end();
     std::vector<TField*> keys;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "storage/errors.h"
+
 namespace {
 
 // Values shorter than this take one length byte; longer ones a marker and four.
@@ -70,7 +72,27 @@ void TFResult::Add(std::string_view row, int key) {
     Insert(Count(), row, key);
 }
 
+// Whether `row` holds exactly `fieldCount` encoded values and nothing more.
+bool TFResult::Fits(std::string_view row) const {
+    size_t at = 0;
+    for (int i = 0; i < fieldCount_; ++i) {
+        if (at >= row.size()) return false;
+        size_t length = static_cast<unsigned char>(row[at++]);
+        if (length == kLongMarker) {
+            if (row.size() - at < sizeof(uint32_t)) return false;
+            uint32_t long_length;
+            std::memcpy(&long_length, row.data() + at, sizeof long_length);
+            at += sizeof long_length;
+            length = long_length;
+        }
+        if (row.size() - at < length) return false;
+        at += length;
+    }
+    return at == row.size();
+}
+
 void TFResult::Insert(int index, std::string_view row, int key) {
+    if (!Fits(row)) throw AsgError("A row of another shape cannot join the result");
     ++counter_;
     // A result without a row key column numbers its rows as they arrive.
     if (key < 0) key = Count();
@@ -87,6 +109,7 @@ void TFResult::Delete(int index) {
 
 void TFResult::Replace(int index, std::string_view row) {
     if (index < 0 || index >= Count()) return;
+    if (!Fits(row)) throw AsgError("A row of another shape cannot join the result");
     rows_[static_cast<size_t>(index)].row = Store(row);
 }
 

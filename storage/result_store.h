@@ -37,6 +37,7 @@ public:
     void SetBufSize(int fieldCount) { fieldCount_ = fieldCount; }
     int BufSize() const { return fieldCount_; }
 
+    // A row must hold one value per field (BufSize); anything else raises AsgError.
     void Add(std::string_view row, int key);
     void Insert(int index, std::string_view row, int key);  // beyond the end appends
     void Delete(int index);                                  // outside the range: nothing
@@ -53,6 +54,7 @@ public:
 
 private:
     const char* Store(std::string_view row);
+    bool Fits(std::string_view row) const;
 
     struct Entry {
         const char* row;

@@ -1,9 +1,13 @@
 #pragma once
 // The small macro language of the update-statement component:
 //   update <table> * where <condition>
-//   insert into <table> *        (or a bracketed list of field names)
+//   update <table> set <column>[=<value>], ... where <condition>
+//   insert into <table> *
+//   insert into <table> (<column>, ...) [values (<value>, ...)]
 //   delete from <table> where <condition>
-// where the condition names fields of the current row as ":name".
+// where conditions and values name fields of the current row as ":name". A
+// column of a "set" list without a value, and the columns of an insert
+// without a values list, take the value of the field of the same name.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,10 +24,17 @@ struct MacroToken {
 // the comparison signs; any other byte as a one-byte symbol.
 std::vector<MacroToken> TokenizeMacro(std::string_view text);
 
+struct MacroAssignment {
+    std::string column;
+    std::string value;  // the text after "="; empty: the field of the same name
+};
+
 struct MacroStatement {
     std::string table;
-    std::vector<std::string> columns;  // insert with a bracketed list; empty for "*"
-    std::string condition;             // update and delete: the text after "where"
+    std::vector<std::string> columns;         // insert with a bracketed list; empty for "*"
+    std::string values;                       // insert: the text inside "values ( )", if given
+    std::vector<MacroAssignment> assignments; // update: the "set" list; empty for "*"
+    std::string condition;                    // update and delete: the text after "where"
 };
 
 // Each raises AsgError "SQL macro syntax error on sql, expected <word>" on a

@@ -43,6 +43,25 @@ public:
         return t.text;
     }
     std::string_view Rest() const { return text_.substr(Peek().begin); }
+    bool PeekIs(std::string_view word) const {
+        const MacroToken& t = Peek();
+        return (t.kind == MacroToken::Kind::Word || t.kind == MacroToken::Kind::Symbol) && SameWord(t.text, word);
+    }
+    // The text of the tokens up to a "," or `stop` (a word, or ")") outside
+    // brackets, or the end; the stopping token is not taken.
+    std::string_view Until(std::string_view stop) {
+        const size_t begin = Peek().begin;
+        size_t end = begin;
+        int depth = 0;
+        while (Peek().kind != MacroToken::Kind::End) {
+            const MacroToken& t = Peek();
+            if (depth == 0 && (t.text == "," || PeekIs(stop))) break;
+            if (t.text == "(") ++depth;
+            if (t.text == ")") --depth;
+            end = Take().end;
+        }
+        return text_.substr(begin, end - begin);
+    }
 
 private:
     std::string_view text_;
@@ -97,7 +116,24 @@ MacroStatement ParseUpdateMacro(std::string_view text) {
     MacroStatement s;
     r.Expect("update");
     s.table = r.Name();
-    r.Expect("*");
+    if (r.PeekIs("set")) {
+        r.Take();
+        while (true) {
+            const MacroToken& name = r.Take();
+            if (name.kind != MacroToken::Kind::Word || SameWord(name.text, "where")) Expected("field name");
+            MacroAssignment a{name.text, {}};
+            if (r.Peek().text == "=") {
+                r.Take();
+                a.value = std::string(r.Until("where"));
+                if (a.value.empty()) Expected("value");
+            }
+            s.assignments.push_back(std::move(a));
+            if (r.Peek().text != ",") break;
+            r.Take();
+        }
+    } else {
+        r.Expect("*");
+    }
     r.Expect("where");
     s.condition = std::string(r.Rest());
     return s;
@@ -118,9 +154,25 @@ MacroStatement ParseInsertMacro(std::string_view text) {
         if (name.kind != MacroToken::Kind::Word) Expected("field name");
         s.columns.push_back(name.text);
         const MacroToken& sep = r.Take();
-        if (sep.text == ")") return s;
+        if (sep.text == ")") break;
         if (sep.text != ",") Expected(")");
     }
+    // An own values list pairs with the columns in order.
+    if (r.PeekIs("values")) {
+        r.Take();
+        r.Expect("(");
+        const size_t begin = r.Peek().begin;
+        int depth = 0;
+        while (!(depth == 0 && r.Peek().text == ")")) {
+            if (r.Peek().kind == MacroToken::Kind::End) Expected(")");
+            if (r.Peek().text == "(") ++depth;
+            if (r.Peek().text == ")") --depth;
+            r.Take();
+        }
+        s.values = std::string(text.substr(begin, r.Peek().begin - begin));
+        if (s.values.empty()) Expected("value");
+    }
+    return s;
 }
 
 MacroStatement ParseDeleteMacro(std::string_view text) {

@@ -140,7 +140,7 @@ TEST_F(QueryExecTest, PostingEditedNewAndDeletedRowsThroughTheMacros) {
     usql.UpdateSQL.Clear();
     usql.UpdateSQL.Add("update svazkovna set autor=:autor");
     query.Edit();
-    EXPECT_EQ(MessageOf<AsgError>([&] { query.Post(); }), "SQL macro syntax error on sql, expected *");
+    EXPECT_EQ(MessageOf<AsgError>([&] { query.Post(); }), "SQL macro syntax error on sql, expected where");
     query.Cancel();
     EXPECT_EQ(MessageOf<EDatabaseError>([&] { query.Fields(1).SetAsString("x"); }),
               "query1: Dataset not in edit or insert mode");

@@ -142,6 +142,36 @@ TEST_F(QueryOpenTest, IntegerColumnsConvertWhatTheyCanAndReadOthersAsZero) {
     }
 }
 
+TEST_F(QueryOpenTest, FloatBooleanAndDateColumnsReadOnlyWhatConverts) {
+    // Stored as bytes, so that the engine's column affinity keeps each text as written.
+    RunSql(path, "create table k(f real, b boolean, d date, dt datetime, t time)");
+    auto read = [&](const char* column, const std::string& text) {
+        RunSql(path, "delete from k; insert into k(" + std::string(column) + ") values(cast('" + text + "' as blob))");
+        OpenSql(std::string("select ") + column + " from k");
+        return query.Fields(0).AsString();
+    };
+    struct Case {
+        const char* column;
+        const char* text;
+        const char* read;  // nullptr: the Open fails with EConvertError
+    } cases[] = {
+        {"f", "2.5", "2.5"},   {"f", "-1e3", "-1000"}, {"f", "1.2.3", "0"},     {"f", "1e999", "0"},
+        {"f", "0x10", "0"},    {"f", "inf", "0"},      {"b", "true", "True"},   {"b", "0", "False"},
+        {"b", "2", "True"},    {"b", "1.2.3", nullptr}, {"b", "1e999", nullptr}, {"b", "ano", nullptr},
+        {"d", "2020-02-29", "2020-02-29"}, {"d", "2021-02-29", nullptr}, {"d", "0000-01-01", nullptr},
+        {"dt", "2020-01-02 03:04:05.006", "2020-01-02 03:04:05.006"}, {"dt", "0000-01-01 10:00:00.000", ""},
+        {"dt", "2020-13-01", ""}, {"t", "10:20:30", "10:20:30"}, {"t", "24:00", nullptr},
+    };
+    for (const Case& c : cases) {
+        if (c.read) {
+            EXPECT_EQ(read(c.column, c.text), c.read) << c.column << " " << c.text;
+        } else {
+            EXPECT_THROW(read(c.column, c.text), EConvertError) << c.column << " " << c.text;
+            EXPECT_FALSE(query.Active());
+        }
+    }
+}
+
 TEST_F(QueryOpenTest, DuplicateNamesAndTheRowidColumn) {
     AddBooks(2);
     OpenSql("select autor, autor, AUTOR, rowid, titul from svazkovna order by id desc");

@@ -86,6 +86,11 @@ TEST(ParamScanTest, ReplacesNamesOutsideQuotedTokens) {
         {"values(:a,:b)", "values(?,?)", {"a", "b"}},
         {"where a='unterminated :x", "where a='unterminated :x", {}},
         {"where a=:", "where a=?", {""}},
+        // A stray quote opens a token that runs to the end, delimiters and all.
+        {"where a=:\"abc", "where a=?", {"abc"}},
+        {"where a=:\"abc, b=1)", "where a=?", {"abc, b=1)"}},
+        {"where a=:\"\" or 1", "where a=? or 1", {""}},
+        {"where a=:`x`", "where a=?", {"x"}},
     };
     for (const Case& c : cases) {
         const ParamScan scan = ScanParameters(c.sql);
@@ -135,21 +140,36 @@ TEST(SqlMacroTest, ParsesTheThreeFormsAndNamesTheExpectedWord) {
     EXPECT_EQ(ParseInsertMacro("insert into svazkovna *").columns.size(), 0u);
     EXPECT_EQ(ParseInsertMacro("insert into t (a, b)").columns, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(ParseDeleteMacro("delete from t where a=:a").condition, "a=:a");
+    const MacroStatement set = ParseUpdateMacro("update t set a=:x, b, c=f(1, 2) where d=:d");
+    ASSERT_EQ(set.assignments.size(), 3u);
+    EXPECT_EQ(set.assignments[2].value, "f(1, 2)");
+    EXPECT_EQ(set.assignments[1].value, "");
+    EXPECT_EQ(ParseInsertMacro("insert into t (a, b) values (:b, (1))").values, ":b, (1)");
 
     struct Case {
         std::function<void()> parse;
         const char* message;
     } cases[] = {
-        {[] { ParseUpdateMacro("update t set a=1 where b=2"); }, "SQL macro syntax error on sql, expected *"},
+        {[] { ParseUpdateMacro("update t a=1 where b=2"); }, "SQL macro syntax error on sql, expected *"},
+        {[] { ParseUpdateMacro("update t set a=1"); }, "SQL macro syntax error on sql, expected where"},
+        {[] { ParseUpdateMacro("update t set a= where b=2"); }, "SQL macro syntax error on sql, expected value"},
         {[] { ParseUpdateMacro("updat t * where b=2"); }, "SQL macro syntax error on sql, expected update"},
         {[] { ParseUpdateMacro("update t *"); }, "SQL macro syntax error on sql, expected where"},
         {[] { ParseInsertMacro("insert t *"); }, "SQL macro syntax error on sql, expected into"},
         {[] { ParseInsertMacro("insert into t values"); }, "SQL macro syntax error on insertsql, expected ( or *"},
         {[] { ParseDeleteMacro("delete t where a=1"); }, "SQL macro syntax error on sql, expected from"},
         {[] { ParseDeleteMacro(""); }, "SQL macro syntax error on sql, expected delete"},
+        {[] { ParseUpdateMacro("update 'svazkovna' * where a=1"); }, "SQL macro syntax error on sql, expected table name"},
+        {[] { ParseUpdateMacro("update * where a=1"); }, "SQL macro syntax error on sql, expected table name"},
+        {[] { ParseDeleteMacro("delete from 12 where a=1"); }, "SQL macro syntax error on sql, expected table name"},
+        {[] { ParseInsertMacro("insert into (a) values(1)"); }, "SQL macro syntax error on sql, expected table name"},
     };
     for (const Case& c : cases) EXPECT_EQ(MessageOf<AsgError>(c.parse), c.message);
 
     const std::string s = SubstituteNames("a=:a and b=':b' and c= :c", [](const std::string& n) { return "<" + n + ">"; });
     EXPECT_EQ(s, "a=<a> and b=':b' and c= <c>");
+    // Table and field names may hold letters of the code page (Windows-1250 bytes).
+    EXPECT_EQ(ParseUpdateMacro("update kn\xEChy * where autor=:autor").table, "kn\xEChy");
+    EXPECT_EQ(SubstituteNames("a=:\xE8\xEDslo and b=:x\xFD", [](const std::string& n) { return "<" + n + ">"; }),
+              "a=<\xE8\xEDslo> and b=<x\xFD>");
 }
