@@ -15,6 +15,8 @@ public:
     TFieldType DataType() const override { return kind_; }
     void SetAsString(const std::string& value) override;
     int Size() const { return size_; }
+    TASQLite3BaseQuery& Query() const { return query_; }
+    int Index() const { return index_; }
 
 private:
     TASQLite3BaseQuery& query_;
