@@ -63,6 +63,15 @@ void CheckMacro(std::string_view text, Parse parse, bool insert) {
         FUZZ_CHECK(insert || m.columns.empty(), "columns outside an insert macro");
         FUZZ_CHECK(text.find(m.condition) != std::string_view::npos, "condition is not part of the text");
         CheckCondition(m.condition);
+        FUZZ_CHECK(insert || m.values.empty(), "a values list outside an insert macro");
+        FUZZ_CHECK(!insert || m.assignments.empty(), "a set list in an insert macro");
+        FUZZ_CHECK(text.find(m.values) != std::string_view::npos, "values list is not part of the text");
+        CheckCondition(m.values);
+        for (const MacroAssignment& a : m.assignments) {
+            FUZZ_CHECK(IsWord(a.column), "set column is not a word: " + a.column);
+            FUZZ_CHECK(text.find(a.value) != std::string_view::npos, "set value is not part of the text");
+            CheckCondition(a.value);
+        }
     } catch (const AsgError& e) {
         const std::string_view message = e.what();
         const bool known = (StartsWith(message, kSyntaxError) && message.size() > kSyntaxError.size()) ||
