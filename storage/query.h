@@ -294,7 +294,7 @@ public:
 
     TStringList& SQL();
     bool RawSQL() const;
-    void SetRawSQL(bool value);
+    void SetRawSQL(bool value);  // takes effect at the next change of SQL
     TASQLite3UpdateSQL* UpdateSQL() const;
     void SetUpdateSQL(TASQLite3UpdateSQL* updateSql);
 

@@ -47,8 +47,8 @@ public:
         const MacroToken& t = Peek();
         return (t.kind == MacroToken::Kind::Word || t.kind == MacroToken::Kind::Symbol) && SameWord(t.text, word);
     }
-    // The text of the tokens up to a "," or `stop` (a word, or ")") outside
-    // brackets, or the end; the stopping token is not taken.
+    // The text of the tokens up to a "," or the word `stop` outside brackets,
+    // or the end; the stopping token is not taken.
     std::string_view Until(std::string_view stop) {
         const size_t begin = Peek().begin;
         size_t end = begin;
