@@ -62,9 +62,12 @@ TEST_F(ConnectionEngineTest, AnotherProgramsSchemaChangeIsReadAgainNotReported) 
         con.SQLiteExecute("select a from t", &before);
         RunSql(path, changes[i]);
         RecordingQuery after;
-        if (i % 2 == 0) EXPECT_NO_THROW(con.SQLiteExecute("select a, b from t", &after)) << changes[i];
-        else EXPECT_NO_THROW(con.ExecStatements("update t set a=a+1")) << changes[i];
-        if (i % 2 == 0) EXPECT_EQ(after.rows.size(), 1u) << changes[i];
+        if (i % 2 == 0) {
+            EXPECT_NO_THROW(con.SQLiteExecute("select a, b from t", &after)) << changes[i];
+            EXPECT_EQ(after.rows.size(), 1u) << changes[i];
+        } else {
+            EXPECT_NO_THROW(con.ExecStatements("update t set a=a+1")) << changes[i];
+        }
     }
     EXPECT_EQ(Select1(path, "select a from t"), "4");
     // A statement that really fails still fails.
