@@ -13,6 +13,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/codepage.h"
 #include "app/edit_fields.h"
@@ -176,15 +177,11 @@ void Teditf::ulozitbClick() {
         editquery.SQL().Add(sql);
         editquery.ExecSQL();
         stored_ = b;
-        stored_row_key_ = 0;
 
         // The book is stored: a failing refresh is reported, but the dialog still closes.
         // query1 holds no text after a failed change of the main window, which must not
         // run again behind the user's back.
-        RunGuarded(ui_services_, [this] {
-            stored_row_key_ = rowidentity::LastInsertedRowKey(main_.con1);
-            if (main_.query1.SQL().Count() > 0) main_.query1.Open();
-        });
+        if (main_.query1.SQL().Count() > 0) RunGuarded(ui_services_, [this] { main_.query1.Open(); });
     }
     reject();
 }
@@ -193,17 +190,29 @@ void Teditf::KeepLaterEdits(const Book& b) {
     if (b.autor.empty() || b.titul.empty())
         throw std::runtime_error(
             "Kniha už je uložena; autor a titul nesmí zůstat prázdné, změny proto nebyly uloženy.");
-    if (stored_row_key_ == 0)
+    // The stored row is the one with this showing's id and what was stored;
+    // identical copies are as good as one another.
+    const Book& s = *stored_;
+    const int32_t id = ui_->idspin->Value();
+    const std::vector<int64_t> keys = rowidentity::RowKeys(
+        main_.con1, "(id=" + std::to_string(id) + ") and (autor='" + QuoteLiteralBody(s.autor) +
+                        "') and (titul='" + QuoteLiteralBody(s.titul) + "') and (zanr='" +
+                        QuoteLiteralBody(s.zanr) + "') and (vydal='" + QuoteLiteralBody(s.vydal) +
+                        "') and (serie='" + QuoteLiteralBody(s.serie) + "') and (umisteni='" +
+                        QuoteLiteralBody(s.umisteni) + "') and (poznamka='" +
+                        QuoteLiteralBody(s.poznamka) + "') and (hodnoceni=" +
+                        std::to_string(s.hodnoceni) + ")");
+    if (keys.empty())
         throw std::runtime_error(
-            "Kniha už je uložena, ale v katalogu ji nelze znovu najít; pozdější změny upravte "
-            "v panelu záznamu.");
+            "Kniha byla uložena, ale v katalogu už není, jak byla uložena; pozdější změny "
+            "proto nebyly uloženy.");
     const std::string sql =
         "update svazkovna set autor='" + QuoteLiteralBody(b.autor) + "',titul='" +
         QuoteLiteralBody(b.titul) + "',zanr='" + QuoteLiteralBody(b.zanr) + "',vydal='" +
         QuoteLiteralBody(b.vydal) + "',serie='" + QuoteLiteralBody(b.serie) + "',umisteni='" +
         QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
         "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
-        rowidentity::KeyCondition(main_.con1, ui_->idspin->Value(), stored_row_key_);
+        rowidentity::KeyCondition(main_.con1, id, keys.back());
     editquery.SQL().Clear();
     editquery.SQL().Add(sql);
     editquery.ExecSQL();

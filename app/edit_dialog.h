@@ -1,7 +1,6 @@
 #pragma once
 // The new-record dialog: the only way to add a book.
 #include <QDialog>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,9 +53,8 @@ private:
         bool operator==(const Book&) const = default;
     };
     Book TypedBook() const;
-    // What this showing stored, with the row's engine key; none before the store.
+    // What this showing stored; none before the store.
     std::optional<Book> stored_;
-    int64_t stored_row_key_ = 0;
     // Writes edits made after the store (while a failed close kept the dialog) over the stored row.
     void KeepLaterEdits(const Book& book);
 };

@@ -6,14 +6,11 @@
 
 namespace rowidentity {
 
-namespace {
-
-// Row keys go beyond 32 bits, and a column named "rowid" is read as a 32-bit
-// number: they are selected as text.
-std::vector<int64_t> Keys(TASQLite3DB& db, const std::string& sql) {
+std::vector<int64_t> RowKeys(TASQLite3DB& db, const std::string& condition) {
     TASQLite3Query query("rowidentity");
     query.SetConnection(&db);
-    query.SQL().Add(sql);
+    // As text: keys go beyond 32 bits, and a column named "rowid" is read as a 32-bit number.
+    query.SQL().Add("select cast(rowid as text) as rowkey from svazkovna where " + condition);
     query.Open();
     std::vector<int64_t> keys;
     const int n = query.RecordCount();
@@ -24,17 +21,6 @@ std::vector<int64_t> Keys(TASQLite3DB& db, const std::string& sql) {
         query.Next();
     }
     return keys;
-}
-
-}  // namespace
-
-std::vector<int64_t> RowKeys(TASQLite3DB& db, const std::string& condition) {
-    return Keys(db, "select cast(rowid as text) as rowkey from svazkovna where " + condition);
-}
-
-int64_t LastInsertedRowKey(TASQLite3DB& db) {
-    const std::vector<int64_t> keys = Keys(db, "select cast(last_insert_rowid() as text) as rowkey");
-    return keys.empty() ? 0 : keys.front();
 }
 
 bool IdSelectsOnly(TASQLite3DB& db, int32_t id, int64_t rowKey) {

@@ -24,7 +24,4 @@ bool IdSelectsOnly(TASQLite3DB& db, int32_t id, int64_t rowKey);
 // program's own "(id=N)" where that picks the row alone, else "(rowid=K)".
 std::string KeyCondition(TASQLite3DB& db, int32_t id, int64_t rowKey);
 
-// The row key of the row the connection inserted last.
-int64_t LastInsertedRowKey(TASQLite3DB& db);
-
 }  // namespace rowidentity
