@@ -1,6 +1,7 @@
 // The record panel: what a click in the tree looks up and shows, and what a
 // save or a delete leaves in the catalogue (read back with the system's SQLite).
 #include <QComboBox>
+#include <algorithm>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -379,8 +380,10 @@ TEST_F(PanelTest, SaveAndDeleteReachOnlyTheShownRowWhateverItsId) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.author);
         auto expected = All();
-        size_t shown = 0;
-        while (expected[shown][1] != c.author) ++shown;
+        const auto row = std::find_if(expected.begin(), expected.end(),
+                                      [&](const auto& r) { return r[1] == c.author; });
+        ASSERT_NE(row, expected.end()) << "the shown row itself was lost";
+        const size_t shown = static_cast<size_t>(row - expected.begin());
 
         ClickTitle(c.author, "T");
         ASSERT_EQ(F().poznamkale->text(), "shown");
