@@ -11,13 +11,17 @@
 #include <QShowEvent>
 #include <QStringList>
 
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/codepage.h"
+#include "app/edit_fields.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
+#include "storage/row_identity.h"
 #include "ui_edit_dialog.h"
 
 Teditf* editf = nullptr;
@@ -60,6 +64,7 @@ void FillList(TASQLite3Query& query, QComboBox* list, const char* sql) {
 Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
     : QDialog(parent), main_(form), ui_services_(ui), ui_(std::make_unique<Ui::Teditf>()) {
     ui_->setupUi(this);
+    PrepareEditFields(*this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(475, 219);
@@ -112,7 +117,7 @@ void Teditf::TakeNextId() {
 }
 
 void Teditf::FormActivate() {
-    stored_ = false;
+    stored_.reset();
     EmptyList(ui_->autorcb);
     EmptyList(ui_->zanrcb);
     EmptyList(ui_->umistenicb);
@@ -133,18 +138,28 @@ void Teditf::FormActivate() {
     ui_->autorcb->setFocus(Qt::OtherFocusReason);
 }
 
+Teditf::Book Teditf::TypedBook() const {
+    // Every text is converted before anything runs, so a refused character stores nothing.
+    Book b;
+    b.autor = ToCodePage(ui_->autorcb->currentText());
+    b.titul = ToCodePage(ui_->titulle->text());
+    b.zanr = ToCodePage(ui_->zanrcb->currentText());
+    b.vydal = ToCodePage(ui_->vydalcb->currentText());
+    b.serie = ToCodePage(ui_->seriele->text());
+    b.umisteni = ToCodePage(ui_->umistenicb->currentText());
+    b.poznamka = ToCodePage(ui_->poznamkale->text());
+    b.hodnoceni = ui_->hodnocenispin->Value();
+    return b;
+}
+
 void Teditf::ulozitbClick() {
-    // Once this showing has stored its book, "uložit" only closes: the row must not
-    // be stored a second time when an earlier close was called off.
-    if (!stored_ && !ui_->autorcb->currentText().isEmpty() && !ui_->titulle->text().isEmpty()) {
-        // Every text is converted before anything runs, so a refused character stores nothing.
-        const std::string autor = ToCodePage(ui_->autorcb->currentText());
-        const std::string titul = ToCodePage(ui_->titulle->text());
-        const std::string zanr = ToCodePage(ui_->zanrcb->currentText());
-        const std::string vydal = ToCodePage(ui_->vydalcb->currentText());
-        const std::string serie = ToCodePage(ui_->seriele->text());
-        const std::string umisteni = ToCodePage(ui_->umistenicb->currentText());
-        const std::string poznamka = ToCodePage(ui_->poznamkale->text());
+    // Once this showing has stored its book, "uložit" does not store it a second
+    // time when an earlier close was called off; what was edited since is kept.
+    if (stored_) {
+        const Book book = TypedBook();
+        if (book != *stored_) KeepLaterEdits(book);
+    } else if (!ui_->autorcb->currentText().isEmpty() && !ui_->titulle->text().isEmpty()) {
+        const Book b = TypedBook();
 
         // Without an id from this showing the previous showing's id would be stored again,
         // so it is taken now.
@@ -152,20 +167,56 @@ void Teditf::ulozitbClick() {
 
         const std::string sql = "insert into svazkovna values(" +
                                 std::to_string(ui_->idspin->Value()) + ",'" +
-                                QuoteLiteralBody(autor) + "','" + QuoteLiteralBody(titul) + "','" +
-                                QuoteLiteralBody(zanr) + "','" + QuoteLiteralBody(vydal) + "','" +
-                                QuoteLiteralBody(serie) + "','" + QuoteLiteralBody(umisteni) +
-                                "','',''," + std::to_string(ui_->hodnocenispin->Value()) + ",'" +
-                                QuoteLiteralBody(poznamka) + "','','','')";
+                                QuoteLiteralBody(b.autor) + "','" + QuoteLiteralBody(b.titul) +
+                                "','" + QuoteLiteralBody(b.zanr) + "','" +
+                                QuoteLiteralBody(b.vydal) + "','" + QuoteLiteralBody(b.serie) +
+                                "','" + QuoteLiteralBody(b.umisteni) + "','',''," +
+                                std::to_string(b.hodnoceni) + ",'" + QuoteLiteralBody(b.poznamka) +
+                                "','','','')";
         editquery.SQL().Clear();
         editquery.SQL().Add(sql);
         editquery.ExecSQL();
-        stored_ = true;
+        stored_ = b;
 
         // The book is stored: a failing refresh is reported, but the dialog still closes.
-        RunGuarded(ui_services_, [this] { main_.query1.Open(); });
+        // query1 holds no text after a failed change of the main window, which must not
+        // run again behind the user's back.
+        if (main_.query1.SQL().Count() > 0) RunGuarded(ui_services_, [this] { main_.query1.Open(); });
     }
     reject();
+}
+
+void Teditf::KeepLaterEdits(const Book& b) {
+    if (b.autor.empty() || b.titul.empty())
+        throw std::runtime_error(
+            "Kniha už je uložena; autor a titul nesmí zůstat prázdné, změny proto nebyly uloženy.");
+    // The stored row is the one with this showing's id and what was stored;
+    // identical copies are as good as one another.
+    const Book& s = *stored_;
+    const int32_t id = ui_->idspin->Value();
+    const std::vector<int64_t> keys = rowidentity::RowKeys(
+        main_.con1, "(id=" + std::to_string(id) + ") and (autor='" + QuoteLiteralBody(s.autor) +
+                        "') and (titul='" + QuoteLiteralBody(s.titul) + "') and (zanr='" +
+                        QuoteLiteralBody(s.zanr) + "') and (vydal='" + QuoteLiteralBody(s.vydal) +
+                        "') and (serie='" + QuoteLiteralBody(s.serie) + "') and (umisteni='" +
+                        QuoteLiteralBody(s.umisteni) + "') and (poznamka='" +
+                        QuoteLiteralBody(s.poznamka) + "') and (hodnoceni=" +
+                        std::to_string(s.hodnoceni) + ")");
+    if (keys.empty())
+        throw std::runtime_error(
+            "Kniha byla uložena, ale v katalogu už není, jak byla uložena; pozdější změny "
+            "proto nebyly uloženy.");
+    const std::string sql =
+        "update svazkovna set autor='" + QuoteLiteralBody(b.autor) + "',titul='" +
+        QuoteLiteralBody(b.titul) + "',zanr='" + QuoteLiteralBody(b.zanr) + "',vydal='" +
+        QuoteLiteralBody(b.vydal) + "',serie='" + QuoteLiteralBody(b.serie) + "',umisteni='" +
+        QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
+        "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
+        rowidentity::KeyCondition(main_.con1, id, keys.back());
+    editquery.SQL().Clear();
+    editquery.SQL().Add(sql);
+    editquery.ExecSQL();
+    stored_ = b;
 }
 
 void Teditf::stornobClick() { reject(); }

@@ -2,6 +2,8 @@
 // The new-record dialog: the only way to add a book.
 #include <QDialog>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "storage/query.h"
 
@@ -44,8 +46,17 @@ private:
     std::unique_ptr<Ui::Teditf> ui_;
     // Whether idspin holds an id taken in this showing.
     bool id_taken_ = false;
-    // Whether this showing has stored its book.
-    bool stored_ = false;
+    // The book as the fields give it, in the code page.
+    struct Book {
+        std::string autor, titul, zanr, vydal, serie, umisteni, poznamka;
+        int hodnoceni = 0;
+        bool operator==(const Book&) const = default;
+    };
+    Book TypedBook() const;
+    // What this showing stored; none before the store.
+    std::optional<Book> stored_;
+    // Writes edits made after the store (while a failed close kept the dialog) over the stored row.
+    void KeepLaterEdits(const Book& book);
 };
 
 extern Teditf* editf;

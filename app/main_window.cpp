@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include "app/edit_dialog.h"
+#include "app/edit_fields.h"
 #include "app/error_box.h"
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
@@ -121,6 +122,7 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
     setFont(WindowFont());
+    PrepareEditFields(*this);
     SetUpComponents();
 
     Ui::TForm1& f = *ui_;

@@ -7,6 +7,7 @@
 // catalogues), main_window_panel.cpp (record panel).
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +93,11 @@ private:
     void ForgetShownRecord();
     // Whether the panel shows a record read by a title click (cleared by vymazokna).
     bool record_shown_ = false;
+    // The engine's row key of the shown record: its id need not tell it apart.
+    int64_t shown_row_key_ = 0;
+    // Runs a change on query1. A failed change is taken out of query1, so that
+    // nothing but the user's next click can run it again.
+    void RunChange(const std::string& sql);
     // Per text field, in the order the save writes them: the text shown by the
     // last fill when it was exactly the 255 bytes the queries deliver (so maybe
     // cut), else a null string. Such a field, left unchanged, keeps its stored value.

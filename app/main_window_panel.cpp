@@ -13,6 +13,7 @@
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
 #include "app/web_browser.h"
+#include "storage/row_identity.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -36,6 +37,17 @@ void TForm1::ForgetShownRecord() {
     for (QString& text : cut_texts_) text = QString();
 }
 
+void TForm1::RunChange(const std::string& sql) {
+    query1.SQL().Clear();
+    query1.SQL().Add(sql);
+    try {
+        query1.ExecSQL();
+    } catch (...) {
+        query1.SQL().Clear();
+        throw;
+    }
+}
+
 void TForm1::tv1Click() {
     Ui::TForm1& f = *form();
     QTreeWidgetItem* node = SelectedNode();
@@ -50,22 +62,30 @@ void TForm1::tv1Click() {
 
     // The nodes' stored bytes, not a re-encoding of their shown texts.
     const std::string titleBytes = NodeBytes(*node);
+    const std::string condition = "(autor='" + QuoteLiteralBody(NodeBytes(*author)) +
+                                  "') and (titul='" + QuoteLiteralBody(titleBytes) + "')";
     query1.SQL().Clear();
-    query1.SQL().Add("select * from svazkovna where (autor='" +
-                     QuoteLiteralBody(NodeBytes(*author)) + "') and (titul='" +
-                     QuoteLiteralBody(titleBytes) + "')");
+    query1.SQL().Add("select * from svazkovna where " + condition);
     query1.Open();
 
     // Records sharing author and title get one node each, in the order the
     // select returns them; the node's rank among its namesakes picks its row.
+    int position = 0;
     if (query1.RecordCount() >= 2) {
         int earlier = 0;
         for (int i = 0, at = author->indexOfChild(node); i < at; ++i)
             if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
-        if (earlier > 0) query1.MoveBy(earlier);
+        if (earlier > 0) position = query1.MoveBy(earlier);
     }
 
     const bool found = query1.RecordCount() > 0;
+    // The same rows in the same order, by their engine keys: a save or a
+    // delete must reach this row even where others share its id.
+    std::optional<int64_t> rowKey;
+    if (found) {
+        const std::vector<int64_t> keys = rowidentity::RowKeys(con1, condition);
+        if (position >= 0 && static_cast<size_t>(position) < keys.size()) rowKey = keys[position];
+    }
     f.idspin->SetValue(query1.Fields(0).AsInteger());
     // Column numbers of the text fields, in fill order, with their save slot.
     struct TextField {
@@ -94,7 +114,8 @@ void TForm1::tv1Click() {
     fillText(10, 8, [&](const QString& t) { SetTextOf(f.poznamkale, t); });
     // An empty result fills the panel with empties; it shows no record that a
     // save or a delete could act on.
-    record_shown_ = found;
+    record_shown_ = found && rowKey.has_value();
+    shown_row_key_ = rowKey.value_or(0);
 
     struct ValueList {
         const char* sql;
@@ -169,12 +190,9 @@ void TForm1::ulozitbClick() {
         }
         ++slot;
     }
-    sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) +
-           " where (id=" + std::to_string(f.idspin->Value()) + ")";
-
-    query1.SQL().Clear();
-    query1.SQL().Add(sql);
-    query1.ExecSQL();
+    sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) + " where " +
+           rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
+    RunChange(sql);
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
     for (int i = 0; i < 9; ++i)
@@ -187,10 +205,8 @@ void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
         if (record_shown_) {
-            query1.SQL().Clear();
-            query1.SQL().Add("delete from svazkovna where (id=" +
-                             std::to_string(f.idspin->Value()) + ")");
-            query1.ExecSQL();
+            RunChange("delete from svazkovna where " +
+                      rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_));
         } else {
             uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
         }

@@ -120,6 +120,11 @@ bool TForm1::FormClose() {
                                     " Skript pro webbrowser proto nebyl uložen.",
                                 e.Character());
         }
+        // A line break has no place in the file either; refused alone, so that
+        // the catalogue is still remembered.
+        if (prefix.find_first_of("\r\n") != std::string::npos)
+            throw std::runtime_error(
+                "Skript pro webbrowser obsahuje konec řádku, proto nebyl uložen.");
     });
     // The first failed write stops the rest, so the box is shown once; the
     // window closes all the same, or it could never be closed while the file

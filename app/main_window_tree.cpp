@@ -3,6 +3,7 @@
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -16,14 +17,15 @@ namespace {
 
 const char* const kAuthorsSql = "select distinct autor from svazkovna order by autor";
 
-// Every title in storage order with its author. A node's titles are those whose
-// author equals its text byte for byte; the queries deliver at most 255 bytes
-// of a text, so a longer author could only match a node by its cut text, which
-// it does not equal: such rows are left out here. NULL and blob authors never
-// equal a text either.
+// Every title in storage order with its author and the author's stored length.
+// A node's titles are those whose author equals its text byte for byte; the
+// queries deliver an author cut (to the column's declared size, at most 255
+// bytes, and at a zero byte), and a cut author equals no node's text, so rows
+// whose delivered author is shorter than the stored one are left out. NULL and
+// blob authors never equal a text either.
 const char* const kTitlesSql =
-    "select autor, titul from svazkovna "
-    "where typeof(autor) = 'text' and length(cast(autor as blob)) <= 255";
+    "select autor, titul, length(cast(autor as blob)) from svazkovna "
+    "where typeof(autor) = 'text'";
 
 QTreeWidgetItem* MakeNode(const std::string& bytes) {
     auto* node = new QTreeWidgetItem(QStringList{FromCodePage(bytes)});
@@ -78,7 +80,9 @@ void TForm1::tv1update() {
         nodesq.First();
         const int rows = nodesq.RecordCount();
         for (int i = 0; i < rows; ++i) {
-            titles[nodesq.Fields(0).AsString()].push_back(nodesq.Fields(1).AsString());
+            std::string author = nodesq.Fields(0).AsString();
+            if (std::to_string(author.size()) == nodesq.Fields(2).AsString())
+                titles[std::move(author)].push_back(nodesq.Fields(1).AsString());
             nodesq.Next();
         }
     } catch (...) {

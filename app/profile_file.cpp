@@ -20,6 +20,23 @@ std::string Trim(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
+bool Quoted(std::string_view s) { return s.size() >= 2 && s.front() == '"' && s.back() == '"'; }
+
+// A value as read: blanks around it dropped, then one pair of double quotes
+// around the whole of it.
+std::string ReadValue(std::string_view raw) {
+    std::string value = Trim(raw);
+    if (Quoted(value)) value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+// A value as written: plain, unless reading would change it (blanks at an
+// end, or quotes around it), when one pair of quotes keeps it whole.
+std::string WrittenValue(const std::string& value) {
+    if (ReadValue(value) == value) return value;
+    return '"' + value + '"';
+}
+
 // Names compare like the platform's profile functions: ASCII letters without case,
 // every other byte (code page letters included) as it is.
 bool SameName(std::string_view a, std::string_view b) {
@@ -143,8 +160,7 @@ std::string Lookup(const std::string& content, const std::string& section, const
     std::vector<Line> lines = SplitLines(content);
     Found f = Find(lines, section, key);
     std::string value = fallback;
-    // Everything after the first "=", untrimmed and unquoted, so leading blanks survive.
-    if (f.key >= 0) value = lines[static_cast<size_t>(f.key)].text.substr(f.eq + 1);
+    if (f.key >= 0) value = ReadValue(std::string_view(lines[static_cast<size_t>(f.key)].text).substr(f.eq + 1));
     if (value.size() > kMaxValueBytes) value.resize(kMaxValueBytes);
     return value;
 }
@@ -167,9 +183,9 @@ std::string Update(const std::string& content, const std::string& section, const
     Found f = Find(lines, section, key);
     if (f.key >= 0) {
         Line& line = lines[static_cast<size_t>(f.key)];
-        line.text = line.text.substr(0, f.eq + 1) + value;
+        line.text = line.text.substr(0, f.eq + 1) + WrittenValue(value);
     } else {
-        Line added{Trim(key) + "=" + value, eol};
+        Line added{Trim(key) + "=" + WrittenValue(value), eol};
         if (f.section >= 0) {
             EndLine(lines[static_cast<size_t>(f.last)], eol);
             lines.insert(lines.begin() + f.last + 1, added);
@@ -223,6 +239,9 @@ void ProfileFile::WriteString(const std::string& section, const std::string& key
     // The save file renames over a read-only file, which the user asked us not to change.
     if (info.exists() && !info.isWritable()) throw std::runtime_error(failure);
     QSaveFile file(path_);
+    // A folder that takes no new file still lets a writable file be written in
+    // place, without the atomic replacement.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error(failure);
     if (file.write(updated.data(), static_cast<qint64>(updated.size())) !=
             static_cast<qint64>(updated.size()) ||

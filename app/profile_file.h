@@ -1,9 +1,13 @@
 #pragma once
 // A settings file in the INI profile format: sections in brackets, lines
-// key=value with no quoting, bytes in the catalogue's code page. Sections and
-// keys are found without regard to letter case; a value reads back with at
-// most 2047 bytes. Writing keeps every other section, key and comment as it
-// was and replaces the file atomically, so a crash never leaves half a file.
+// key=value, bytes in the catalogue's code page. Sections and keys are found
+// without regard to letter case; a value is read with the blanks around it
+// dropped and one pair of double quotes around the whole of it removed, and
+// with at most 2047 bytes. A value that would not read back so is written in
+// quotes; any other is written plain. Writing keeps every other section, key
+// and comment as it was and replaces the file atomically, so a crash never
+// leaves half a file; where the folder takes no new file but the file itself
+// is writable, the file is written in place.
 #include <QString>
 #include <string>
 

@@ -44,6 +44,22 @@ protected:
     }
 };
 
+// The address as a browser's address bar takes it: blanks around it dropped,
+// a text of blanks an empty page, and an address without a scheme a web
+// address. The result may be invalid, with the parser's reason.
+QUrl WebAddress(const QString& url) {
+    const QString address = url.trimmed();
+    if (address.isEmpty()) return QUrl(QStringLiteral("about:blank"));
+    const QUrl parsed(address, QUrl::TolerantMode);
+    if (parsed.isValid() && !parsed.scheme().isEmpty()) return parsed;
+    const QUrl guessed = QUrl::fromUserInput(address);
+    if (guessed.isValid()) return guessed;
+    // Keep the parser's reason; a relative address that is no web address has none.
+    if (!parsed.isValid()) return parsed;
+    QUrl web(QStringLiteral("http://") + address, QUrl::TolerantMode);
+    return web;
+}
+
 class WebEngineBrowser : public WebBrowser {
 public:
     explicit WebEngineBrowser(QWidget* parent) : view_(new QWebEngineView(parent)) {
@@ -61,17 +77,17 @@ public:
 
     void Navigate(const QString& url) override {
         if (!view_) throw std::runtime_error("Prohlížeč už není k dispozici.");
-        QUrl target(url, QUrl::TolerantMode);
-        // Like the desktop browser control, an address without a scheme is a web address.
-        if (target.isValid() && target.scheme().isEmpty() && !url.trimmed().isEmpty())
-            target = QUrl(QStringLiteral("http://") + url, QUrl::TolerantMode);
-        if (url.trimmed().isEmpty() || !target.isValid())
-            throw std::runtime_error(
-                QStringLiteral("Adresu „%1“ nelze otevřít: %2")
-                    .arg(url, target.isValid() ? QStringLiteral("adresa je prázdná")
-                                               : target.errorString())
-                    .toStdString());
-        view_->setUrl(target);
+        if (url.isEmpty()) throw std::runtime_error("Adresa pro prohlížeč je prázdná.");
+        const QUrl target = WebAddress(url);
+        if (target.isValid()) {
+            view_->setUrl(target);
+        } else {
+            // Nothing a URL can be made of: the browser shows why, as it shows a
+            // page that failed to load, and the caller carries on.
+            view_->setHtml(QStringLiteral("<html><body><p>Adresu „%1“ nelze otevřít: %2</p>"
+                                          "</body></html>")
+                               .arg(url.toHtmlEscaped(), target.errorString().toHtmlEscaped()));
+        }
     }
 
 private:

@@ -12,7 +12,9 @@ public:
     virtual ~WebBrowser() = default;
     // The control docked at the bottom of the main window.
     virtual QWidget* Widget() = 0;
-    // Starts loading `url` and returns at once; throws std::runtime_error on failure.
+    // Starts loading `url` and returns at once. Any address the browser can try
+    // is handed over (the page may show the browser's error); throws
+    // std::runtime_error only for an empty text or a browser that is gone.
     virtual void Navigate(const QString& url) = 0;
 };
 

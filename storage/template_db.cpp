@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -178,8 +179,18 @@ bool WriteTemplateCatalogue(const std::string& path) {
 
     // Write beside the target first, so that the catalogue never exists half
     // written, then put it in place with an operation that refuses to replace.
-    std::string temp = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // Created as any new file is (0666 less the umask), not owner-only as a
+    // temporary file would be: the catalogue keeps the mode it is made with.
+    std::string temp;
+    int fd = -1;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".tmp-%08x", static_cast<unsigned>(random()));
+        temp = path + suffix;
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
     if (fd < 0) return false;
     bool ok = WriteAll(fd, image) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;

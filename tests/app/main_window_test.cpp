@@ -1,5 +1,6 @@
 // The main window: layout, commands and their bindings, the panel reset, and
 // how clicks and keys reach the handlers.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -13,8 +14,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "app/edit_dialog.h"
 #include "app/spin_edit.h"
 #include "support/app_window_fixture.h"
+#include "ui_edit_dialog.h"
 #include "ui_main_window.h"
 
 namespace testsupport {
@@ -247,6 +250,38 @@ TEST_F(MainWindowTest, LeftClickOnANodeIsTheTreeClick) {
                                                                    tree.viewport()->height() - 2));
     ASSERT_EQ(browser->urls.size(), 3u);
     EXPECT_EQ(browser->urls[2], "http://hledej/?q=Les");
+}
+
+// Screen readers name every field after its label, also a drop-down showing
+// a value; no field stops a long text at the toolkit's default limit.
+TEST_F(MainWindowTest, FieldsCarryTheirLabelsNamesAndTakeLongTexts) {
+    Ui::Teditf& d = *editf->form();
+    const std::pair<QWidget*, QString> fields[] = {
+        {F().autorcb, "Autor:"},        {F().titulle, "titul"},
+        {F().zanrcb, "žánr"},           {F().vydalcb, "vydal"},
+        {F().seriele, "série"},         {F().hodnocenispin, "hodnocení"},
+        {F().umistenicb, "umístění"},   {F().zapujcenokomucb, "zapůjčeno komu"},
+        {F().zapujcenokdyle, "zapůjčeno kdy"}, {F().poznamkale, "poznámka/komentář"},
+        {F().wb1skriptle, F().wb1skriptl->text()},
+        {d.autorcb, "Autor:"},          {d.titulle, "titul"},
+        {d.zanrcb, "žánr"},             {d.vydalcb, "vydal"},
+        {d.seriele, "série"},           {d.hodnocenispin, "hodnocení"},
+        {d.umistenicb, "umístění"},     {d.poznamkale, "poznámka/komentář"},
+    };
+    const QString text(40000, u'x');
+    for (const auto& [field, name] : fields) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        if (auto* box = qobject_cast<QComboBox*>(field)) box->setEditText("hodnota");
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(field);
+        ASSERT_NE(spoken, nullptr);
+        EXPECT_EQ(spoken->text(QAccessible::Name), name);
+        auto* edit = qobject_cast<QLineEdit*>(field);
+        if (auto* box = qobject_cast<QComboBox*>(field)) edit = box->lineEdit();
+        if (edit) {
+            edit->setText(text);
+            EXPECT_EQ(edit->text().size(), text.size());
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The record panel: what a click in the tree looks up and shows, and what a
 // save or a delete leaves in the catalogue (read back with the system's SQLite).
 #include <QComboBox>
+#include <algorithm>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -8,8 +9,10 @@
 #include <sqlite3.h>
 
 #include "app/codepage.h"
+#include "app/edit_dialog.h"
 #include "app/spin_edit.h"
 #include "support/app_window_fixture.h"
+#include "ui_edit_dialog.h"
 #include "ui_main_window.h"
 
 namespace testsupport {
@@ -356,6 +359,94 @@ TEST_F(PanelTest, LockedCatalogueFailsSaveWithEngineMessageAndKeepsTexts) {
     EXPECT_EQ(One("select poznamka from svazkovna"), "stara");
     Save();
     EXPECT_EQ(One("select poznamka from svazkovna"), "nova");
+}
+
+// Rows written by other tools: ids shared, NULL, 0 or beyond 32 bits. A save
+// and a delete change the row shown and no other; where the id picks the row
+// alone, the statements stay keyed by it. The saved note is longer than an
+// edit field takes by default and is stored whole.
+TEST_F(PanelTest, SaveAndDeleteReachOnlyTheShownRowWhateverItsId) {
+    MakeCatalogue({});
+    const struct {
+        const char* author;
+        const char* shownId;
+        const char* otherId;
+    } cases[] = {{"jedinecne", "7", "8"},       {"dvojite", "5", "5"}, {"null", "NULL", "NULL"},
+                 {"nula", "0", "0"},            {"velke", "3000000000", "0"}};
+    for (const auto& c : cases)
+        ExecSql(CataloguePath(), std::string("insert into svazkovna(id,autor,titul,poznamka) values(") +
+                                     c.shownId + ",'" + c.author + "','T','shown')," + "(" +
+                                     c.otherId + ",'" + c.author + "','T','other')");
+    OpenWindow();
+    const QString note(40000, u'p');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.author);
+        auto expected = All();
+        const auto row = std::find_if(expected.begin(), expected.end(),
+                                      [&](const auto& r) { return r[1] == c.author; });
+        ASSERT_NE(row, expected.end()) << "the shown row itself was lost";
+        const size_t shown = static_cast<size_t>(row - expected.begin());
+
+        ClickTitle(c.author, "T");
+        ASSERT_EQ(F().poznamkale->text(), "shown");
+        F().poznamkale->setText(note);
+        Save();
+        auto after = All();
+        EXPECT_EQ(after[shown][10], note.toStdString());
+        EXPECT_EQ(after[shown][0], expected[shown][0]) << "a save keeps the id";
+        after[shown] = expected[shown];
+        EXPECT_EQ(after, expected) << "every other row as it was";
+        expected = All();
+        if (std::string(c.shownId) == "7") {
+            EXPECT_EQ(window->query1.SQL()[0].substr(window->query1.SQL()[0].find(" where ")),
+                      " where (id=7)");
+        }
+
+        ClickTitle(c.author, "T");
+        Delete();
+        expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(shown));
+        EXPECT_EQ(All(), expected);
+        if (std::string(c.shownId) == "7") {
+            EXPECT_EQ(window->query1.SQL()[0], "delete from svazkovna where (id=7)");
+        }
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// A change that failed stays failed: storing a new book afterwards must not
+// run it again.
+TEST_F(PanelTest, AFailedChangeIsNotRunAgainByTheNewRecordDialog) {
+    Open({B("A", "T", "stara"), B("B", "U")});
+    window->con1.BusyTimeout = std::chrono::milliseconds(50);
+    for (const char* change : {"save", "delete"}) {
+        SCOPED_TRACE(change);
+        ClickTitle("A", "T");
+        F().poznamkale->setText("nova");
+        {
+            // Another program about to write: reading goes on, the change itself is refused.
+            sqlite3* other = nullptr;
+            sqlite3_open(CataloguePath().c_str(), &other);
+            ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            std::string(change) == "save" ? Save() : Delete();
+            sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(other);
+        }
+        ASSERT_EQ(BoxTexts(), QStringList{"database is locked."});
+        ui.boxes.clear();
+        const auto before = All();
+        ui.QueueDialog([](QDialog& d) {
+            Ui::Teditf& e = *static_cast<Teditf&>(d).form();
+            e.autorcb->setEditText("Novy");
+            e.titulle->setText(QString("kniha po ") + "chybe");
+            e.ulozitb->click();
+        });
+        F().novyzaznam->trigger();
+        EXPECT_TRUE(ui.boxes.empty());
+        const auto after = All();
+        ASSERT_EQ(after.size(), before.size() + 1);
+        EXPECT_EQ(std::vector(after.begin(), after.end() - 1), before);
+        ExecSql(CataloguePath(), "delete from svazkovna where autor='Novy'");
+    }
 }
 
 }  // namespace

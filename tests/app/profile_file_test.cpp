@@ -23,6 +23,8 @@ TEST(ProfileLookup, Table) {
         "databaze=druha.db\r\n"
         ";databaze=komentar.db\r\n"
         "prazdny=\r\n"
+        "uvozovky = \"http://y/?q=\"  \r\n"
+        "vnitrni=\" \"a\" \"\r\n"
         "[nastaveni]\r\n"
         "chybi=jen ve druhe sekci\r\n";
     struct Case {
@@ -30,7 +32,9 @@ TEST(ProfileLookup, Table) {
         const char* key;
         const char* expected;
     } cases[] = {
-        {"nastaveni", "webbrowserskript", "  http://x/?a=b&c= "},  // blanks and "=" kept
+        {"nastaveni", "webbrowserskript", "http://x/?a=b&c="},  // blanks around dropped, "=" kept
+        {"nastaveni", "uvozovky", "http://y/?q="},              // one pair of quotes removed
+        {"nastaveni", "vnitrni", " \"a\" "},
         {"Nastaveni", "DATABAZE", "prvni.db"},                      // first key wins
         {"jine", "databaze", "spatne.db"},
         {"nastaveni", "prazdny", ""},
@@ -65,7 +69,8 @@ TEST(ProfileUpdate, Table) {
         {"append to its section", "[nastaveni]\nx=1\n\n[o]\ny=2\n", "nastaveni", "databaze", "c.db",
          "[nastaveni]\nx=1\ndatabaze=c.db\n\n[o]\ny=2\n"},
         {"append section, keep LF", "[o]\ny=2", "nastaveni", "k", " v ",
-         "[o]\ny=2\n[nastaveni]\nk= v \n"},
+         "[o]\ny=2\n[nastaveni]\nk=\" v \"\n"},
+        {"quoted value kept whole", "[s]\nk=old\n", "s", "k", "\"q\"", "[s]\nk=\"\"q\"\"\n"},
         {"code page bytes kept", "[o]\r\nn=\x8A\xE8\x81\r\n", "o", "m", "\xF8\xED",
          "[o]\r\nn=\x8A\xE8\x81\r\nm=\xF8\xED\r\n"},
         {"empty value", "[s]\nk=old\n", "s", "k", "", "[s]\nk=\n"},

@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <unistd.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +54,46 @@ void MakeBookFile(const std::string& path, const std::string& author) {
     CreateCatalogue(path);
     InsertBooks(path, {Book{author, "Titul", {}, {}, {}, {}, {}, {}, 3, {}, {}}});
 }
+
+// While it lives, files are reached as a user who may write `file` but cannot
+// add files to its folder. As root this thread takes an unprivileged user's
+// file identity (the permission checks then apply to it); otherwise the
+// folder's write bit is taken away. `why` says what could not be arranged.
+struct NoFolderWriteAccess {
+    static constexpr uid_t kNobody = 65534;
+    NoFolderWriteAccess(const fs::path& folder, const fs::path& file) : folder_(folder) {
+        if (geteuid() == 0) {
+            if (chown(file.c_str(), kNobody, kNobody) != 0 || chmod(folder.c_str(), 0755) != 0) {
+                why = "cannot hand the file to an unprivileged user";
+                return;
+            }
+            setfsgid(kNobody);
+            setfsuid(kNobody);
+            switched_ = true;
+        } else {
+            fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+        }
+        // The arrangement must really refuse a new file in the folder.
+        const fs::path probe = folder / "zkouska";
+        const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            close(fd);
+            unlink(probe.c_str());
+            why = "the folder stays writable for this user";
+        }
+    }
+    ~NoFolderWriteAccess() {
+        if (switched_) {
+            setfsuid(0);
+            setfsgid(0);
+        } else {
+            fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
+        }
+    }
+    fs::path folder_;
+    bool switched_ = false;
+    std::string why;
+};
 
 class StartupTest : public testsupport::WindowFixture {
 protected:
@@ -285,6 +328,51 @@ TEST_F(StartupTest, APrefixTheCodePageCannotHoldIsReportedAndTheRestIsSaved) {
     // The old prefix stays rather than a garbled one; the catalogue is still remembered.
     EXPECT_EQ(IniValue("webbrowserskript"), "http://stary/?q=");
     EXPECT_EQ(IniValue("databaze"), "svazkovna.db");
+}
+
+// The folder beside the executable takes no new file but nastav.ini is
+// writable: closing writes the file in place.
+TEST_F(StartupTest, SettingsAreWrittenInPlaceWhenOnlyTheFileIsWritable) {
+    WriteIni("[nastaveni]\r\nwebbrowserskript=http://stary/?q=\r\n");
+    OpenWindow();
+    window->form()->wb1skriptle->setText("http://novy/?q=");
+    {
+        NoFolderWriteAccess user(exeDir.path(), IniPath());
+        if (!user.why.empty()) GTEST_SKIP() << user.why;
+        CloseWindow();
+    }
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text.toStdString();
+    EXPECT_EQ(IniValue("webbrowserskript"), "http://novy/?q=");
+    EXPECT_EQ(IniValue("databaze"), "svazkovna.db");
+}
+
+TEST_F(StartupTest, APrefixWithALineBreakIsRefusedAndTheCatalogueStillRemembered) {
+    WriteIni("[nastaveni]\r\nwebbrowserskript=http://stary/?q=\r\n");
+    OpenWindow();
+    window->form()->wb1skriptle->setText("http://novy/\n?q=");
+    CloseWindow();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(IniValue("webbrowserskript"), "http://stary/?q=");
+    EXPECT_EQ(IniValue("databaze"), "svazkovna.db");
+}
+
+// Hand-edited values read as the platform's profile reader reads them, and a
+// prefix of blanks survives a restart.
+TEST_F(StartupTest, HandEditedValuesAreTrimmedAndUnquoted) {
+    MakeCatalogue({});
+    MakeBookFile(startDir.file("vedle.db"), "Vedle");
+    WriteIni("[nastaveni]\r\n  webbrowserskript = \"http://knihy/?q=\"  \r\n"
+             "databaze =  vedle.db \r\n");
+    OpenWindow();
+    EXPECT_EQ(window->form()->wb1skriptle->text(), "http://knihy/?q=");
+    EXPECT_EQ(ShownAuthors(Tree()), QStringList{"Vedle"});
+
+    window->form()->wb1skriptle->setText("  ");
+    CloseWindow();
+    Restart();
+    EXPECT_EQ(window->form()->wb1skriptle->text(), "  ");
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace

@@ -83,6 +83,28 @@ TEST_F(TreeTest, NodesKeepTheStoredBytes) {
     EXPECT_EQ(NodeBytes(*author->child(0)), "T\x81");
 }
 
+// Authors delivered cut (a sized column, a zero byte) give nodes whose text
+// no longer equals the stored author: such a node gets only the titles of
+// authors stored exactly as its text.
+TEST_F(TreeTest, CutAuthorsCollectOnlyTitlesOfTheirExactText) {
+    const std::string path = startDir.file("sized.db");
+    ExecSql(path,
+            "create table svazkovna(id integer, autor varchar(10), titul text, zanr text,"
+            " vydal text, serie text, umisteni text, zapujcenokomu text, zapujcenokdy text,"
+            " hodnoceni integer, poznamka text, udaj1 text, udaj2 text, udaj3 text);"
+            "insert into svazkovna(id, autor, titul) values"
+            " (1, 'Abcdefghijk1', 'dlouhy1'), (2, 'Abcdefghij', 'presny'),"
+            " (3, 'Abcdefghijk2', 'dlouhy2'), (4, 'Ab', 'kratky'),"
+            " (5, cast(x'41620063' as text), 'nula')");
+    Reconnect(path);
+    // Node texts as delivered: three authors read as "Abcdefghij", two as "Ab".
+    EXPECT_EQ(ShownTree(Tree()), (Shown{{"Ab", {"kratky"}},
+                                       {"Ab", {"kratky"}},
+                                       {"Abcdefghij", {"presny"}},
+                                       {"Abcdefghij", {"presny"}},
+                                       {"Abcdefghij", {"presny"}}}));
+}
+
 TEST_F(TreeTest, FailedTitlesQueryKeepsTheFirstAuthorOnly) {
     Show({B("A", "a")});
     // The authors query works on this table, the titles query does not.

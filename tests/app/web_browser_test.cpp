@@ -8,8 +8,13 @@
 
 #include <optional>
 
+#include <QLineEdit>
+#include <QTreeWidget>
+
 #include "app/web_browser.h"
+#include "support/app_window_fixture.h"
 #include "support/temp_dir.h"
+#include "ui_main_window.h"
 
 namespace {
 
@@ -43,17 +48,51 @@ TEST(WebBrowser, LoadsALocalPage) {
         EXPECT_FALSE(child->focusPolicy() & Qt::TabFocus) << child->metaObject()->className();
 }
 
-TEST(WebBrowser, AddressesAreCheckedBeforeLoading) {
+TEST(WebBrowser, AddressesAreHandedOverAsTheBrowserCanTakeThem) {
     QWidget window;
     std::unique_ptr<WebBrowser> browser = CreateWebEngineBrowser(&window);
     auto* view = qobject_cast<QWebEngineView*>(browser->Widget());
     EXPECT_THROW(browser->Navigate(QString()), std::runtime_error);
-    EXPECT_THROW(browser->Navigate(QStringLiteral("http://[::1")), std::runtime_error);
+    // No URL can be made of it: the view shows why instead of the caller failing.
+    EXPECT_NO_THROW(browser->Navigate(QStringLiteral("http://[::1")));
     // A user's prefix followed by a title with blanks and diacritics, unencoded.
     browser->Navigate(QStringLiteral("www.example.invalid/hledat?q=Babička Němcová"));
     EXPECT_EQ(view->url().scheme(), QStringLiteral("http"));
     EXPECT_EQ(view->url().host(), QStringLiteral("www.example.invalid"));
     EXPECT_EQ(view->url().query(QUrl::FullyDecoded), QStringLiteral("q=Babička Němcová"));
+}
+
+// Prefixes that the address parser cannot take as they stand: a click on a
+// title still shows its record, and the browser gets the address.
+class WebLookupTest : public testsupport::WindowFixture {};
+
+TEST_F(WebLookupTest, OddPrefixesStillShowTheRecord) {
+    MakeCatalogue({testsupport::BookOf("Verne", "Kniha")});
+    realBrowser = true;
+    OpenWindow();
+    auto* view = qobject_cast<QWebEngineView*>(window->browser().Widget());
+    ASSERT_NE(view, nullptr);
+    const struct {
+        QString prefix;
+        QString url;  // what the view is asked for; empty: a page saying why it cannot
+    } cases[] = {
+        {QStringLiteral("   "), QStringLiteral("http://kniha")},
+        {QStringLiteral(" http://x.invalid/?q="), QStringLiteral("http://x.invalid/?q=Kniha")},
+        {QStringLiteral("\"http://x.invalid/?q=\""), QString()},
+        {QStringLiteral("hledej knihu "), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix.toStdString());
+        window->form()->wb1skriptle->setText(c.prefix);
+        window->vymazokna();
+        testsupport::ClickItem(Tree(), Tree().topLevelItem(0)->child(0));
+        EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text.toStdString();
+        EXPECT_EQ(window->form()->titulle->text(), QStringLiteral("Kniha"));
+        if (!c.url.isEmpty()) {
+            EXPECT_EQ(view->url().toString(), c.url);
+        }
+        ui.boxes.clear();
+    }
 }
 
 TEST(WebBrowser, ViewGoneWithItsWindowIsNoCrash) {

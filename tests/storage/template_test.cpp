@@ -95,3 +95,22 @@ TEST(Template, NeverReplacesWhatIsThere) {
 }
 
 }  // namespace
+
+namespace {
+
+// A new catalogue is a file like any other the user makes: 0666 less the umask.
+TEST(Template, WrittenWithTheModeTheUmaskLeaves) {
+    testsupport::TempDir dir;
+    for (const mode_t mask : {mode_t{022}, mode_t{077}}) {
+        const mode_t old = umask(mask);
+        const std::string path = dir.file("m" + std::to_string(mask) + ".db");
+        const bool written = WriteTemplateCatalogue(path);
+        umask(old);
+        ASSERT_TRUE(written);
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "umask " << mask;
+    }
+}
+
+}  // namespace

@@ -136,9 +136,16 @@ void WindowFixture::MakeCatalogue(const std::vector<Book>& books) {
 }
 
 TForm1& WindowFixture::OpenWindow() {
-    auto fake = std::make_unique<FakeBrowser>();
-    browser = fake.get();
-    window = std::make_unique<TForm1>(ui, std::move(fake),
+    std::unique_ptr<WebBrowser> shown;
+    if (realBrowser) {
+        shown = CreateWebEngineBrowser(nullptr);
+        browser = nullptr;
+    } else {
+        auto fake = std::make_unique<FakeBrowser>();
+        browser = fake.get();
+        shown = std::move(fake);
+    }
+    window = std::make_unique<TForm1>(ui, std::move(shown),
                                       QString::fromStdString(exeDir.path().string()),
                                       QString::fromStdString(startDir.path().string()));
     Form1 = window.get();

@@ -89,6 +89,7 @@ protected:
     TempDir startDir;
     ScriptedUi ui;
     FakeBrowser* browser = nullptr;  // owned by the window
+    bool realBrowser = false;        // set before OpenWindow: the WebEngine view instead
     std::unique_ptr<TForm1> window;
 
 private:
