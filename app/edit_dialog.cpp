@@ -157,6 +157,8 @@ void Teditf::ulozitbClick() {
                                 QuoteLiteralBody(serie) + "','" + QuoteLiteralBody(umisteni) +
                                 "','',''," + std::to_string(ui_->hodnocenispin->Value()) + ",'" +
                                 QuoteLiteralBody(poznamka) + "','','','')";
+        // Declined, the dialog stays open with everything entered.
+        if (!main_.beforeCatalogueChange()) return;
         editquery.SQL().Clear();
         editquery.SQL().Add(sql);
         editquery.ExecSQL();

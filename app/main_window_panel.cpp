@@ -172,6 +172,7 @@ void TForm1::ulozitbClick() {
     sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) +
            " where (id=" + std::to_string(f.idspin->Value()) + ")";
 
+    if (!beforeCatalogueChange()) return;
     query1.SQL().Clear();
     query1.SQL().Add(sql);
     query1.ExecSQL();
@@ -187,6 +188,8 @@ void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
         if (record_shown_) {
+            // Declined, nothing happened: the panel and the tree stay as they are.
+            if (!beforeCatalogueChange()) return;
             query1.SQL().Clear();
             query1.SQL().Add("delete from svazkovna where (id=" +
                              std::to_string(f.idspin->Value()) + ")");
