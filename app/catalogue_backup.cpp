@@ -267,6 +267,9 @@ CatalogueBackup::Result CatalogueBackup::MakeBackup(const QString& catalogue) {
     } catch (const CopyCancelled&) {
         QFile::remove(Path(part));
         return {Outcome::Cancelled, {}, {}};
+    } catch (const CatalogueBusy& e) {
+        QFile::remove(Path(part));
+        return {Outcome::Busy, QString::fromLocal8Bit(e.what()), {}};
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
@@ -371,6 +374,11 @@ bool CatalogueBackup::BeforeChange() {
             break;
         case Outcome::Cancelled:
             return false;
+        case Outcome::Busy:
+            // The change would meet the same lock: it is reported as the change's
+            // own failure would be, and the backup is tried again next time.
+            ui_.ErrorBox(ProgramTitle(), ErrorBoxText(made.failure));
+            return false;
         case Outcome::Failed:
             // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
             if (!ui_.Question(ProgramTitle(),
@@ -398,6 +406,10 @@ bool CatalogueBackup::Restore(const QString& backup) {
         const Result saved = damaged ? KeepDamagedCopy(catalogue) : MakeBackup(catalogue);
         if (saved.outcome == Outcome::Done) return true;
         if (saved.outcome == Outcome::Cancelled) return false;
+        if (saved.outcome == Outcome::Busy) {
+            ui_.ErrorBox(ProgramTitle(), ErrorBoxText(saved.failure));
+            return false;
+        }
         if (damaged) {
             ui_.ErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(saved.failure));
             return false;

@@ -93,7 +93,7 @@ public:
     std::chrono::milliseconds progressInterval{40};
 
 private:
-    enum class Outcome { Done, Cancelled, Failed };
+    enum class Outcome { Done, Cancelled, Busy, Failed };
     struct Result {
         Outcome outcome;
         QString failure;

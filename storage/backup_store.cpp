@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@ constexpr int kDone = 101;
 // How many engine instructions pass between two progress calls: often enough
 // for a smooth bar and a prompt cancel, rare enough to cost nothing.
 constexpr int kInstructionsPerTick = 4000;
+// The engine's text for a busy result.
+constexpr std::string_view kBusyMessage = "database is locked";
 constexpr auto kBusyPause = std::chrono::milliseconds(10);
 // Where the schema format number sits in a database file's header.
 constexpr off_t kSchemaFormatOffset = 44;
@@ -173,9 +176,14 @@ void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function
     }
     try {
         con.ExecStatements("VACUUM INTO " + QuotedLiteral(target));
-    } catch (...) {
+    } catch (const EDatabaseError& e) {
         if (progress && tick) progress(db, 0, nullptr, nullptr);
         if (hook.cancelled) throw CopyCancelled();
+        // The connection has waited for the lock already; its message is the busy result's.
+        if (std::string_view(e.what()) == kBusyMessage) throw CatalogueBusy(e.what());
+        throw;
+    } catch (...) {
+        if (progress && tick) progress(db, 0, nullptr, nullptr);
         throw;
     }
     if (progress && tick) progress(db, 0, nullptr, nullptr);

@@ -24,6 +24,13 @@ public:
     CopyCancelled() : std::runtime_error("interrupted") {}
 };
 
+// Another program held the catalogue locked for longer than the connection
+// waits: the copy could not even start reading.
+class CatalogueBusy : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The file of the connection's main database as the engine opened it (a full
 // path), or empty when it has none.
 std::string OpenCataloguePath(TASQLite3DB& con);
@@ -40,7 +47,8 @@ void RefuseWrites(TASQLite3DB& con);
 // Writes a consistent copy of the open catalogue to `target`, which must not
 // exist. `tick` is called now and then while the copy is written (when the
 // engine library can report progress); returning false cancels it, which
-// throws CopyCancelled. A failed or cancelled copy may leave part of `target`
+// throws CopyCancelled; a locked catalogue throws CatalogueBusy with the
+// engine's message. A failed or cancelled copy may leave part of `target`
 // behind: the caller removes it. Throws EDatabaseError with the engine's message.
 void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function<bool()>& tick);
 
