@@ -216,8 +216,9 @@ std::vector<BackupFile> CatalogueBackup::Backups() const {
     std::reverse(names.begin(), names.end());
     for (const QString& name : names) {
         if (!BackupName().match(name).hasMatch()) continue;
-        QDateTime made = QDateTime::fromString(name.left(23), kStampFormat);
-        made.setTimeSpec(Qt::UTC);
+        // Read as UTC from the start: a local reading could fall into a daylight-saving gap.
+        const QDateTime made(QDate::fromString(name.left(10), "yyyy-MM-dd"),
+                             QTime::fromString(name.mid(11, 12), "HH-mm-ss-zzz"), Qt::UTC);
         backups.push_back({folder.filePath(name), made});
     }
     return backups;
