@@ -422,10 +422,17 @@ bool CatalogueBackup::Restore(const QString& backup) {
 CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     firstChangeDone_.clear();
     damaged_.clear();
+    const std::string reported = lastResort ? justReported_ : std::string();
+    justReported_.clear();
     const QString catalogue = OpenCatalogue();
     if (catalogue.isEmpty()) return Opened::Sound;
     const Integrity health = QuickCheck(con_);
     if (health.state == Integrity::State::Sound) return Opened::Sound;
+    if (Bytes(catalogue) == reported) {
+        RefuseWrites(con_);
+        damaged_ = reported;
+        return Opened::ReadOnly;
+    }
 
     const std::vector<BackupFile> backups = Backups();
     // Without backups, a file with no database header is taken for what it
@@ -469,7 +476,10 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
                                          .arg(name, Czech(problem), report,
                                               Czech(lastResort ? kOpenedReadOnly : kNotOpened)));
     }
-    if (!lastResort) throw CatalogueDamaged(health.report);
+    if (!lastResort) {
+        justReported_ = Bytes(catalogue);
+        throw CatalogueDamaged(health.report);
+    }
     RefuseWrites(con_);
     damaged_ = OpenCataloguePath(con_);
     return Opened::ReadOnly;

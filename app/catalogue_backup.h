@@ -117,4 +117,7 @@ private:
     std::string firstChangeDone_;
     // The damaged catalogue that is open for reading only.
     std::string damaged_;
+    // A damaged catalogue just reported and not restored: when the fallback
+    // that follows opens the same file, it is not reported a second time.
+    std::string justReported_;
 };

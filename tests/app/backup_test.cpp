@@ -163,6 +163,12 @@ TEST_F(BackupTest, DamagedCatalogueIsNeverWrittenAndItsNewestBackupRestoresIt) {
         EXPECT_TRUE(ui.boxes[0].text.contains(QString::fromUtf8("je poškozený"))) << ui.boxes[0].text.toStdString();
         EXPECT_FALSE(window->beforeCatalogueChange());
         EXPECT_THROW(window->con1.ExecStatements("delete from svazkovna"), std::exception);
+        // Declined again on a switch: the fallback is the same file, which is not asked about twice.
+        const size_t asked = Questions();
+        ui.QueueFile(QString::fromStdString(CataloguePath()));
+        F().otevrit->trigger();
+        EXPECT_EQ(Questions(), asked + 1);
+        EXPECT_FALSE(window->beforeCatalogueChange());
         EXPECT_EQ(ReadFile(CataloguePath()), damaged);
 
         // Accepted when it is opened again: the newest backup takes its place.
