@@ -190,6 +190,8 @@ void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function
 }
 
 void KeepSchemaFormat(const std::string& source, const std::string& copy) {
+    // Runs while the connection holds no lock on the catalogue: closing any
+    // descriptor of a file drops every lock the process holds on it.
     const Descriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.fd < 0) throw std::runtime_error(SystemError("cannot read", source));
     unsigned char wanted[4];
