@@ -173,6 +173,8 @@ void Teditf::ulozitbClick() {
                                 "','" + QuoteLiteralBody(b.umisteni) + "','',''," +
                                 std::to_string(b.hodnoceni) + ",'" + QuoteLiteralBody(b.poznamka) +
                                 "','','','')";
+        // Declined, the dialog stays open with everything entered.
+        if (!main_.beforeCatalogueChange()) return;
         editquery.SQL().Clear();
         editquery.SQL().Add(sql);
         editquery.ExecSQL();
@@ -213,6 +215,7 @@ void Teditf::KeepLaterEdits(const Book& b) {
         QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
         "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
         rowidentity::KeyCondition(main_.con1, id, keys.back());
+    if (!main_.beforeCatalogueChange()) return;
     editquery.SQL().Clear();
     editquery.SQL().Add(sql);
     editquery.ExecSQL();

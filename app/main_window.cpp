@@ -16,6 +16,7 @@
 #include <QStyleOptionMenuItem>
 #include <QTreeWidget>
 
+#include "app/catalogue_backup.h"
 #include "app/edit_dialog.h"
 #include "app/edit_fields.h"
 #include "app/error_box.h"
@@ -117,7 +118,8 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
       ui_services_(ui),
       browser_(std::move(browser)),
       executable_dir_(std::move(executableDir)),
-      start_dir_(std::move(startDir)) {
+      start_dir_(std::move(startDir)),
+      backups_(std::make_unique<CatalogueBackup>(con1, ui, [this] { return SettingsPath(); })) {
     // The library's resources are not linked in unless asked for by name.
     Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
@@ -200,6 +202,7 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
+    bind(f.obnovit, &TForm1::obnovitExecute);
     // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });

@@ -19,6 +19,7 @@
 namespace Ui {
 class TForm1;
 }
+class CatalogueBackup;
 class QCloseEvent;
 class QComboBox;
 class QShowEvent;
@@ -66,6 +67,13 @@ public:
     void ulozitbClick();
     void smazatbClick();
     void vymazokna();
+    void obnovitExecute();
+
+    // Runs before every change the program makes to the catalogue: the first
+    // change to a catalogue in a run backs it up. False when the change must
+    // not happen (main_window_backup.cpp).
+    bool beforeCatalogueChange();
+    CatalogueBackup& backups() const { return *backups_; }
 
     // The settings file beside the executable.
     QString SettingsPath() const;
@@ -87,6 +95,8 @@ private:
     std::unique_ptr<WebBrowser> browser_;
     QString executable_dir_;
     QString start_dir_;
+    // Backups, restoring and the health check of every opened catalogue.
+    std::unique_ptr<CatalogueBackup> backups_;
 
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.

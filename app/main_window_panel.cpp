@@ -192,6 +192,8 @@ void TForm1::ulozitbClick() {
     }
     sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) + " where " +
            rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
+
+    if (!beforeCatalogueChange()) return;
     RunChange(sql);
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
@@ -205,6 +207,8 @@ void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
         if (record_shown_) {
+            // Declined, nothing happened: the panel and the tree stay as they are.
+            if (!beforeCatalogueChange()) return;
             RunChange("delete from svazkovna where " +
                       rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_));
         } else {

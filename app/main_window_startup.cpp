@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "app/catalogue_backup.h"
 #include "app/codepage.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
@@ -68,6 +69,8 @@ void TForm1::ConnectDefaultCatalogue() {
     QDir::setCurrent(start_dir_);
     con1.SetDatabase(kDefaultName);
     con1.SetConnected(true);
+    // Nothing else is left to open: a damaged default stays open for reading only.
+    backups_->CheckOpened(true);
 }
 
 void TForm1::FormCreate() {
@@ -90,8 +93,11 @@ void TForm1::FormCreate() {
             QDir::setCurrent(start_dir_);
             con1.SetDatabase(*file);
             con1.SetConnected(true);
+            backups_->CheckOpened(false);
             ProbeCatalogue();
             open = true;
+        } catch (const CatalogueDamaged&) {
+            reported = true;  // the damage has been shown; the default is opened instead
         } catch (...) {
             uiServices().PlainBox(ProgramTitle(), kConnectFailed);
             reported = true;
@@ -102,8 +108,9 @@ void TForm1::FormCreate() {
             ConnectDefaultCatalogue();
             ProbeCatalogue();
         } catch (...) {
-            // One message for a start that could open nothing.
-            if (!reported) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
+            // One message for a start that could open nothing; a damaged
+            // catalogue kept for reading has had its own.
+            if (!reported && !backups_->ReadingOnly()) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
         }
     }
     // The tree is rebuilt from whatever is open; its failure must not keep the window from showing.
@@ -142,12 +149,20 @@ void TForm1::otevritExecute() {
     if (!chosen) return;
     const QString path = QFileInfo(*chosen).absoluteFilePath();
     const bool existed = QFileInfo::exists(path);
+    bool failed = false;
+    bool told = false;
     try {
         con1.SetDatabase(QFile::encodeName(path).toStdString());
         con1.SetConnected(true);
+        backups_->CheckOpened(false);
         ProbeCatalogue();
+    } catch (const CatalogueDamaged&) {
+        failed = told = true;  // the damage has been shown
     } catch (...) {
-        uiServices().PlainBox(ProgramTitle(), kConnectFailed);
+        failed = true;
+    }
+    if (failed) {
+        if (!told) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
         // The engine creates a file it is asked to open; a name that named
         // nothing must not leave an empty file behind once the probe failed.
         if (!existed && QFileInfo(path).size() == 0) QFile::remove(path);

@@ -203,6 +203,8 @@ bool TASQLite3DB::LoadLibs() {
     }
     static_assert(sizeof entries == sizeof api_);
     std::memcpy(static_cast<void*>(&api_), entries, sizeof api_);
+    optionalApi_.progress_handler = reinterpret_cast<decltype(optionalApi_.progress_handler)>(
+        ::dlsym(library, kProgressHandlerEntryPoint));
     library_ = library;
     return true;
 }
@@ -212,6 +214,7 @@ void TASQLite3DB::FreeLibs() {
     ::dlclose(library_);
     library_ = nullptr;
     api_ = EngineApi{};
+    optionalApi_ = OptionalEngineApi{};
 }
 
 void TASQLite3DB::CloseEngineConnection() {

@@ -113,6 +113,7 @@ public:
     // The engine connection and the bound entry points, for the query's posting of rows.
     sqlite3* Handle() const { return db_; }
     const EngineApi& Api() const { return api_; }
+    const OptionalEngineApi& OptionalApi() const { return optionalApi_; }
     bool LibraryLoaded() const { return library_ != nullptr; }
 
     // The file path formed from DefaultDir, Database and the current directory.
@@ -149,6 +150,7 @@ private:
     TASQLite3InlineSQL* inlineSql_ = nullptr;
     bool executeInlineSql_ = false;
     EngineApi api_{};
+    OptionalEngineApi optionalApi_{};
     void* library_ = nullptr;
 };
 

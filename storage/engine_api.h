@@ -42,3 +42,11 @@ struct EngineApi {
 // Entry-point names in binding order; kEngineEntryPoints[i] fills the i-th member above.
 inline constexpr int kEngineEntryPointCount = 29;
 extern const char* const kEngineEntryPoints[kEngineEntryPointCount];
+
+// Entry points resolved while binding when the library has them; a library
+// without them still binds, and what needs them does without (a backup then
+// shows no progress and cannot be cancelled).
+struct OptionalEngineApi {
+    void (*progress_handler)(sqlite3*, int, int (*)(void*), void*);
+};
+inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";

@@ -1,0 +1,29 @@
+#pragma once
+// "obnovit ze zálohy…": the open catalogue's backups, newest first, with the
+// time each was made and its number of books; the user picks the one to restore.
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class TRestoreDialog;
+}
+class CatalogueBackup;
+
+class TRestoreDialog : public QDialog {
+    Q_OBJECT
+public:
+    TRestoreDialog(const CatalogueBackup& backups, const QString& catalogue, QWidget* parent = nullptr);
+    ~TRestoreDialog() override;
+
+    Ui::TRestoreDialog* form() const { return ui_.get(); }
+    // The backup chosen with "obnovit"; none when the dialog was left otherwise.
+    const std::optional<QString>& Chosen() const { return chosen_; }
+
+    void obnovitbClick();
+
+private:
+    std::unique_ptr<Ui::TRestoreDialog> ui_;
+    std::optional<QString> chosen_;
+};
