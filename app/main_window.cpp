@@ -16,6 +16,7 @@
 #include <QStyleOptionMenuItem>
 #include <QTreeWidget>
 
+#include "app/catalogue_export.h"
 #include "app/edit_dialog.h"
 #include "app/error_box.h"
 #include "app/spin_edit.h"
@@ -198,6 +199,8 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
+    bind(f.exportovat, &TForm1::exportovatExecute);
+    bind(f.importovat, &TForm1::importovatExecute);
     // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
@@ -250,6 +253,10 @@ void TForm1::novyzaznamExecute() {
 }
 
 void TForm1::informaceExecute() { ui_services_.InformationBox("Informace", kAboutText); }
+
+void TForm1::exportovatExecute() { ExportCatalogueCommand(*this); }
+
+void TForm1::importovatExecute() { csvimport.Run(*this); }
 
 void TForm1::legielClick() {
     ui_->wb1skriptle->setText(QString("http://") + kBookDatabaseHost + "/index.php?search_text=");
