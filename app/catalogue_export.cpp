@@ -92,10 +92,14 @@ void ExportCatalogueCommand(TForm1& form) {
     const std::optional<QString> path =
         ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
     if (!path) return;
-    const long long total = CountCatalogueRows(form.con1);
-    const auto progress =
-        ui.StartProgress(QStringLiteral("Export do CSV"), QStringLiteral("Zapisuji záznamy…"), total);
-    const long long rows = ExportCatalogueCsv(form.con1, *path, *progress);
+    long long rows = 0;
+    {
+        // Gone before any box: a progress dialog left alive would show itself over it.
+        const auto progress = ui.StartProgress(QStringLiteral("Export do CSV"),
+                                               QStringLiteral("Zapisuji záznamy…"),
+                                               CountCatalogueRows(form.con1));
+        rows = ExportCatalogueCsv(form.con1, *path, *progress);
+    }
     if (rows < 0) {
         ui.InformationBox(ProgramTitle(), QStringLiteral("Export byl zrušen, soubor nebyl zapsán."));
         return;
