@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
     EXPECT_EQ(bar, (QStringList{"&databáze", "nový záznam", "vyhledat", "Informace"}));
     QStringList menu;
     for (QAction* a : F().databazem->actions()) menu << a->text();
-    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", "&konec"}));
+    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", "&exportovat do CSV…", "&importovat z CSV…", "&konec"}));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
 
