@@ -90,6 +90,9 @@ public:
             return field.text;  // already the code page's bytes
         } else {
             try {
+                // Letters written as a base and a combining accent (as some systems
+                // save them) fit the code page once composed.
+                if (!FitsCodePage(text)) return ToCodePage(text.normalized(QString::NormalizationForm_C));
                 return ToCodePage(text);
             } catch (const CodePageError& e) {
                 problem = QString::fromUtf8(e.what());
@@ -134,6 +137,9 @@ QString SeparatorName(char separator) {
 
 ImportPlan ParseImport(std::string_view bytes) {
     ImportPlan plan;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
+        Refuse(QStringLiteral("Soubor je v kódování UTF-16; uložte jej jako CSV v kódování UTF-8 "
+                              "nebo Windows-1250."));
     bool bom = false;
     const std::string_view data = WithoutUtf8Bom(bytes, &bom);
     const bool utf8 = bom || IsUtf8(data);

@@ -201,6 +201,8 @@ TEST(CsvImportParse, DetectsSeparatorAndEncoding) {
         {"\xEF\xBB\xBF" "Author,Title\nZ,\"a;b\tc\"\n", "UTF-8", ','},
         {"Autor\tTitul\n" + cz + "\tb\n", "Windows-1250", '\t'},
         {"\"Autor;x\",Titul\n" + cz + ",b\n", "Windows-1250", ','},
+        // Accents as combining marks.
+        {"Autor\nZ\xCC\x8Clut\xCC\x8Couc\xCC\x8Cky\xCC\x81\n", "UTF-8", ','},
     };
     for (const Case& c : cases) {
         const ImportPlan plan = ParseImport(c.bytes);
@@ -210,6 +212,7 @@ TEST(CsvImportParse, DetectsSeparatorAndEncoding) {
     }
     EXPECT_EQ(*ParseImport(cases[0].bytes).rows[0][kAuthorColumn], cz);
     EXPECT_EQ(*ParseImport(cases[2].bytes).rows[0][kAuthorColumn], cz);
+    EXPECT_EQ(*ParseImport(cases[4].bytes).rows[0][kAuthorColumn], cz);
 }
 
 }  // namespace
