@@ -140,6 +140,9 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
                                                std::string(""), std::string(""), std::string(""),
                                                std::string(""), std::string(""), 1LL, Cp("první"),
                                                std::string(""), std::string(""), std::string("")}));
+    // The tree is rebuilt with the new title.
+    ASSERT_EQ(ShownTree(Tree()).size(), 1u);
+    EXPECT_EQ(ShownTree(Tree())[0].titles, (QStringList{"Krakatit", QString::fromUtf8("Povětroň")}));
     Import(csv, true);
     back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 4u);
