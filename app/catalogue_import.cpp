@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <climits>
 #include <stdexcept>
 
