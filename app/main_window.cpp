@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include "app/catalogue_backup.h"
+#include "app/catalogue_export.h"
 #include "app/edit_dialog.h"
 #include "app/edit_fields.h"
 #include "app/error_box.h"
@@ -126,6 +127,8 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
+    // An import writes the catalogue, so it is backed up first like any change.
+    csvimport.beforeChange = [this] { return beforeCatalogueChange(); };
 
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in
@@ -203,6 +206,8 @@ void TForm1::ConnectSignals() {
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
     bind(f.obnovit, &TForm1::obnovitExecute);
+    bind(f.exportovat, &TForm1::exportovatExecute);
+    bind(f.importovat, &TForm1::importovatExecute);
     // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
@@ -255,6 +260,10 @@ void TForm1::novyzaznamExecute() {
 }
 
 void TForm1::informaceExecute() { ui_services_.InformationBox("Informace", kAboutText); }
+
+void TForm1::exportovatExecute() { ExportCatalogueCommand(*this); }
+
+void TForm1::importovatExecute() { csvimport.Run(*this); }
 
 void TForm1::legielClick() {
     ui_->wb1skriptle->setText(QString("http://") + kBookDatabaseHost + "/index.php?search_text=");

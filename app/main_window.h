@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/catalogue_import.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
@@ -51,6 +52,9 @@ public:
     WebBrowser& browser() const { return *browser_; }
     UiServices& uiServices() const { return ui_services_; }
 
+    // The CSV import command; its beforeChange hook runs before it writes.
+    CsvImport csvimport;
+
     // Handlers. They throw; the signal connections run them through RunGuarded.
     void FormCreate();
     // Returns false when closing was called off.
@@ -60,6 +64,8 @@ public:
     void novyzaznamExecute();
     void vyhledatExecute();
     void informaceExecute();
+    void exportovatExecute();
+    void importovatExecute();
     void legielClick();
     void googlelClick();
     void tv1update();

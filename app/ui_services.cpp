@@ -11,9 +11,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -151,3 +154,42 @@ std::optional<QString> QtUiServices::ChooseSaveFile(const QString& caption,
 }
 
 bool QtUiServices::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+std::unique_ptr<Progress> UiServices::StartProgress(const QString&, const QString&, long long) {
+    return std::make_unique<SilentProgress>();
+}
+
+namespace {
+
+// A modal progress dialog; the steps are scaled to the int range it counts in.
+class DialogProgress : public Progress {
+public:
+    DialogProgress(const QString& caption, const QString& label, long long maximum)
+        : dialog_(label, QStringLiteral("Storno"), 0, kScale, QApplication::activeWindow()),
+          maximum_(maximum > 0 ? maximum : 1) {
+        dialog_.setWindowTitle(caption);
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(400);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool Step(long long done) override {
+        // A modal progress dialog handles pending events in setValue, which is
+        // where a click on "Storno" arrives.
+        dialog_.setValue(static_cast<int>(std::min(done, maximum_) * kScale / maximum_));
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kScale = 1000;
+    QProgressDialog dialog_;
+    long long maximum_;
+};
+
+}  // namespace
+
+std::unique_ptr<Progress> QtUiServices::StartProgress(const QString& caption, const QString& label,
+                                                      long long maximum) {
+    return std::make_unique<DialogProgress>(caption, label, maximum);
+}

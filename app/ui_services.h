@@ -4,7 +4,10 @@
 // scripted double that records what was shown and returns preset answers.
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
+
+#include "app/progress.h"
 
 class QDialog;
 class QUrl;
@@ -53,6 +56,11 @@ public:
     // Hands an address (mailto:, file:) to the desktop's handler; false when
     // no handler took it.
     virtual bool OpenUrl(const QUrl& url) = 0;
+
+    // Progress of long work over `maximum` steps, with a cancel button; shown
+    // only when the work takes long enough to notice. The default shows nothing.
+    virtual std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
+                                                    long long maximum);
 };
 
 // The real dialogs of the program.
@@ -73,4 +81,6 @@ public:
     std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
                                           const QString& filter) override;
     bool OpenUrl(const QUrl& url) override;
+    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
+                                            long long maximum) override;
 };

@@ -99,3 +99,24 @@ bool ScriptedUi::OpenUrl(const QUrl& url) {
     urlResults.pop_front();
     return taken;
 }
+
+namespace {
+class ScriptedProgress : public Progress {
+public:
+    ScriptedProgress(ScriptedUi& ui, size_t run) : ui_(ui), run_(run) {}
+    bool Step(long long done) override {
+        ui_.progressRuns[run_].steps.push_back(done);
+        return !(ui_.cancelProgressAt && done >= *ui_.cancelProgressAt);
+    }
+
+private:
+    ScriptedUi& ui_;
+    size_t run_;
+};
+}  // namespace
+
+std::unique_ptr<Progress> ScriptedUi::StartProgress(const QString& caption, const QString&,
+                                                    long long maximum) {
+    progressRuns.push_back({caption, maximum, {}});
+    return std::make_unique<ScriptedProgress>(*this, progressRuns.size() - 1);
+}

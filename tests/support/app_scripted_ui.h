@@ -46,6 +46,10 @@ public:
                                           const QString& filter) override;
     // Recorded; answers from the queue, true when it is empty.
     bool OpenUrl(const QUrl& url) override;
+    // Recorded (caption and every step); cancels at the first step that
+    // reaches `cancelProgressAt`, when set.
+    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
+                                            long long maximum) override;
 
     // Answers, used in order; an empty queue answers "cancelled".
     void QueueInput(std::optional<QString> answer) { inputAnswers.push_back(std::move(answer)); }
@@ -67,6 +71,14 @@ public:
     std::deque<bool> questionAnswers;
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<bool> urlResults;
+
+    struct ProgressRun {
+        QString caption;
+        long long maximum = 0;
+        std::vector<long long> steps;
+    };
+    std::vector<ProgressRun> progressRuns;
+    std::optional<long long> cancelProgressAt;
 
     std::vector<Box> boxes;
     std::vector<Input> inputs;
