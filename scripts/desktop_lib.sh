@@ -29,9 +29,9 @@ desktop_prepare() {
   trap 'rm -rf "$work"' EXIT
   mkdir "$work/bin" "$work/start"
   cp "$exe" "$work/bin/svazkovna"
-  # The tools read and write UTF-8 whatever the caller's locale: xdotool turns
-  # window names into the locale's characters before matching them and reads
-  # the text it types in it. C.UTF-8 is built into the C library, so nothing
+  # The tools work in UTF-8 whatever the caller's locale: xdotool converts
+  # window names to the locale's encoding before matching them and reads the
+  # text it is to type in it. C.UTF-8 is built into the C library, so nothing
   # has to be generated. The program gets the caller's locale back
   # (desktop_launch), since it must not depend on it.
   local var
