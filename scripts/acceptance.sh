@@ -13,7 +13,7 @@ shots=$(mkdir -p "$shots_arg" && cd "$shots_arg" && pwd)
 exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
 . "$root/scripts/desktop_lib.sh"
-desktop_require xvfb-run xdotool xmodmap sqlite3 import iconv
+desktop_require xvfb-run xdotool sqlite3 import iconv
 desktop_require_atspi
 desktop_prepare "$exe"
 rm -f "$shots"/*.png
@@ -22,7 +22,6 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 exe=$1 work=$2 shots=$3
 . "$DESKTOP_LIB"
-desktop_czech_keys || exit 1
 desktop_launch "$exe" "$work/program.log"
 pid=$!
 shot() { import -window root "$shots/$1.png" 2>/dev/null; }

@@ -11,14 +11,13 @@ shots=$(mkdir -p "$1" && cd "$1" && pwd)
 exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
 . "$root/scripts/desktop_lib.sh"
-desktop_require xvfb-run xdotool xmodmap sqlite3 import iconv
+desktop_require xvfb-run xdotool sqlite3 import iconv
 desktop_prepare "$exe"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
 exe=$1 work=$2 shots=$3
 . "$DESKTOP_LIB"
-desktop_czech_keys || exit 1
 desktop_launch "$exe" "$work/program.log"
 pid=$!
 fail() { echo "FAIL: $1"; import -window root "$shots/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }

@@ -89,24 +89,6 @@ desktop_launch() {
   env "${clear[@]}" $DESKTOP_CALLER_LOCALE "$exe" >"$log" 2>&1 &
 }
 
-# Gives every Czech letter a key of its own on the virtual keyboard, so that
-# xdotool types it as a plain key press. Otherwise xdotool maps a spare key to
-# the letter for each press and maps it back right after; on a busy machine
-# the program may read the key map only after that, and the letter is lost.
-# Needs keys that carry nothing yet; Xvfb's keyboard has dozens of them.
-desktop_czech_keys() {
-  local -a free letters=(aacute Aacute ccaron Ccaron dcaron Dcaron eacute Eacute
-    ecaron Ecaron iacute Iacute ncaron Ncaron oacute Oacute rcaron Rcaron scaron Scaron
-    tcaron Tcaron uacute Uacute uring Uring yacute Yacute zcaron Zcaron) bind=()
-  local i
-  mapfile -t free < <(xmodmap -pke | awk '$1 == "keycode" && $2 > 8 && NF == 3 { print $2 }')
-  [ "${#free[@]}" -ge $((${#letters[@]} / 2)) ] || { echo "too few free keys for the Czech letters"; return 1; }
-  for ((i = 0; i < ${#letters[@]} / 2; i++)); do
-    bind+=(-e "keycode ${free[i]} = ${letters[2 * i]} ${letters[2 * i + 1]}")
-  done
-  xmodmap "${bind[@]}"
-}
-
 # The program's visible window whose name matches the pattern, by the
 # program's process id. xdotool matches the name's bytes, and what bytes a
 # letter like "á" becomes depends on the locale, so patterns stay ASCII and let

@@ -9,7 +9,7 @@ packages=(
   libsqlite3-0 libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-xserver-utils imagemagick x11-utils fonts-dejavu-core
+  xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
   dbus at-spi2-core python3-pyatspi
   locales
 )
