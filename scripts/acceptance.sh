@@ -49,6 +49,7 @@ click_title() {  # text
   # shellcheck disable=SC2086
   xdotool mousemove $at click 1; sleep 0.4
 }
+typed() { desktop_type "$pid" "$1" || fail "typing \"$1\" did not arrive"; }
 focus "$win"
 shot 01-start
 
@@ -60,11 +61,11 @@ add_book() {  # author title genre rating note shot-name
   [ -n "$dlg" ] || fail "the dialog did not open from the menu"
   sleep 0.5; focus "$dlg"
   # The focus starts in the author field; Tab walks the fields in tab order.
-  xdotool type --delay 60 -- "$1"; xdotool key Tab
-  xdotool type --delay 60 -- "$2"; xdotool key Tab
-  xdotool type --delay 60 -- "$3"; xdotool key Tab Tab Tab
+  typed "$1"; xdotool key Tab
+  typed "$2"; xdotool key Tab
+  typed "$3"; xdotool key Tab Tab Tab
   xdotool key ctrl+a; xdotool type -- "$4"; xdotool key Tab Tab
-  xdotool type --delay 60 -- "$5"
+  typed "$5"
   sleep 0.3; shot "$6-filled"
   xdotool key Tab; sleep 0.2; xdotool key space   # "uložit" follows the note
   wait_gone '^z.*znam$' || fail "the dialog did not close after uložit"
@@ -77,7 +78,7 @@ search() {  # text shot-name
   local q; q=$(desktop_window "$pid" '^vyhledat$' 20)
   [ -n "$q" ] || fail "F3 did not ask for a search text"
   focus "$q"
-  xdotool type --delay 60 -- "$1"
+  typed "$1"
   shot "$2-typed"
   xdotool key Return
   wait_gone '^vyhledat$' || fail "the search dialog did not close on Enter"
@@ -93,8 +94,7 @@ click_title "Postřižiny"
 shot 05-title-clicked
 focus "$win"
 xdotool key alt+p                         # "&poznámka/komentář"
-xdotool key ctrl+a
-xdotool type --delay 60 -- "přečteno: 'výborné'; 100%"
+typed "přečteno: 'výborné'; 100%"
 xdotool key Tab; sleep 0.2; xdotool key space   # "uložit změny" follows the note
 sleep 0.5; shot 06-saved
 

@@ -12,6 +12,7 @@ exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 
 . "$root/scripts/desktop_lib.sh"
 desktop_require xvfb-run xdotool sqlite3 import iconv
+desktop_require_atspi
 desktop_prepare "$exe"
 
 cat >"$work/drive.sh" <<'DRIVE'
@@ -42,15 +43,16 @@ import -window root "$shots/2-dialog-open.png"
 import -window "$dlg" "$shots/2-dialog-open-window.png"
 
 # The focus starts in the author field; Tab walks the fields in order.
-type_field() { xdotool type --delay 60 -- "$1"; sleep 0.2; xdotool key Tab; sleep 0.2; }
+typed() { desktop_type "$pid" "$1" || fail "typing \"$1\" did not arrive"; }
+type_field() { typed "$1"; sleep 0.2; xdotool key Tab; sleep 0.2; }
 type_field "Karel Čapek"                 # autor
 type_field "Válka s mloky"               # titul
 type_field "román"                       # žánr
 type_field "Fr. Borový"                  # vydal
 type_field "I."                          # série
-xdotool key ctrl+a; type_field "9"       # hodnocení, brought to 5 when the focus leaves
+xdotool key ctrl+a; xdotool type -- "9"; sleep 0.2; xdotool key Tab; sleep 0.2   # hodnocení, brought to 5 later
 type_field "police 3"                    # umístění
-xdotool type --delay 60 -- "O'Brien řekl: 'výborné'"   # poznámka
+typed "O'Brien řekl: 'výborné'"   # poznámka
 sleep 0.5
 import -window "$dlg" "$shots/3-dialog-filled.png"
 

@@ -58,8 +58,9 @@ sleep 1
 xdotool windowfocus --sync "$dlg" 2>/dev/null || xdotool windowfocus "$dlg"
 sleep 0.5
 # The focus starts in the author field, the title comes next.
-xdotool type --delay 80 -- "Čech"; sleep 0.2; xdotool key Tab; sleep 0.2
-xdotool type --delay 80 -- "Příliš žluťoučký kůň úpěl ďábelské ódy"
+typed() { desktop_type "$pid" "$1" || fail "typing \"$1\" did not arrive"; }
+typed "Čech"; sleep 0.2; xdotool key Tab; sleep 0.2
+typed "Příliš žluťoučký kůň úpěl ďábelské ódy"
 sleep 0.5; shot 2-dialog-filled
 # From the title, seven Tabs reach "uložit"; the space bar presses it.
 xdotool key Tab Tab Tab Tab Tab Tab Tab; sleep 0.2; xdotool key space

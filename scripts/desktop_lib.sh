@@ -89,6 +89,25 @@ desktop_launch() {
   env "${clear[@]}" $DESKTOP_CALLER_LOCALE "$exe" >"$log" 2>&1 &
 }
 
+# For drivers on the accessibility bus: types a text into the field that has
+# the focus, over what it held, and reads the field back. xdotool types a
+# letter without a key of its own (every Czech one) by mapping a spare key to
+# it for that one press; on a busy machine the program may look the key up only
+# after it was mapped back, and the letter is lost. A text that did not arrive
+# whole is therefore typed again, a few times at most.
+desktop_type() {  # pid text
+  local _try got
+  for _try in 1 2 3 4 5; do
+    xdotool key ctrl+a
+    xdotool type --delay 80 -- "$2"
+    sleep 0.3
+    got=$(/usr/bin/python3 "$DESKTOP_ATSPI" focused "$1")
+    [ "$got" = "$2" ] && return 0
+    echo "typed [$2], the field holds [$got]: typing it again"
+  done
+  return 1
+}
+
 # The program's visible window whose name matches the pattern, by the
 # program's process id. xdotool matches the name's bytes, and what bytes a
 # letter like "á" becomes depends on the locale, so patterns stay ASCII and let
