@@ -13,16 +13,16 @@ desktop_prepare "$exe"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
-"$1" >"$2/program.log" 2>&1 &
+. "$DESKTOP_LIB"
+desktop_launch "$1" "$2/program.log"
 pid=$!
 # Wait for the main window (the browser starts slowly).
 for _ in $(seq 1 120); do
-  xdotool search --onlyvisible --name '^Svazkovna$' >/dev/null 2>&1 && break
+  desktop_window_shown "$pid" '^Svazkovna$' && break
   kill -0 "$pid" 2>/dev/null || { echo "FAIL: the program ended by itself"; exit 1; }
   sleep 0.5
 done
 sleep 2
-. "$DESKTOP_LIB"
 desktop_quit_from_menu "$pid" || { echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; }
 wait "$pid"
 DRIVE

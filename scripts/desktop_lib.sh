@@ -9,6 +9,17 @@ desktop_require() {
   done
 }
 
+# For drivers that read the program's widgets through the accessibility bus
+# (scripts/desktop_atspi.py): exits with 77 when that is missing; the drive then
+# runs on a session bus of its own, and the program joins the bus.
+desktop_require_atspi() {
+  desktop_require dbus-run-session dbus-send
+  [ -x /usr/bin/python3 ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
+    || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
+  desktop_atspi=1
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
 # Makes $work with a copy of the program in $work/bin (the settings file lands
 # beside it) and an empty start folder $work/start (the catalogue lands there).
 desktop_prepare() {
@@ -18,6 +29,19 @@ desktop_prepare() {
   trap 'rm -rf "$work"' EXIT
   mkdir "$work/bin" "$work/start"
   cp "$exe" "$work/bin/svazkovna"
+  # The tools work in UTF-8 whatever the caller's locale: xdotool converts
+  # window names to the locale's encoding before matching them and reads the
+  # text it is to type in it. C.UTF-8 is built into the C library, so nothing
+  # has to be generated. The program gets the caller's locale back
+  # (desktop_launch), since it must not depend on it.
+  local var
+  DESKTOP_CALLER_LOCALE=
+  for var in $(compgen -e); do
+    case $var in
+      LANG | LANGUAGE | LC_*) DESKTOP_CALLER_LOCALE+="$var=${!var} " ;;
+    esac
+  done
+  export DESKTOP_CALLER_LOCALE LC_ALL=C.UTF-8
   # Chromium refuses its sandbox as root; there is no GPU either.
   [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
   export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox"
@@ -32,8 +56,10 @@ desktop_run() {
   local drive=$1 attempt
   shift
   export DESKTOP_LIB=${BASH_SOURCE[0]}
+  export DESKTOP_ATSPI=${DESKTOP_LIB%/*}/desktop_atspi.py
   for attempt in 1 2; do
-    if (cd "$work/start" && xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
+    if (cd "$work/start" && ${desktop_atspi:+dbus-run-session --} \
+          xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
       return 0
     fi
     sed 's/^/  program: /' "$work/program.log" | tail -n 20
@@ -44,6 +70,58 @@ desktop_run() {
   return 1
 }
 
+# For the driver scripts, which source this file through $DESKTOP_LIB: starts
+# the program in the background with the caller's locale variables and none
+# other (an empty DESKTOP_CALLER_LOCALE: no locale at all), its output going
+# to the given file; $! is the program's own process id.
+desktop_launch() {
+  local exe=$1 log=$2 var
+  local -a clear=()
+  for var in $(compgen -e); do
+    case $var in LANG | LANGUAGE | LC_*) clear+=(-u "$var") ;; esac
+  done
+  # Qt joins the accessibility bus at once only when that bus already runs.
+  if [ -n "${QT_LINUX_ACCESSIBILITY_ALWAYS_ON:-}" ] && [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
+  fi
+  # Locale names hold no blanks, so the list splits into NAME=VALUE words.
+  # shellcheck disable=SC2086
+  env "${clear[@]}" $DESKTOP_CALLER_LOCALE "$exe" >"$log" 2>&1 &
+}
+
+# For drivers on the accessibility bus: types a text into the field that has
+# the focus, over what it held, and reads the field back. xdotool types a
+# letter without a key of its own (every Czech one) by mapping a spare key to
+# it for that one press; on a busy machine the program may look the key up only
+# after it was mapped back, and the letter is lost. A text that did not arrive
+# whole is therefore typed again, a few times at most.
+desktop_type() {  # pid text
+  local _try got
+  for _try in 1 2 3 4 5; do
+    xdotool key ctrl+a
+    xdotool type --delay 80 -- "$2"
+    sleep 0.3
+    got=$(/usr/bin/python3 "$DESKTOP_ATSPI" focused "$1")
+    [ "$got" = "$2" ] && return 0
+    echo "typed [$2], the field holds [$got]: typing it again"
+  done
+  return 1
+}
+
+# The program's visible window whose name matches the pattern, by the
+# program's process id. xdotool matches the name's bytes, and what bytes a
+# letter like "á" becomes depends on the locale, so patterns stay ASCII and let
+# ".*" stand for such letters ('^z.*znam$'). Waits up to the given seconds;
+# prints nothing when no such window shows.
+desktop_window() {  # pid pattern seconds
+  timeout "$3" xdotool search --sync --all --onlyvisible --pid "$1" --name "$2" 2>/dev/null | head -n1
+}
+
+# Whether the program shows a window matching the pattern now.
+desktop_window_shown() {  # pid pattern
+  xdotool search --all --onlyvisible --pid "$1" --name "$2" >/dev/null 2>&1
+}
+
 # For the driver scripts, which source this file through $DESKTOP_LIB: quits
 # the program from its menu with the keyboard ("&databáze", "&konec"). No
 # window manager runs, so the window is focused directly, and the keys are sent
@@ -52,7 +130,7 @@ desktop_run() {
 desktop_quit_from_menu() {
   local pid=$1 win _try _wait
   for _try in $(seq 1 10); do
-    win=$(xdotool search --onlyvisible --name '^Svazkovna$' 2>/dev/null | tail -n1)
+    win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Svazkovna$' 2>/dev/null | tail -n1)
     if [ -n "$win" ]; then
       xdotool windowfocus --sync "$win" >/dev/null 2>&1 || xdotool windowfocus "$win" >/dev/null 2>&1
       sleep 0.3

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
+  dbus at-spi2-core python3-pyatspi
   locales
 )
 
