@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include "app/edit_dialog.h"
+#include "app/loans.h"
 #include "app/error_box.h"
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
@@ -167,6 +168,7 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     }
 
     ConnectSignals();
+    SetUpLoans();
     FormCreate();
 }
 
@@ -198,6 +200,7 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
+    bind(f.zapujcky, &TForm1::zapujckyExecute);
     // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });

@@ -12,17 +12,21 @@
 #include <string>
 
 #include "storage/connection.h"
+#include "storage/loans_store.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
 
 namespace Ui {
 class TForm1;
 }
+class LoanWriter;
 class QCloseEvent;
 class QComboBox;
+class QMenu;
 class QShowEvent;
 class QTreeWidgetItem;
 class Teditf;
+class Tzapujckyf;
 class UiServices;
 class WebBrowser;
 
@@ -65,6 +69,19 @@ public:
     void ulozitbClick();
     void smazatbClick();
     void vymazokna();
+
+    // --- loans (main_window_loans.cpp) ---
+    // Opens the loans window (non-modal), or brings it to the front.
+    void zapujckyExecute();
+    Tzapujckyf* loansWindow() const { return loans_window_; }
+    // Lends and returns; its beforeChange hook runs before every change.
+    LoanWriter& loanWriter() const { return *loan_writer_; }
+    // The tree's menu on a title: "půjčit…" and "vráceno".
+    std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
+    // After rows' loan fields were written: the panel and the tree behave as
+    // after a save (the shown record takes the new values, so that a later
+    // save does not write the old ones back).
+    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
 
     // The settings file beside the executable.
     QString SettingsPath() const;
@@ -109,6 +126,13 @@ private:
     void ProbeCatalogue();
     // Connects to "svazkovna.db" in start_dir_, writing the template when it is missing.
     void ConnectDefaultCatalogue();
+    // --- loans state (main_window_loans.cpp) ---
+    void SetUpLoans();
+    void LendTitle(const LoanRow& row);
+    void ReturnTitle(const LoanRow& row);
+    std::unique_ptr<LoanWriter> loan_writer_;
+    Tzapujckyf* loans_window_ = nullptr;  // owned by this window once made
+    bool loans_refresh_pending_ = false;
 };
 
 // The one main window of the program (set by the program entry).
