@@ -271,7 +271,7 @@ bool Tzapujckyf::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) co
     case Dni:
     case Stav:
         // A text without a date goes last in either direction.
-        if (la.date.Known() != lb.date.Known()) return la.date.Known() == descending;
+        if (la.date.Known() != lb.date.Known()) return la.date.Known() != descending;
         if (column == Stav) {
             const bool oa = IsOverdue(la.date, today_, Period()), ob = IsOverdue(lb.date, today_, Period());
             if (oa != ob) return oa;
