@@ -105,6 +105,7 @@ void Tzapujckyf::Refresh() {
     today_ = Today();
     std::vector<Loan> loans = ReadLoans(owner_.con1, today_);
     loans_ = std::move(loans);
+    ++refreshes_;
     for (auto& column : keys_->made) column.assign(loans_.size(), std::nullopt);
     Rebuild();
 }

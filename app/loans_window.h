@@ -31,6 +31,8 @@ public:
 
     // Reads the loans anew; the filter, the grouping and the sort stay.
     void Refresh();
+    // How many times the list was read; a refresh asked for earlier is then not needed.
+    int RefreshCount() const { return refreshes_; }
     // The day the loans are counted to; today unless a test fixes it.
     void SetToday(const QDate& today) { fixed_today_ = today; }
     QDate Today() const;
@@ -68,6 +70,7 @@ private:
     QDate fixed_today_;
     QDate today_;
     bool period_write_failed_ = false;
+    int refreshes_ = 0;
     struct Keys;
     std::unique_ptr<Keys> keys_;
 };

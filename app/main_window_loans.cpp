@@ -48,9 +48,10 @@ void TForm1::SetUpLoans() {
     connect(tree->model(), &QAbstractItemModel::modelReset, this, [this] {
         if (!loans_window_ || !loans_window_->isVisible() || loans_refresh_pending_) return;
         loans_refresh_pending_ = true;
-        QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(0, this, [this, asked = loans_window_->RefreshCount()] {
             loans_refresh_pending_ = false;
-            if (loans_window_ && loans_window_->isVisible()) Guarded([this] { loans_window_->Refresh(); });
+            if (loans_window_ && loans_window_->isVisible() && loans_window_->RefreshCount() == asked)
+                Guarded([this] { loans_window_->Refresh(); });
         });
     });
 }

@@ -89,7 +89,8 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
     EXPECT_EQ(bar, (QStringList{"&databáze", "nový záznam", "vyhledat", "Informace"}));
     QStringList menu;
     for (QAction* a : F().databazem->actions()) menu << a->text();
-    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", "&konec"}));
+    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", QString::fromUtf8("&zápůjčky"), "&konec"}));
+    EXPECT_EQ(F().zapujcky->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
 
