@@ -342,9 +342,9 @@ void Tzapujckyf::vracenobClick() {
     Refresh();
     if (changed->size() < rows.size())
         ui.InformationBox(QString::fromUtf8(kCaption),
-                          QStringLiteral("Záznam %1 z %2 se mezitím v katalogu změnil; ty zůstaly, "
-                                         "jak byly. Seznam je načten znovu.")
-                              .arg(BooksGenitive(static_cast<int>(rows.size() - changed->size())))
+                          QStringLiteral("U %1 z %2 vybraných knih se záznam mezitím v katalogu změnil, "
+                                         "proto zůstal beze změny. Seznam je načten znovu.")
+                              .arg(rows.size() - changed->size())
                               .arg(rows.size()));
 }
 

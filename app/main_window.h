@@ -130,6 +130,7 @@ private:
     void SetUpLoans();
     void LendTitle(const LoanRow& row);
     void ReturnTitle(const LoanRow& row);
+    void ReportChangedMeanwhile();
     std::unique_ptr<LoanWriter> loan_writer_;
     Tzapujckyf* loans_window_ = nullptr;  // owned by this window once made
     bool loans_refresh_pending_ = false;

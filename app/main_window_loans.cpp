@@ -57,7 +57,13 @@ void TForm1::SetUpLoans() {
 }
 
 void TForm1::zapujckyExecute() {
-    if (!loans_window_) loans_window_ = new Tzapujckyf(*this, this);
+    if (!loans_window_) {
+        loans_window_ = new Tzapujckyf(*this, this);
+        // First shown over the main window, not in a screen corner.
+        QRect frame(QPoint(0, 0), loans_window_->size());
+        frame.moveCenter(frameGeometry().center());
+        loans_window_->move(frame.topLeft());
+    }
     loans_window_->Refresh();
     loans_window_->show();
     loans_window_->raise();
@@ -95,21 +101,26 @@ void TForm1::LendTitle(const LoanRow& row) {
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
-    if (changed) LoansChanged(*changed, *komu, LoanDateText(today));
+    if (!changed) return;
+    LoansChanged(*changed, *komu, LoanDateText(today));
+    if (changed->empty()) ReportChangedMeanwhile();
 }
 
 void TForm1::ReturnTitle(const LoanRow& row) {
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Return({row});
-    if (changed) LoansChanged(*changed, QString(), QString());
+    if (!changed) return;
+    LoansChanged(*changed, QString(), QString());
+    if (changed->empty()) ReportChangedMeanwhile();
+}
+
+void TForm1::ReportChangedMeanwhile() {
+    uiServices().InformationBox(
+        ProgramTitle(),
+        QStringLiteral("Záznam se mezitím v katalogu změnil, nic nebylo zapsáno. Strom je načten znovu."));
 }
 
 void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {
     Ui::TForm1& f = *form();
-    if (rows.empty()) {
-        uiServices().InformationBox(
-            ProgramTitle(),
-            QStringLiteral("Záznam se mezitím v katalogu změnil, nic nebylo zapsáno. Strom je načten znovu."));
-    }
     // A save writes the panel's texts to every row with the panel's id.
     const std::string shownId = std::to_string(f.idspin->Value());
     for (const LoanRow& row : rows) {

@@ -9,10 +9,11 @@ namespace {
 // The queries deliver at most this many bytes of a text.
 constexpr std::string::size_type kDeliveredTextBytes = 255;
 
-// The row key under a name of its own: a column named "rowid" would become
-// the result store's 32-bit key instead of a field.
+// The row key as text under a name of its own: a column named "rowid" would
+// become the result store's 32-bit key instead of a field, and read as an
+// integer column it would be cut to 32 bits as well.
 const char* const kLoanColumns =
-    "select rowid as radek, cast(id as text) as cislo, zapujcenokomu, zapujcenokdy, autor, titul, "
+    "select cast(rowid as text) as radek, cast(id as text) as cislo, zapujcenokomu, zapujcenokdy, autor, titul, "
     "umisteni from svazkovna";
 
 std::vector<LoanRow> ReadRows(TASQLite3DB& db, const std::string& sql) {
