@@ -129,38 +129,63 @@ QStringList Tzapujckyf::RowTexts(const Loan& loan) const {
             loan.umisteni};
 }
 
+namespace {
+
+void MarkOverdue(QTreeWidgetItem* item, bool overdue) {
+    for (int c = 0; c < Tzapujckyf::ColumnCount; ++c) {
+        item->setForeground(c, overdue ? QBrush(kOverdueText) : QBrush());
+        item->setBackground(c, overdue ? QBrush(kOverdueBack) : QBrush());
+    }
+}
+
+QString GroupMark(int overdue) {
+    return overdue ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdue) : QString();
+}
+
+}  // namespace
+
 void Tzapujckyf::Rebuild() {
     QTreeWidget& tree = *ui_->zapujckytw;
     const bool grouped = ui_->seskupitchb->isChecked();
+    const int period = Period();
     tree.setUpdatesEnabled(false);
     tree.setSortingEnabled(false);
     tree.clear();
     tree.setRootIsDecorated(grouped);
 
+    // Items are filled before they join the tree: once there, every cell set
+    // notifies the view.
     QList<QTreeWidgetItem*> top;
-    std::map<std::string, QTreeWidgetItem*> groups;
+    std::map<std::string, std::pair<QTreeWidgetItem*, int>> groups;  // with their overdue count
     for (int i = 0; i < static_cast<int>(loans_.size()); ++i) {
         const Loan& loan = loans_[static_cast<size_t>(i)];
         auto* item = new LoanItem(*this, i);
         const QStringList texts = RowTexts(loan);
         for (int c = 0; c < ColumnCount; ++c)
-            if (!(grouped && c == Komu)) item->setText(c, texts[c]);
+            if (!(grouped && c == Komu) && !texts[c].isEmpty()) item->setText(c, texts[c]);
         item->setTextAlignment(Dni, Qt::AlignRight | Qt::AlignVCenter);
+        const bool overdue = IsOverdue(loan.date, today_, period);
+        if (overdue) MarkOverdue(item, true);
         if (!grouped) {
             top.append(item);
             continue;
         }
-        QTreeWidgetItem*& group = groups[loan.row.komu];
-        if (!group) {
-            group = new LoanItem(*this, -1);
-            group->setData(Komu, Qt::UserRole + 1, loan.komu);
-            top.append(group);
+        auto& group = groups[loan.row.komu];
+        if (!group.first) {
+            group.first = new LoanItem(*this, -1);
+            group.first->setData(Komu, Qt::UserRole + 1, loan.komu);
+            top.append(group.first);
         }
-        group->addChild(item);
+        group.first->addChild(item);
+        group.second += overdue ? 1 : 0;
+    }
+    for (auto& [name, group] : groups) {
+        group.first->setText(Stav, GroupMark(group.second));
+        if (group.second > 0) MarkOverdue(group.first, true);
     }
     tree.addTopLevelItems(top);
-    if (grouped) tree.expandAll();
-    ShowOverdue();
+    for (QTreeWidgetItem* item : top) item->setExpanded(item->childCount() > 0);
+    ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, period)));
     ApplyFilter();
     tree.setSortingEnabled(true);
     tree.setUpdatesEnabled(true);
@@ -169,30 +194,31 @@ void Tzapujckyf::Rebuild() {
 void Tzapujckyf::ShowOverdue() {
     QTreeWidget& tree = *ui_->zapujckytw;
     const int period = Period();
-    const auto mark = [](QTreeWidgetItem* item, bool overdue) {
-        for (int c = 0; c < ColumnCount; ++c) {
-            item->setForeground(c, overdue ? QBrush(kOverdueText) : QBrush());
-            item->setBackground(c, overdue ? QBrush(kOverdueBack) : QBrush());
+    // Colours and the word change no row's size or place: one repaint at the
+    // end instead of a notification per cell, which costs seconds on
+    // thousands of loans.
+    {
+        const QSignalBlocker quiet(tree.model());
+        const auto markLoan = [&](QTreeWidgetItem* item) {
+            const bool overdue =
+                IsOverdue(loans_[static_cast<size_t>(LoanIndex(*item))].date, today_, period);
+            item->setText(Stav, overdue ? QString::fromUtf8(kOverdueWord) : QString());
+            MarkOverdue(item, overdue);
+            return overdue;
+        };
+        for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+            QTreeWidgetItem* top = tree.topLevelItem(i);
+            if (LoanIndex(*top) >= 0) {
+                markLoan(top);
+                continue;
+            }
+            int overdue = 0;
+            for (int c = 0; c < top->childCount(); ++c) overdue += markLoan(top->child(c)) ? 1 : 0;
+            top->setText(Stav, GroupMark(overdue));
+            MarkOverdue(top, overdue > 0);
         }
-    };
-    const auto markLoan = [&](QTreeWidgetItem* item) {
-        const bool overdue = IsOverdue(loans_[static_cast<size_t>(LoanIndex(*item))].date, today_, period);
-        item->setText(Stav, overdue ? QString::fromUtf8(kOverdueWord) : QString());
-        mark(item, overdue);
-        return overdue;
-    };
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) {
-        QTreeWidgetItem* top = tree.topLevelItem(i);
-        if (LoanIndex(*top) >= 0) {
-            markLoan(top);
-            continue;
-        }
-        int overdue = 0;
-        for (int c = 0; c < top->childCount(); ++c) overdue += markLoan(top->child(c)) ? 1 : 0;
-        top->setText(Stav, overdue ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdue)
-                                   : QString());
-        mark(top, overdue > 0);
     }
+    tree.viewport()->update();
     ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, period)));
 }
 
@@ -209,20 +235,21 @@ void Tzapujckyf::ApplyFilter() {
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
         QTreeWidgetItem* top = tree.topLevelItem(i);
         if (LoanIndex(*top) >= 0) {
-            top->setHidden(!matches(top));
+            const bool hide = !matches(top);
+            if (top->isHidden() != hide) top->setHidden(hide);
             continue;
         }
         int shown = 0;
         for (int c = 0; c < top->childCount(); ++c) {
             QTreeWidgetItem* child = top->child(c);
             const bool match = matches(child);
-            child->setHidden(!match);
+            if (child->isHidden() == match) child->setHidden(!match);
             shown += match ? 1 : 0;
         }
         const QString name = top->data(Komu, Qt::UserRole + 1).toString();
         top->setText(Komu, (name.isEmpty() ? QString::fromUtf8(kNoName) : name) +
                                QStringLiteral(" (%1)").arg(shown));
-        top->setHidden(shown == 0);
+        if (top->isHidden() != (shown == 0)) top->setHidden(shown == 0);
     }
 }
 
@@ -282,8 +309,14 @@ bool Tzapujckyf::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) co
         else
             order = la.date.last > lb.date.last ? -1 : lb.date.last > la.date.last ? 1 : 0;
         break;
-    default:
-        order = SortKey(ia, column).compare(SortKey(ib, column));
+    default: {
+        // Equal texts (a borrower's books when grouped) need no collation.
+        const auto bytes = [column](const Loan& l) -> const std::string& {
+            return column == Komu ? l.row.komu : column == Kdy ? l.row.kdy : column == Autor ? l.row.autor
+                 : column == Titul ? l.row.titul : l.row.umisteni;
+        };
+        if (bytes(la) != bytes(lb)) order = SortKey(ia, column).compare(SortKey(ib, column));
+    }
     }
     return order != 0 ? order < 0 : ia < ib;
 }

@@ -78,9 +78,10 @@ public:
     LoanWriter& loanWriter() const { return *loan_writer_; }
     // The tree's menu on a title: "půjčit…" and "vráceno".
     std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
-    // After rows' loan fields were written: the panel and the tree behave as
-    // after a save (the shown record takes the new values, so that a later
-    // save does not write the old ones back).
+    // After rows' loan fields were written: the panel takes the new values
+    // when it shows one of those records, so that a later save does not write
+    // the old ones back. The tree shows no loan fields; lending from it
+    // rebuilds it all the same, as a save does.
     void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
 
     // The settings file beside the executable.

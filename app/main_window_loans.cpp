@@ -103,6 +103,7 @@ void TForm1::LendTitle(const LoanRow& row) {
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
     LoansChanged(*changed, *komu, LoanDateText(today));
+    tv1update();
     if (changed->empty()) ReportChangedMeanwhile();
 }
 
@@ -110,6 +111,7 @@ void TForm1::ReturnTitle(const LoanRow& row) {
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Return({row});
     if (!changed) return;
     LoansChanged(*changed, QString(), QString());
+    tv1update();
     if (changed->empty()) ReportChangedMeanwhile();
 }
 
@@ -131,5 +133,4 @@ void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu,
         cut_texts_[kKdySlot] = QString();
         break;
     }
-    tv1update();
 }
