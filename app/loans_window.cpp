@@ -35,16 +35,42 @@ const QColor kOverdueText(150, 0, 0);
 const QColor kOverdueBack(255, 226, 226);
 constexpr int kLoanRole = Qt::UserRole;  // index into the loans; -1 on a borrower's row
 
-int LoanIndex(const QTreeWidgetItem& item) { return item.data(0, kLoanRole).toInt(); }
-
+// A row of the list. A loan's cells are read from the loan when shown, not
+// stored in the item: thousands of rows then cost little to make and to
+// regroup, and a new loan period only needs a repaint.
 class LoanItem : public QTreeWidgetItem {
 public:
-    LoanItem(const Tzapujckyf& window, int loan) : window_(window) { setData(0, kLoanRole, loan); }
+    LoanItem(const Tzapujckyf& window, int loan) : window_(window), loan_(loan) {}
     bool operator<(const QTreeWidgetItem& other) const override { return window_.LessThan(*this, other); }
+    QVariant data(int column, int role) const override {
+        if (role == kLoanRole) return loan_;
+        const bool overdue = loan_ >= 0 ? window_.Overdue(loan_) : overdueBooks > 0;
+        switch (role) {
+        case Qt::DisplayRole:
+            if (loan_ >= 0) return window_.CellText(loan_, column);
+            if (column == Tzapujckyf::Stav)
+                return overdueBooks ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdueBooks)
+                                    : QString();
+            break;
+        case Qt::ForegroundRole:
+            return overdue ? QBrush(kOverdueText) : QVariant();
+        case Qt::BackgroundRole:
+            return overdue ? QBrush(kOverdueBack) : QVariant();
+        case Qt::TextAlignmentRole:
+            if (column == Tzapujckyf::Dni) return int(Qt::AlignRight | Qt::AlignVCenter);
+            break;
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+    int Loan() const { return loan_; }
+    int overdueBooks = 0;  // a borrower's row: how many of the books are overdue
 
 private:
     const Tzapujckyf& window_;
+    const int loan_;
 };
+
+int LoanIndex(const QTreeWidgetItem& item) { return static_cast<const LoanItem&>(item).Loan(); }
 
 QString CsvField(const QString& text) {
     if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
@@ -129,63 +155,53 @@ QStringList Tzapujckyf::RowTexts(const Loan& loan) const {
             loan.umisteni};
 }
 
-namespace {
-
-void MarkOverdue(QTreeWidgetItem* item, bool overdue) {
-    for (int c = 0; c < Tzapujckyf::ColumnCount; ++c) {
-        item->setForeground(c, overdue ? QBrush(kOverdueText) : QBrush());
-        item->setBackground(c, overdue ? QBrush(kOverdueBack) : QBrush());
+QString Tzapujckyf::CellText(int loan, int column) const {
+    const Loan& l = loans_[static_cast<size_t>(loan)];
+    switch (column) {
+    case Komu: return grouped_ ? QString() : l.komu;
+    case Kdy: return l.kdy;
+    case Datum: return l.date.Shown();
+    case Dni: return l.date.Known() ? QString::number(l.date.DaysOut(today_)) : QString();
+    case Stav: return Overdue(loan) ? QString::fromUtf8(kOverdueWord) : QString();
+    case Autor: return l.autor;
+    case Titul: return l.titul;
+    case Umisteni: return l.umisteni;
     }
+    return {};
 }
 
-QString GroupMark(int overdue) {
-    return overdue ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdue) : QString();
+bool Tzapujckyf::Overdue(int loan) const {
+    return IsOverdue(loans_[static_cast<size_t>(loan)].date, today_, Period());
 }
-
-}  // namespace
 
 void Tzapujckyf::Rebuild() {
     QTreeWidget& tree = *ui_->zapujckytw;
-    const bool grouped = ui_->seskupitchb->isChecked();
-    const int period = Period();
+    grouped_ = ui_->seskupitchb->isChecked();
     tree.setUpdatesEnabled(false);
     tree.setSortingEnabled(false);
     tree.clear();
-    tree.setRootIsDecorated(grouped);
+    tree.setRootIsDecorated(grouped_);
 
-    // Items are filled before they join the tree: once there, every cell set
-    // notifies the view.
     QList<QTreeWidgetItem*> top;
-    std::map<std::string, std::pair<QTreeWidgetItem*, int>> groups;  // with their overdue count
+    std::map<std::string, LoanItem*> groups;
     for (int i = 0; i < static_cast<int>(loans_.size()); ++i) {
         const Loan& loan = loans_[static_cast<size_t>(i)];
         auto* item = new LoanItem(*this, i);
-        const QStringList texts = RowTexts(loan);
-        for (int c = 0; c < ColumnCount; ++c)
-            if (!(grouped && c == Komu) && !texts[c].isEmpty()) item->setText(c, texts[c]);
-        item->setTextAlignment(Dni, Qt::AlignRight | Qt::AlignVCenter);
-        const bool overdue = IsOverdue(loan.date, today_, period);
-        if (overdue) MarkOverdue(item, true);
-        if (!grouped) {
+        if (!grouped_) {
             top.append(item);
             continue;
         }
-        auto& group = groups[loan.row.komu];
-        if (!group.first) {
-            group.first = new LoanItem(*this, -1);
-            group.first->setData(Komu, Qt::UserRole + 1, loan.komu);
-            top.append(group.first);
+        LoanItem*& group = groups[loan.row.komu];
+        if (!group) {
+            group = new LoanItem(*this, -1);
+            group->setData(Komu, Qt::UserRole + 1, loan.komu);
+            top.append(group);
         }
-        group.first->addChild(item);
-        group.second += overdue ? 1 : 0;
-    }
-    for (auto& [name, group] : groups) {
-        group.first->setText(Stav, GroupMark(group.second));
-        if (group.second > 0) MarkOverdue(group.first, true);
+        group->addChild(item);
     }
     tree.addTopLevelItems(top);
-    for (QTreeWidgetItem* item : top) item->setExpanded(item->childCount() > 0);
-    ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, period)));
+    for (auto& [name, group] : groups) group->setExpanded(true);
+    ShowOverdue();
     ApplyFilter();
     tree.setSortingEnabled(true);
     tree.setUpdatesEnabled(true);
@@ -193,33 +209,15 @@ void Tzapujckyf::Rebuild() {
 
 void Tzapujckyf::ShowOverdue() {
     QTreeWidget& tree = *ui_->zapujckytw;
-    const int period = Period();
-    // Colours and the word change no row's size or place: one repaint at the
-    // end instead of a notification per cell, which costs seconds on
-    // thousands of loans.
-    {
-        const QSignalBlocker quiet(tree.model());
-        const auto markLoan = [&](QTreeWidgetItem* item) {
-            const bool overdue =
-                IsOverdue(loans_[static_cast<size_t>(LoanIndex(*item))].date, today_, period);
-            item->setText(Stav, overdue ? QString::fromUtf8(kOverdueWord) : QString());
-            MarkOverdue(item, overdue);
-            return overdue;
-        };
-        for (int i = 0; i < tree.topLevelItemCount(); ++i) {
-            QTreeWidgetItem* top = tree.topLevelItem(i);
-            if (LoanIndex(*top) >= 0) {
-                markLoan(top);
-                continue;
-            }
-            int overdue = 0;
-            for (int c = 0; c < top->childCount(); ++c) overdue += markLoan(top->child(c)) ? 1 : 0;
-            top->setText(Stav, GroupMark(overdue));
-            MarkOverdue(top, overdue > 0);
-        }
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+        auto* top = static_cast<LoanItem*>(tree.topLevelItem(i));
+        if (top->Loan() >= 0) continue;
+        int overdue = 0;
+        for (int c = 0; c < top->childCount(); ++c) overdue += Overdue(LoanIndex(*top->child(c))) ? 1 : 0;
+        top->overdueBooks = overdue;
     }
     tree.viewport()->update();
-    ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, period)));
+    ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, Period())));
 }
 
 void Tzapujckyf::ApplyFilter() {

@@ -53,7 +53,9 @@ public:
     // The mailto: address of a reminder to the borrower of these loans.
     static QString ReminderUrl(const std::vector<const Loan*>& loans);
 
-    // Sort support for the items.
+    // What the list's rows show of loan number `loan`, and their order.
+    QString CellText(int loan, int column) const;
+    bool Overdue(int loan) const;
     bool LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
 
 private:
@@ -71,6 +73,7 @@ private:
     QDate today_;
     bool period_write_failed_ = false;
     int refreshes_ = 0;
+    bool grouped_ = true;
     struct Keys;
     std::unique_ptr<Keys> keys_;
 };
