@@ -136,6 +136,21 @@ void Tzapujckyf::Refresh() {
     Rebuild();
 }
 
+void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
+    std::set<std::string> gone;
+    for (const LoanRow& row : rows) gone.insert(row.rowid);
+    std::vector<Loan> kept;
+    std::array<std::vector<std::optional<QCollatorSortKey>>, ColumnCount> keys;
+    for (size_t i = 0; i < loans_.size(); ++i) {
+        if (gone.count(loans_[i].row.rowid)) continue;
+        kept.push_back(std::move(loans_[i]));
+        for (int c = 0; c < ColumnCount; ++c) keys[c].push_back(std::move(keys_->made[c][i]));
+    }
+    loans_ = std::move(kept);
+    keys_->made = std::move(keys);
+    Rebuild();
+}
+
 QStringList Tzapujckyf::ColumnTitles() const {
     QStringList titles;
     const QTreeWidgetItem* header = ui_->zapujckytw->headerItem();
@@ -370,6 +385,12 @@ void Tzapujckyf::vracenobClick() {
     const std::optional<std::vector<LoanRow>> changed = owner_.loanWriter().Return(rows);
     if (!changed) return;
     owner_.LoansChanged(*changed, QString(), QString());
+    if (changed->size() == rows.size()) {
+        // Exactly what was asked for changed: the list drops those rows
+        // without reading the whole catalogue again.
+        Forget(*changed);
+        return;
+    }
     Refresh();
     if (changed->size() < rows.size())
         ui.InformationBox(QString::fromUtf8(kCaption),

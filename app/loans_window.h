@@ -60,6 +60,8 @@ public:
 
 private:
     void Rebuild();
+    // Drops rows that were just returned from the list.
+    void Forget(const std::vector<LoanRow>& rows);
     void ApplyFilter();
     void ShowOverdue();
     void PeriodChanged(int days);
