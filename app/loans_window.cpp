@@ -121,7 +121,10 @@ Tzapujckyf::Tzapujckyf(TForm1& owner, QWidget* parent)
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });
 }
 
-Tzapujckyf::~Tzapujckyf() = default;
+Tzapujckyf::~Tzapujckyf() {
+    // The rows read the loans; they go before the loans do.
+    ui_->zapujckytw->clear();
+}
 
 QDate Tzapujckyf::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
 
