@@ -17,8 +17,8 @@
 #include <QTreeWidget>
 
 #include "app/edit_dialog.h"
-#include "app/loans.h"
 #include "app/error_box.h"
+#include "app/loans.h"
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
 #include "app/web_browser.h"
