@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <array>
@@ -152,6 +153,15 @@ void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
     loans_ = std::move(kept);
     keys_->made = std::move(keys);
     Rebuild();
+}
+
+void Tzapujckyf::CatalogueChanged() {
+    if (!isVisible() || refresh_pending_) return;
+    refresh_pending_ = true;
+    QTimer::singleShot(0, this, [this, asked = refreshes_] {
+        refresh_pending_ = false;
+        if (isVisible() && refreshes_ == asked) RunGuarded(owner_.uiServices(), [this] { Refresh(); });
+    });
 }
 
 QStringList Tzapujckyf::ColumnTitles() const {

@@ -31,8 +31,9 @@ public:
 
     // Reads the loans anew; the filter, the grouping and the sort stay.
     void Refresh();
-    // How many times the list was read; a refresh asked for earlier is then not needed.
-    int RefreshCount() const { return refreshes_; }
+    // The catalogue changed: the list is read anew once the running handler
+    // is done, when it is shown and was not read since.
+    void CatalogueChanged();
     // The day the loans are counted to; today unless a test fixes it.
     void SetToday(const QDate& today) { fixed_today_ = today; }
     QDate Today() const;
@@ -75,6 +76,7 @@ private:
     QDate today_;
     bool period_write_failed_ = false;
     int refreshes_ = 0;
+    bool refresh_pending_ = false;
     bool grouped_ = true;
     struct Keys;
     std::unique_ptr<Keys> keys_;

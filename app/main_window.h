@@ -134,7 +134,6 @@ private:
     void ReportChangedMeanwhile();
     std::unique_ptr<LoanWriter> loan_writer_;
     Tzapujckyf* loans_window_ = nullptr;  // owned by this window once made
-    bool loans_refresh_pending_ = false;
 };
 
 // The one main window of the program (set by the program entry).

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
@@ -43,17 +42,6 @@ void TForm1::SetUpLoans() {
         Guarded([&] { menu = TitleMenu(*node); });
         if (menu) menu->exec(tree->viewport()->mapToGlobal(pos));
     });
-    // Every change of the catalogue ends in a rebuild of the tree, which
-    // starts by emptying it; the loans window follows once the handler is done.
-    connect(tree->model(), &QAbstractItemModel::modelReset, this, [this] {
-        if (!loans_window_ || !loans_window_->isVisible() || loans_refresh_pending_) return;
-        loans_refresh_pending_ = true;
-        QTimer::singleShot(0, this, [this, asked = loans_window_->RefreshCount()] {
-            loans_refresh_pending_ = false;
-            if (loans_window_ && loans_window_->isVisible() && loans_window_->RefreshCount() == asked)
-                Guarded([this] { loans_window_->Refresh(); });
-        });
-    });
 }
 
 void TForm1::zapujckyExecute() {
@@ -63,6 +51,11 @@ void TForm1::zapujckyExecute() {
         QRect frame(QPoint(0, 0), loans_window_->size());
         frame.moveCenter(frameGeometry().center());
         loans_window_->move(frame.topLeft());
+        // Every change of the catalogue ends in a rebuild of the tree, which
+        // starts by emptying it. The window is the connection's context, so
+        // nothing of this window is reached while it is being destroyed.
+        connect(form()->tv1->model(), &QAbstractItemModel::modelReset, loans_window_,
+                &Tzapujckyf::CatalogueChanged);
     }
     loans_window_->Refresh();
     loans_window_->show();
