@@ -21,6 +21,7 @@
 #include "app/edit_dialog.h"
 #include "app/edit_fields.h"
 #include "app/error_box.h"
+#include "app/loans.h"
 #include "app/spin_edit.h"
 #include "app/ui_services.h"
 #include "app/web_browser.h"
@@ -174,6 +175,7 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     }
 
     ConnectSignals();
+    SetUpLoans();
     FormCreate();
 }
 
@@ -205,6 +207,7 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
+    bind(f.zapujcky, &TForm1::zapujckyExecute);
     bind(f.obnovit, &TForm1::obnovitExecute);
     bind(f.exportovat, &TForm1::exportovatExecute);
     bind(f.importovat, &TForm1::importovatExecute);

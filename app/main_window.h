@@ -14,6 +14,7 @@
 
 #include "app/catalogue_import.h"
 #include "storage/connection.h"
+#include "storage/loans_store.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
 
@@ -21,11 +22,14 @@ namespace Ui {
 class TForm1;
 }
 class CatalogueBackup;
+class LoanWriter;
 class QCloseEvent;
 class QComboBox;
+class QMenu;
 class QShowEvent;
 class QTreeWidgetItem;
 class Teditf;
+class Tzapujckyf;
 class UiServices;
 class WebBrowser;
 
@@ -81,6 +85,20 @@ public:
     bool beforeCatalogueChange();
     CatalogueBackup& backups() const { return *backups_; }
 
+    // --- loans (main_window_loans.cpp) ---
+    // Opens the loans window (non-modal), or brings it to the front.
+    void zapujckyExecute();
+    Tzapujckyf* loansWindow() const { return loans_window_; }
+    // Lends and returns; its beforeChange hook runs before every change.
+    LoanWriter& loanWriter() const { return *loan_writer_; }
+    // The tree's menu on a title: "půjčit…" and "vráceno".
+    std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
+    // After rows' loan fields were written: the panel takes the new values
+    // when it shows one of those records, so that a later save does not write
+    // the old ones back. The tree shows no loan fields; lending from it
+    // rebuilds it all the same, as a save does.
+    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
+
     // The settings file beside the executable.
     QString SettingsPath() const;
     // The default catalogue, resolved against the start directory.
@@ -131,6 +149,13 @@ private:
     void ProbeCatalogue();
     // Connects to "svazkovna.db" in start_dir_, writing the template when it is missing.
     void ConnectDefaultCatalogue();
+    // --- loans state (main_window_loans.cpp) ---
+    void SetUpLoans();
+    void LendTitle(const LoanRow& row);
+    void ReturnTitle(const LoanRow& row);
+    void ReportChangedMeanwhile();
+    std::unique_ptr<LoanWriter> loan_writer_;
+    Tzapujckyf* loans_window_ = nullptr;  // owned by this window once made
 };
 
 // The one main window of the program (set by the program entry).

@@ -1,0 +1,40 @@
+#pragma once
+// The catalogue's loans, read and written through the query layer: every row
+// whose "zapujcenokomu" or "zapujcenokdy" is not empty, and the change of
+// those two fields on exactly the rows the user chose. Texts are the stored
+// 8-bit bytes.
+#include <string>
+#include <vector>
+
+class TASQLite3DB;
+
+// One row as read. The ids of a catalogue may repeat, be NULL, 0 or beyond 32
+// bits, so a row is told apart by the engine's row key, and a change is made
+// only while the row still holds the texts read here.
+struct LoanRow {
+    std::string rowid;  // decimal
+    std::string id;     // decimal text of the id column, empty for NULL
+    std::string komu;
+    std::string kdy;
+    std::string autor;
+    std::string titul;
+    std::string umisteni;
+};
+
+// Every lent row, in storage order.
+std::vector<LoanRow> ReadLoanRows(TASQLite3DB& db);
+// The rows with this author and title, in storage order (as the tree shows them).
+std::vector<LoanRow> ReadTitleRows(TASQLite3DB& db, const std::string& autor, const std::string& titul);
+// The distinct names lent to so far, sorted by the engine, without the empty one.
+std::vector<std::string> ReadBorrowers(TASQLite3DB& db);
+
+// Sets "zapujcenokomu" and "zapujcenokdy" of each row, one statement per row,
+// all in one transaction, so a failure (a locked or read-only catalogue)
+// changes nothing and raises the engine's message. A row that no longer holds
+// what was read (another program changed the catalogue meanwhile) is left as
+// it is. Returns the rows that were changed.
+std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
+                                     const std::string& komu, const std::string& kdy);
+
+// The update statement for one row (exposed for tests and the fuzzer of literals).
+std::string LoanUpdateSql(const LoanRow& row, const std::string& komu, const std::string& kdy);
