@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "app/settings_location.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
@@ -29,7 +30,8 @@ class WebBrowser;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    // `executableDir` holds "nastav.ini"; `startDir` is the directory that was
+    // `executableDir` holds "nastav.ini" (where it cannot be written, the file
+    // the user's own settings start from); `startDir` is the directory that was
     // current when the program started, against which "svazkovna.db" is resolved.
     TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
            QString startDir, QWidget* parent = nullptr);
@@ -66,7 +68,7 @@ public:
     void smazatbClick();
     void vymazokna();
 
-    // The settings file beside the executable.
+    // The settings file: beside the executable, or the user's own (settings_location.h).
     QString SettingsPath() const;
     // The default catalogue, resolved against the start directory.
     QString DefaultCatalogue() const;
@@ -102,6 +104,8 @@ private:
     void SelectNode(QTreeWidgetItem* node);
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
     // --- start-up state (main_window_startup.cpp) ---
+    // Where the settings are read and written, found once at start.
+    SettingsLocation settings_;
     // The name to connect to for a remembered catalogue that exists (relative
     // names against start_dir_), or none.
     std::optional<std::string> RememberedCatalogue(const std::string& name) const;
