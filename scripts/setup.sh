@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
   locales
+  file
 )
 
 missing=()
