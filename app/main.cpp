@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     PrepareApplicationProcess();
     QApplication app(argc, argv);
     SetUpApplication();
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName("cz.svazkovna.Svazkovna");
 
     // Declared first so that it outlives both windows.
     QtUiServices ui;

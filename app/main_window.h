@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/catalogue_import.h"
+#include "app/settings_location.h"
 #include "storage/connection.h"
 #include "storage/loans_store.h"
 #include "storage/query.h"
@@ -36,7 +37,8 @@ class WebBrowser;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    // `executableDir` holds "nastav.ini"; `startDir` is the directory that was
+    // `executableDir` holds "nastav.ini" (where it cannot be written, the file
+    // the user's own settings start from); `startDir` is the directory that was
     // current when the program started, against which "svazkovna.db" is resolved.
     TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
            QString startDir, QWidget* parent = nullptr);
@@ -99,7 +101,7 @@ public:
     // rebuilds it all the same, as a save does.
     void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
 
-    // The settings file beside the executable.
+    // The settings file: beside the executable, or the user's own (settings_location.h).
     QString SettingsPath() const;
     // The default catalogue, resolved against the start directory.
     QString DefaultCatalogue() const;
@@ -142,6 +144,8 @@ private:
     void SelectNode(QTreeWidgetItem* node);
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
     // --- start-up state (main_window_startup.cpp) ---
+    // Where the settings are read and written, found once at start.
+    SettingsLocation settings_;
     // The name to connect to for a remembered catalogue that exists (relative
     // names against start_dir_), or none.
     std::optional<std::string> RememberedCatalogue(const std::string& name) const;

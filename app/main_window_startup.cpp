@@ -1,4 +1,4 @@
-// Start-up, the settings file beside the executable, and switching catalogues.
+// Start-up, the settings file, and switching catalogues.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +10,7 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/profile_file.h"
+#include "app/settings_location.h"
 #include "app/ui_services.h"
 #include "storage/template_db.h"
 #include "ui_main_window.h"
@@ -35,7 +36,9 @@ std::string Trimmed(const std::string& name) {
 
 }  // namespace
 
-QString TForm1::SettingsPath() const { return QDir(executable_dir_).filePath("nastav.ini"); }
+QString TForm1::SettingsPath() const {
+    return settings_.path.isEmpty() ? LocateSettings(executable_dir_).path : settings_.path;
+}
 
 QString TForm1::DefaultCatalogue() const { return QDir(start_dir_).filePath(kDefaultName); }
 
@@ -75,7 +78,8 @@ void TForm1::ConnectDefaultCatalogue() {
 
 void TForm1::FormCreate() {
     // The browser, the splitter and the tabs are docked by the constructor.
-    const ProfileFile settings(SettingsPath());
+    settings_ = LocateSettings(executable_dir_);
+    const ProfileFile settings(settings_.ReadPath());
     form()->wb1skriptle->setText(
         FromCodePage(settings.ReadString(kSettingsSection, kPrefixKey, "")));
     const std::string remembered =
@@ -137,6 +141,7 @@ bool TForm1::FormClose() {
     // window closes all the same, or it could never be closed while the file
     // stays unwritable.
     RunGuarded(uiServices(), [&] {
+        settings_.PrepareForWriting();
         ProfileFile settings(SettingsPath());
         if (prefixFits) settings.WriteString(kSettingsSection, kPrefixKey, prefix);
         settings.WriteString(kSettingsSection, kCatalogueKey, con1.Database());

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
   dbus at-spi2-core python3-pyatspi
   locales
+  file
 )
 
 missing=()
