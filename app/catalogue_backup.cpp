@@ -1,10 +1,8 @@
 #include "app/catalogue_backup.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressDialog>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +26,8 @@ namespace {
 const char* const kSettingsSection = "nastaveni";
 const char* const kCountKey = "pocetzaloh";
 constexpr int kDefaultCount = 10;
+// A backup's progress is the share of the catalogue's size written, in steps.
+constexpr long long kProgressSteps = 1000;
 const char* const kStampFormat = "yyyy-MM-dd_HH-mm-ss-zzz";
 const char* const kPartSuffix = ".part";
 const char* const kRestoreSuffix = ".obnova";
@@ -145,34 +145,7 @@ QString CopyFile(const QString& from, const QString& to, const std::function<boo
     return failure;
 }
 
-class DialogProgress : public WorkProgress {
-public:
-    explicit DialogProgress(const QString& label)
-        : dialog_(label, Czech("Přerušit"), 0, kSteps, QApplication::activeWindow()) {
-        dialog_.setWindowTitle(ProgramTitle());
-        // Nothing else may reach the catalogue while the engine is busy with it.
-        dialog_.setWindowModality(Qt::ApplicationModal);
-        dialog_.setMinimumDuration(400);
-        dialog_.setAutoClose(false);
-        dialog_.setAutoReset(false);
-        dialog_.setValue(0);
-    }
-    bool Advance(double done) override {
-        dialog_.setValue(std::clamp(static_cast<int>(done * kSteps), 0, kSteps - 1));
-        QCoreApplication::processEvents();
-        return !dialog_.wasCanceled();
-    }
-
-private:
-    static constexpr int kSteps = 1000;
-    QProgressDialog dialog_;
-};
-
 }  // namespace
-
-std::unique_ptr<WorkProgress> ProgressDialog(const QString& label) {
-    return std::make_unique<DialogProgress>(label);
-}
 
 CatalogueBackup::CatalogueBackup(TASQLite3DB& con, UiServices& ui, std::function<QString()> settingsPath)
     : con_(con), ui_(ui), settingsPath_(std::move(settingsPath)) {}
@@ -230,16 +203,19 @@ long long CatalogueBackup::BooksIn(const QString& backup) const {
 
 std::function<bool()> CatalogueBackup::Ticker(const QString& label, const std::string& growing,
                                               double expected,
-                                              std::unique_ptr<WorkProgress>& progress) const {
+                                              std::unique_ptr<Progress>& progress) const {
     auto last = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
     return [=, this, &progress]() {
         const auto now = std::chrono::steady_clock::now();
         if (now - *last < progressInterval) return true;
         *last = now;
-        if (!progress) progress = progressFactory(label);
+        if (!progress)
+            progress = progressFactory ? progressFactory(label)
+                                       : ui_.StartProgress(ProgramTitle(), label, kProgressSteps);
         struct stat info {};
         const double written = ::stat(growing.c_str(), &info) == 0 ? static_cast<double>(info.st_size) : 0;
-        return progress->Advance(std::min(1.0, written / std::max(expected, 1.0)));
+        const double share = std::min(1.0, written / std::max(expected, 1.0));
+        return progress->Step(static_cast<long long>(share * kProgressSteps));
     };
 }
 
@@ -255,7 +231,7 @@ CatalogueBackup::Result CatalogueBackup::MakeBackup(const QString& catalogue) {
 
     const QString target = FreshName(folder, QString());
     const std::string part = Bytes(target + kPartSuffix);
-    std::unique_ptr<WorkProgress> progress;
+    std::unique_ptr<Progress> progress;
     const auto tick = Ticker(Czech("Zálohuje se katalog „%1“…").arg(NameOf(catalogue)), part,
                              static_cast<double>(QFileInfo(catalogue).size()), progress);
     QString failure;
@@ -320,7 +296,7 @@ bool CatalogueBackup::PutInPlace(const QString& backup, const QString& catalogue
     // catalogue is at every moment either the old file or the whole backup.
     const QString temporary = catalogue + kRestoreSuffix;
     QFile::remove(temporary);
-    std::unique_ptr<WorkProgress> progress;
+    std::unique_ptr<Progress> progress;
     const auto tick = Ticker(Czech("Obnovuje se katalog „%1“…").arg(NameOf(catalogue)), Bytes(temporary),
                              static_cast<double>(QFileInfo(backup).size()), progress);
     const QString failure = CopyFile(backup, temporary, tick);

@@ -17,20 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "app/progress.h"
+
 class TASQLite3DB;
 class UiServices;
 
-// Shows how far a long piece of work has got. Advance takes the share done
-// (0 to 1) and returns false once the user has cancelled.
-class WorkProgress {
-public:
-    virtual ~WorkProgress() = default;
-    virtual bool Advance(double done) = 0;
-};
-using WorkProgressFactory = std::function<std::unique_ptr<WorkProgress>(const QString& label)>;
-// A modal progress dialog with a cancel button that shows up only when the
-// work takes a while.
-std::unique_ptr<WorkProgress> ProgressDialog(const QString& label);
+// Makes the progress of a backup; without one, the dialog of UiServices.
+using ProgressFactory = std::function<std::unique_ptr<Progress>(const QString& label)>;
 
 // A damaged catalogue that the user chose not to restore: it was left as it
 // is and is not open for changes. The message has been shown already.
@@ -88,7 +81,7 @@ public:
     // absent or not a number); 0 switches the automatic backups off.
     int KeptBackups() const;
 
-    WorkProgressFactory progressFactory = ProgressDialog;
+    ProgressFactory progressFactory;
     // How often a running backup reports its progress.
     std::chrono::milliseconds progressInterval{40};
 
@@ -108,7 +101,7 @@ private:
     bool PutInPlace(const QString& backup, const QString& catalogue,
                     const std::function<bool()>& saveCurrent);
     std::function<bool()> Ticker(const QString& label, const std::string& growing, double expected,
-                                 std::unique_ptr<WorkProgress>& progress) const;
+                                 std::unique_ptr<Progress>& progress) const;
 
     TASQLite3DB& con_;
     UiServices& ui_;

@@ -40,8 +40,8 @@ struct Tmpfs {
 };
 
 // Cancels at the first report.
-struct CancellingProgress : WorkProgress {
-    bool Advance(double) override { return false; }
+struct CancellingProgress : Progress {
+    bool Step(long long) override { return false; }
 };
 
 class BackupTest : public WindowFixture {
