@@ -3,11 +3,11 @@
 #include <QDir>
 #include <memory>
 
-#include "app/edit_dialog.h"
-#include "app/main_window.h"
-#include "app/qt_hooks.h"
-#include "app/ui_services.h"
-#include "app/web_browser.h"
+#include "app/window/edit_dialog.h"
+#include "app/window/main_window.h"
+#include "app/platform/qt_hooks.h"
+#include "app/platform/ui_services.h"
+#include "app/platform/web_browser.h"
 
 int main(int argc, char** argv) {
     PrepareApplicationProcess();

@@ -10,7 +10,7 @@ build=${ASAN_BUILD_DIR:-$root/build-asan}
 
 tests=("$@")
 if [ ${#tests[@]} -eq 0 ]; then
-  for f in "$root"/tests/storage/*_test.cpp "$root"/tests/app/*_test.cpp; do
+  for f in $(find "$root/tests" -name "*_test.cpp" | sort); do
     tests+=("$(basename "$f" .cpp)")
   done
 fi

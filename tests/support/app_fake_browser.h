@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/web_browser.h"
+#include "app/platform/web_browser.h"
 
 class FakeBrowser : public WebBrowser {
 public:

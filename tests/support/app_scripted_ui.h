@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ui_services.h"
+#include "app/platform/ui_services.h"
 
 class ScriptedUi : public UiServices {
 public:

@@ -7,7 +7,7 @@
 #include <sqlite3.h>
 #include <stdexcept>
 
-#include "app/edit_dialog.h"
+#include "app/window/edit_dialog.h"
 #include "ui_main_window.h"
 
 namespace testsupport {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "support/app_fake_browser.h"
 #include "support/app_scripted_ui.h"
 #include "support/temp_dir.h"

@@ -1,0 +1,82 @@
+#include "app/loans/loans.h"
+
+#include <set>
+
+#include "app/platform/codepage.h"
+#include "app/platform/profile_file.h"
+
+namespace {
+const char* const kSettingsSection = "nastaveni";
+}
+
+Loan LoanOf(const LoanRow& row, const QDate& today) {
+    Loan loan{row,
+              FromCodePage(row.komu),
+              FromCodePage(row.kdy),
+              FromCodePage(row.autor),
+              FromCodePage(row.titul),
+              FromCodePage(row.umisteni),
+              {}};
+    loan.date = ReadLoanDate(loan.kdy, today);
+    return loan;
+}
+
+std::vector<Loan> ReadLoans(TASQLite3DB& db, const QDate& today) {
+    const std::vector<LoanRow> rows = ReadLoanRows(db);
+    std::vector<Loan> loans;
+    loans.reserve(rows.size());
+    for (const LoanRow& row : rows) loans.push_back(LoanOf(row, today));
+    return loans;
+}
+
+LoanSummary Summarize(const std::vector<Loan>& loans, const QDate& today, int periodDays) {
+    LoanSummary s;
+    std::set<std::string> names;
+    for (const Loan& loan : loans) {
+        ++s.books;
+        if (!loan.row.komu.empty()) names.insert(loan.row.komu);
+        if (IsOverdue(loan.date, today, periodDays)) ++s.overdue;
+    }
+    s.borrowers = static_cast<int>(names.size());
+    return s;
+}
+
+QString SummaryText(const LoanSummary& s) {
+    return QStringLiteral("Zapůjčených knih: %1, vypůjčitelů: %2, po lhůtě: %3.")
+        .arg(s.books)
+        .arg(s.borrowers)
+        .arg(s.overdue);
+}
+
+QString BooksGenitive(int count) {
+    return QString::number(count) + (count == 1 ? QStringLiteral(" knihy") : QStringLiteral(" knih"));
+}
+
+int ReadLoanPeriod(const QString& settingsPath) {
+    const std::string text =
+        ProfileFile(settingsPath).ReadString(kSettingsSection, kLoanPeriodKey, "");
+    bool ok = false;
+    const int days = QString::fromStdString(text).trimmed().toInt(&ok);
+    return ok && days >= 1 && days <= kMaxLoanPeriod ? days : kDefaultLoanPeriod;
+}
+
+void WriteLoanPeriod(const QString& settingsPath, int days) {
+    ProfileFile(settingsPath).WriteString(kSettingsSection, kLoanPeriodKey, std::to_string(days));
+}
+
+QString LoanDateText(const QDate& date) {
+    return QString::number(date.day()) + u'.' + QString::number(date.month()) + u'.' +
+           QString::number(date.year());
+}
+
+std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow>& rows) {
+    if (rows.empty() || !beforeChange()) return std::nullopt;
+    return WriteLoanFields(db_, rows, "", "");
+}
+
+std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu,
+                                                    const QDate& today) {
+    const std::string name = ToCodePage(komu);
+    if (!beforeChange()) return std::nullopt;
+    return WriteLoanFields(db_, {row}, name, ToCodePage(LoanDateText(today)));
+}

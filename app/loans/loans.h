@@ -1,0 +1,65 @@
+#pragma once
+// The loans as the window shows them (texts converted at the window's edge,
+// the date read from the free text), their counts, and the one place that
+// changes them in the catalogue.
+#include <QDate>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "app/loans/loan_date.h"
+#include "catalogue/loans_store.h"
+
+class TASQLite3DB;
+
+inline constexpr int kDefaultLoanPeriod = 30;
+inline constexpr int kMaxLoanPeriod = 3650;
+// The key of section [nastaveni] that keeps the loan period in days.
+inline constexpr const char* kLoanPeriodKey = "vypujcnilhuta";
+
+struct Loan {
+    LoanRow row;
+    QString komu, kdy, autor, titul, umisteni;
+    LoanDate date;
+};
+
+std::vector<Loan> ReadLoans(TASQLite3DB& db, const QDate& today);
+Loan LoanOf(const LoanRow& row, const QDate& today);
+
+struct LoanSummary {
+    int books = 0;
+    int borrowers = 0;  // distinct names; a loan without a name counts no one
+    int overdue = 0;
+    bool operator==(const LoanSummary&) const = default;
+};
+LoanSummary Summarize(const std::vector<Loan>& loans, const QDate& today, int periodDays);
+QString SummaryText(const LoanSummary& summary);
+
+// "1 knihy", "3 knih": a count in the genitive, as after "vrácení".
+QString BooksGenitive(int count);
+
+// The loan period kept in the settings file; the default when missing or not a
+// number from 1 to kMaxLoanPeriod.
+int ReadLoanPeriod(const QString& settingsPath);
+void WriteLoanPeriod(const QString& settingsPath, int days);
+
+// Lends and returns. Every change first asks `beforeChange` (a backup may run
+// there); when it answers false nothing is written.
+class LoanWriter {
+public:
+    explicit LoanWriter(TASQLite3DB& db) : db_(db) {}
+    std::function<bool()> beforeChange = [] { return true; };
+
+    // Empties both loan fields of the rows; none when declined, else the rows changed.
+    std::optional<std::vector<LoanRow>> Return(const std::vector<LoanRow>& rows);
+    // Writes `komu` and `today` as d.m.yyyy. A name the code page cannot hold
+    // is refused (CodePageError) before anything else happens.
+    std::optional<std::vector<LoanRow>> Lend(const LoanRow& row, const QString& komu, const QDate& today);
+
+private:
+    TASQLite3DB& db_;
+};
+
+// A date as the program writes it into "zapujcenokdy": d.m.yyyy.
+QString LoanDateText(const QDate& date);

@@ -1,0 +1,43 @@
+#include "app/platform/error_box.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <exception>
+
+#include "app/platform/codepage.h"
+#include "app/platform/ui_services.h"
+#include "storage/errors.h"
+
+QString ProgramTitleFor(const QString& executablePath) {
+    QString name = QFileInfo(executablePath).fileName();
+    name = name.left(name.indexOf(u'.') < 0 ? name.size() : name.indexOf(u'.'));
+    if (name.isEmpty()) return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+QString ProgramTitle() { return ProgramTitleFor(QCoreApplication::applicationFilePath()); }
+
+QString ErrorBoxText(const QString& message) {
+    if (!message.isEmpty() && message.back() > QChar(u'.')) return message + u'.';
+    return message;
+}
+
+bool RunGuarded(UiServices& ui, const std::function<void()>& handler) {
+    QString message;
+    try {
+        handler();
+        return true;
+    } catch (const CodePageError& e) {
+        message = QString::fromUtf8(e.what());
+    } catch (const Exception& e) {
+        // The storage layer speaks in the catalogue's code page.
+        message = FromCodePage(e.what());
+    } catch (const std::exception& e) {
+        message = QString::fromUtf8(e.what());
+    } catch (...) {
+        message = QStringLiteral("Neznámá chyba");
+    }
+    ui.ErrorBox(ProgramTitle(), ErrorBoxText(message));
+    return false;
+}

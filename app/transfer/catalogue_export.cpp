@@ -1,0 +1,109 @@
+#include "app/transfer/catalogue_export.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+#include "app/platform/codepage.h"
+#include "app/platform/error_box.h"
+#include "app/window/main_window.h"
+#include "app/platform/progress.h"
+#include "app/platform/ui_services.h"
+#include "catalogue/catalogue_transfer.h"
+#include "storage/connection.h"
+#include "catalogue/csv.h"
+
+namespace {
+
+constexpr char kSeparator = ',';
+// Rows between two progress reports, and the size at which the text is flushed to the file.
+constexpr long long kRowsPerStep = 2000;
+constexpr size_t kFlushBytes = 1 << 20;
+
+void AppendRow(std::string& out, const CatalogueRow& row) {
+    for (size_t c = 0; c < row.size(); ++c) {
+        if (c) out += kSeparator;
+        if (!row[c]) continue;  // NULL: nothing between the separators
+        if (c == kIdColumn || c == kRatingColumn) {
+            AppendCsvField(out, *row[c], kSeparator, true);
+        } else {
+            const QByteArray utf8 = FromCodePage(*row[c]).toUtf8();
+            AppendCsvField(out, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())),
+                           kSeparator, true);
+        }
+    }
+    out += kCsvLineEnd;
+}
+
+[[noreturn]] void WriteFailed(const QString& path, const QString& reason) {
+    throw std::runtime_error(
+        QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, reason).toStdString());
+}
+
+}  // namespace
+
+long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& progress) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) WriteFailed(path, file.errorString());
+
+    std::string text;
+    for (int c = 0; c < kCatalogueColumnCount; ++c) {
+        if (c) text += kSeparator;
+        text += kCatalogueColumns[c];
+    }
+    text += kCsvLineEnd;
+
+    bool writeFailed = false;
+    long long rows = 0;
+    const auto flush = [&] {
+        if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()))
+            writeFailed = true;
+        text.clear();
+    };
+    const bool complete = ForEachCatalogueRow(con, [&](const CatalogueRow& row) {
+        AppendRow(text, row);
+        ++rows;
+        if (text.size() >= kFlushBytes) flush();
+        if (writeFailed) return false;
+        return rows % kRowsPerStep != 0 || progress.Step(rows);
+    });
+    if (complete) flush();
+    if (writeFailed) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        WriteFailed(path, reason);
+    }
+    if (!complete) {
+        file.cancelWriting();
+        return -1;
+    }
+    progress.Step(rows);
+    if (!file.commit()) WriteFailed(path, file.errorString());
+    return rows;
+}
+
+void ExportCatalogueCommand(TForm1& form) {
+    UiServices& ui = form.uiServices();
+    const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(form.con1.FormPath())));
+    const QString proposed = catalogue.absolutePath() + u'/' + catalogue.completeBaseName() + ".csv";
+    const std::optional<QString> path =
+        ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
+    if (!path) return;
+    long long rows = 0;
+    {
+        // Gone before any box: a progress dialog left alive would show itself over it.
+        const auto progress = ui.StartProgress(QStringLiteral("Export do CSV"),
+                                               QStringLiteral("Zapisuji záznamy…"),
+                                               CountCatalogueRows(form.con1));
+        rows = ExportCatalogueCsv(form.con1, *path, *progress);
+    }
+    if (rows < 0) {
+        ui.InformationBox(ProgramTitle(), QStringLiteral("Export byl zrušen, soubor nebyl zapsán."));
+        return;
+    }
+    ui.InformationBox(ProgramTitle(),
+                      QStringLiteral("Do souboru „%1“ bylo exportováno záznamů: %2.").arg(*path).arg(rows));
+}

@@ -1,0 +1,56 @@
+// Start-up and switching catalogues on large catalogues: what the user waits
+// for between starting the program (or choosing a file) and seeing the tree.
+#include <QTreeWidget>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+#include "bench/app/bench_support.h"
+#include "ui_main_window.h"
+
+namespace {
+
+// The windows made, connected, probed, filled and shown; the teardown is not timed.
+void BM_StartUp(benchmark::State& state) {
+    const int books = static_cast<int>(state.range(0));
+    BenchFolders folders(books);
+    for (auto _ : state) {
+        auto bench = std::make_unique<BenchWindow>(folders);
+        state.PauseTiming();
+        TForm1& w = bench->window();
+        const bool opened = w.con1.Database() == "svazkovna.db" && w.query1.RecordCount() == books &&
+                            w.form()->tv1->topLevelItemCount() > 0;
+        if (FailedRun(state, bench->ui, opened, "the start did not open the catalogue")) break;
+        bench.reset();
+        SettleEvents();
+        state.ResumeTiming();
+    }
+}
+
+// "otevřít jinou...": alternately another catalogue of the same size and back.
+void BM_SwitchCatalogue(benchmark::State& state) {
+    const int books = static_cast<int>(state.range(0));
+    BenchFolders folders(books);
+    const std::string files[2] = {folders.catalogue, folders.AddCatalogue("jina.db", books, 2)};
+    BenchWindow bench(folders);
+    TForm1& w = bench.window();
+    int turn = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const std::string& file = files[turn];
+        turn = 1 - turn;
+        bench.ui.fileAnswer = QString::fromStdString(file);
+        state.ResumeTiming();
+        w.otevritExecute();
+        SettleEvents();
+        state.PauseTiming();
+        const bool switched = w.con1.Database() == file && w.query1.RecordCount() == books &&
+                              w.form()->tv1->topLevelItemCount() > 0;
+        if (FailedRun(state, bench.ui, switched, "the switch did not open the other catalogue")) break;
+        state.ResumeTiming();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_StartUp)->Apply(AtCatalogueSizes);
+BENCHMARK(BM_SwitchCatalogue)->Apply(AtCatalogueSizes);

@@ -1,0 +1,169 @@
+#include "catalogue/csv.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+std::string LineMessage(int line, const char* what) {
+    return "Řádek " + std::to_string(line) + ": " + what;
+}
+
+}  // namespace
+
+char DetectCsvSeparator(std::string_view data) {
+    data = WithoutUtf8Bom(data);
+    const char candidates[] = {',', ';', '\t'};
+    int counts[3] = {0, 0, 0};
+    bool quoted = false;
+    for (char c : data) {
+        // Doubled quotes inside a quoted field toggle twice: no harm to the count.
+        if (c == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted) continue;
+        if (IsLineEnd(c)) break;
+        for (int k = 0; k < 3; ++k)
+            if (c == candidates[k]) ++counts[k];
+    }
+    int best = 0;
+    for (int k = 1; k < 3; ++k)
+        if (counts[k] > counts[best]) best = k;
+    return candidates[best];
+}
+
+bool IsUtf8(std::string_view data) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+    const size_t n = data.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int more;
+        unsigned long cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            cp = c & 0x07;
+        } else {
+            return false;  // a continuation byte first, C0/C1 (overlong) or F5 and above
+        }
+        if (n - i <= static_cast<size_t>(more)) return false;
+        for (int k = 1; k <= more; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000)) return false;
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
+        i += static_cast<size_t>(more) + 1;
+    }
+    return true;
+}
+
+std::string_view WithoutUtf8Bom(std::string_view data, bool* hadBom) {
+    const bool bom = data.substr(0, 3) == "\xEF\xBB\xBF";
+    if (hadBom) *hadBom = bom;
+    return bom ? data.substr(3) : data;
+}
+
+std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
+    std::vector<CsvRecord> records;
+    const size_t n = d.size();
+    size_t i = 0;
+    int line = 1;
+    // A line end at i: CR LF counts as one.
+    const auto skipLineEnd = [&] {
+        if (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n') ++i;
+        ++i;
+        ++line;
+    };
+    while (i < n) {
+        if (IsLineEnd(d[i])) {
+            skipLineEnd();
+            continue;
+        }
+        CsvRecord record;
+        record.line = line;
+        for (;;) {
+            CsvField field;
+            field.line = line;
+            if (i < n && d[i] == '"') {
+                field.quoted = true;
+                const int opened = line;
+                ++i;
+                for (;;) {
+                    if (i >= n)
+                        throw CsvError(opened, LineMessage(opened, "uvozovky otevřené na tomto řádku "
+                                                                   "se do konce souboru neuzavřely."));
+                    // Copy up to the next quote or line end in one piece.
+                    size_t end = i;
+                    while (end < n && d[end] != '"' && !IsLineEnd(d[end])) ++end;
+                    field.text.append(d.substr(i, end - i));
+                    i = end;
+                    if (i >= n) continue;
+                    if (d[i] == '"') {
+                        if (i + 1 < n && d[i + 1] == '"') {
+                            field.text += '"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    // A line break inside quotes is data, kept byte for byte.
+                    const size_t start = i;
+                    skipLineEnd();
+                    field.text.append(d.substr(start, i - start));
+                }
+                if (i < n && d[i] != separator && !IsLineEnd(d[i]))
+                    throw CsvError(line, LineMessage(line, "za uzavírací uvozovkou pole nenásleduje "
+                                                           "oddělovač ani konec řádku."));
+            } else {
+                const size_t start = i;
+                while (i < n && d[i] != separator && !IsLineEnd(d[i])) ++i;
+                field.text.assign(d.substr(start, i - start));
+            }
+            record.fields.push_back(std::move(field));
+            if (i < n && d[i] == separator) {
+                ++i;
+                continue;  // a separator at the very end leaves one more, empty field
+            }
+            if (i < n) skipLineEnd();
+            break;
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+void AppendCsvField(std::string& out, std::string_view text, char separator, bool quoteEmpty) {
+    bool quote = quoteEmpty && text.empty();
+    for (char c : text) {
+        if (c == separator || c == '"' || IsLineEnd(c)) {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        out.append(text);
+        return;
+    }
+    out += '"';
+    size_t start = 0;
+    for (size_t q; (q = text.find('"', start)) != std::string_view::npos; start = q + 1) {
+        out.append(text.substr(start, q + 1 - start));
+        out += '"';
+    }
+    out.append(text.substr(start));
+    out += '"';
+}

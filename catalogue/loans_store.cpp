@@ -1,0 +1,116 @@
+#include "catalogue/loans_store.h"
+
+#include "storage/connection.h"
+#include "storage/errors.h"
+#include "storage/query.h"
+
+namespace {
+
+// The queries deliver at most this many bytes of a text.
+constexpr std::string::size_type kDeliveredTextBytes = 255;
+
+// The row key as text under a name of its own: a column named "rowid" would
+// become the result store's 32-bit key instead of a field, and read as an
+// integer column it would be cut to 32 bits as well.
+const char* const kLoanColumns =
+    "select cast(rowid as text) as radek, cast(id as text) as cislo, zapujcenokomu, zapujcenokdy, autor, titul, "
+    "umisteni from svazkovna";
+
+std::vector<LoanRow> ReadRows(TASQLite3DB& db, const std::string& sql) {
+    TASQLite3Query query("loansq");
+    query.SetConnection(&db);
+    query.SQL().Add(sql);
+    query.Open();
+    std::vector<LoanRow> rows;
+    const int n = query.RecordCount();
+    rows.reserve(static_cast<size_t>(n));
+    query.First();
+    for (int i = 0; i < n; ++i) {
+        rows.push_back({query.Fields(0).AsString(), query.Fields(1).AsString(), query.Fields(2).AsString(),
+                        query.Fields(3).AsString(), query.Fields(4).AsString(), query.Fields(5).AsString(),
+                        query.Fields(6).AsString()});
+        query.Next();
+    }
+    return rows;
+}
+
+// The column still holds what was read: the whole text, or, when the read
+// text may have been cut, its first bytes.
+std::string Holds(const char* column, const std::string& read) {
+    const std::string literal = "'" + QuoteLiteralBody(read) + "'";
+    if (read.size() < kDeliveredTextBytes) return std::string("ifnull(") + column + ",'')=" + literal;
+    return std::string("substr(cast(") + column + " as blob),1," + std::to_string(read.size()) +
+           ")=cast(" + literal + " as blob)";
+}
+
+bool IsDecimal(const std::string& text) {
+    if (text.empty()) return false;
+    size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
+}  // namespace
+
+std::vector<LoanRow> ReadLoanRows(TASQLite3DB& db) {
+    return ReadRows(db, std::string(kLoanColumns) + " where zapujcenokomu<>'' or zapujcenokdy<>''");
+}
+
+std::vector<LoanRow> ReadTitleRows(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
+    return ReadRows(db, std::string(kLoanColumns) + " where (autor='" + QuoteLiteralBody(autor) +
+                            "') and (titul='" + QuoteLiteralBody(titul) + "')");
+}
+
+std::vector<std::string> ReadBorrowers(TASQLite3DB& db) {
+    TASQLite3Query query("borrowersq");
+    query.SetConnection(&db);
+    query.SQL().Add("select distinct zapujcenokomu from svazkovna order by zapujcenokomu");
+    query.Open();
+    std::vector<std::string> names;
+    query.First();
+    for (int i = 0, n = query.RecordCount(); i < n; ++i) {
+        std::string name = query.Fields(0).AsString();
+        if (!name.empty() && (names.empty() || names.back() != name)) names.push_back(std::move(name));
+        query.Next();
+    }
+    return names;
+}
+
+std::string LoanUpdateSql(const LoanRow& row, const std::string& komu, const std::string& kdy) {
+    if (!IsDecimal(row.rowid)) throw EDatabaseError("Invalid row key '" + row.rowid + "'");
+    return "update svazkovna set zapujcenokomu='" + QuoteLiteralBody(komu) + "',zapujcenokdy='" +
+           QuoteLiteralBody(kdy) + "' where rowid=" + row.rowid + " and " +
+           Holds("zapujcenokomu", row.komu) + " and " + Holds("zapujcenokdy", row.kdy) + " and " +
+           Holds("autor", row.autor) + " and " + Holds("titul", row.titul);
+}
+
+std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
+                                     const std::string& komu, const std::string& kdy) {
+    std::vector<std::string> statements;
+    statements.reserve(rows.size());
+    for (const LoanRow& row : rows) statements.push_back(LoanUpdateSql(row, komu, kdy));
+
+    std::vector<LoanRow> changed;
+    db.StartTransaction();
+    try {
+        TASQLite3Query query("loanq");
+        query.SetConnection(&db);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            query.SQL().Clear();
+            query.SQL().Add(statements[i]);
+            query.ExecSQL();
+            if (db.RowsAffected() > 0) changed.push_back(rows[i]);
+        }
+        db.Commit();
+    } catch (...) {
+        // A failed statement or commit must not leave the transaction open.
+        try {
+            db.RollBack();
+        } catch (const Exception&) {
+        }
+        throw;
+    }
+    return changed;
+}
