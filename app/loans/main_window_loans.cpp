@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <cstdlib>
 
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
@@ -51,11 +52,10 @@ void TForm1::zapujckyExecute() {
         QRect frame(QPoint(0, 0), loans_window_->size());
         frame.moveCenter(frameGeometry().center());
         loans_window_->move(frame.topLeft());
-        // Every change of the catalogue ends in a rebuild of the tree, which
-        // starts by emptying it. The window is the connection's context, so
-        // nothing of this window is reached while it is being destroyed.
-        connect(form()->tv1->model(), &QAbstractItemModel::modelReset, loans_window_,
-                &Tzapujckyf::CatalogueChanged);
+        // Every change of the catalogue ends in the tree brought up to date.
+        // The window is the connection's context, so nothing of this window is
+        // reached while it is being destroyed.
+        connect(this, &TForm1::TreeRefreshed, loans_window_, &Tzapujckyf::CatalogueChanged);
     }
     loans_window_->Refresh();
     loans_window_->show();
@@ -93,18 +93,21 @@ void TForm1::LendTitle(const LoanRow& row) {
         uiServices().ItemQuery(QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), known, {});
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
+    BeforeOwnChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
     LoansChanged(*changed, *komu, LoanDateText(today));
-    tv1update();
+    // The tree shows no loan fields: it only looks as after a rebuild.
+    AfterOwnChange(static_cast<int64_t>(changed->size()), {}, false);
     if (changed->empty()) ReportChangedMeanwhile();
 }
 
 void TForm1::ReturnTitle(const LoanRow& row) {
+    BeforeOwnChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Return({row});
     if (!changed) return;
     LoansChanged(*changed, QString(), QString());
-    tv1update();
+    AfterOwnChange(static_cast<int64_t>(changed->size()), {}, false);
     if (changed->empty()) ReportChangedMeanwhile();
 }
 

@@ -23,6 +23,7 @@
 #include "app/platform/error_box.h"
 #include "app/loans/loans.h"
 #include "app/window/spin_edit.h"
+#include "app/window/value_lists.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "ui_main_window.h"
@@ -128,6 +129,7 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
+    value_lists_ = std::make_unique<ValueLists>(con1);
     // An import writes the catalogue, so it is backed up first like any change.
     csvimport.beforeChange = [this] { return beforeCatalogueChange(); };
 

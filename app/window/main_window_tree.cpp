@@ -2,6 +2,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -11,28 +12,30 @@
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
+#include "app/window/tree_node.h"
 #include "ui_main_window.h"
 
 namespace {
 
 const char* const kAuthorsSql = "select distinct autor from svazkovna order by autor";
 
-// Every title in storage order with its author and the author's stored length.
+// Every title in storage order with its author, the author's stored length,
+// the row's key and the title's stored length (-1 when it is not a text).
 // A node's titles are those whose author equals its text byte for byte; the
 // queries deliver an author cut (to the column's declared size, at most 255
 // bytes, and at a zero byte), and a cut author equals no node's text, so rows
 // whose delivered author is shorter than the stored one are left out. NULL and
 // blob authors never equal a text either.
 const char* const kTitlesSql =
-    "select autor, titul, length(cast(autor as blob)) from svazkovna "
+    "select autor, titul, length(cast(autor as blob)), cast(rowid as text), "
+    "case typeof(titul) when 'text' then length(cast(titul as blob)) else -1 end from svazkovna "
     "where typeof(autor) = 'text'";
 
-QTreeWidgetItem* MakeNode(const std::string& bytes) {
-    auto* node = new QTreeWidgetItem(QStringList{FromCodePage(bytes)});
-    // Later statements use the stored bytes, not the shown text read back.
-    node->setData(0, Qt::UserRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return node;
-}
+struct TitleRow {
+    std::string title;
+    int64_t key;
+    bool whole;  // the title is a text and all of it is delivered
+};
 
 void ReplaceSQL(TASQLite3Query& query, const char* sql) {
     query.SQL().Clear();
@@ -59,7 +62,13 @@ void TForm1::SelectNode(QTreeWidgetItem* node) {
 
 void TForm1::tv1update() {
     QTreeWidget& tree = *ui_->tv1;
+    // Until the rebuild is through, the tree stands for no state of the catalogue.
+    tree_stamp_ = CatalogueStamp{};
+    tree_top_ = nullptr;
     tree.clear();
+    emit TreeRefreshed();
+    // Taken before reading: a change while reading makes the next look read anew.
+    const CatalogueStamp stamp = StampOf(con1);
 
     ReplaceSQL(autoriq, kAuthorsSql);
     autoriq.Open();
@@ -71,9 +80,12 @@ void TForm1::tv1update() {
         authors.push_back(autoriq.Fields(0).AsString());
         autoriq.Next();
     }
-    if (authors.empty()) return;
+    if (authors.empty()) {
+        tree_stamp_ = stamp;
+        return;
+    }
 
-    std::unordered_map<std::string, std::vector<std::string>> titles;
+    std::unordered_map<std::string, std::vector<TitleRow>> titles;
     try {
         ReplaceSQL(nodesq, kTitlesSql);
         nodesq.Open();
@@ -81,14 +93,18 @@ void TForm1::tv1update() {
         const int rows = nodesq.RecordCount();
         for (int i = 0; i < rows; ++i) {
             std::string author = nodesq.Fields(0).AsString();
-            if (std::to_string(author.size()) == nodesq.Fields(2).AsString())
-                titles[std::move(author)].push_back(nodesq.Fields(1).AsString());
+            if (std::to_string(author.size()) == nodesq.Fields(2).AsString()) {
+                std::string title = nodesq.Fields(1).AsString();
+                const bool whole = std::to_string(title.size()) == nodesq.Fields(4).AsString();
+                titles[std::move(author)].push_back(
+                    {std::move(title), std::strtoll(nodesq.Fields(3).AsString().c_str(), nullptr, 10), whole});
+            }
             nodesq.Next();
         }
     } catch (...) {
         // What a node-by-node build leaves when its first titles query fails:
         // the first author, selected, without titles.
-        QTreeWidgetItem* first = MakeNode(authors.front());
+        QTreeWidgetItem* first = new TreeNode(authors.front());
         tree.addTopLevelItem(first);
         SelectNode(first);
         throw;
@@ -98,24 +114,24 @@ void TForm1::tv1update() {
     // the query's order and keeps it among texts that compare equal.
     struct Entry {
         QCollatorSortKey key;
-        QTreeWidgetItem* node;
+        TreeNode* node;
     };
     const LocaleOrder order;
     std::vector<Entry> entries;
     entries.reserve(authors.size());
     for (auto a = authors.rbegin(); a != authors.rend(); ++a) {
-        QTreeWidgetItem* node = MakeNode(*a);
+        auto* node = new TreeNode(*a);
         const auto found = titles.find(*a);
         if (found != titles.end()) {
             QList<QTreeWidgetItem*> children;
             children.reserve(static_cast<qsizetype>(found->second.size()));
-            for (const std::string& title : found->second) children.append(MakeNode(title));
+            for (const TitleRow& t : found->second) children.append(new TreeNode(t.title, t.key, t.whole));
             node->addChildren(children);
         }
         entries.push_back({order.SortKey(node->text(0)), node});
     }
     // The author the query returned last was inserted last and stays selected.
-    QTreeWidgetItem* selected = entries.front().node;
+    TreeNode* selected = entries.front().node;
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
 
@@ -126,6 +142,8 @@ void TForm1::tv1update() {
     tree.addTopLevelItems(top);
     tree.setUpdatesEnabled(true);
     SelectNode(selected);
+    tree_top_ = selected;
+    tree_stamp_ = stamp;
 }
 
 void TForm1::vyhledatExecute() {
