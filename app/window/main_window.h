@@ -92,7 +92,9 @@ public:
     // catalogue since the tree and the drop-down lists were read, they follow the
     // rows in place; the tree then looks as after a rebuild. Else it is rebuilt.
     void BeforeOwnChange(const std::vector<int64_t>& rows);
-    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, bool treeShape = true);
+    // `deleted`: the change deleted the noted rows (else they are still there).
+    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, bool treeShape = true,
+                        bool deleted = false);
     // The tree as after a rebuild: in place when nothing changed since it was read, else rebuilt.
     void RefreshTree();
     // The drop-down lists of distinct values, shared with the new-record dialog.
@@ -179,6 +181,7 @@ private:
         int64_t key;
         bool existed;
         bool wholeAuthor;
+        bool gone;  // the change is to delete it
     };
     CatalogueStamp noted_stamp_;
     std::vector<NotedRow> noted_rows_;

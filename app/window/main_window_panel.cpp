@@ -232,5 +232,5 @@ void TForm1::smazatbClick() {
     }
     if (changes == 0) BeforeOwnChange({});
     vymazokna();
-    AfterOwnChange(changes);
+    AfterOwnChange(changes, {}, true, true);
 }

@@ -1,4 +1,5 @@
 // The tree of authors and their titles: the rebuild from the catalogue and the search.
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
 #include "app/window/tree_node.h"
+#include "app/window/value_lists.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -86,6 +88,7 @@ void TForm1::tv1update() {
     }
 
     std::unordered_map<std::string, std::vector<TitleRow>> titles;
+    bool keysKnown = true;
     try {
         ReplaceSQL(nodesq, kTitlesSql);
         nodesq.Open();
@@ -95,6 +98,8 @@ void TForm1::tv1update() {
             std::string author = nodesq.Fields(0).AsString();
             if (std::to_string(author.size()) == nodesq.Fields(2).AsString()) {
                 std::string title = nodesq.Fields(1).AsString();
+                // A view in the table's place has no row keys: clicks then search as they always did.
+                keysKnown = keysKnown && !nodesq.Fields(3).AsString().empty();
                 const bool whole = std::to_string(title.size()) == nodesq.Fields(4).AsString();
                 titles[std::move(author)].push_back(
                     {std::move(title), std::strtoll(nodesq.Fields(3).AsString().c_str(), nullptr, 10), whole});
@@ -143,7 +148,16 @@ void TForm1::tv1update() {
     tree.setUpdatesEnabled(true);
     SelectNode(selected);
     tree_top_ = selected;
-    tree_stamp_ = stamp;
+    if (keysKnown) tree_stamp_ = stamp;
+    // The drop-down lists are read while the user looks at the new tree, so
+    // that the first click finds them; a click before that reads them itself,
+    // and reports what fails there.
+    QTimer::singleShot(0, this, [this] {
+        try {
+            value_lists_->ReadAll();
+        } catch (...) {
+        }
+    });
 }
 
 void TForm1::vyhledatExecute() {

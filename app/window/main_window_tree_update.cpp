@@ -72,11 +72,11 @@ void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
     if (!tree_follows_) return;
     for (int64_t key : rows) {
         const TreeRow row = ReadTreeRow(nodesq, key);
-        noted_rows_.push_back({key, row.exists, row.exists && row.wholeAuthor});
+        noted_rows_.push_back({key, row.exists, row.exists && row.wholeAuthor, false});
     }
 }
 
-void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape) {
+void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted) {
     value_lists_->AfterOwnChange(changes, added);
     CatalogueStamp expected = noted_stamp_;
     expected.ownChanges += changes;
@@ -85,7 +85,8 @@ void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, 
     tree_follows_ = false;
     if (follows && treeShape) {
         std::vector<NotedRow> rows = noted_rows_;
-        for (int64_t key : added) rows.push_back({key, false, false});
+        for (NotedRow& row : rows) row.gone = deleted;
+        for (int64_t key : added) rows.push_back({key, false, false, false});
         try {
             for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateTreeRow(rows[i]);
         } catch (...) {
@@ -131,6 +132,9 @@ void TForm1::ShowTreeAsRebuilt() {
 bool TForm1::UpdateTreeRow(const NotedRow& before) {
     QTreeWidget& tree = *ui_->tv1;
     const TreeRow after = ReadTreeRow(nodesq, before.key);
+    // A row that is not where the change should have left it (a catalogue that
+    // is a view over another table, say): only the engine knows what changed.
+    if (after.exists == before.gone) return false;
     // A row of an author that is not all there: the list of authors may change in ways only the engine knows.
     if ((before.existed && !before.wholeAuthor) || (after.exists && !after.wholeAuthor)) return false;
     TreeNode* old = FindTitleNode(before.key);

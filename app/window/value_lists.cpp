@@ -76,6 +76,10 @@ const ValueLists::List& ValueLists::Current(Column column) {
     return list;
 }
 
+void ValueLists::ReadAll() {
+    for (int c = 0; c < ColumnCount; ++c) Current(static_cast<Column>(c));
+}
+
 void ValueLists::Put(Column column, QComboBox& box) {
     const List& list = Current(column);
     if (box.property(kFilledWith).toULongLong() == list.generation && box.count() == list.items.size()) return;

@@ -28,6 +28,9 @@ public:
     // The same for a box that must show no entry and an empty edit text.
     void FillEmpty(Column column, QComboBox& box);
 
+    // Reads every list that is not known for the catalogue as it is now.
+    void ReadAll();
+
     // Around one of the program's own changes of the rows with these engine
     // keys, meant to change `changes` rows (`added`: keys of rows it inserted):
     // before it the rows' values are noted, after it the lists follow them.

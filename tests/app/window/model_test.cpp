@@ -842,7 +842,9 @@ void RunSeed(unsigned seed, int steps) {
         ok = run.Run(steps);
         for (const auto& [what, n] : run.stats) counts += " " + what + " " + std::to_string(n) + ";";
         // The property above holds vacuously unless changes were followed in place.
-        if (ok && steps >= 200) EXPECT_GT(run.stats["trees updated in place"], 0);
+        if (ok && steps >= 200) {
+            EXPECT_GT(run.stats["trees updated in place"], 0);
+        }
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("model seed %u: %d steps %s in %.1f s;%s\n", seed, steps, ok ? "passed" : "FAILED", s,
