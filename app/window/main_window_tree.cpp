@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
@@ -63,12 +64,14 @@ void TForm1::SelectNode(QTreeWidgetItem* node) {
 }
 
 void TForm1::tv1update() {
+    // Whatever follows, the rows may have changed: the capabilities that show
+    // them read them anew (once the running handler is done).
+    emit session_->CatalogueChanged();
     QTreeWidget& tree = *ui_->tv1;
     // Until the rebuild is through, the tree stands for no state of the catalogue.
     tree_stamp_ = CatalogueStamp{};
     tree_top_ = nullptr;
     tree.clear();
-    emit TreeRefreshed();
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(con1);
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/platform/codepage.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
@@ -126,7 +127,8 @@ void TForm1::ShowTreeAsRebuilt() {
             if (author->child(t)->isSelected()) author->child(t)->setSelected(false);
     }
     SelectNode(tree_top_);
-    emit TreeRefreshed();
+    // The rows may have changed: the capabilities that show them read them anew.
+    emit session_->CatalogueChanged();
 }
 
 bool TForm1::UpdateTreeRow(const NotedRow& before) {
