@@ -1,0 +1,32 @@
+#pragma once
+// Storing books found by ISBN: which of them the catalogue already holds, and
+// the batch insert in one transaction. Texts are the catalogue's bytes; an
+// ISBN is in the stored form of catalogue/isbn.h.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/new_record.h"
+
+class TASQLite3DB;
+
+// Why a book counts as already in the catalogue.
+enum class Duplicate {
+    None,
+    Isbn,         // a row's `udaj1` holds the same ISBN (compared as ISBN-13)
+    AuthorTitle,  // a row has the same author and title
+};
+
+// One answer per book, in order. One pass over the table, whatever the batch size.
+std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook>& books);
+
+// Inserts the books in order under consecutive ids from the next free one,
+// all in one transaction: a failure (a locked or read-only catalogue, a
+// refused book) stores none of them and raises. A book without author or
+// title is refused (std::invalid_argument) before anything is written.
+// Returns the ids given.
+std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& books);
+
+// Completing a stored row from a record found by ISBN: `udaj1` is written
+// only when it is empty or already holds an ISBN; other text there is kept.
+bool MayWriteIsbn(const std::string& udaj1);
