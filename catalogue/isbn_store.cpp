@@ -1,17 +1,48 @@
 // Duplicate check and batch insert for books found by ISBN.
 #include "catalogue/isbn_store.h"
 
-#include <set>
 #include <stdexcept>
-#include <utility>
 
 #include "catalogue/isbn.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "storage/query.h"
 
+namespace {
+
+CatalogueKeys ReadKeys(TASQLite3DB& db, const std::string& where) {
+    TASQLite3Query query("isbnkeysq");
+    query.SetConnection(&db);
+    query.SQL().Add("select udaj1, autor, titul from svazkovna" + where);
+    query.Open();
+    CatalogueKeys keys;
+    query.First();
+    for (int i = 0, n = query.RecordCount(); i < n; ++i) {
+        if (auto stored = isbn::Normalize(query.Fields(0).AsString())) keys.isbns.insert(*stored);
+        keys.titles.emplace(query.Fields(1).AsString(), query.Fields(2).AsString());
+        query.Next();
+    }
+    return keys;
+}
+
+}  // namespace
+
+Duplicate CatalogueKeys::Check(const NewBook& book) const {
+    const std::optional<std::string> own = isbn::Normalize(book.udaj1);
+    if (own && isbns.count(*own)) return Duplicate::Isbn;
+    if (titles.count({book.autor, book.titul})) return Duplicate::AuthorTitle;
+    return Duplicate::None;
+}
+
+void CatalogueKeys::Add(const NewBook& book) {
+    if (auto own = isbn::Normalize(book.udaj1)) isbns.insert(*own);
+    titles.emplace(book.autor, book.titul);
+}
+
+CatalogueKeys ReadCatalogueKeys(TASQLite3DB& db) { return ReadKeys(db, ""); }
+
 std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook>& books) {
-    std::vector<Duplicate> result(books.size(), Duplicate::None);
+    std::vector<Duplicate> result;
     if (books.empty()) return result;
     // Only rows that can match are delivered: any ISBN-like `udaj1` (its
     // stored form may differ: hyphens, ISBN-10) and rows of the batch's authors.
@@ -22,25 +53,9 @@ std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook
         if (!authors.empty()) authors += ',';
         authors += "'" + QuoteLiteralBody(b.autor) + "'";
     }
-    TASQLite3Query query("isbndupq");
-    query.SetConnection(&db);
-    query.SQL().Add("select udaj1, autor, titul from svazkovna where udaj1<>'' or autor in (" + authors + ")");
-    query.Open();
-    std::set<std::string> isbns;
-    std::set<std::pair<std::string, std::string>> titles;
-    query.First();
-    for (int i = 0, n = query.RecordCount(); i < n; ++i) {
-        if (auto stored = isbn::Normalize(query.Fields(0).AsString())) isbns.insert(*stored);
-        titles.emplace(query.Fields(1).AsString(), query.Fields(2).AsString());
-        query.Next();
-    }
-    for (size_t i = 0; i < books.size(); ++i) {
-        const std::optional<std::string> own = isbn::Normalize(books[i].udaj1);
-        if (own && isbns.count(*own))
-            result[i] = Duplicate::Isbn;
-        else if (titles.count({books[i].autor, books[i].titul}))
-            result[i] = Duplicate::AuthorTitle;
-    }
+    const CatalogueKeys keys = ReadKeys(db, " where udaj1<>'' or autor in (" + authors + ")");
+    result.reserve(books.size());
+    for (const NewBook& b : books) result.push_back(keys.Check(b));
     return result;
 }
 

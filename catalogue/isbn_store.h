@@ -3,7 +3,9 @@
 // the batch insert in one transaction. Texts are the catalogue's bytes; an
 // ISBN is in the stored form of catalogue/isbn.h.
 #include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/new_record.h"
@@ -16,6 +18,19 @@ enum class Duplicate {
     Isbn,         // a row's `udaj1` holds the same ISBN (compared as ISBN-13)
     AuthorTitle,  // a row has the same author and title
 };
+
+// What a duplicate is checked against: the catalogue's ISBNs (stored form)
+// and author+title pairs.
+struct CatalogueKeys {
+    std::set<std::string> isbns;
+    std::set<std::pair<std::string, std::string>> titles;
+
+    Duplicate Check(const NewBook& book) const;
+    void Add(const NewBook& book);
+};
+
+// The keys of every row, for checking many books one at a time.
+CatalogueKeys ReadCatalogueKeys(TASQLite3DB& db);
 
 // One answer per book, in order. One pass over the table, whatever the batch size.
 std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook>& books);
