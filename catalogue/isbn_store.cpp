@@ -3,9 +3,9 @@
 
 #include <stdexcept>
 
+#include "catalogue/in_transaction.h"
 #include "catalogue/isbn.h"
 #include "storage/connection.h"
-#include "storage/errors.h"
 #include "storage/query.h"
 
 namespace {
@@ -65,8 +65,7 @@ std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& 
     std::vector<int32_t> ids;
     ids.reserve(books.size());
     if (books.empty()) return ids;
-    db.StartTransaction();
-    try {
+    InTransaction(db, [&] {
         // Taken inside the transaction that stores the books.
         int32_t id = NextBookId(db);
         TASQLite3Query query("isbnstoreq");
@@ -77,16 +76,69 @@ std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& 
             query.ExecSQL();
             ids.push_back(id++);
         }
-        db.Commit();
-    } catch (...) {
-        // A failed statement or commit must not leave the transaction open.
-        try {
-            db.RollBack();
-        } catch (const Exception&) {
-        }
-        throw;
-    }
+    });
     return ids;
 }
 
 bool MayWriteIsbn(const std::string& udaj1) { return udaj1.empty() || isbn::HoldsIsbn(udaj1); }
+
+namespace {
+
+// The book's text for a column name, or nothing for a column not completed.
+const std::string* Column(const NewBook& b, const std::string& name) {
+    if (name == "autor") return &b.autor;
+    if (name == "titul") return &b.titul;
+    if (name == "zanr") return &b.zanr;
+    if (name == "vydal") return &b.vydal;
+    if (name == "serie") return &b.serie;
+    if (name == "udaj1") return &b.udaj1;
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
+    TASQLite3Query query("isbntitleq");
+    query.SetConnection(&db);
+    // The row key as text: read as an integer column it would be cut to 32 bits.
+    query.SQL().Add("select cast(rowid as text) as radek, autor, titul, zanr, vydal, serie, umisteni, udaj1 "
+                    "from svazkovna where (autor='" + QuoteLiteralBody(autor) + "') and (titul='" +
+                    QuoteLiteralBody(titul) + "')");
+    query.Open();
+    std::vector<StoredBook> rows;
+    query.First();
+    for (int i = 0, n = query.RecordCount(); i < n; ++i) {
+        StoredBook s;
+        s.rowKey = std::stoll(query.Fields(0).AsString());
+        s.book.autor = query.Fields(1).AsString();
+        s.book.titul = query.Fields(2).AsString();
+        s.book.zanr = query.Fields(3).AsString();
+        s.book.vydal = query.Fields(4).AsString();
+        s.book.serie = query.Fields(5).AsString();
+        s.book.umisteni = query.Fields(6).AsString();
+        s.book.udaj1 = query.Fields(7).AsString();
+        rows.push_back(std::move(s));
+        query.Next();
+    }
+    return rows;
+}
+
+bool CompleteBook(TASQLite3DB& db, const StoredBook& stored, const NewBook& found,
+                  const std::vector<std::string>& fields) {
+    std::string set;
+    for (const std::string& f : fields) {
+        const std::string* value = Column(found, f);
+        if (!value || (f == "udaj1" && !MayWriteIsbn(stored.book.udaj1))) continue;
+        set += (set.empty() ? "" : ",") + f + "='" + QuoteLiteralBody(*value) + "'";
+    }
+    if (set.empty()) return false;
+    // Only while the row still holds what was shown: another program may have changed it.
+    std::string where = "rowid=" + std::to_string(stored.rowKey);
+    for (const char* f : {"autor", "titul", "zanr", "vydal", "serie", "udaj1"})
+        where += std::string(" and ifnull(") + f + ",'')='" + QuoteLiteralBody(*Column(stored.book, f)) + "'";
+    TASQLite3Query query("isbncompleteq");
+    query.SetConnection(&db);
+    query.SQL().Add("update svazkovna set " + set + " where " + where);
+    query.ExecSQL();
+    return db.RowsAffected() > 0;
+}

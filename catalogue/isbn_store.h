@@ -45,3 +45,19 @@ std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& 
 // Completing a stored row from a record found by ISBN: `udaj1` is written
 // only when it is empty or already holds an ISBN; other text there is kept.
 bool MayWriteIsbn(const std::string& udaj1);
+
+// A stored row as completing it by ISBN needs it, told apart by its row key.
+struct StoredBook {
+    int64_t rowKey = 0;
+    NewBook book;  // hodnoceni and poznamka are not read
+};
+
+// The rows with this author and title, in storage order (as the tree shows them).
+std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul);
+
+// Writes the given fields ("autor", "titul", "zanr", "vydal", "serie",
+// "udaj1") of the row `stored` to the values in `found`, only while the row
+// still holds what was read; `udaj1` only when MayWriteIsbn allows it.
+// Returns whether the row was changed.
+bool CompleteBook(TASQLite3DB& db, const StoredBook& stored, const NewBook& found,
+                  const std::vector<std::string>& fields);

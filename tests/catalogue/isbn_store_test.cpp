@@ -10,28 +10,12 @@
 #include "catalogue/template_db.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::vector<std::string> Rows(const std::string& path, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    std::vector<std::string> out;
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-            const auto* text = sqlite3_column_text(stmt, c);
-            row += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "<NULL>");
-        }
-        out.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
+using testsupport::SelectRows;
 
 class IsbnStore : public ::testing::Test {
 protected:
@@ -85,11 +69,11 @@ TEST_F(IsbnStore, BatchGetsConsecutiveIdsAndTheDialogsEmptyTexts) {
     ASSERT_EQ(ids.size(), 50u);
     EXPECT_EQ(ids.front(), 42);
     EXPECT_EQ(ids.back(), 91);
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "51");
-    EXPECT_EQ(Rows(path, "select * from svazkovna where id=42")[0],
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "51");
+    EXPECT_EQ(SelectRows(path, "select * from svazkovna where id=42")[0],
               "42|\xC8" "apek Karel|Titul 0||O'Neill||Regál 1|||3||9788071061311||");
     // Empty text, not NULL, in the columns the batch leaves alone.
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna where zapujcenokomu is null or udaj2 is null "
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna where zapujcenokomu is null or udaj2 is null "
                          "or udaj3 is null or zanr is null")[0],
               "0");
 }
@@ -97,7 +81,7 @@ TEST_F(IsbnStore, BatchGetsConsecutiveIdsAndTheDialogsEmptyTexts) {
 TEST_F(IsbnStore, AFailureStoresNothing) {
     // A book without a title refuses the whole batch before anything is written.
     EXPECT_THROW(StoreNewBooks(con, {Book("A", "B", ""), Book("C", "", "")}), std::invalid_argument);
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "0");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "0");
     // A catalogue another program holds locked: the engine's refusal, the
     // transaction rolled back, the connection usable afterwards.
     sqlite3* other = nullptr;
@@ -107,8 +91,24 @@ TEST_F(IsbnStore, AFailureStoresNothing) {
     EXPECT_THROW(StoreNewBooks(con, {Book("A", "B", ""), Book("C", "D", "")}), Exception);
     sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "0");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "0");
     EXPECT_EQ(StoreNewBooks(con, {Book("A", "B", "")}), std::vector<int32_t>{1});
+}
+
+TEST_F(IsbnStore, CompletingKeepsOtherTextInUdaj1AndSkipsAChangedRow) {
+    Exec("insert into svazkovna values(1,'A','B','','','','','','',3,'','dar od babi\xE8ky','','');"
+         "insert into svazkovna values(1,'A','B','','','','','','',3,'','','','')");
+    const std::vector<StoredBook> rows = ReadTitleBooks(con, "A", "B");
+    ASSERT_EQ(rows.size(), 2u);
+    NewBook found = Book("A", "B (nalezeno)", "9788071061311");
+    found.vydal = "Odeon";
+    EXPECT_TRUE(CompleteBook(con, rows[0], found, {"titul", "udaj1"}));
+    EXPECT_EQ(SelectRows(path, "select titul, vydal, udaj1 from svazkovna order by rowid"),
+              (std::vector<std::string>{"B (nalezeno)||dar od babi\xE8ky", "B||"}));
+    // The first row no longer holds what was read: nothing is written.
+    EXPECT_FALSE(CompleteBook(con, rows[0], found, {"vydal"}));
+    EXPECT_TRUE(CompleteBook(con, rows[1], found, {"vydal", "udaj1"}));
+    EXPECT_EQ(SelectRows(path, "select vydal, udaj1 from svazkovna where rowid=2")[0], "Odeon|9788071061311");
 }
 
 TEST(IsbnStoreRules, IsbnWrittenOnlyOverEmptyOrAnIsbn) {

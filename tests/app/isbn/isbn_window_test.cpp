@@ -2,48 +2,37 @@
 // (digits and Enter), refusing a wrong number, duplicates, storing the checked
 // rows in one go with the ISBN in udaj1, a declined backup, closing.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/isbn/isbn_capability.h"
+#include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_window.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/profile_file.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
 #include "storage/connection.h"
-#include <QApplication>
-#include <QPointer>
+#include "app/window/main_window.h"
 #include "support/app_scripted_ui.h"
+#include "support/app_window_fixture.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 #include "ui_isbn_window.h"
+#include "ui_main_window.h"
 
 namespace {
 
 using namespace isbntest;
 
-std::vector<std::string> Rows(const std::string& path, const char* sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    std::vector<std::string> out;
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-            const auto* text = sqlite3_column_text(stmt, c);
-            row += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "<NULL>");
-        }
-        out.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
+using testsupport::SelectRows;
 
 class IsbnWindowTest : public ::testing::Test {
 protected:
@@ -134,7 +123,7 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     EXPECT_EQ(backups, 1);
     EXPECT_EQ(changes, 1);
     // Windows-1250 bytes, the next ids, the ISBN in udaj1, empty text elsewhere.
-    EXPECT_EQ(Rows(path, "select * from svazkovna where id>8 order by id"),
+    EXPECT_EQ(SelectRows(path, "select * from svazkovna where id>8 order by id"),
               (std::vector<std::string>{
                   "9|N\xECmcov\xE1 Bo\x9E" "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
                   "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225||"}));
@@ -142,7 +131,7 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     // Stored rows are not stored twice.
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "4");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "4");
     // Scanned again, a stored book is in the catalogue.
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
     WaitDone(w);
@@ -159,9 +148,9 @@ TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     EXPECT_EQ(backups, 1);
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "2");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
     w->close();
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "2");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
 
     // Closing with look-ups under way cancels them; nothing arrives afterwards.
     QPointer<Tisbnf> slow = Open("openlibrary=" + ol.Url("/slow/").toStdString());
@@ -170,7 +159,7 @@ TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     slow->close();
     QTest::qWait(50);
     EXPECT_TRUE(slow.isNull());
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "2");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
 }
 
 TEST_F(IsbnWindowTest, LookupSwitchedOffStillTakesTypedBooks) {
@@ -186,13 +175,78 @@ TEST_F(IsbnWindowTest, LookupSwitchedOffStillTakesTypedBooks) {
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Error);
-    EXPECT_EQ(Rows(path, "select count(*) from svazkovna")[0], "2");
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
     // A character the code page cannot hold becomes "?".
     t->item(0, Tisbnf::Titul)->setText(QStringLiteral("Kniha ☃"));
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
-    EXPECT_EQ(Rows(path, "select autor, titul, udaj1 from svazkovna where id=9"),
+    EXPECT_EQ(SelectRows(path, "select autor, titul, udaj1 from svazkovna where id=9"),
               std::vector<std::string>{"Ru\xE8" "n\xEC Psan\xFD|Kniha ?|9788071453338"});
     w->close();
+}
+
+}  // namespace
+
+namespace {
+
+class IsbnMenuTest : public testsupport::WindowFixture {};
+
+// The command in the "databáze" menu opens the window on the open catalogue;
+// a stored book shows in the tree, and a found record's page in the browser.
+TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
+    isbntest::OpenLibraryServer ol;
+    MakeCatalogue({});
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    form.form()->pridatisbn->trigger();
+    Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
+    ASSERT_TRUE(w && w->isVisible());
+    form.form()->pridatisbn->trigger();
+    EXPECT_EQ(form.capability<IsbnCapability>().isbnWindow(), w);  // one window, brought to the front
+    QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(isbntest::kOnlyOpenLibrary));
+    QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+    for (int i = 0; i < 250 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    w->form()->frontatw->cellClicked(0, Tisbnf::Autor);
+    EXPECT_EQ(browser->urls, std::vector<QString>{QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin")});
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(testsupport::ShownAuthors(Tree()), QStringList{QStringLiteral("Jirotka Zdeněk")});
+    w->close();
+}
+
+// "doplnit podle ISBN…": the ISBN asked for (udaj1 holds none), the found
+// values beside the stored ones, only the ticked ones written, to that row only.
+TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
+    isbntest::OpenLibraryServer ol;
+    testsupport::Book mine;
+    mine.autor = "\xC8" "apek Karel";
+    mine.titul = "Krakatit";
+    mine.zanr = "rom\xE1n";
+    testsupport::Book gift = mine;
+    gift.titul = "Povidky";
+    gift.poznamka = "x";
+    MakeCatalogue({mine, gift});
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    auto& isbn = form.capability<IsbnCapability>();
+    ui.inputAnswers.push_back(QString::fromLatin1("978-80-7106-131-1"));
+    isbn.Complete(TitleRef{"\xC8" "apek Karel", "Krakatit", 0});
+    IsbnCompleteDialog* d = isbn.completeDialog();
+    ASSERT_TRUE(d);
+    for (int i = 0; i < 250 && d->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_TRUE(d->Status().startsWith(QStringLiteral("nalezeno"))) << d->Status().toStdString();
+    QTableWidget* t = d->Table();
+    // Author differs (no accents at the source), title differs, ISBN is new; genre was not found.
+    EXPECT_EQ(t->item(2, 0)->data(Qt::CheckStateRole), QVariant());
+    t->item(1, 0)->setCheckState(Qt::Checked);
+    t->item(5, 0)->setCheckState(Qt::Checked);
+    QPointer<IsbnCompleteDialog> guard = d;
+    d->SaveButton()->click();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(SelectRows(CataloguePath(), "select autor, titul, zanr, udaj1 from svazkovna order by rowid"),
+              (std::vector<std::string>{"\xC8" "apek Karel|Krakatit (OL)|rom\xE1n|9788071061311",
+                                        "\xC8" "apek Karel|Povidky|rom\xE1n|"}));
+    QTest::qWait(20);
+    EXPECT_TRUE(guard.isNull());
 }
 
 }  // namespace
