@@ -15,10 +15,14 @@
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
 
-IsbnCapability::IsbnCapability(CatalogueSession& session, QAction& command,
-                               std::function<void(const QUrl&)> showPage, QObject* parent)
+IsbnCapability::IsbnCapability(CatalogueSession& session, std::function<void(const QUrl&)> showPage,
+                               QObject* parent)
     : QObject(parent), session_(session), show_page_(std::move(showPage)) {
-    connect(&command, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { Open(); }); });
+    command_ = new QAction(QStringLiteral("&přidat podle ISBN…"), &session_.Window());
+    command_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    command_->setShortcutContext(Qt::WindowShortcut);
+    session_.AddCommand(*command_);
+    connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { Open(); }); });
     // The window's lists and duplicate check follow the catalogue, another one opened included.
     connect(&session_, &CatalogueSession::CatalogueChanged, this, [this] {
         if (window_) RunGuarded(session_.Ui(), [this] { window_->CatalogueChanged(); });

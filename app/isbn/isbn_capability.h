@@ -16,11 +16,11 @@ struct TitleRef;
 class IsbnCapability : public QObject {
     Q_OBJECT
 public:
-    // `command` is the menu command; `showPage` shows a record's page in the
-    // embedded browser. The window owns the command and this.
-    IsbnCapability(CatalogueSession& session, QAction& command, std::function<void(const QUrl&)> showPage,
-                   QObject* parent);
+    // Adds its command "přidat podle ISBN…" (Ctrl+I) to the session's menu;
+    // `showPage` shows a record's page in the embedded browser.
+    IsbnCapability(CatalogueSession& session, std::function<void(const QUrl&)> showPage, QObject* parent);
 
+    QAction& Command() const { return *command_; }
     // Opens the window, or brings the open one to the front.
     void Open();
     Tisbnf* isbnWindow() const;
@@ -31,6 +31,7 @@ public:
 
 private:
     CatalogueSession& session_;
+    QAction* command_;
     std::function<void(const QUrl&)> show_page_;
     QPointer<Tisbnf> window_;
     QPointer<IsbnCompleteDialog> complete_;

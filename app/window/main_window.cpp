@@ -191,7 +191,7 @@ void TForm1::SetUpCapabilities() {
     new SafekeepingCapability(*session_, *f.obnovit, this);
     new LoansCapability(*session_, *f.zapujcky, this);
     new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
-    new IsbnCapability(*session_, *f.pridatisbn, [this](const QUrl& page) { browser().Navigate(page.toString()); }, this);
+    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); }, this);
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

@@ -197,10 +197,11 @@ TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
     MakeCatalogue({});
     TForm1& form = OpenWindow();
     ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
-    form.form()->pridatisbn->trigger();
+    EXPECT_EQ(form.capability<IsbnCapability>().Command().shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    form.capability<IsbnCapability>().Command().trigger();
     Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
     ASSERT_TRUE(w && w->isVisible());
-    form.form()->pridatisbn->trigger();
+    form.capability<IsbnCapability>().Command().trigger();
     EXPECT_EQ(form.capability<IsbnCapability>().isbnWindow(), w);  // one window, brought to the front
     QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(isbntest::kOnlyOpenLibrary));
     QTest::keyClick(w->form()->isbnle, Qt::Key_Return);

@@ -96,7 +96,6 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
                                  "o&bnovit ze zálohy…", "&exportovat do CSV…",
                                  "&importovat z CSV…", "&přidat podle ISBN…", "&konec"}));
     EXPECT_EQ(F().zapujcky->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
-    EXPECT_EQ(F().pridatisbn->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
 
