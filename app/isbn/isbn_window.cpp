@@ -91,6 +91,8 @@ Tisbnf::Tisbnf(IsbnWindowContext context, QWidget* parent)
                                   QStringLiteral("žánr")});
     t->verticalHeader()->hide();
     t->horizontalHeader()->setStretchLastSection(true);
+    // The whole ISBN beside its tick box.
+    t->setColumnWidth(Isbn, fontMetrics().horizontalAdvance(QStringLiteral("9788071061311")) + 48);
     t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                        QAbstractItemView::AnyKeyPressed);
 
