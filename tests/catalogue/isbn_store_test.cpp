@@ -11,24 +11,16 @@
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "support/sql_rows.h"
+#include "support/template_catalogue.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testsupport::SelectRows;
 
-class IsbnStore : public ::testing::Test {
+class IsbnStore : public testsupport::TemplateCatalogueTest {
 protected:
-    void SetUp() override {
-        path = dir.file("k.db");
-        ASSERT_TRUE(WriteTemplateCatalogue(path));
-        con.SetDatabase(path);
-        con.SetConnected(true);
-    }
     void Exec(const std::string& sql) { con.ExecStatements(sql); }
-    testsupport::TempDir dir;
-    std::string path;
-    TASQLite3DB con;
 };
 
 NewBook Book(std::string autor, std::string titul, std::string isbn) {

@@ -24,6 +24,7 @@
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
+#include "support/template_catalogue.h"
 #include "support/temp_dir.h"
 #include "ui_isbn_window.h"
 #include "ui_main_window.h"
@@ -34,14 +35,12 @@ using namespace isbntest;
 
 using testsupport::SelectRows;
 
-class IsbnWindowTest : public ::testing::Test {
+class IsbnWindowTest : public testsupport::TemplateCatalogueTest {
 protected:
     void SetUp() override {
-        path = dir.file("k.db");
-        ASSERT_TRUE(WriteTemplateCatalogue(path));
-        con.SetDatabase(path);
-        con.SetConnected(true);
-        // Texts in the catalogue's code page. Hrabal's book is on the shelf already, found by author and title; Krakatit by its ISBN-10.
+        TemplateCatalogueTest::SetUp();
+        // Texts in the catalogue's code page. Hrabal's book is on the shelf
+        // already (found by author and title), Krakatit by its ISBN-10.
         con.ExecStatements(
             "insert into svazkovna values(7,'Hrabal Bohumil','Ost\xF8" "e sledovan\xE9 vlaky','','','','Reg\xE1l A','','',3,'','','','');"
             "insert into svazkovna values(8,'X','Y','rom\xE1n','','','Reg\xE1l B','','',3,'','80-7106-131-X','','')");
@@ -71,10 +70,7 @@ protected:
         for (int i = 0; i < 500 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
         ASSERT_EQ(w->Lookup().Pending(), 0);
     }
-    testsupport::TempDir dir;
-    std::string path;
     QString settings;
-    TASQLite3DB con;
     ScriptedUi ui;
     OpenLibraryServer ol;
     int backups = 0;
