@@ -121,6 +121,15 @@ std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con) {
     return keys;
 }
 
+std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con) {
+    std::unordered_set<std::string> texts;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (!row.empty() && !row[0].isNull && !row[0].text.empty()) texts.insert(std::string(row[0].text));
+    });
+    con.SQLiteExecute("select udaj1 from svazkovna", &sink);
+    return texts;
+}
+
 long long NextCatalogueId(TASQLite3DB& con) {
     const auto value = FirstValue(con, "select max(id)+1 as noveid from svazkovna");
     if (!value || value->empty()) return 1;

@@ -66,6 +66,12 @@ protected:
             if (b.kind == ScriptedUi::BoxKind::Error) out.push_back(b.text);
         return out;
     }
+    QStringList Informations() const {
+        QStringList out;
+        for (const auto& b : ui.boxes)
+            if (b.kind == ScriptedUi::BoxKind::Information) out.append(b.text);
+        return out;
+    }
     int hookCalls = 0;
     bool hookAnswer = true;
 };
@@ -134,6 +140,7 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
                   "Povětroň;Karel Čapek;x;první;99\r\n"
                   ";;;;\r\n"));
     Import(csv);
+    EXPECT_EQ(Informations(), QStringList{QString::fromUtf8("Importováno záznamů: 1.")});
     std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(Describe(back[1]), Describe(Row{11LL, Cp("Karel Čapek"), Cp("Povětroň"), std::string(""),
@@ -143,7 +150,9 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
     // The tree is rebuilt with the new title.
     ASSERT_EQ(ShownTree(Tree()).size(), 1u);
     EXPECT_EQ(ShownTree(Tree())[0].titles, (QStringList{"Krakatit", QString::fromUtf8("Povětroň")}));
+    ui.boxes.clear();
     Import(csv, true);
+    EXPECT_EQ(Informations(), QStringList{QString::fromUtf8("Importováno záznamů: 2.")});
     back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 4u);
     EXPECT_EQ(std::get<long long>(back[2][0]), 12);
