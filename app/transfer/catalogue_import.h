@@ -7,7 +7,7 @@
 
 #include "app/transfer/readers/import_reader.h"
 
-class TForm1;
+class CatalogueSession;
 
 // The command "importovat z CSV…".
 class CsvImport {
@@ -15,5 +15,5 @@ public:
     // Asked before anything is written (the backup); false means do nothing.
     std::function<bool()> beforeChange = [] { return true; };
 
-    void Run(TForm1& form);
+    void Run(CatalogueSession& session);
 };

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <filesystem>
+#include <functional>
 
 #include "app/transfer/catalogue_export.h"
 #include "app/transfer/catalogue_import.h"
@@ -38,8 +39,31 @@ BENCHMARK(BM_ExportCsv)->Apply(AtCatalogueSizes);
 
 // A file of 10,000 rows (another catalogue's export), read, checked and stored
 // into a copy of a catalogue of the measured size.
+// Reads the file `source` gives, checks it against the catalogue and stores
+// its rows into a fresh copy of a catalogue of the measured size, per iteration.
+void TimeImport(benchmark::State& state, const std::function<QByteArray()>& source) {
+    const std::string target = TempFile("svazkovna_bench_import.db");
+    size_t stored = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(target);
+        std::filesystem::copy_file(CatalogueOf(static_cast<int>(state.range(0))), target);
+        TASQLite3DB con;
+        Connect(con, target);
+        state.ResumeTiming();
+
+        const QByteArray bytes = source();
+        ImportPlan plan = ParseImport(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        MarkStored(plan, StoredAuthorTitleKeys(con), StoredUdaj1Texts(con), NextCatalogueId(con));
+        const auto rows = plan.RowsToStore(plan.Offered());
+        if (!AppendCatalogueRows(con, rows, [](size_t) { return true; })) state.SkipWithError("import cancelled");
+        stored = rows.size();
+    }
+    state.counters["rows"] = static_cast<double>(stored);
+    std::filesystem::remove(target);
+}
+
 void BM_ImportCsv(benchmark::State& state) {
-    const int books = static_cast<int>(state.range(0));
     const std::string csv = TempFile("svazkovna_bench_import.csv");
     {
         TASQLite3DB source;
@@ -47,28 +71,11 @@ void BM_ImportCsv(benchmark::State& state) {
         SilentProgress progress;
         ExportCatalogueCsv(source, QString::fromStdString(csv), progress);
     }
-    const std::string target = TempFile("svazkovna_bench_import.db");
-    size_t stored = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::filesystem::remove(target);
-        std::filesystem::copy_file(CatalogueOf(books), target);
-        TASQLite3DB con;
-        Connect(con, target);
-        state.ResumeTiming();
-
+    TimeImport(state, [&] {
         QFile file(QString::fromStdString(csv));
         file.open(QIODevice::ReadOnly);
-        const QByteArray bytes = file.readAll();
-        ImportPlan plan = ParseImport(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-        MarkStored(plan, StoredAuthorTitleKeys(con), StoredUdaj1Texts(con), NextCatalogueId(con));
-        const auto rows = plan.RowsToStore(plan.Offered());
-        if (!AppendCatalogueRows(con, rows, [](size_t) { return true; }))
-            state.SkipWithError("import cancelled");
-        stored = rows.size();
-    }
-    state.counters["rows"] = static_cast<double>(stored);
-    std::filesystem::remove(target);
+        return file.readAll();
+    });
     std::filesystem::remove(csv);
 }
 BENCHMARK(BM_ImportCsv)->Apply(AtCatalogueSizes);
@@ -99,26 +106,8 @@ std::string GoodreadsExport(int books) {
 }
 
 void BM_ImportGoodreads(benchmark::State& state) {
-    const int books = static_cast<int>(state.range(0));
-    const std::string csv = GoodreadsExport(10000);
-    const std::string target = TempFile("svazkovna_bench_goodreads.db");
-    size_t stored = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::filesystem::remove(target);
-        std::filesystem::copy_file(CatalogueOf(books), target);
-        TASQLite3DB con;
-        Connect(con, target);
-        state.ResumeTiming();
-
-        ImportPlan plan = ParseImport(csv);
-        MarkStored(plan, StoredAuthorTitleKeys(con), StoredUdaj1Texts(con), NextCatalogueId(con));
-        const auto rows = plan.RowsToStore(plan.Offered());
-        if (!AppendCatalogueRows(con, rows, [](size_t) { return true; })) state.SkipWithError("import cancelled");
-        stored = rows.size();
-    }
-    state.counters["rows"] = static_cast<double>(stored);
-    std::filesystem::remove(target);
+    const QByteArray csv = QByteArray::fromStdString(GoodreadsExport(10000));
+    TimeImport(state, [&] { return csv; });
 }
 BENCHMARK(BM_ImportGoodreads)->Apply(AtCatalogueSizes);
 

@@ -39,29 +39,15 @@ public:
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        ImportProblems problems;
-        const TableFile table = ReadTableFile(source.bytes, problems);
-        ImportPlan plan;
-        plan.format = QStringLiteral("Calibre");
-        plan.encoding = table.Encoding();
-        plan.separator = table.separator;
-        const std::vector<int> at = MapColumns(table, Columns(), plan);
-        for (const CsvRecord& record : table.records) {
-            const auto cell = [&](Col c) {
-                const int k = at[c];
-                return k < 0 ? QString() : table.Text(record.fields[static_cast<size_t>(k)]);
-            };
+        TableImport in(source.bytes, "Calibre", Columns());
+        for (const CsvRecord& record : in.table.records) {
+            const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
             book.title = cell(kTitle).trimmed();
             const QStringList authors = SplitList(cell(kAuthors), u'&');
             book.author = AuthorFromLastFirst(SplitList(cell(kAuthorSort), u'&').value(0));
-            if (book.author.isEmpty() && !authors.isEmpty()) {
-                bool kept = false;
-                book.author = AuthorFromFirstLast(authors.front(), &kept);
-                if (kept)
-                    plan.warnings.append(QStringLiteral("Řádek %1: autor „%2“ ponechán, jak je zapsán.")
-                                             .arg(record.line).arg(book.author));
-            }
+            if (book.author.isEmpty() && !authors.isEmpty())
+                book.author = TurnedAuthor(in.plan, authors.front(), record.line);
             book.coauthors = authors.mid(1);
             book.publisher = cell(kPublisher).trimmed();
             book.series = cell(kSeries).trimmed();
@@ -74,10 +60,9 @@ public:
             book.isbn = cell(kIsbn);
             book.notes = {HtmlToText(cell(kComments))};
             if (!tags.isEmpty()) book.notes.append(QStringLiteral("štítky: ") + tags.join(", "));
-            AddBook(plan, problems, book, record.line);
+            in.Add(book, record.line);
         }
-        problems.ThrowIfAny();
-        return plan;
+        return in.Finish("");
     }
 };
 

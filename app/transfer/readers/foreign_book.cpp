@@ -71,6 +71,17 @@ QString AuthorFromFirstLast(const QString& name, bool* kept) {
     return simple;
 }
 
+QString TurnedAuthor(ImportPlan& plan, const QString& name, int place) {
+    bool kept = false;
+    const QString author = AuthorFromFirstLast(name, &kept);
+    if (kept) {
+        QString unit = plan.unit;
+        unit[0] = unit[0].toUpper();
+        plan.warnings.append(QStringLiteral("%1 %2: autor „%3“ ponechán, jak je zapsán.").arg(unit).arg(place).arg(author));
+    }
+    return author;
+}
+
 int StoredRating(const QString& text, double scale) {
     bool ok = false;
     QString number = text.trimmed();

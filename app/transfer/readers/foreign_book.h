@@ -37,6 +37,9 @@ QString HtmlToText(const QString& html);
 // Names split at commas (shelves, tags), blanks around them dropped, empty ones left out.
 QStringList SplitList(const QString& text, QChar separator = u',');
 
+// AuthorFromFirstLast, with a warning in the plan when the name is kept as written.
+QString TurnedAuthor(ImportPlan& plan, const QString& name, int place);
+
 // Appends the book as a row of the plan; a text the catalogue's code page
 // cannot hold goes to `problems` naming the plan's unit and `place`.
 void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book, int place);

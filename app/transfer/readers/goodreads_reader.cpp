@@ -41,29 +41,13 @@ public:
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        ImportProblems problems;
-        const TableFile table = ReadTableFile(source.bytes, problems);
-        ImportPlan plan;
-        plan.format = QStringLiteral("Goodreads");
-        plan.encoding = table.Encoding();
-        plan.separator = table.separator;
-        const std::vector<int> at = MapColumns(table, Columns(), plan);
-        int unowned = 0;
-        for (const CsvRecord& record : table.records) {
-            const auto cell = [&](Col c) {
-                const int k = at[c];
-                return k < 0 ? QString() : table.Text(record.fields[static_cast<size_t>(k)]);
-            };
+        TableImport in(source.bytes, "Goodreads", Columns());
+        for (const CsvRecord& record : in.table.records) {
+            const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
             book.title = cell(kTitle).trimmed();
             book.author = AuthorFromLastFirst(cell(kAuthorLf));
-            if (book.author.isEmpty()) {
-                bool kept = false;
-                book.author = AuthorFromFirstLast(cell(kAuthor), &kept);
-                if (kept)
-                    plan.warnings.append(QStringLiteral("Řádek %1: autor „%2“ ponechán, jak je zapsán.")
-                                             .arg(record.line).arg(book.author));
-            }
+            if (book.author.isEmpty()) book.author = TurnedAuthor(in.plan, cell(kAuthor), record.line);
             book.coauthors = SplitList(cell(kMore));
             book.isbn = Unwrapped(cell(kIsbn13));
             if (book.isbn.isEmpty()) book.isbn = Unwrapped(cell(kIsbn));
@@ -75,14 +59,10 @@ public:
             book.notes = {HtmlToText(cell(kReview)), cell(kPrivate).trimmed()};
             if (!shelves.isEmpty()) book.notes.append(QStringLiteral("police: ") + shelves.join(", "));
             book.owned = cell(kOwned).trimmed() != QLatin1String("0");
-            unowned += book.owned ? 0 : 1;
-            AddBook(plan, problems, book, record.line);
+            in.Add(book, record.line);
         }
-        if (unowned > 0)
-            plan.warnings.prepend(QStringLiteral("Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se "
-                                                 "nezaškrtnuté, zaškrtněte ty, které máte.").arg(unowned));
-        problems.ThrowIfAny();
-        return plan;
+        return in.Finish("Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se nezaškrtnuté, "
+                         "zaškrtněte ty, které máte.");
     }
 };
 

@@ -49,19 +49,9 @@ public:
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        ImportProblems problems;
-        const TableFile table = ReadTableFile(source.bytes, problems);
-        ImportPlan plan;
-        plan.format = QStringLiteral("LibraryThing");
-        plan.encoding = table.Encoding();
-        plan.separator = table.separator;
-        const std::vector<int> at = MapColumns(table, Columns(), plan);
-        int unowned = 0;
-        for (const CsvRecord& record : table.records) {
-            const auto cell = [&](Col c) {
-                const int k = at[c];
-                return k < 0 ? QString() : table.Text(record.fields[static_cast<size_t>(k)]);
-            };
+        TableImport in(source.bytes, "LibraryThing", Columns());
+        for (const CsvRecord& record : in.table.records) {
+            const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
             book.title = cell(kTitle).trimmed();
             book.author = AuthorFromLastFirst(cell(kAuthorLf));
@@ -80,14 +70,10 @@ public:
             // Every owned book is in "Your library": no news worth a note.
             collections.removeAll(QStringLiteral("Your library"));
             if (!collections.isEmpty()) book.notes.append(QStringLiteral("sbírky: ") + collections.join(", "));
-            unowned += book.owned ? 0 : 1;
-            AddBook(plan, problems, book, record.line);
+            in.Add(book, record.line);
         }
-        if (unowned > 0)
-            plan.warnings.prepend(QStringLiteral("Knih ze sbírky Wishlist (nevlastněných): %1; nabízejí se "
-                                                 "nezaškrtnuté, zaškrtněte ty, které máte.").arg(unowned));
-        problems.ThrowIfAny();
-        return plan;
+        return in.Finish("Knih ze sbírky Wishlist (nevlastněných): %1; nabízejí se nezaškrtnuté, "
+                         "zaškrtněte ty, které máte.");
     }
 };
 

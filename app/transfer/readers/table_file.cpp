@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "app/platform/codepage.h"
-#include "app/transfer/readers/import_reader.h"
+#include "app/transfer/readers/foreign_book.h"
 
 namespace {
 
@@ -148,6 +148,30 @@ std::vector<int> MapColumns(const TableFile& table, const std::vector<SourceColu
     for (int k = 0; k < table.header.size(); ++k)
         if (!used[static_cast<size_t>(k)] && !table.header[k].trimmed().isEmpty()) plan.ignoredColumns.append(table.header[k]);
     return index;
+}
+
+TableImport::TableImport(std::string_view bytes, const char* format, const std::vector<SourceColumn>& columns)
+    : table(ReadTableFile(bytes, problems)) {
+    plan.format = QString::fromUtf8(format);
+    plan.encoding = table.Encoding();
+    plan.separator = table.separator;
+    at_ = MapColumns(table, columns, plan);
+}
+
+QString TableImport::Cell(const CsvRecord& record, int column) const {
+    const int k = at_[static_cast<size_t>(column)];
+    return k < 0 ? QString() : table.Text(record.fields[static_cast<size_t>(k)]);
+}
+
+void TableImport::Add(const ForeignBook& book, int line) {
+    unowned_ += book.owned ? 0 : 1;
+    AddBook(plan, problems, book, line);
+}
+
+ImportPlan TableImport::Finish(const char* unownedWarning) {
+    problems.ThrowIfAny();
+    if (unowned_ > 0) plan.warnings.prepend(QString::fromUtf8(unownedWarning).arg(unowned_));
+    return std::move(plan);
 }
 
 bool HeaderHas(const QStringList& header, std::initializer_list<const char*> names) {

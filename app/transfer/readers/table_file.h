@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "app/transfer/readers/import_reader.h"
 #include "catalogue/csv.h"
 
-class ImportProblems;
+struct ForeignBook;
 
 // The first row's names, decoded; empty for a file that is no table (a zip,
 // an XML document, UTF-16, an empty file).
@@ -42,8 +43,6 @@ std::string ToStored(const QString& text, ImportProblems& problems, int line,
 // Line breaks in `text` before `end`, CR LF counted once.
 int LineBreaksBefore(const QString& text, qsizetype end);
 
-struct ImportPlan;
-
 // A column another program writes, and what the import makes of it.
 struct SourceColumn {
     const char* name;     // as the program writes it in the header
@@ -54,6 +53,30 @@ struct SourceColumn {
 // each present one is added to the plan's mapping as "name → meaning", other
 // header names to its ignored columns.
 std::vector<int> MapColumns(const TableFile& table, const std::vector<SourceColumn>& columns, ImportPlan& plan);
+
+// What every table format's reader starts and ends with: the table read, a
+// plan named after the format with the table's encoding, separator and column
+// mapping, the books added, the problems thrown.
+class TableImport {
+public:
+    TableImport(std::string_view bytes, const char* format, const std::vector<SourceColumn>& columns);
+
+    // The text of the described column `column` in `record`; empty when the file lacks it.
+    QString Cell(const CsvRecord& record, int column) const;
+    // The plan gets the book, from the record on `line`.
+    void Add(const ForeignBook& book, int line);
+    // Throws the problems found; else gives the plan, first warning (when
+    // any book is not owned) `unownedWarning` with %1 the number of such books.
+    ImportPlan Finish(const char* unownedWarning);
+
+    ImportProblems problems;
+    const TableFile table;
+    ImportPlan plan;
+
+private:
+    std::vector<int> at_;
+    int unowned_ = 0;
+};
 
 // Whether the header holds every one of `names` (case ignored).
 bool HeaderHas(const QStringList& header, std::initializer_list<const char*> names);

@@ -178,11 +178,7 @@ public:
         for (Entry& e : entries) {
             ForeignBook& book = e.book;
             if (!e.authors.isEmpty()) {
-                bool kept = false;
-                book.author = AuthorFromFirstLast(e.authors.front(), &kept);
-                if (kept)
-                    plan.warnings.append(QStringLiteral("Záznam %1: autor „%2“ ponechán, jak je zapsán.")
-                                             .arg(e.number).arg(book.author));
+                book.author = TurnedAuthor(plan, e.authors.front(), e.number);
                 book.coauthors = e.authors.mid(1);
             }
             if (!e.seriesNumber.isEmpty() && !book.series.isEmpty()) book.series += u' ' + e.seriesNumber;

@@ -8,7 +8,9 @@
 #include "app/transfer/catalogue_import.h"
 #include "app/platform/codepage.h"
 #include "app/transfer/import_dialog.h"
+#include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_files.h"
 #include "support/app_window_fixture.h"
 #include "ui_import_dialog.h"
 #include "ui_main_window.h"
@@ -24,24 +26,12 @@ Row R(long long id, Value autor, Value titul, Value poznamka, Value hodnoceni = 
                std::string("x")};
 }
 
-std::string Slurp(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll().toStdString();
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
-
 class CsvTransferTest : public WindowFixture {
 protected:
     void Open(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
         OpenWindow();
-        window->csvimport.beforeChange = [this] {
+        window->capability<TransferCapability>().csvimport.beforeChange = [this] {
             ++hookCalls;
             return hookAnswer;
         };

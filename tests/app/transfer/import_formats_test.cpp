@@ -12,7 +12,9 @@
 #include "app/transfer/import_dialog.h"
 #include "app/transfer/readers/foreign_book.h"
 #include "app/transfer/readers/isbn_form.h"
+#include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_files.h"
 #include "support/app_window_fixture.h"
 #include "ui_import_dialog.h"
 #include "ui_main_window.h"
@@ -21,18 +23,6 @@ namespace testsupport {
 namespace {
 
 std::string Data(const char* name) { return std::string(SVAZKOVNA_TEST_DATA) + "/import/" + name; }
-
-std::string Slurp(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll().toStdString();
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
 
 // Columns 1 to 13 of a row, decoded, between bars; NULL shown as such.
 std::string Shown(const CatalogueRow& row) {
@@ -208,7 +198,7 @@ protected:
     void Open(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
         OpenWindow();
-        window->csvimport.beforeChange = [this] {
+        window->capability<TransferCapability>().csvimport.beforeChange = [this] {
             ++hookCalls;
             return true;
         };
