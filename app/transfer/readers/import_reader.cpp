@@ -21,6 +21,10 @@ std::string Message(const QStringList& problems, int total) {
         if (total > problems.size())
             text += QStringLiteral("… a dalších %1 chyb.\n").arg(total - problems.size());
     }
+    // Names taken from the file may hold control characters; a zero one would
+    // even cut the message short.
+    for (QChar& ch : text)
+        if (ch.unicode() < 0x20 && ch != u'\n') ch = QChar::ReplacementCharacter;
     return (text + QString::fromUtf8(kNothingImported)).toStdString();
 }
 

@@ -177,6 +177,11 @@ TEST(ImportFormats, AStoppedImportNamesEveryMalformedLineUpToALimit) {
     EXPECT_EQ(m.find("Řádek 22:"), std::string::npos) << m;
     EXPECT_NE(m.find("\n… a dalších 10 chyb.\nNic nebylo importováno."), std::string::npos) << m;
 
+    // A column name with a zero character (found by fuzzing) must not cut the message short.
+    EXPECT_EQ(Message(std::string("Ti\0tul\nA\0B\n", 11)),
+              "Řádek 2, sloupec „Ti\xEF\xBF\xBDtul“: Text obsahuje nulový znak (U+0000), který katalog neumí "
+              "uložit. Nic nebylo importováno.");
+
     // A damaged archive or XML is named in Czech.
     const std::string tc = Slurp(Data("tellico.tc"));
     EXPECT_EQ(Message(tc.substr(0, tc.size() - 30)),
