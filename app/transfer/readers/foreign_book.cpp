@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/transfer/readers/import_reader.h"
-#include "app/transfer/readers/isbn_form.h"
+#include "catalogue/isbn.h"
 #include "app/transfer/readers/table_file.h"
 
 namespace {
@@ -119,7 +119,7 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     const QString isbnText = book.isbn.trimmed();
     std::string isbn;
     if (!isbnText.isEmpty()) {
-        if (const auto stored = StoredIsbn(isbnText.toStdString())) {
+        if (const auto stored = isbn::Normalize(isbnText.toStdString())) {
             isbn = *stored;
         } else {
             notes.append(QStringLiteral("ISBN: ") + isbnText);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "app/transfer/readers/isbn_form.h"
+#include "catalogue/isbn.h"
 #include "app/transfer/readers/table_file.h"
 
 namespace {
@@ -112,7 +112,7 @@ void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedK
     // A stored ISBN typed with hyphens, or as an ISBN-10, is the same book.
     std::unordered_set<std::string> storedIsbns;
     for (const std::string& text : storedUdaj1)
-        if (const auto isbn = StoredIsbn(text)) storedIsbns.insert(*isbn);
+        if (const auto stored = isbn::Normalize(text)) storedIsbns.insert(*stored);
     plan.duplicate.assign(plan.rows.size(), false);
     plan.repeats.assign(plan.rows.size(), -1);
     std::unordered_map<std::string, int> seenKeys;

@@ -5,7 +5,7 @@
 
 #include "app/transfer/readers/foreign_book.h"
 #include "app/transfer/readers/import_reader.h"
-#include "app/transfer/readers/isbn_form.h"
+#include "catalogue/isbn.h"
 #include "app/transfer/readers/table_file.h"
 
 namespace {
@@ -37,7 +37,7 @@ QString FirstIsbn(const QString& cell) {
     static const QRegularExpression separators(QStringLiteral("[\\[\\],;\\s]+"));
     const QStringList parts = cell.split(separators, Qt::SkipEmptyParts);
     for (const QString& part : parts)
-        if (StoredIsbn(part.toStdString())) return part;
+        if (isbn::Normalize(part.toStdString())) return part;
     return parts.value(0);
 }
 

@@ -11,7 +11,6 @@
 #include "app/transfer/catalogue_import.h"
 #include "app/transfer/import_dialog.h"
 #include "app/transfer/readers/foreign_book.h"
-#include "app/transfer/readers/isbn_form.h"
 #include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_files.h"
@@ -138,14 +137,6 @@ TEST(ImportFormats, NamesAreTurnedOnlyWhenTheRuleIsSure) {
     EXPECT_EQ(StoredRating("7", 2), 4);
     EXPECT_EQ(StoredRating("1", 2), 1);
 
-    EXPECT_EQ(StoredIsbn("80-207-0419-1"), "9788020704191");
-    EXPECT_EQ(StoredIsbn("807108123x"), "9788071081234");
-    EXPECT_EQ(StoredIsbn("978 0141181233"), "9780141181233");
-    EXPECT_EQ(StoredIsbn("8020704192"), std::nullopt);     // check digit
-    EXPECT_EQ(StoredIsbn("9780141181234"), std::nullopt);  // check digit
-    EXPECT_EQ(StoredIsbn("1234567890123"), std::nullopt);  // no 978/979
-    EXPECT_EQ(StoredIsbn("X123456789"), std::nullopt);
-    EXPECT_EQ(StoredIsbn(""), std::nullopt);
 
     EXPECT_EQ(HtmlToText("<div><p>a&lt;b &#269;&#x159;</p><ul><li>x</li><li>y</li></ul></div>").toStdString(),
               "a<b čř\nx\ny");
