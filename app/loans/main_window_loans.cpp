@@ -7,7 +7,6 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
-#include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/loans/loans.h"
 #include "app/loans/loans_window.h"
@@ -87,15 +86,13 @@ std::unique_ptr<QMenu> TForm1::TitleMenu(QTreeWidgetItem& node) {
 }
 
 void TForm1::LendTitle(const LoanRow& row) {
-    QStringList known;
-    for (const std::string& name : ReadBorrowers(con1)) known << FromCodePage(name);
-    const std::optional<QString> komu =
-        uiServices().ItemQuery(QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), known, {});
+    const std::optional<QString> komu = uiServices().ItemQuery(
+        QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), BorrowerNames(con1), {});
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
-    LoansChanged(*changed, *komu, LoanDateText(today));
+    LoansChanged(*changed, komu->trimmed(), LoanDateText(today));
     tv1update();
     if (changed->empty()) ReportChangedMeanwhile();
 }
