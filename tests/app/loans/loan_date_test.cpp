@@ -2,6 +2,7 @@
 // date, and the overdue boundary.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <ostream>
 
 #include "app/loans/loan_date.h"
@@ -12,15 +13,27 @@ inline void PrintTo(const QDate& date, std::ostream* os) { *os << date.toString(
 namespace {
 
 const QDate kToday(2026, 12, 8);
+using P = LoanDate::Precision;
+
+struct Reading {
+    const char* text;
+    P precision;
+    QDate first;
+    QDate last;
+};
+
+void ExpectReadings(std::initializer_list<Reading> cases) {
+    for (const Reading& c : cases) {
+        SCOPED_TRACE(c.text);
+        const LoanDate d = ReadLoanDate(QString::fromUtf8(c.text), kToday);
+        EXPECT_EQ(d.precision, c.precision);
+        EXPECT_EQ(d.first, c.first);
+        EXPECT_EQ(d.last, c.last);
+    }
+}
 
 TEST(LoanDate, ReadsRealWorldSpellings) {
-    using P = LoanDate::Precision;
-    const struct {
-        const char* text;
-        P precision;
-        QDate first;
-        QDate last;
-    } cases[] = {
+    ExpectReadings({
         {"12.3.2024", P::Day, {2024, 3, 12}, {2024, 3, 12}},
         {"12. 3. 2024", P::Day, {2024, 3, 12}, {2024, 3, 12}},
         {"05.03.24", P::Day, {2024, 3, 5}, {2024, 3, 5}},
@@ -53,14 +66,7 @@ TEST(LoanDate, ReadsRealWorldSpellings) {
         {"ISBN 80-7203-123-4", P::None, {}, {}},
         {"0.0.0000", P::None, {}, {}},
         {"99999999.3.2024", P::None, {}, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const LoanDate d = ReadLoanDate(QString::fromUtf8(c.text), kToday);
-        EXPECT_EQ(d.precision, c.precision);
-        EXPECT_EQ(d.first, c.first);
-        EXPECT_EQ(d.last, c.last);
-    }
+    });
 }
 
 TEST(LoanDate, ShownAndOverdueAtThePeriodsBoundary) {
@@ -132,30 +138,20 @@ TEST(LoanDate, ImpossibleDatesAndStrayNumbersAreNoDates) {
 }
 
 TEST(LoanDate, RangesStartAtTheEarliestDate) {
-    using P = LoanDate::Precision;
-    const struct {
-        const char* text;
-        P precision;
-        QDate first;
-    } cases[] = {
-        {"1.2.-3.4.2024", P::Day, {2024, 2, 1}},
-        {"1.2. - 3.4.2024", P::Day, {2024, 2, 1}},
-        {"od 1.2. do 3.4.2024", P::Day, {2024, 2, 1}},
-        {"20.12.-5.1.2025", P::Day, {2024, 12, 20}},  // began the year before
-        {"od března 2024 do 5.4.2024", P::Month, {2024, 3, 1}},
-        {"do 3.4.2024 (půjčeno 1.2.2024)", P::Day, {2024, 2, 1}},
-        {"3.4.2024 - 1.2.2024", P::Day, {2024, 2, 1}},
-        {"1.2.2024-3.4.2024", P::Day, {2024, 2, 1}},
-        {"v březnu 2024, přesně 5.3.2024", P::Day, {2024, 3, 5}},  // the day inside the month
-        {"léto 2021, pak znovu 3.4.2022", P::Year, {2021, 1, 1}},
-        {"12.3.", P::None, {}},  // a day and month with no year anywhere
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const LoanDate d = ReadLoanDate(QString::fromUtf8(c.text), kToday);
-        EXPECT_EQ(d.precision, c.precision);
-        EXPECT_EQ(d.first, c.first);
-    }
+    const QDate feb1(2024, 2, 1);
+    ExpectReadings({
+        {"1.2.-3.4.2024", P::Day, feb1, feb1},
+        {"1.2. - 3.4.2024", P::Day, feb1, feb1},
+        {"od 1.2. do 3.4.2024", P::Day, feb1, feb1},
+        {"20.12.-5.1.2025", P::Day, {2024, 12, 20}, {2024, 12, 20}},  // began the year before
+        {"od března 2024 do 5.4.2024", P::Month, {2024, 3, 1}, {2024, 3, 31}},
+        {"do 3.4.2024 (půjčeno 1.2.2024)", P::Day, feb1, feb1},
+        {"3.4.2024 - 1.2.2024", P::Day, feb1, feb1},
+        {"1.2.2024-3.4.2024", P::Day, feb1, feb1},
+        {"v březnu 2024, přesně 5.3.2024", P::Day, {2024, 3, 5}, {2024, 3, 5}},  // the day inside the month
+        {"léto 2021, pak znovu 3.4.2022", P::Year, {2021, 1, 1}, {2021, 12, 31}},
+        {"12.3.", P::None, {}, {}},  // a day and month with no year anywhere
+    });
 }
 
 }  // namespace
