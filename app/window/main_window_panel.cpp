@@ -218,3 +218,22 @@ void TForm1::smazatbClick() {
     vymazokna();
     tv1update();
 }
+
+void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {
+    // The panel's save slots of the two loan fields (see cut_texts_).
+    constexpr int kKomuSlot = 6;
+    constexpr int kKdySlot = 7;
+    Ui::TForm1& f = *form();
+    // The panel's row is the one its save writes to: the row with the shown
+    // row's key. Its id may be shared with other rows, NULL, or beyond what
+    // the id field holds, so it tells nothing here.
+    const std::string shownKey = std::to_string(shown_row_key_);
+    for (const LoanRow& row : rows) {
+        if (!record_shown_ || row.rowid != shownKey) continue;
+        f.zapujcenokomucb->setEditText(komu);
+        f.zapujcenokdyle->setText(kdy);
+        cut_texts_[kKomuSlot] = QString();
+        cut_texts_[kKdySlot] = QString();
+        break;
+    }
+}

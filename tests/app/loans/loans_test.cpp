@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "app/loans/loans.h"
+#include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_screen_reader.h"
@@ -45,7 +46,7 @@ protected:
         L().SetToday(kToday);
         L().Refresh();
     }
-    Tzapujckyf& L() const { return *window->loansWindow(); }
+    Tzapujckyf& L() const { return *window->capability<LoansCapability>().loansWindow(); }
     Ui::Tzapujckyf& W() const { return *L().form(); }
     QTreeWidget& List() const { return *W().zapujckytw; }
     // The top rows as "komu|titul|stav", a borrower's row as its label and mark.
@@ -81,6 +82,13 @@ protected:
         QStringList labels;
         for (int i = 0; i < List().topLevelItemCount(); ++i) labels << List().topLevelItem(i)->text(Tzapujckyf::Komu);
         return labels;
+    }
+    // The tree's title node of the (only) author.
+    QTreeWidgetItem* Title(const QString& titul) const {
+        QTreeWidgetItem* author = Tree().topLevelItem(0);
+        for (int i = 0; i < author->childCount(); ++i)
+            if (author->child(i)->text(0) == titul) return author->child(i);
+        throw std::runtime_error("no title " + titul.toStdString());
     }
     // Returns the books with these titles, answering the question "Ano".
     void Return(const QStringList& titles) {
@@ -142,7 +150,7 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     Select({"B", "C", "F", "I"});
 
     // A declined backup or a "Ne" changes nothing.
-    window->loanWriter().beforeChange = [] { return false; };
+    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return false; };
     ui.QueueQuestion(true);
     const auto before = Stored();
     W().vracenob->click();
@@ -153,7 +161,7 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Question);
     EXPECT_TRUE(ui.boxes[0].text.contains("4 knih")) << ui.boxes[0].text.toStdString();
 
-    window->loanWriter().beforeChange = [] { return true; };
+    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return true; };
     ui.QueueQuestion(true);
     W().vracenob->click();
     QCoreApplication::processEvents();
@@ -300,6 +308,40 @@ TEST_F(LoansTest, ExportsTheListAsShownAndWritesAReminder) {
         << body.toStdString();
     EXPECT_FALSE(body.contains("Jiny"));
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(LoansTest, PanelFollowsTheLoanOfItsOwnRowWhateverTheIds) {
+    Open({Lent("Alfa", "Eva", "1.12.2026", 5), Lent("Beta", "", "", 5), Lent("Gama", "Jan", "2.12.2026", 7),
+          Lent("Delta", "Ida", "3.12.2026", 1LL << 40)});
+    ExecSql(CataloguePath(), "update svazkovna set id=NULL where titul='Gama'");
+    Ui::TForm1& f = *window->form();
+    const auto panel = [&] { return f.zapujcenokomucb->currentText() + "|" + f.zapujcenokdyle->text(); };
+    const std::string today = LoanDateText(QDate::currentDate()).toStdString();
+
+    // Another book with the panel's id is lent: the panel keeps its own loan,
+    // and its save keeps it too.
+    ClickItem(Tree(), Title("Alfa"));
+    ui.QueueInput(QString("Ota"));
+    window->TitleMenu(*Title("Beta"))->actions()[0]->trigger();
+    EXPECT_EQ(panel(), "Eva|1.12.2026");
+    f.ulozitb->click();
+
+    // The shown book, with a NULL id, returned from the loans window.
+    ClickItem(Tree(), Title("Gama"));
+    L().Refresh();
+    Return({"Gama"});
+    EXPECT_EQ(panel(), "|");
+    f.ulozitb->click();
+
+    // The shown book, with an id beyond 32 bits, returned from the tree.
+    ClickItem(Tree(), Title("Delta"));
+    window->TitleMenu(*Title("Delta"))->actions()[1]->trigger();
+    EXPECT_EQ(panel(), "|");
+    f.ulozitb->click();
+
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"5 'Alfa' 'Eva' '1.12.2026'", "5 'Beta' 'Ota' '" + today + "'",
+                                                  "NULL 'Gama' '' ''", "1099511627776 'Delta' '' ''"}));
+    EXPECT_TRUE(ui.boxes.size() == 1u) << "only the return's question";
 }
 
 TEST_F(LoansTest, ReturnsWhileAScreenReaderReadsTheList) {
