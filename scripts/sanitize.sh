@@ -33,7 +33,7 @@ mkdir -p "$logs"
 failed=()
 # run <test program> <log name> [VAR=value...]
 run() {
-  local t=$1 log=$logs/$2.log extra=
+  local t=$1 name=$2 log=$logs/$2.log extra=
   shift 2
   # The system's WebEngine library frees some of Chromium's objects with a
   # sized delete of a base type: checked there, every real page load aborts.
@@ -45,11 +45,11 @@ run() {
   local summary
   summary=$(grep -E '^\[  (PASSED|FAILED)  \]' "$log" | head -2 | tr '\n' ' ')
   if [ $rc -ne 0 ]; then
-    failed+=("$2")
-    printf '%-28s FAILED (exit %d) %s log: %s\n' "$2" "$rc" "$summary" "$log"
+    failed+=("$name")
+    printf '%-28s FAILED (exit %d) %s log: %s\n' "$name" "$rc" "$summary" "$log"
     grep -m5 -E 'ERROR: (Address|Leak)Sanitizer|runtime error|SUMMARY|\[  FAILED  \]' "$log" | sed 's/^/    /'
   else
-    printf '%-28s ok %s\n' "$2" "$summary"
+    printf '%-28s ok %s\n' "$name" "$summary"
   fi
 }
 for t in "${tests[@]}"; do

@@ -1,6 +1,7 @@
 #include "app/loans/loans_window.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +84,14 @@ protected:
         option->textElideMode = Qt::ElideMiddle;
     }
 };
+
+// A status folded for the filter; there are only a few.
+const QString& FoldedStatus(const QString& status) {
+    static QHash<QString, QString> folded;
+    auto it = folded.find(status);
+    if (it == folded.end()) it = folded.insert(status, WithoutCaseAndAccents(status));
+    return *it;
+}
 
 }  // namespace
 
@@ -282,8 +291,9 @@ void Tzapujckyf::ApplyFilter() {
         if (needle.isEmpty()) return true;
         const int loan = LoanIndex(*item);
         // The days and the status change with the day and the period: not kept.
-        return SearchText(loan).contains(needle) ||
-               WithoutCaseAndAccents(CellText(loan, Dni) + u'\n' + CellText(loan, Stav)).contains(needle);
+        if (SearchText(loan).contains(needle) || CellText(loan, Dni).contains(needle)) return true;
+        const QString status = CellText(loan, Stav);
+        return !status.isEmpty() && FoldedStatus(status).contains(needle);
     };
     int widest = 0;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
