@@ -11,6 +11,8 @@
 #include "app/window/main_window.h"
 #include "app/platform/progress.h"
 #include "app/platform/ui_services.h"
+#include "app/platform/system_message.h"
+#include "catalogue/backup_store.h"
 #include "catalogue/catalogue_transfer.h"
 #include "storage/connection.h"
 #include "catalogue/csv.h"
@@ -38,8 +40,8 @@ void AppendRow(std::string& out, const CatalogueRow& row) {
 }
 
 [[noreturn]] void WriteFailed(const QString& path, const QString& reason) {
-    throw std::runtime_error(
-        QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, reason).toStdString());
+    throw DetailedFailure(QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, CzechSystemMessage(reason)),
+                          SystemDetails(reason));
 }
 
 }  // namespace
@@ -92,6 +94,16 @@ void ExportCatalogueCommand(TForm1& form) {
     const std::optional<QString> path =
         ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
     if (!path) return;
+    // A CSV text in the place of the catalogue or of one of its backups would destroy what it exports.
+    const std::string open =
+        form.con1.LibraryLoaded() && form.con1.Handle() ? OpenCataloguePath(form.con1) : std::string();
+    if (!open.empty() && WouldOverwriteCatalogue(open, QFile::encodeName(*path).toStdString())) {
+        ui.ErrorBox(ProgramTitle(),
+                    QStringLiteral("Do souboru „%1“ nelze exportovat: je to otevřený katalog nebo jeho záloha. "
+                                   "Zvolte pro export jiný soubor.")
+                        .arg(*path));
+        return;
+    }
     long long rows = 0;
     {
         // Gone before any box: a progress dialog left alive would show itself over it.

@@ -123,6 +123,9 @@ private:
     QString start_dir_;
     // Backups, restoring and the health check of every opened catalogue.
     std::unique_ptr<CatalogueBackup> backups_;
+    // The remembered catalogue, found damaged at start and not restored: it
+    // stays remembered until another catalogue is opened on purpose.
+    std::string damaged_remembered_;
 
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.

@@ -18,6 +18,7 @@ public:
         BoxKind kind;
         QString caption;
         QString text;
+        QString details;  // behind "Podrobnosti"; empty when none
     };
     struct Input {
         QString caption;
@@ -46,6 +47,9 @@ public:
                                           const QString& filter) override;
     // Recorded; answers from the queue, true when it is empty.
     bool OpenUrl(const QUrl& url) override;
+    // Recorded as Error and Question boxes with their details.
+    void DetailedErrorBox(const QString& caption, const QString& text, const QString& details) override;
+    bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
     // Recorded (caption and every step); cancels at the first step that
     // reaches `cancelProgressAt`, when set.
     std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
