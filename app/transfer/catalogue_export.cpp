@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <stdexcept>
 
 #include "app/platform/codepage.h"
@@ -44,6 +45,13 @@ void AppendRow(std::string& out, const CatalogueRow& row) {
                           SystemDetails(reason));
 }
 
+// Qt words a failed write "Unknown error"; the system's own reason says more.
+QString Reason(const QSaveFile& file, int error) {
+    const QString qt = file.errorString();
+    if (error != 0 && (qt.isEmpty() || qt == QLatin1String("Unknown error"))) return SystemErrorText(error);
+    return qt;
+}
+
 }  // namespace
 
 long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& progress) {
@@ -58,11 +66,15 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     text += kCsvLineEnd;
 
     bool writeFailed = false;
+    int writeError = 0;
     long long rows = 0;
     const auto flush = [&] {
+        errno = 0;
         if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()))
+            static_cast<qint64>(text.size())) {
             writeFailed = true;
+            writeError = errno;
+        }
         text.clear();
     };
     const bool complete = ForEachCatalogueRow(con, [&](const CatalogueRow& row) {
@@ -74,7 +86,7 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     });
     if (complete) flush();
     if (writeFailed) {
-        const QString reason = file.errorString();
+        const QString reason = Reason(file, writeError);
         file.cancelWriting();
         WriteFailed(path, reason);
     }
@@ -83,7 +95,8 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
         return -1;
     }
     progress.Step(rows);
-    if (!file.commit()) WriteFailed(path, file.errorString());
+    errno = 0;
+    if (!file.commit()) WriteFailed(path, Reason(file, errno));
     return rows;
 }
 

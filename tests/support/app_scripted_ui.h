@@ -15,6 +15,8 @@ class ScriptedUi : public UiServices {
 public:
     enum class BoxKind { Error, Plain, Information, Question };
     struct Box {
+        Box(BoxKind k, QString c, QString t, QString d = {})
+            : kind(k), caption(std::move(c)), text(std::move(t)), details(std::move(d)) {}
         BoxKind kind;
         QString caption;
         QString text;

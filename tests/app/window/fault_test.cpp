@@ -231,8 +231,8 @@ TEST_F(FaultTest, TruncatedAndCorruptedFilesAreReportedAndLeftAlone) {
         std::string content;
         const char* message;
     } damaged[] = {
-        {"utrzeny.db", bytes.substr(0, 1500), "Katalog „utrzeny.db“ je poškozený: soubor je zkrácený"},
-        {"poskozeny.db", corrupted, "Katalog „poskozeny.db“ je poškozený: kontrola celistvosti"},
+        {"utrzeny.db", bytes.substr(0, 1500), "Katalog „utrzeny.db“ je poškozený (soubor je zkrácený"},
+        {"poskozeny.db", corrupted, "Katalog „poskozeny.db“ je poškozený (kontrola celistvosti"},
         {"hlavicka.db", std::string("SQLite format 3") + std::string(100, '\x7F'), "pripojeni k db selhalo"},
     };
     WriteCatalogue(CataloguePath(), rows);
