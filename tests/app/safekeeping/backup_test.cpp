@@ -1,6 +1,8 @@
 // Backups before the first change, restoring them, and the health check on
 // opening, checked on the files with the system's SQLite library.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStatusBar>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +17,7 @@
 #include "app/safekeeping/catalogue_backup.h"
 #include "app/window/edit_dialog.h"
 #include "app/safekeeping/restore_dialog.h"
+#include "app/safekeeping/safekeeping_capability.h"
 #include "catalogue/template_db.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -76,6 +79,9 @@ protected:
     size_t Questions() const {
         return std::count_if(ui.boxes.begin(), ui.boxes.end(), [](const auto& b) { return b.kind == Kind::Question; });
     }
+    CatalogueBackup& Safe() const { return window->capability<SafekeepingCapability>().backups(); }
+    // "zálohovat nyní" from the menu.
+    void BackupNow() { window->findChild<QAction*>("zalohovat")->trigger(); }
     std::vector<ScriptedUi::Box> BoxesOf(Kind kind) const {
         std::vector<ScriptedUi::Box> found;
         for (const auto& b : ui.boxes)
@@ -214,8 +220,8 @@ TEST_F(BackupTest, CancelledBackupChangesNothingAndLeavesNoFile) {
     MakeTemplateCatalogue(CataloguePath(), 2000);
     OpenWindow();
     const std::vector<Row> before = ReadAllRows(CataloguePath());
-    window->backups().progressInterval = std::chrono::milliseconds(0);
-    window->backups().progressFactory = [](const QString&) { return std::make_unique<CancellingProgress>(); };
+    Safe().progressInterval = std::chrono::milliseconds(0);
+    Safe().progressFactory = [](const QString&) { return std::make_unique<CancellingProgress>(); };
     SaveNote("zmena");
     EXPECT_EQ(ReadAllRows(CataloguePath()), before);
     EXPECT_TRUE(Files().empty());
@@ -289,14 +295,14 @@ TEST_F(BackupTest, BackupsNamedInTheFutureNeitherPruneTheNewOneNorPassForTheNewe
     ASSERT_EQ(names.size(), 3u);
     EXPECT_NE(names[0].substr(0, 4), "2099") << "the backup just made stays";
     EXPECT_EQ(names[1], "2099-01-01_00-00-02-000Z.db") << "the oldest future one went";
-    std::vector<BackupFile> listed = window->backups().Backups();
+    std::vector<BackupFile> listed = Safe().Backups();
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_EQ(fs::path(listed[0].path).filename(), names[0]) << "the newest is the one made now";
     EXPECT_EQ(ReadAllRows(listed[0].path), original);
 
     RestoreRow(1);  // a future-named one, the state of the start
     EXPECT_EQ(ReadAllRows(CataloguePath()), original);
-    listed = window->backups().Backups();
+    listed = Safe().Backups();
     ASSERT_EQ(listed.size(), 3u);
     EXPECT_EQ(ReadAllRows(listed[0].path), changed) << "the state before the restore is kept";
     const QString message = window->statusBar()->currentMessage();
@@ -328,13 +334,13 @@ TEST_F(BackupTest, CatalogueInWalModeIsRestoredUnlessAnotherProgramHoldsIt) {
     EXPECT_EQ(Tree().topLevelItemCount(), 7);
 
     ui.boxes.clear();
-    const size_t before = window->backups().Backups().size();
+    const size_t before = Safe().Backups().size();
     RestoreRow(before - 1);  // the oldest: the first change's backup
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text.toStdString();
     EXPECT_EQ(ReadAllRows(CataloguePath()), original);
     EXPECT_EQ(IntegrityCheck(CataloguePath()), "ok");
-    EXPECT_EQ(window->backups().Backups().size(), before + 1);
-    EXPECT_EQ(ReadAllRows(window->backups().Backups()[0].path), changed) << "the log went into the saved state";
+    EXPECT_EQ(Safe().Backups().size(), before + 1);
+    EXPECT_EQ(ReadAllRows(Safe().Backups()[0].path), changed) << "the log went into the saved state";
     EXPECT_EQ(Tree().topLevelItemCount(), 7);
 }
 
@@ -412,14 +418,14 @@ TEST_F(BackupTest, FolderNameInWindows1250KeepsItsBackups) {
     Reconnect(path);
     SaveNote("zmena");
     EXPECT_EQ(Questions(), 0u);
-    std::vector<BackupFile> listed = window->backups().Backups();
+    std::vector<BackupFile> listed = Safe().Backups();
     ASSERT_EQ(listed.size(), 1u);
     EXPECT_EQ(listed[0].path.rfind(folder + "/svazkovna.db.zalohy/", 0), 0u) << listed[0].path;
     EXPECT_EQ(ReadAllRows(listed[0].path), original);
     RestoreRow(0);
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text.toStdString();
     EXPECT_EQ(ReadAllRows(path), original);
-    EXPECT_EQ(window->backups().Backups().size(), 2u);
+    EXPECT_EQ(Safe().Backups().size(), 2u);
 }
 
 // The system's and the engine's English inside Czech sentences becomes Czech;
@@ -450,7 +456,7 @@ TEST_F(BackupTest, SystemMessagesAreSaidInCzechWithTheOriginalBehindDetails) {
     MakeTemplateCatalogue(CataloguePath(), 5);
     OpenWindow();
     SaveNote("zmena");
-    WriteFile(window->backups().Backups()[0].path, std::string(4096, 'x'));
+    WriteFile(Safe().Backups()[0].path, std::string(4096, 'x'));
     RestoreRow(0);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.section('\n', 0, 0),
@@ -465,7 +471,11 @@ TEST_F(BackupTest, BackupNowIsMadeWhateverTheCountAndNamed) {
     MakeTemplateCatalogue(CataloguePath(), 5);
     Settings("0");
     OpenWindow();
-    for (int i = 0; i < 2; ++i) window->backups().BackupNow();
+    const QList<QAction*> menu = F().databazem->actions();
+    ASSERT_GE(menu.size(), 2);
+    EXPECT_EQ(menu[menu.size() - 2]->text(), QString::fromUtf8("zálohovat &nyní")) << "above konec";
+    EXPECT_EQ(menu.back(), F().konec);
+    for (int i = 0; i < 2; ++i) BackupNow();
     std::vector<std::string> names = Files();
     ASSERT_EQ(names.size(), 2u) << "0 switches the automatic backups off, not these";
     ASSERT_EQ(ui.boxes.size(), 2u);
@@ -476,7 +486,7 @@ TEST_F(BackupTest, BackupNowIsMadeWhateverTheCountAndNamed) {
     Settings("1");
     SaveNote("zmena");
     EXPECT_EQ(Files(), names) << "the state is saved already";
-    window->backups().BackupNow();
+    BackupNow();
     EXPECT_EQ(Files().size(), 1u) << "pruned to the count";
 }
 
@@ -489,7 +499,7 @@ TEST_F(BackupTest, SecondPlaceGetsACopyOfEachBackupAndNeverBlocks) {
     WriteFile(exeDir.file("nastav.ini"), "[nastaveni]\r\npocetzaloh=2\r\nzalohydo=" + place + "\r\n");
     OpenWindow();
     SaveNote("a");
-    for (int i = 0; i < 2; ++i) window->backups().BackupNow();
+    for (int i = 0; i < 2; ++i) BackupNow();
     const std::string copies = place + "/svazkovna.db.zalohy";
     std::vector<std::string> there;
     for (const auto& entry : fs::directory_iterator(copies)) there.push_back(entry.path().filename());
@@ -504,7 +514,7 @@ TEST_F(BackupTest, SecondPlaceGetsACopyOfEachBackupAndNeverBlocks) {
     WriteFile(exeDir.file("nastav.ini"), "[nastaveni]\r\nzalohydo=" + startDir.file("odpojeny/disk") + "\r\n");
     OpenWindow();
     SaveNote("b");
-    window->backups().BackupNow();
+    BackupNow();
     ASSERT_EQ(BoxesOf(Kind::Error).size(), 1u) << "reported once per run";
     EXPECT_TRUE(BoxesOf(Kind::Error)[0].text.contains(QString::fromUtf8("soubor nebo složka neexistuje")))
         << BoxesOf(Kind::Error)[0].text.toStdString();
