@@ -1,5 +1,6 @@
 #include "catalogue/loans_store.h"
 
+#include "catalogue/in_transaction.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "storage/query.h"
@@ -93,8 +94,7 @@ std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>
     for (const LoanRow& row : rows) statements.push_back(LoanUpdateSql(row, komu, kdy));
 
     std::vector<LoanRow> changed;
-    db.StartTransaction();
-    try {
+    InTransaction(db, [&] {
         TASQLite3Query query("loanq");
         query.SetConnection(&db);
         for (size_t i = 0; i < rows.size(); ++i) {
@@ -103,14 +103,6 @@ std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>
             query.ExecSQL();
             if (db.RowsAffected() > 0) changed.push_back(rows[i]);
         }
-        db.Commit();
-    } catch (...) {
-        // A failed statement or commit must not leave the transaction open.
-        try {
-            db.RollBack();
-        } catch (const Exception&) {
-        }
-        throw;
-    }
+    });
     return changed;
 }

@@ -122,6 +122,24 @@ desktop_window_shown() {  # pid pattern
   xdotool search --all --onlyvisible --pid "$1" --name "$2" >/dev/null 2>&1
 }
 
+# For the driver scripts, which source this file through $DESKTOP_LIB: opens
+# a window from the "&databáze" menu by the command's mnemonic key and prints
+# its id once a window of the program matching the pattern shows; the keys are
+# sent again (a few times) while the main window may still be being mapped.
+desktop_open_from_menu() {  # pid main-window key pattern
+  local _try found
+  for _try in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$2" >/dev/null 2>&1 || xdotool windowfocus "$2" >/dev/null 2>&1
+    sleep 0.3
+    xdotool key Escape; sleep 0.3
+    xdotool key alt+d; sleep 0.6
+    xdotool key "$3"; sleep 1
+    found=$(xdotool search --all --pid "$1" --onlyvisible --name "$4" 2>/dev/null | head -n1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+  done
+  return 1
+}
+
 # For the driver scripts, which source this file through $DESKTOP_LIB: quits
 # the program from its menu with the keyboard ("&databáze", "&konec"). No
 # window manager runs, so the window is focused directly, and the keys are sent

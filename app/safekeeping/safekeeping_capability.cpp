@@ -17,6 +17,7 @@ SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QAction&
       backups_(std::make_unique<CatalogueBackup>(session.Connection(), session.Ui(),
                                                  [&session] { return session.SettingsPath(); })) {
     session_.SetGuard(this);
+    sessionAlive_ = &session;
     connect(&restore, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { obnovitExecute(); }); });
     backupNow_ = new QAction(QString::fromUtf8("zálohovat &nyní"), this);
@@ -26,7 +27,11 @@ SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QAction&
             [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
 }
 
-SafekeepingCapability::~SafekeepingCapability() { session_.SetGuard(nullptr); }
+SafekeepingCapability::~SafekeepingCapability() {
+    // The window destroys its session before its children, this among them:
+    // a session already gone has no guard to forget.
+    if (sessionAlive_) session_.SetGuard(nullptr);
+}
 
 bool SafekeepingCapability::BeforeChange() { return backups_->BeforeChange(); }
 

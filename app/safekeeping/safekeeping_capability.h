@@ -4,6 +4,7 @@
 // the commands that restore a backup and make one now ("zálohovat nyní",
 // which it adds to the "databáze" menu itself).
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 #include "app/platform/catalogue_session.h"
@@ -29,4 +30,6 @@ private:
     CatalogueSession& session_;
     std::unique_ptr<CatalogueBackup> backups_;
     QAction* backupNow_ = nullptr;
+    // Null once the session is destroyed.
+    QPointer<CatalogueSession> sessionAlive_;
 };

@@ -15,7 +15,9 @@
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTreeWidget>
+#include <QUrl>
 
+#include "app/isbn/isbn_capability.h"
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
@@ -189,6 +191,7 @@ void TForm1::SetUpCapabilities() {
     new SafekeepingCapability(*session_, *f.obnovit, this);
     new LoansCapability(*session_, *f.zapujcky, this);
     new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
+    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); }, this);
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }
