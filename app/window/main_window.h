@@ -114,6 +114,9 @@ private:
     void SetUpCapabilities();
     // The tree's right-click menu on a title (main_window_menu.cpp).
     void SetUpTitleMenu();
+    // The remembered catalogue, found damaged at start and not restored: it
+    // stays remembered until another catalogue is opened on purpose.
+    std::string damaged_remembered_;
 
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.
