@@ -9,6 +9,7 @@
 
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
+#include "app/loans/loan_history_notice.h"
 #include "app/loans/loans.h"
 #include "app/loans/loans_window.h"
 #include "app/window/main_window.h"
@@ -30,6 +31,9 @@ void TForm1::SetUpLoans() {
     loan_writer_ = std::make_unique<LoanWriter>(con1);
     // A lend or return is a change like any other: the catalogue is backed up first.
     loan_writer_->beforeChange = [this] { return beforeCatalogueChange(); };
+    loan_writer_->historyLost = [this](const std::vector<LoanRow>& rows) {
+        TellHistoryNotKept(uiServices(), ProgramTitle(), con1, rows);
+    };
 
     QTreeWidget* tree = form()->tv1;
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
