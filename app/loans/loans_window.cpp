@@ -23,7 +23,7 @@
 
 #include "app/platform/collation.h"
 #include "app/platform/error_box.h"
-#include "app/window/main_window.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/ui_services.h"
 #include "ui_loans_window.h"
 
@@ -91,8 +91,8 @@ struct Tzapujckyf::Keys {
     std::array<std::vector<std::optional<QCollatorSortKey>>, Tzapujckyf::ColumnCount> made;
 };
 
-Tzapujckyf::Tzapujckyf(TForm1& owner, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Tzapujckyf>()), owner_(owner),
+Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Tzapujckyf>()), session_(session), writer_(writer),
       keys_(std::make_unique<Keys>()) {
     ui_->setupUi(this);
     Ui::Tzapujckyf& f = *ui_;
@@ -108,9 +108,9 @@ Tzapujckyf::Tzapujckyf(TForm1& owner, QWidget* parent)
     {
         const QSignalBlocker quiet(f.lhutaspin);
         f.lhutaspin->setRange(1, kMaxLoanPeriod);
-        f.lhutaspin->setValue(ReadLoanPeriod(owner_.SettingsPath()));
+        f.lhutaspin->setValue(ReadLoanPeriod(session_.SettingsPath()));
     }
-    UiServices& ui = owner_.uiServices();
+    UiServices& ui = session_.Ui();
     const auto guarded = [&ui](auto handler) { return [&ui, handler] { RunGuarded(ui, handler); }; };
     connect(f.vracenob, &QPushButton::clicked, this, guarded([this] { vracenobClick(); }));
     connect(f.pripomenoutb, &QPushButton::clicked, this, guarded([this] { pripomenoutbClick(); }));
@@ -133,7 +133,7 @@ int Tzapujckyf::Period() const { return ui_->lhutaspin->value(); }
 
 void Tzapujckyf::Refresh() {
     today_ = Today();
-    std::vector<Loan> loans = ReadLoans(owner_.con1, today_);
+    std::vector<Loan> loans = ReadLoans(session_.Connection(), today_);
     loans_ = std::move(loans);
     ++refreshes_;
     for (auto& column : keys_->made) column.assign(loans_.size(), std::nullopt);
@@ -160,7 +160,7 @@ void Tzapujckyf::CatalogueChanged() {
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this, asked = refreshes_] {
         refresh_pending_ = false;
-        if (isVisible() && refreshes_ == asked) RunGuarded(owner_.uiServices(), [this] { Refresh(); });
+        if (isVisible() && refreshes_ == asked) RunGuarded(session_.Ui(), [this] { Refresh(); });
     });
 }
 
@@ -284,13 +284,13 @@ void Tzapujckyf::PeriodChanged(int days) {
     // Kept at once, so that no way of closing loses it; a file that cannot be
     // written is reported once, not on every step of the spin box.
     try {
-        WriteLoanPeriod(owner_.SettingsPath(), days);
+        WriteLoanPeriod(session_.SettingsPath(), days);
         period_write_failed_ = false;
     } catch (const std::exception&) {
         if (!period_write_failed_) {
             period_write_failed_ = true;
             const std::exception_ptr failure = std::current_exception();
-            RunGuarded(owner_.uiServices(), [failure] { std::rethrow_exception(failure); });
+            RunGuarded(session_.Ui(), [failure] { std::rethrow_exception(failure); });
         }
     }
 }
@@ -382,7 +382,7 @@ std::vector<const Loan*> Tzapujckyf::SelectedLoans() const {
 
 void Tzapujckyf::vracenobClick() {
     const std::vector<const Loan*> chosen = SelectedLoans();
-    UiServices& ui = owner_.uiServices();
+    UiServices& ui = session_.Ui();
     if (chosen.empty()) {
         ui.InformationBox(QString::fromUtf8(kCaption),
                           QStringLiteral("Vyberte v seznamu knihy, které se vrátily."));
@@ -395,9 +395,9 @@ void Tzapujckyf::vracenobClick() {
         return;
     std::vector<LoanRow> rows;
     for (const Loan* loan : chosen) rows.push_back(loan->row);
-    const std::optional<std::vector<LoanRow>> changed = owner_.loanWriter().Return(rows);
+    const std::optional<std::vector<LoanRow>> changed = writer_.Return(rows);
     if (!changed) return;
-    owner_.LoansChanged(*changed, QString(), QString());
+    emit session_.LoanFieldsChanged(*changed, QString(), QString());
     if (changed->size() == rows.size()) {
         // Exactly what was asked for changed: the list drops those rows
         // without reading the whole catalogue again.
@@ -429,7 +429,7 @@ QString Tzapujckyf::ReminderUrl(const std::vector<const Loan*>& loans) {
 }
 
 void Tzapujckyf::pripomenoutbClick() {
-    UiServices& ui = owner_.uiServices();
+    UiServices& ui = session_.Ui();
     const QTreeWidgetItem* current = ui_->zapujckytw->currentItem();
     std::optional<std::string> name;
     if (current && !current->isHidden()) {
@@ -453,7 +453,7 @@ void Tzapujckyf::pripomenoutbClick() {
 }
 
 void Tzapujckyf::csvbClick() {
-    const std::optional<QString> path = owner_.uiServices().ChooseSaveFile(
+    const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"),
         QStringLiteral("CSV (*.csv)"));
     if (!path) return;
@@ -473,7 +473,7 @@ void Tzapujckyf::csvbClick() {
 }
 
 void Tzapujckyf::pdfbClick() {
-    const std::optional<QString> path = owner_.uiServices().ChooseSaveFile(
+    const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"),
         QStringLiteral("PDF (*.pdf)"));
     if (!path) return;

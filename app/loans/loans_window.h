@@ -16,7 +16,7 @@ namespace Ui {
 class Tzapujckyf;
 }
 class QTreeWidgetItem;
-class TForm1;
+class CatalogueSession;
 class QCollatorSortKey;
 
 class Tzapujckyf : public QWidget {
@@ -24,7 +24,7 @@ class Tzapujckyf : public QWidget {
 public:
     enum Column { Komu, Kdy, Datum, Dni, Stav, Autor, Titul, Umisteni, ColumnCount };
 
-    Tzapujckyf(TForm1& owner, QWidget* parent);
+    Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* parent);
     ~Tzapujckyf() override;
 
     Ui::Tzapujckyf* form() const { return ui_.get(); }
@@ -70,7 +70,8 @@ private:
     const QCollatorSortKey& SortKey(int loan, int column) const;
 
     std::unique_ptr<Ui::Tzapujckyf> ui_;
-    TForm1& owner_;
+    CatalogueSession& session_;
+    LoanWriter& writer_;
     std::vector<Loan> loans_;
     QDate fixed_today_;
     QDate today_;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
 
 class TASQLite3DB;
@@ -24,13 +25,6 @@ class UiServices;
 
 // Makes the progress of a backup; without one, the dialog of UiServices.
 using ProgressFactory = std::function<std::unique_ptr<Progress>(const QString& label)>;
-
-// A damaged catalogue that the user chose not to restore: it was left as it
-// is and is not open for changes. The message has been shown already.
-class CatalogueDamaged : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct BackupFile {
     QString path;

@@ -8,7 +8,7 @@
 
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
-#include "app/window/main_window.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/catalogue_transfer.h"
@@ -85,9 +85,9 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     return rows;
 }
 
-void ExportCatalogueCommand(TForm1& form) {
-    UiServices& ui = form.uiServices();
-    const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(form.con1.FormPath())));
+void ExportCatalogueCommand(CatalogueSession& session) {
+    UiServices& ui = session.Ui();
+    const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(session.Connection().FormPath())));
     const QString proposed = catalogue.absolutePath() + u'/' + catalogue.completeBaseName() + ".csv";
     const std::optional<QString> path =
         ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
@@ -97,8 +97,8 @@ void ExportCatalogueCommand(TForm1& form) {
         // Gone before any box: a progress dialog left alive would show itself over it.
         const auto progress = ui.StartProgress(QStringLiteral("Export do CSV"),
                                                QStringLiteral("Zapisuji záznamy…"),
-                                               CountCatalogueRows(form.con1));
-        rows = ExportCatalogueCsv(form.con1, *path, *progress);
+                                               CountCatalogueRows(session.Connection()));
+        rows = ExportCatalogueCsv(session.Connection(), *path, *progress);
     }
     if (rows < 0) {
         ui.InformationBox(ProgramTitle(), QStringLiteral("Export byl zrušen, soubor nebyl zapsán."));

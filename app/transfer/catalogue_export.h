@@ -8,7 +8,7 @@
 
 class Progress;
 class TASQLite3DB;
-class TForm1;
+class CatalogueSession;
 
 // Writes the catalogue to `path` atomically: the file appears only whole. Returns
 // the number of rows written, or -1 when the user cancelled (no file is left,
@@ -17,4 +17,4 @@ class TForm1;
 long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& progress);
 
 // The command "exportovat do CSV…": asks for the file, exports, says how many rows.
-void ExportCatalogueCommand(TForm1& form);
+void ExportCatalogueCommand(CatalogueSession& session);

@@ -11,7 +11,7 @@
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/transfer/import_dialog.h"
-#include "app/window/main_window.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
 #include "app/platform/ui_services.h"
 #include "storage/connection.h"
@@ -224,9 +224,9 @@ void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedK
     plan.firstId = nextId;
 }
 
-void CsvImport::Run(TForm1& form) {
-    UiServices& ui = form.uiServices();
-    const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(form.con1.FormPath())));
+void CsvImport::Run(CatalogueSession& session) {
+    UiServices& ui = session.Ui();
+    const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(session.Connection().FormPath())));
     const std::optional<QString> path =
         ui.ChooseOpenFile(QStringLiteral("Importovat z CSV"), catalogue.absolutePath(),
                           QStringLiteral("CSV (*.csv *.txt);;Všechny soubory (*)"));
@@ -244,9 +244,9 @@ void CsvImport::Run(TForm1& form) {
                           QStringLiteral("Soubor „%1“ neobsahuje žádné záznamy.").arg(*path));
         return;
     }
-    MarkStored(plan, StoredAuthorTitleKeys(form.con1), NextCatalogueId(form.con1));
+    MarkStored(plan, StoredAuthorTitleKeys(session.Connection()), NextCatalogueId(session.Connection()));
 
-    ImportDialog dialog(plan, *path, &form);
+    ImportDialog dialog(plan, *path, &session.Window());
     ui.ExecModal(dialog);
     if (dialog.result() != QDialog::Accepted) return;
     const std::vector<CatalogueRow> rows = plan.RowsToStore(dialog.IncludeDuplicates());
@@ -262,7 +262,7 @@ void CsvImport::Run(TForm1& form) {
         const auto progress = ui.StartProgress(QStringLiteral("Import z CSV"),
                                                QStringLiteral("Ukládám záznamy…"),
                                                static_cast<long long>(rows.size()));
-        complete = AppendCatalogueRows(form.con1, rows, [&](size_t written) {
+        complete = AppendCatalogueRows(session.Connection(), rows, [&](size_t written) {
             return progress->Step(static_cast<long long>(written));
         });
     }
@@ -270,7 +270,7 @@ void CsvImport::Run(TForm1& form) {
         ui.InformationBox(ProgramTitle(), QStringLiteral("Import byl zrušen, katalog zůstal beze změny."));
         return;
     }
-    form.tv1update();
+    session.rebuildTree();
     ui.InformationBox(ProgramTitle(),
                       QStringLiteral("Importováno záznamů: %1.").arg(static_cast<qulonglong>(rows.size())));
 }

@@ -14,7 +14,7 @@
 
 class Progress;
 class TASQLite3DB;
-class TForm1;
+class CatalogueSession;
 
 struct ImportPlan {
     QString encoding;  // "UTF-8" or "Windows-1250"
@@ -51,5 +51,5 @@ public:
     // Asked before anything is written (the backup); false means do nothing.
     std::function<bool()> beforeChange = [] { return true; };
 
-    void Run(TForm1& form);
+    void Run(CatalogueSession& session);
 };

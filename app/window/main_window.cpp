@@ -16,15 +16,16 @@
 #include <QStyleOptionMenuItem>
 #include <QTreeWidget>
 
-#include "app/safekeeping/catalogue_backup.h"
-#include "app/transfer/catalogue_export.h"
-#include "app/window/edit_dialog.h"
-#include "app/window/edit_fields.h"
+#include "app/loans/loans_capability.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
-#include "app/loans/loans.h"
-#include "app/window/spin_edit.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
+#include "app/safekeeping/safekeeping_capability.h"
+#include "app/transfer/transfer_capability.h"
+#include "app/window/edit_dialog.h"
+#include "app/window/edit_fields.h"
+#include "app/window/spin_edit.h"
 #include "ui_main_window.h"
 
 TForm1* Form1 = nullptr;
@@ -121,15 +122,13 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
       browser_(std::move(browser)),
       executable_dir_(std::move(executableDir)),
       start_dir_(std::move(startDir)),
-      backups_(std::make_unique<CatalogueBackup>(con1, ui, [this] { return SettingsPath(); })) {
+      session_(std::make_unique<CatalogueSession>(con1, ui, *this, [this] { return SettingsPath(); })) {
     // The library's resources are not linked in unless asked for by name.
     Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
-    // An import writes the catalogue, so it is backed up first like any change.
-    csvimport.beforeChange = [this] { return beforeCatalogueChange(); };
 
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in
@@ -175,9 +174,23 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     }
 
     ConnectSignals();
-    SetUpLoans();
+    SetUpCapabilities();
     FormCreate();
 }
+
+void TForm1::SetUpCapabilities() {
+    Ui::TForm1& f = *ui_;
+    session_->rebuildTree = [this] { tv1update(); };
+    session_->reopenCatalogue = [this] { ReopenCatalogue(); };
+    connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
+    SetUpTitleMenu();
+    // One line a capability: it adds itself to the menu command it is given.
+    new SafekeepingCapability(*session_, *f.obnovit, this);
+    new LoansCapability(*session_, *f.zapujcky, this);
+    new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
+}
+
+bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }
 
 TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;
@@ -207,10 +220,6 @@ void TForm1::ConnectSignals() {
     bind(f.novyzaznam, &TForm1::novyzaznamExecute);
     bind(f.vyhledat, &TForm1::vyhledatExecute);
     bind(f.informace, &TForm1::informaceExecute);
-    bind(f.zapujcky, &TForm1::zapujckyExecute);
-    bind(f.obnovit, &TForm1::obnovitExecute);
-    bind(f.exportovat, &TForm1::exportovatExecute);
-    bind(f.importovat, &TForm1::importovatExecute);
     // The tree's click comes from the viewport's event filter below: keyboard
     // moves and programmatic selection do not count as a click.
     connect(f.ulozitb, &QPushButton::clicked, this, [this] { Guarded([this] { ulozitbClick(); }); });
@@ -263,10 +272,6 @@ void TForm1::novyzaznamExecute() {
 }
 
 void TForm1::informaceExecute() { ui_services_.InformationBox("Informace", kAboutText); }
-
-void TForm1::exportovatExecute() { ExportCatalogueCommand(*this); }
-
-void TForm1::importovatExecute() { csvimport.Run(*this); }
 
 void TForm1::legielClick() {
     ui_->wb1skriptle->setText(QString("http://") + kBookDatabaseHost + "/index.php?search_text=");

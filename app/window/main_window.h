@@ -2,9 +2,9 @@
 // The main window: menu of commands, the catalogue tab (tree of authors and
 // titles beside the record panel), the settings tab, the embedded browser at
 // the bottom and the status bar. Its methods are spread over source files by
-// topic: main_window.cpp (layout and small commands), main_window_tree.cpp
-// (rebuild and search), main_window_startup.cpp (start-up, settings, switching
-// catalogues), main_window_panel.cpp (record panel).
+// topic: main_window.cpp (layout, small commands, the capabilities wired in),
+// main_window_tree.cpp (rebuild, search, the tree's menu), main_window_startup.cpp
+// (start-up, settings, switching catalogues), main_window_panel.cpp (record panel).
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
@@ -12,25 +12,22 @@
 #include <optional>
 #include <string>
 
-#include "app/transfer/catalogue_import.h"
 #include "app/platform/settings_location.h"
-#include "storage/connection.h"
 #include "catalogue/loans_store.h"
+#include "storage/connection.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
 
 namespace Ui {
 class TForm1;
 }
-class CatalogueBackup;
-class LoanWriter;
+class CatalogueSession;
 class QCloseEvent;
 class QComboBox;
 class QMenu;
 class QShowEvent;
 class QTreeWidgetItem;
 class Teditf;
-class Tzapujckyf;
 class UiServices;
 class WebBrowser;
 
@@ -58,9 +55,6 @@ public:
     WebBrowser& browser() const { return *browser_; }
     UiServices& uiServices() const { return ui_services_; }
 
-    // The CSV import command; its beforeChange hook runs before it writes.
-    CsvImport csvimport;
-
     // Handlers. They throw; the signal connections run them through RunGuarded.
     void FormCreate();
     // Returns false when closing was called off.
@@ -70,8 +64,6 @@ public:
     void novyzaznamExecute();
     void vyhledatExecute();
     void informaceExecute();
-    void exportovatExecute();
-    void importovatExecute();
     void legielClick();
     void googlelClick();
     void tv1update();
@@ -79,27 +71,18 @@ public:
     void ulozitbClick();
     void smazatbClick();
     void vymazokna();
-    void obnovitExecute();
 
-    // Runs before every change the program makes to the catalogue: the first
-    // change to a catalogue in a run backs it up. False when the change must
-    // not happen (main_window_backup.cpp).
+    // The open catalogue as the capabilities reach it (catalogue_session.h).
+    CatalogueSession& session() const { return *session_; }
+    // Runs before every change the program makes to the catalogue (the
+    // session's guard backs it up first). False when the change must not happen.
     bool beforeCatalogueChange();
-    CatalogueBackup& backups() const { return *backups_; }
+    // A capability the window made, for the tests and benchmarks that drive it.
+    template <class Capability>
+    Capability& capability() const { return *findChild<Capability*>(QString(), Qt::FindDirectChildrenOnly); }
 
-    // --- loans (main_window_loans.cpp) ---
-    // Opens the loans window (non-modal), or brings it to the front.
-    void zapujckyExecute();
-    Tzapujckyf* loansWindow() const { return loans_window_; }
-    // Lends and returns; its beforeChange hook runs before every change.
-    LoanWriter& loanWriter() const { return *loan_writer_; }
-    // The tree's menu on a title: "půjčit…" and "vráceno".
+    // The tree's menu on a title, with the capabilities' entries (main_window_menu.cpp).
     std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
-    // After rows' loan fields were written: the panel takes the new values
-    // when it shows one of those records, so that a later save does not write
-    // the old ones back. The tree shows no loan fields; lending from it
-    // rebuilds it all the same, as a save does.
-    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
 
     // The settings file: beside the executable, or the user's own (settings_location.h).
     QString SettingsPath() const;
@@ -121,12 +104,19 @@ private:
     std::unique_ptr<WebBrowser> browser_;
     QString executable_dir_;
     QString start_dir_;
-    // Backups, restoring and the health check of every opened catalogue.
-    std::unique_ptr<CatalogueBackup> backups_;
+    std::unique_ptr<CatalogueSession> session_;
+    // Creates the capabilities, each with its menu commands (main_window.cpp).
+    void SetUpCapabilities();
+    // The tree's right-click menu on a title (main_window_menu.cpp).
+    void SetUpTitleMenu();
 
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.
     void ForgetShownRecord();
+    // After rows' loan fields were written by a capability: the panel takes the
+    // new values when it shows one of those records, so that a later save does
+    // not write the old ones back.
+    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
     // Whether the panel shows a record read by a title click (cleared by vymazokna).
     bool record_shown_ = false;
     // The engine's row key of the shown record: its id need not tell it apart.
@@ -153,13 +143,8 @@ private:
     void ProbeCatalogue();
     // Connects to "svazkovna.db" in start_dir_, writing the template when it is missing.
     void ConnectDefaultCatalogue();
-    // --- loans state (main_window_loans.cpp) ---
-    void SetUpLoans();
-    void LendTitle(const LoanRow& row);
-    void ReturnTitle(const LoanRow& row);
-    void ReportChangedMeanwhile();
-    std::unique_ptr<LoanWriter> loan_writer_;
-    Tzapujckyf* loans_window_ = nullptr;  // owned by this window once made
+    // The file under the connection was replaced (a restore): opened again as any catalogue.
+    void ReopenCatalogue();
 };
 
 // The one main window of the program (set by the program entry).

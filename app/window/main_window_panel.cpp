@@ -220,3 +220,20 @@ void TForm1::smazatbClick() {
     vymazokna();
     tv1update();
 }
+
+void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {
+    // The panel's save slots of the two loan fields (see cut_texts_).
+    constexpr int kKomuSlot = 6;
+    constexpr int kKdySlot = 7;
+    Ui::TForm1& f = *form();
+    // A save writes the panel's texts to every row with the panel's id.
+    const std::string shownId = std::to_string(f.idspin->Value());
+    for (const LoanRow& row : rows) {
+        if (!record_shown_ || row.id != shownId) continue;
+        f.zapujcenokomucb->setEditText(komu);
+        f.zapujcenokdyle->setText(kdy);
+        cut_texts_[kKomuSlot] = QString();
+        cut_texts_[kKdySlot] = QString();
+        break;
+    }
+}

@@ -5,7 +5,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/safekeeping/catalogue_backup.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
@@ -73,7 +73,15 @@ void TForm1::ConnectDefaultCatalogue() {
     con1.SetDatabase(kDefaultName);
     con1.SetConnected(true);
     // Nothing else is left to open: a damaged default stays open for reading only.
-    backups_->CheckOpened(true);
+    session_->CheckOpened(true);
+}
+
+void TForm1::ReopenCatalogue() {
+    con1.SetConnected(true);
+    session_->CheckOpened(true);
+    ProbeCatalogue();
+    vymazokna();
+    tv1update();
 }
 
 void TForm1::FormCreate() {
@@ -97,7 +105,7 @@ void TForm1::FormCreate() {
             QDir::setCurrent(start_dir_);
             con1.SetDatabase(*file);
             con1.SetConnected(true);
-            backups_->CheckOpened(false);
+            session_->CheckOpened(false);
             ProbeCatalogue();
             open = true;
         } catch (const CatalogueDamaged&) {
@@ -114,7 +122,7 @@ void TForm1::FormCreate() {
         } catch (...) {
             // One message for a start that could open nothing; a damaged
             // catalogue kept for reading has had its own.
-            if (!reported && !backups_->ReadingOnly()) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
+            if (!reported && !session_->ReadingOnly()) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
         }
     }
     // The tree is rebuilt from whatever is open; its failure must not keep the window from showing.
@@ -159,7 +167,7 @@ void TForm1::otevritExecute() {
     try {
         con1.SetDatabase(QFile::encodeName(path).toStdString());
         con1.SetConnected(true);
-        backups_->CheckOpened(false);
+        session_->CheckOpened(false);
         ProbeCatalogue();
     } catch (const CatalogueDamaged&) {
         failed = told = true;  // the damage has been shown

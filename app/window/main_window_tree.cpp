@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
@@ -58,6 +59,9 @@ void TForm1::SelectNode(QTreeWidgetItem* node) {
 }
 
 void TForm1::tv1update() {
+    // Whatever follows, the rows may have changed: the capabilities that show
+    // them read them anew (once the running handler is done).
+    emit session_->CatalogueChanged();
     QTreeWidget& tree = *ui_->tv1;
     tree.clear();
 

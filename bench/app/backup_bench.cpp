@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/safekeeping/catalogue_backup.h"
+#include "app/safekeeping/safekeeping_capability.h"
 #include "bench/app/bench_support.h"
 #include "catalogue/backup_store.h"
 
@@ -13,7 +14,7 @@ namespace {
 void BM_BackupBeforeFirstChange(benchmark::State& state) {
     BenchWindow bench(static_cast<int>(state.range(0)));
     TForm1& w = bench.window();
-    CatalogueBackup& backups = w.backups();
+    CatalogueBackup& backups = w.capability<SafekeepingCapability>().backups();
     for (auto _ : state) {
         state.PauseTiming();
         // As after opening the catalogue again: the next change is a first change.

@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+#include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "bench/app/bench_support.h"
 #include "storage/query.h"
@@ -19,28 +20,28 @@ void SetCounters(benchmark::State& state, Tzapujckyf& loans) {
 void BM_LoansOpen(benchmark::State& state) {
     BenchWindow bench(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        bench.window().zapujckyExecute();
+        bench.window().capability<LoansCapability>().zapujckyExecute();
         SettleEvents();
         state.PauseTiming();
-        bench.window().loansWindow()->hide();
+        bench.window().capability<LoansCapability>().loansWindow()->hide();
         SettleEvents();
         state.ResumeTiming();
     }
-    if (FailedRun(state, bench.ui, bench.window().loansWindow()->Loans().size() > 0, "no loans")) return;
-    SetCounters(state, *bench.window().loansWindow());
+    if (FailedRun(state, bench.ui, bench.window().capability<LoansCapability>().loansWindow()->Loans().size() > 0, "no loans")) return;
+    SetCounters(state, *bench.window().capability<LoansCapability>().loansWindow());
 }
 
 void BM_LoansRegroup(benchmark::State& state) {
     BenchWindow bench(static_cast<int>(state.range(0)));
-    bench.window().zapujckyExecute();
+    bench.window().capability<LoansCapability>().zapujckyExecute();
     SettleEvents();
-    QCheckBox& grouped = *bench.window().loansWindow()->form()->seskupitchb;
+    QCheckBox& grouped = *bench.window().capability<LoansCapability>().loansWindow()->form()->seskupitchb;
     for (auto _ : state) {
         grouped.toggle();
         SettleEvents();
     }
     if (FailedRun(state, bench.ui, true, "")) return;
-    SetCounters(state, *bench.window().loansWindow());
+    SetCounters(state, *bench.window().capability<LoansCapability>().loansWindow());
 }
 
 // "vráceno" on 100 selected rows: the confirmation, the change, the tree's
@@ -48,9 +49,9 @@ void BM_LoansRegroup(benchmark::State& state) {
 void BM_LoansReturn100(benchmark::State& state) {
     BenchWindow bench(static_cast<int>(state.range(0)));
     TForm1& window = bench.window();
-    window.zapujckyExecute();
+    window.capability<LoansCapability>().zapujckyExecute();
     SettleEvents();
-    Tzapujckyf& loans = *window.loansWindow();
+    Tzapujckyf& loans = *window.capability<LoansCapability>().loansWindow();
     loans.form()->seskupitchb->setChecked(false);
     std::vector<LoanRow> chosen;
     for (size_t i = 0; i < 100 && i < loans.Loans().size(); ++i) chosen.push_back(loans.Loans()[i].row);

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "app/loans/loans.h"
+#include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -42,7 +43,7 @@ protected:
         L().SetToday(kToday);
         L().Refresh();
     }
-    Tzapujckyf& L() const { return *window->loansWindow(); }
+    Tzapujckyf& L() const { return *window->capability<LoansCapability>().loansWindow(); }
     Ui::Tzapujckyf& W() const { return *L().form(); }
     QTreeWidget& List() const { return *W().zapujckytw; }
     // The top rows as "komu|titul|stav", a borrower's row as its label and mark.
@@ -122,7 +123,7 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     Select({"B", "C", "F", "I"});
 
     // A declined backup or a "Ne" changes nothing.
-    window->loanWriter().beforeChange = [] { return false; };
+    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return false; };
     ui.QueueQuestion(true);
     const auto before = Stored();
     W().vracenob->click();
@@ -133,7 +134,7 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Question);
     EXPECT_TRUE(ui.boxes[0].text.contains("4 knih")) << ui.boxes[0].text.toStdString();
 
-    window->loanWriter().beforeChange = [] { return true; };
+    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return true; };
     ui.QueueQuestion(true);
     W().vracenob->click();
     QCoreApplication::processEvents();

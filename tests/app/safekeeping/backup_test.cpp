@@ -13,6 +13,7 @@
 #include "app/safekeeping/catalogue_backup.h"
 #include "app/window/edit_dialog.h"
 #include "app/safekeeping/restore_dialog.h"
+#include "app/safekeeping/safekeeping_capability.h"
 #include "catalogue/template_db.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -219,8 +220,8 @@ TEST_F(BackupTest, CancelledBackupChangesNothingAndLeavesNoFile) {
     MakeTemplateCatalogue(CataloguePath(), 2000);
     OpenWindow();
     const std::vector<Row> before = ReadAllRows(CataloguePath());
-    window->backups().progressInterval = std::chrono::milliseconds(0);
-    window->backups().progressFactory = [](const QString&) { return std::make_unique<CancellingProgress>(); };
+    window->capability<SafekeepingCapability>().backups().progressInterval = std::chrono::milliseconds(0);
+    window->capability<SafekeepingCapability>().backups().progressFactory = [](const QString&) { return std::make_unique<CancellingProgress>(); };
     SaveNote("zmena");
     EXPECT_EQ(ReadAllRows(CataloguePath()), before);
     EXPECT_TRUE(Files().empty());

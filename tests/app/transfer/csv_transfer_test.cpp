@@ -8,6 +8,7 @@
 #include "app/transfer/catalogue_import.h"
 #include "app/platform/codepage.h"
 #include "app/transfer/import_dialog.h"
+#include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
 #include "ui_import_dialog.h"
@@ -41,7 +42,7 @@ protected:
     void Open(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
         OpenWindow();
-        window->csvimport.beforeChange = [this] {
+        window->capability<TransferCapability>().csvimport.beforeChange = [this] {
             ++hookCalls;
             return hookAnswer;
         };

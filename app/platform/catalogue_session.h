@@ -1,0 +1,96 @@
+#pragma once
+// The open catalogue as the window's capabilities reach it: its connection,
+// the dialogs, the rule that runs before every change (the backup gate) and
+// the check of every opened file, and the notices the window and the
+// capabilities give each other. The window owns it; a capability never
+// needs the window's own types.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "catalogue/loans_store.h"
+
+class QMenu;
+class QWidget;
+class TASQLite3DB;
+class UiServices;
+
+// A damaged catalogue that the user chose not to restore: it was left as it
+// is and is not open for changes. The message has been shown already.
+class CatalogueDamaged : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A title node of the tree, by what it shows: the author's and the title's
+// bytes, and its rank among the author's titles of the same text.
+struct TitleRef {
+    std::string author;
+    std::string title;
+    int rank = 0;
+};
+
+// Guards the open catalogue: the safe-keeping capability is one.
+class CatalogueGuard {
+public:
+    virtual ~CatalogueGuard() = default;
+    // Before a change; false when the change must not happen.
+    virtual bool BeforeChange() = 0;
+    // Right after a catalogue was opened; throws CatalogueDamaged when a
+    // damaged one was declined and `lastResort` is false.
+    virtual void CheckOpened(bool lastResort) = 0;
+    // Whether the open catalogue is kept open for reading only.
+    virtual bool ReadingOnly() const = 0;
+};
+
+class CatalogueSession : public QObject {
+    Q_OBJECT
+public:
+    CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
+                     std::function<QString()> settingsPath, QObject* parent = nullptr);
+
+    TASQLite3DB& Connection() const { return con_; }
+    UiServices& Ui() const { return ui_; }
+    // The window dialogs and other windows of the capabilities stand over.
+    QWidget& Window() const { return window_; }
+    // The settings file (nastav.ini) as it is read and written.
+    QString SettingsPath() const { return settings_path_(); }
+
+    void SetGuard(CatalogueGuard* guard) { guard_ = guard; }
+    bool BeforeChange() { return guard_ ? guard_->BeforeChange() : true; }
+    void CheckOpened(bool lastResort) {
+        if (guard_) guard_->CheckOpened(lastResort);
+    }
+    bool ReadingOnly() const { return guard_ && guard_->ReadingOnly(); }
+
+    // What the window does when asked (set by the window). They throw; the
+    // capability's handler that asks runs guarded.
+    std::function<void()> rebuildTree;      // the catalogue's rows changed
+    std::function<void()> reopenCatalogue;  // the file under the connection was replaced
+
+    // The tree's menu on a title: each capability adds its entries.
+    using TitleMenuEntries = std::function<void(QMenu& menu, const TitleRef& title)>;
+    void AddTitleMenuEntries(TitleMenuEntries entries) { title_menu_.push_back(std::move(entries)); }
+    void FillTitleMenu(QMenu& menu, const TitleRef& title) const {
+        for (const TitleMenuEntries& entries : title_menu_) entries(menu, title);
+    }
+
+signals:
+    // The tree was read anew: the catalogue's rows may have changed, or
+    // another catalogue was opened.
+    void CatalogueChanged();
+    // The loan fields of `rows` were written: a panel showing one of them
+    // takes the new values, so that a later save does not write the old ones back.
+    void LoanFieldsChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
+
+private:
+    TASQLite3DB& con_;
+    UiServices& ui_;
+    QWidget& window_;
+    std::function<QString()> settings_path_;
+    CatalogueGuard* guard_ = nullptr;
+    std::vector<TitleMenuEntries> title_menu_;
+};
