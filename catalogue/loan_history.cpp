@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "catalogue/row_sink.h"
+#include "catalogue/transaction.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 
@@ -175,21 +176,12 @@ std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t ro
                                                      const std::string& returned,
                                                      const std::function<void()>& change) {
     std::optional<RowLoanState> lost;
-    db.StartTransaction();
-    try {
+    RunInTransaction(db, [&] {
         const std::optional<RowLoanState> before = ReadRowLoanState(db, rowKey);
         change();
         const std::optional<RowLoanState> after = ReadRowLoanState(db, rowKey);
         if (before && after && FinishesLoan(*before, *after))
             if (!AppendLoanHistory(db, {{rowKey, before->komu, before->kdy}}, returned).empty()) lost = after;
-        db.Commit();
-    } catch (...) {
-        // A failed statement or commit must not leave the transaction open.
-        try {
-            db.RollBack();
-        } catch (...) {
-        }
-        throw;
-    }
+    });
     return lost;
 }

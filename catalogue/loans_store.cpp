@@ -5,6 +5,7 @@
 #include <map>
 
 #include "catalogue/loan_history.h"
+#include "catalogue/transaction.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "storage/query.h"
@@ -103,8 +104,7 @@ std::vector<LoanRow> WriteInTransaction(TASQLite3DB& db, const std::vector<LoanR
     for (const LoanRow& row : rows) statements.push_back(LoanUpdateSql(row, komu, kdy));
 
     std::vector<LoanRow> changed;
-    db.StartTransaction();
-    try {
+    RunInTransaction(db, [&] {
         if (before) before();
         TASQLite3Query query("loanq");
         query.SetConnection(&db);
@@ -115,15 +115,7 @@ std::vector<LoanRow> WriteInTransaction(TASQLite3DB& db, const std::vector<LoanR
             if (db.RowsAffected() > 0) changed.push_back(rows[i]);
         }
         if (after) after(changed);
-        db.Commit();
-    } catch (...) {
-        // A failed statement or commit must not leave the transaction open.
-        try {
-            db.RollBack();
-        } catch (const Exception&) {
-        }
-        throw;
-    }
+    });
     return changed;
 }
 

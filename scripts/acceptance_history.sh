@@ -40,6 +40,7 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 exe=$1 work=$2 shots=$3
 export LC_ALL=C.UTF-8
+. "$DESKTOP_LIB"
 [ -f svazkovna.db ] || cp "$work/catalogue.db" svazkovna.db
 rm -f "$work/historie.csv" "$work/statistika.pdf"
 "$exe" >"$work/program.log" 2>&1 &
@@ -65,15 +66,7 @@ win=$(timeout 90 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head
 [ -n "$win" ] || fail "the main window did not appear"
 sleep 2
 
-loans=""
-for _ in $(seq 1 5); do
-  focus "$win"
-  xdotool key Escape; sleep 0.3
-  xdotool key alt+d; sleep 0.6
-  xdotool key z; sleep 1
-  loans=$(find_windows '^z.*p.*j.*ky$' | head -n1)
-  [ -n "$loans" ] && break
-done
+loans=$(desktop_menu_window "$pid" "$win" z '^z.*p.*j.*ky$')
 [ -n "$loans" ] || fail "the loans window did not open from the menu"
 sleep 1
 focus "$loans"
@@ -101,15 +94,7 @@ focus "$loans"
 xdotool key alt+z; sleep 0.5
 
 # The statistics, from the menu.
-stats=""
-for _ in $(seq 1 5); do
-  focus "$win"
-  xdotool key Escape; sleep 0.3
-  xdotool key alt+d; sleep 0.6
-  xdotool key s; sleep 2
-  stats=$(find_windows '^statistika$' | head -n1)
-  [ -n "$stats" ] && break
-done
+stats=$(desktop_menu_window "$pid" "$win" s '^statistika$')
 [ -n "$stats" ] || fail "the statistics did not open from the menu"
 focus "$stats"
 sleep 1
@@ -120,7 +105,6 @@ save_as "$work/statistika.pdf"
 focus "$stats"
 xdotool key alt+z; sleep 0.5
 
-. "$DESKTOP_LIB"
 desktop_quit_from_menu "$pid" || fail "the program did not close from its menu"
 wait "$pid"
 DRIVE

@@ -122,6 +122,24 @@ desktop_window_shown() {  # pid pattern
   xdotool search --all --onlyvisible --pid "$1" --name "$2" >/dev/null 2>&1
 }
 
+# For the driver scripts: opens a window with a command of the "&databáze"
+# menu by its mnemonic and prints the window's id (nothing when it did not
+# show). The keys are sent again while the window is missing, as a main window
+# still being mapped may not take the focus yet.
+desktop_menu_window() {  # pid main-window key pattern
+  local _try found
+  for _try in $(seq 1 5); do
+    xdotool windowfocus --sync "$2" >/dev/null 2>&1 || xdotool windowfocus "$2" >/dev/null 2>&1
+    sleep 0.3
+    xdotool key Escape; sleep 0.3
+    xdotool key alt+d; sleep 0.6
+    xdotool key "$3"; sleep 1.5
+    found=$(xdotool search --all --pid "$1" --onlyvisible --name "$4" 2>/dev/null | head -n1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+  done
+  return 1
+}
+
 # For the driver scripts, which source this file through $DESKTOP_LIB: quits
 # the program from its menu with the keyboard ("&databáze", "&konec"). No
 # window manager runs, so the window is focused directly, and the keys are sent

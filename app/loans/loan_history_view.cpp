@@ -1,6 +1,8 @@
 #include "app/loans/loan_history_view.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,12 +13,15 @@
 #include <map>
 
 #include "app/loans/loan_date.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/table_export.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/loan_history.h"
+#include "catalogue/row_identity.h"
+#include "storage/query.h"
 
 struct LoanHistoryView::Entry {
     QStringList texts;  // by column
@@ -154,6 +159,8 @@ void LoanHistoryView::Refresh() {
             entries_.push_back(std::move(entry));
         }
     }
+    if (rowKey_ > 0 && !books.empty())
+        setWindowTitle(QStringLiteral("historie výpůjček – ") + FromCodePage(books.front().titul));
     summary_->setText(QStringLiteral("Dokončených výpůjček: %1.").arg(entries_.size()));
     Rebuild();
 }
@@ -237,4 +244,36 @@ void LoanHistoryView::pdfbClick() {
     const std::optional<QString> path = services_.ChooseSaveFile(
         QStringLiteral("Export historie výpůjček do PDF"), QStringLiteral("historie.pdf"), QStringLiteral("PDF (*.pdf)"));
     if (path) WriteTablePdf(*path, windowTitle(), summary_->text(), ColumnTitles(), ShownRows());
+}
+
+LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey) {
+    LoanHistoryView* view = nullptr;
+    for (LoanHistoryView* open : owner.findChildren<LoanHistoryView*>(Qt::FindDirectChildrenOnly))
+        if (open->RowKey() == rowKey) view = open;
+    if (!view) {
+        view = new LoanHistoryView(db, ui, &owner, rowKey);
+        view->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    view->Refresh();
+    view->show();
+    view->raise();
+    view->activateWindow();
+    return *view;
+}
+
+void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context) {
+    session.AddTitleMenuEntries([&session, &context](QMenu& menu, const TitleRef& title) {
+        // The node's row as a title click finds it (see the loans' entries).
+        const std::vector<int64_t> keys = rowidentity::RowKeys(
+            session.Connection(), "(autor='" + QuoteLiteralBody(title.author) + "') and (titul='" +
+                                      QuoteLiteralBody(title.title) + "')");
+        QAction* history = menu.addAction(QStringLiteral("historie výpůjček…"));
+        const bool found = title.rank < static_cast<int>(keys.size());
+        history->setEnabled(found);
+        if (!found) return;
+        const long long key = keys[static_cast<size_t>(title.rank)];
+        QObject::connect(history, &QAction::triggered, &context, [&session, key] {
+            RunGuarded(session.Ui(), [&session, key] { ShowLoanHistory(session.Window(), session.Connection(), session.Ui(), key); });
+        });
+    });
 }

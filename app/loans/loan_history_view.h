@@ -11,12 +11,21 @@
 #include <string>
 #include <vector>
 
+class CatalogueSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTreeWidget;
 class TASQLite3DB;
 class UiServices;
+class LoanHistoryView;
+
+// Opens the history (of the book `rowKey` when > 0) as a window of `owner`,
+// or brings the one already open to the front with its contents read anew.
+LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey = 0);
+
+// Adds "historie výpůjček…" to the tree's menu on a title: that book's history.
+void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context);
 
 class LoanHistoryView : public QWidget {
     Q_OBJECT
@@ -34,6 +43,7 @@ public:
     void SetToday(const QDate& today) { today_ = today; }
     void SetGrouping(Grouping grouping);
 
+    long long RowKey() const { return rowKey_; }
     QTreeWidget* List() const { return list_; }
     QLineEdit* Filter() const { return filter_; }
     QComboBox* GroupBox() const { return grouping_; }

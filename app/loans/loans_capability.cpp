@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/loans/loan_history_view.h"
 #include "app/loans/loans_window.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
@@ -30,6 +31,7 @@ LoansCapability::LoansCapability(CatalogueSession& session, QAction& command, QO
     connect(&command, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { zapujckyExecute(); }); });
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) { AddTitleEntries(menu, title); });
+    AddLoanHistoryTitleEntry(session_, *this);
 }
 
 LoansCapability::~LoansCapability() = default;

@@ -22,6 +22,7 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
+#include "app/statistics/statistics_capability.h"
 #include "app/transfer/transfer_capability.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/edit_fields.h"
@@ -188,6 +189,7 @@ void TForm1::SetUpCapabilities() {
     new SafekeepingCapability(*session_, *f.obnovit, this);
     new LoansCapability(*session_, *f.zapujcky, this);
     new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
+    new StatisticsCapability(*session_, *f.databazem, *f.konec, this);
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

@@ -1,7 +1,9 @@
 // Finished loans kept in the book's `udaj3` by the real window: a return from
 // the loans window and a panel save that replaces the borrower each leave a
 // history line; foreign text in the column is left alone and told once.
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 
 #include "app/loans/loan_history_notice.h"
 #include "app/loans/loan_history_view.h"
+#include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "catalogue/loan_history.h"
 #include "support/app_catalogue_rows.h"
@@ -39,7 +42,7 @@ protected:
     }
     void ReturnAllFromLoansWindow() {
         window->form()->zapujcky->trigger();
-        Tzapujckyf& loans = *window->loansWindow();
+        Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
         loans.Refresh();
         loans.form()->zapujckytw->selectAll();
         ui.QueueQuestion(true);
@@ -59,6 +62,14 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     EXPECT_EQ(History(2), "moje pozn\xE1mka");
     ASSERT_EQ(NoticesShown(), 1);
     EXPECT_EQ(ReadAllRows(CataloguePath())[2][7], Value(std::string()));  // returned all the same
+
+    // "historie…" in the loans window lists the returns.
+    Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
+    loans.form()->historieb->click();
+    const auto views = loans.findChildren<LoanHistoryView*>();
+    ASSERT_EQ(views.size(), 1);
+    EXPECT_TRUE(views[0]->isVisible());
+    EXPECT_EQ(views[0]->ShownRows().size(), 2u);
 
     // Lent and returned again: the line is appended; the foreign book is not told twice.
     ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Iva', zapujcenokdy='3.12.2026'");
@@ -119,11 +130,24 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
     view.Filter()->setText("krakatit");
     EXPECT_EQ(view.ShownRows().size(), 2u);
 
-    // One book's history from the tree's menu.
-    LoanHistoryView one(window->con1, ui, nullptr, 2);
-    one.Refresh();
-    ASSERT_EQ(one.ShownRows().size(), 1u);
-    EXPECT_EQ(one.ShownRows()[0][LoanHistoryView::Titul], "Obsluhoval");
+    // One book's history from the tree's menu on its title.
+    QTreeWidgetItem* hrabal = Tree().findItems("Hrabal", Qt::MatchExactly).value(0);
+    ASSERT_NE(hrabal, nullptr);
+    QTreeWidgetItem* title = nullptr;
+    for (int i = 0; i < hrabal->childCount(); ++i)
+        if (hrabal->child(i)->text(0) == "Obsluhoval") title = hrabal->child(i);
+    ASSERT_NE(title, nullptr);
+    const std::unique_ptr<QMenu> menu = window->TitleMenu(*title);
+    QAction* entry = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "historie výpůjček…") entry = a;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    const auto open = window->findChildren<LoanHistoryView*>();
+    ASSERT_EQ(open.size(), 1);
+    ASSERT_EQ(open[0]->ShownRows().size(), 1u);
+    EXPECT_EQ(open[0]->ShownRows()[0][LoanHistoryView::Titul], "Obsluhoval");
+    EXPECT_EQ(open[0]->windowTitle(), "historie výpůjček – Obsluhoval");
 
     const QString csv = QString::fromStdString(startDir.file("historie.csv"));
     ui.QueueSaveFile(csv);

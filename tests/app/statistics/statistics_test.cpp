@@ -2,17 +2,22 @@
 // the empty value a group of its own, loans counted by month and length from
 // the history and the current loans; the window charts every figure with a
 // table beside it and exports the charts and the page.
+#include <QAction>
 #include <QChartView>
+#include <QCoreApplication>
+#include <QMenu>
 #include <QFile>
 #include <QImage>
 #include <QTableWidget>
 
 #include "app/statistics/collection_stats.h"
+#include "app/statistics/statistics_capability.h"
 #include "app/statistics/statistics_window.h"
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
+#include "ui_main_window.h"
 
 namespace testsupport {
 namespace {
@@ -123,6 +128,29 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     EXPECT_TRUE(written.read(5) == "%PDF-");
     // A file that cannot be written is an error, not a silent success.
     EXPECT_THROW(window.ExportPdf(QString::fromStdString(dir.file("chybi/statistika.pdf"))), std::runtime_error);
+}
+
+class StatisticsCommandTest : public WindowFixture {};
+
+TEST_F(StatisticsCommandTest, OpensFromTheMenuAboveKonecAndFollowsTheCatalogue) {
+    MakeCatalogue({BookOf("A", "t1"), BookOf("B", "t2")});
+    OpenWindow();
+    const QList<QAction*> actions = window->form()->databazem->actions();
+    const auto at = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&statistika"; });
+    ASSERT_NE(at, actions.end());
+    ASSERT_NE(at + 1, actions.end());
+    EXPECT_EQ(*(at + 1), window->form()->konec);
+    (*at)->trigger();
+    Tstatistikaf* stats = window->capability<StatisticsCapability>().statisticsWindow();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_EQ(stats->Stats().books, 2);
+    EXPECT_TRUE(ui.boxes.empty());
+
+    ExecSql(CataloguePath(), "insert into svazkovna(autor,titul) values('C','t3')");
+    window->tv1update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stats->Stats().books, 3) << "read anew after the tree";
 }
 
 }  // namespace
