@@ -1,7 +1,6 @@
 #include "app/statistics/collection_stats.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "app/loans/loan_date.h"
 #include "app/platform/codepage.h"
@@ -61,21 +60,6 @@ std::vector<LabelCount> ByRating(const TextCounts& counts) {
     return ratings;
 }
 
-// Dates read once per distinct text: catalogues repeat them a lot.
-class DateCache {
-public:
-    explicit DateCache(const QDate& today) : today_(today) {}
-    const LoanDate& Read(const std::string& kdy) {
-        auto it = cache_.find(kdy);
-        if (it == cache_.end()) it = cache_.emplace(kdy, ReadLoanDate(FromCodePage(kdy), today_)).first;
-        return it->second;
-    }
-
-private:
-    QDate today_;
-    std::unordered_map<std::string, LoanDate> cache_;
-};
-
 QDate ReturnDay(const std::string& text) {
     const QStringList parts = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).split(u'.');
     return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
@@ -96,30 +80,30 @@ CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today,
 
     const QDate firstMonth = QDate(today.year(), today.month(), 1).addMonths(1 - kMonthsShown);
     std::vector<long long> perMonth(kMonthsShown, 0);
-    TextCounts borrowers;
-    DateCache dates(today);
+    const auto countMonth = [&](const LoanDate& begun, long long loans) {
+        if (begun.precision != LoanDate::Precision::Day && begun.precision != LoanDate::Precision::Month) return;
+        const int index = (begun.first.year() - firstMonth.year()) * 12 + begun.first.month() - firstMonth.month();
+        if (index >= 0 && index < kMonthsShown) perMonth[static_cast<size_t>(index)] += loans;
+    };
+    for (const auto& [kdy, loans] : counts.lentSince) {
+        const LoanDate begun = ReadLoanDate(FromCodePage(kdy), today);
+        countMonth(begun, loans);
+        stats.lentNow += loans;
+        if (IsOverdue(begun, today, periodDays)) stats.overdueNow += loans;
+    }
     long long measuredDays = 0;
-    for (const LoanRecord& loan : counts.loans) {
-        ++borrowers[loan.komu];
-        const LoanDate& begun = dates.Read(loan.kdy);
-        if (begun.precision == LoanDate::Precision::Day || begun.precision == LoanDate::Precision::Month) {
-            const QDate month(begun.first.year(), begun.first.month(), 1);
-            const int index = (month.year() - firstMonth.year()) * 12 + month.month() - firstMonth.month();
-            if (index >= 0 && index < kMonthsShown) ++perMonth[static_cast<size_t>(index)];
-        }
-        if (!loan.returned) {
-            ++stats.lentNow;
-            if (IsOverdue(begun, today, periodDays)) ++stats.overdueNow;
-            continue;
-        }
-        ++stats.finishedLoans;
-        const QDate back = ReturnDay(*loan.returned);
+    for (const auto& [span, loans] : counts.finishedSpans) {
+        const size_t tab = span.find('\t');
+        const LoanDate begun = ReadLoanDate(FromCodePage(span.substr(tab + 1)), today);
+        countMonth(begun, loans);
+        stats.finishedLoans += loans;
+        const QDate back = ReturnDay(span.substr(0, tab));
         if (begun.precision == LoanDate::Precision::Day && back.isValid() && begun.first <= back) {
-            ++stats.measuredLoans;
-            measuredDays += begun.first.daysTo(back);
+            stats.measuredLoans += loans;
+            measuredDays += begun.first.daysTo(back) * loans;
         }
     }
-    stats.topBorrowers = Ranked(borrowers, order, kTopCount);
+    stats.topBorrowers = Ranked(counts.borrowers, order, kTopCount);
     for (int i = 0; i < kMonthsShown; ++i) stats.loansPerMonth.push_back({firstMonth.addMonths(i), perMonth[static_cast<size_t>(i)]});
     if (stats.measuredLoans > 0) stats.averageLoanDays = static_cast<double>(measuredDays) / static_cast<double>(stats.measuredLoans);
     return stats;

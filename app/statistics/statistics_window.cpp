@@ -138,26 +138,27 @@ void Tstatistikaf::Rebuild() {
         summary += QStringLiteral(" Knih s jinými daty v poli udaj3 (jejich historie se nepočítá): %1.").arg(s.foreignHistories);
     ui_->souhrnl->setText(summary);
 
-    AddSection(QStringLiteral("Knihy podle žánru"), QStringLiteral("zanr"), s.genres, Bars);
-    AddSection(QStringLiteral("Knihy podle umístění"), QStringLiteral("umisteni"), s.locations, Bars);
-    AddSection(QStringLiteral("Knihy podle hodnocení"), QStringLiteral("hodnoceni"), s.ratings, Columns);
-    AddSection(QStringLiteral("Autoři s nejvíce knihami"), QStringLiteral("autori"), s.topAuthors, Bars);
-    AddSection(QStringLiteral("Nakladatelé s nejvíce knihami"), QStringLiteral("nakladatele"), s.topPublishers, Bars);
+    AddSection(QStringLiteral("Knihy podle žánru"), QStringLiteral("zanr"), QStringLiteral("žánr"), s.genres, Bars);
+    AddSection(QStringLiteral("Knihy podle umístění"), QStringLiteral("umisteni"), QStringLiteral("umístění"), s.locations, Bars);
+    AddSection(QStringLiteral("Knihy podle hodnocení"), QStringLiteral("hodnoceni"), QStringLiteral("hodnocení"), s.ratings, Columns);
+    AddSection(QStringLiteral("Autoři s nejvíce knihami"), QStringLiteral("autori"), QStringLiteral("autor"), s.topAuthors, Bars);
+    AddSection(QStringLiteral("Nakladatelé s nejvíce knihami"), QStringLiteral("nakladatele"), QStringLiteral("nakladatel"), s.topPublishers, Bars);
     const std::vector<LabelCount> lent = {{QStringLiteral("zapůjčeno v lhůtě"), s.lentNow - s.overdueNow},
                                           {QStringLiteral("po lhůtě"), s.overdueNow},
                                           {QStringLiteral("doma"), std::max(0LL, s.books - s.lentNow)}};
-    AddSection(QStringLiteral("Zapůjčené knihy"), QStringLiteral("zapujcene"), lent, Pie,
+    AddSection(QStringLiteral("Zapůjčené knihy"), QStringLiteral("zapujcene"), QStringLiteral("knihy"), lent, Pie,
                {{QStringLiteral("dokončených výpůjček"), QString::number(s.finishedLoans)},
                 {QStringLiteral("průměrná délka výpůjčky (dní)"),
                  s.measuredLoans > 0 ? Days(s.averageLoanDays) : QStringLiteral("–")},
                 {QStringLiteral("výpůjček se známou délkou"), QString::number(s.measuredLoans)}});
     std::vector<LabelCount> months;
     for (const MonthCount& m : s.loansPerMonth) months.push_back({MonthLabel(m.month), m.count});
-    AddSection(QStringLiteral("Výpůjčky podle měsíce začátku"), QStringLiteral("mesice"), months, Columns);
-    AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"), s.topBorrowers, Bars);
+    AddSection(QStringLiteral("Výpůjčky podle měsíce začátku"), QStringLiteral("mesice"), QStringLiteral("měsíc"), months, Columns);
+    AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"), QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
 }
 
-void Tstatistikaf::AddSection(const QString& title, const QString& name, const std::vector<LabelCount>& rows,
+void Tstatistikaf::AddSection(const QString& title, const QString& name, const QString& what,
+                              const std::vector<LabelCount>& rows,
                               int chartKind, const std::vector<std::pair<QString, QString>>& more) {
     auto* box = new QGroupBox(title, ui_->grafyw);
     auto* layout = new QHBoxLayout(box);
@@ -166,7 +167,7 @@ void Tstatistikaf::AddSection(const QString& title, const QString& name, const s
     view->setMinimumSize(460, 300);
     view->setAccessibleName(title);
     auto* table = new QTableWidget(static_cast<int>(rows.size() + more.size()), 2, box);
-    table->setHorizontalHeaderLabels({title.section(u' ', 0, 0), QStringLiteral("počet")});
+    table->setHorizontalHeaderLabels({what, QStringLiteral("počet")});
     table->setAccessibleName(title + QStringLiteral(" – čísla"));
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setVisible(false);

@@ -57,7 +57,8 @@ public:
 
 private:
     void Rebuild();
-    void AddSection(const QString& title, const QString& name, const std::vector<LabelCount>& rows,
+    // `what` heads the table's first column.
+    void AddSection(const QString& title, const QString& name, const QString& what, const std::vector<LabelCount>& rows,
                     int chartKind, const std::vector<std::pair<QString, QString>>& more = {});
 
     std::unique_ptr<Ui::Tstatistikaf> ui_;

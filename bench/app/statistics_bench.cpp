@@ -16,6 +16,7 @@ namespace {
 struct HistoryCatalogue {
     explicit HistoryCatalogue(int books) : folders(books) {
         con.SetDatabase(folders.catalogue);
+        con.SetConnected(true);
         const std::string history = EncodeLoanLine({"Jan Nov\xE1k", "3.2.2025", "1.3.2025"}) +
                                     EncodeLoanLine({"Eva", "b\xF8" "ezen 2025", "2.5.2025"}) +
                                     EncodeLoanLine({"Ota", "12.6.2026", "13.7.2026"});

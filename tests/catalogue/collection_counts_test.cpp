@@ -64,7 +64,15 @@ TEST_F(CollectionCountsTest, AgreeWithPlainSqlOnRandomCatalogues) {
         EXPECT_EQ(counts.publisher, SqlCounts(path, "ifnull(vydal,'')"));
 
         long long current = 0, finished = 0;
-        for (const LoanRecord& loan : counts.loans) (loan.returned ? finished : current) += 1;
+        for (const auto& [kdy, n] : counts.lentSince) current += n;
+        for (const auto& [span, n] : counts.finishedSpans) finished += n;
+        EXPECT_EQ(counts.finishedSpans.count("3.4.2024\t1.2.2024"), 1u);
+        long long byBorrower = 0;
+        for (const auto& [name, n] : counts.borrowers) byBorrower += n;
+        EXPECT_EQ(byBorrower, current + finished);
+        EXPECT_EQ(std::to_string(counts.borrowers.at("Eva")),
+                  Select1(path, "select (select count(*) from svazkovna where zapujcenokomu='Eva') + "
+                                "(select count(*) from svazkovna where udaj3 like '#vypujcka%'||char(10))"));
         EXPECT_EQ(std::to_string(current),
                   Select1(path, "select count(*) from svazkovna where ifnull(zapujcenokomu,'')<>'' or "
                                 "ifnull(zapujcenokdy,'')<>''"));
