@@ -1,6 +1,12 @@
 // The open catalogue as the window's capabilities reach it.
 #include "app/platform/catalogue_session.h"
 
+#include <QMenu>
+
 CatalogueSession::CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
                                    std::function<QString()> settingsPath, QObject* parent)
     : QObject(parent), con_(con), ui_(ui), window_(window), settings_path_(std::move(settingsPath)) {}
+
+void CatalogueSession::AddCommand(QAction& command) {
+    if (command_menu_) command_menu_->insertAction(command_before_, &command);
+}

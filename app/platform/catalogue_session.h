@@ -13,6 +13,7 @@
 
 #include "catalogue/loans_store.h"
 
+class QAction;
 class QMenu;
 class QWidget;
 class TASQLite3DB;
@@ -71,6 +72,14 @@ public:
     std::function<void()> rebuildTree;      // the catalogue's rows changed
     std::function<void()> reopenCatalogue;  // the file under the connection was replaced
 
+    // A new command of a capability: it goes into the "databáze" menu above
+    // "konec" (the window names the menu and the place), after those added before.
+    void SetCommandPlace(QMenu& menu, QAction& before) {
+        command_menu_ = &menu;
+        command_before_ = &before;
+    }
+    void AddCommand(QAction& command);
+
     // The tree's menu on a title: each capability adds its entries.
     using TitleMenuEntries = std::function<void(QMenu& menu, const TitleRef& title)>;
     void AddTitleMenuEntries(TitleMenuEntries entries) { title_menu_.push_back(std::move(entries)); }
@@ -92,5 +101,7 @@ private:
     QWidget& window_;
     std::function<QString()> settings_path_;
     CatalogueGuard* guard_ = nullptr;
+    QMenu* command_menu_ = nullptr;
+    QAction* command_before_ = nullptr;
     std::vector<TitleMenuEntries> title_menu_;
 };

@@ -183,6 +183,7 @@ void TForm1::SetUpCapabilities() {
     Ui::TForm1& f = *ui_;
     session_->rebuildTree = [this] { tv1update(); };
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
+    session_->SetCommandPlace(*f.databazem, *f.konec);
     connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
     SetUpTitleMenu();
     // One line a capability: it adds itself to the menu command it is given.
