@@ -1,7 +1,6 @@
 #include "app/statistics/statistics_capability.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QWidget>
 
 #include "app/loans/loans.h"
@@ -9,10 +8,10 @@
 #include "app/platform/error_box.h"
 #include "app/statistics/statistics_window.h"
 
-StatisticsCapability::StatisticsCapability(CatalogueSession& session, QMenu& menu, QAction& before, QObject* parent)
-    : QObject(parent), session_(session), command_(new QAction(QStringLiteral("&statistika"), &menu)) {
+StatisticsCapability::StatisticsCapability(CatalogueSession& session, QObject* parent)
+    : QObject(parent), session_(session), command_(new QAction(QStringLiteral("&statistika"), this)) {
     command_->setObjectName(QStringLiteral("statistika"));
-    menu.insertAction(&before, command_);
+    session_.AddCommand(*command_);
     connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { statistikaExecute(); }); });
 }
 

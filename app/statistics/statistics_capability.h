@@ -5,14 +5,13 @@
 
 class CatalogueSession;
 class QAction;
-class QMenu;
 class Tstatistikaf;
 
 class StatisticsCapability : public QObject {
     Q_OBJECT
 public:
-    // Adds "statistika" to `menu` right above `before`; the window owns this.
-    StatisticsCapability(CatalogueSession& session, QMenu& menu, QAction& before, QObject* parent);
+    // Adds the command "statistika" through the session; the window owns this.
+    StatisticsCapability(CatalogueSession& session, QObject* parent);
 
     // Opens the statistics window (non-modal), or brings it to the front read anew.
     void statistikaExecute();

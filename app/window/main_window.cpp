@@ -190,7 +190,7 @@ void TForm1::SetUpCapabilities() {
     new SafekeepingCapability(*session_, *f.obnovit, this);
     new LoansCapability(*session_, *f.zapujcky, this);
     new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
-    new StatisticsCapability(*session_, *f.databazem, *f.konec, this);
+    new StatisticsCapability(*session_, this);
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

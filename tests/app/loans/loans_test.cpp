@@ -198,7 +198,8 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     browser->urls.clear();
 
     std::unique_ptr<QMenu> menu = window->TitleMenu(*author->child(1));
-    ASSERT_EQ(menu->actions().size(), 2);
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("historie výpůjček…"));
     EXPECT_TRUE(menu->actions()[0]->isEnabled());
     EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "not lent: nothing to return";
     ui.QueueInput(QString::fromUtf8("Řehoř"));
