@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "catalogue/row_sink.h"
-#include "catalogue/transaction.h"
+#include "catalogue/in_transaction.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 
@@ -176,7 +176,7 @@ std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t ro
                                                      const std::string& returned,
                                                      const std::function<void()>& change) {
     std::optional<RowLoanState> lost;
-    RunInTransaction(db, [&] {
+    InTransaction(db, [&] {
         const std::optional<RowLoanState> before = ReadRowLoanState(db, rowKey);
         change();
         const std::optional<RowLoanState> after = ReadRowLoanState(db, rowKey);

@@ -4,8 +4,8 @@
 #include <functional>
 #include <map>
 
+#include "catalogue/in_transaction.h"
 #include "catalogue/loan_history.h"
-#include "catalogue/transaction.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "storage/query.h"
@@ -104,7 +104,7 @@ std::vector<LoanRow> WriteInTransaction(TASQLite3DB& db, const std::vector<LoanR
     for (const LoanRow& row : rows) statements.push_back(LoanUpdateSql(row, komu, kdy));
 
     std::vector<LoanRow> changed;
-    RunInTransaction(db, [&] {
+    InTransaction(db, [&] {
         if (before) before();
         TASQLite3Query query("loanq");
         query.SetConnection(&db);

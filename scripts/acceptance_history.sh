@@ -66,7 +66,7 @@ win=$(timeout 90 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head
 [ -n "$win" ] || fail "the main window did not appear"
 sleep 2
 
-loans=$(desktop_menu_window "$pid" "$win" z '^z.*p.*j.*ky$')
+loans=$(desktop_open_from_menu "$pid" "$win" z '^z.*p.*j.*ky$')
 [ -n "$loans" ] || fail "the loans window did not open from the menu"
 sleep 1
 focus "$loans"
@@ -94,7 +94,7 @@ focus "$loans"
 xdotool key alt+z; sleep 0.5
 
 # The statistics, from the menu.
-stats=$(desktop_menu_window "$pid" "$win" s '^statistika$')
+stats=$(desktop_open_from_menu "$pid" "$win" s '^statistika$')
 [ -n "$stats" ] || fail "the statistics did not open from the menu"
 xdotool windowmove "$stats" 0 0; xdotool windowsize "$stats" 1000 740; sleep 0.5
 focus "$stats"

@@ -122,18 +122,18 @@ desktop_window_shown() {  # pid pattern
   xdotool search --all --onlyvisible --pid "$1" --name "$2" >/dev/null 2>&1
 }
 
-# For the driver scripts: opens a window with a command of the "&databáze"
-# menu by its mnemonic and prints the window's id (nothing when it did not
-# show). The keys are sent again while the window is missing, as a main window
-# still being mapped may not take the focus yet.
-desktop_menu_window() {  # pid main-window key pattern
+# For the driver scripts, which source this file through $DESKTOP_LIB: opens
+# a window from the "&databáze" menu by the command's mnemonic key and prints
+# its id once a window of the program matching the pattern shows; the keys are
+# sent again (a few times) while the main window may still be being mapped.
+desktop_open_from_menu() {  # pid main-window key pattern
   local _try found
-  for _try in $(seq 1 5); do
+  for _try in 1 2 3 4 5; do
     xdotool windowfocus --sync "$2" >/dev/null 2>&1 || xdotool windowfocus "$2" >/dev/null 2>&1
     sleep 0.3
     xdotool key Escape; sleep 0.3
     xdotool key alt+d; sleep 0.6
-    xdotool key "$3"; sleep 1.5
+    xdotool key "$3"; sleep 1
     found=$(xdotool search --all --pid "$1" --onlyvisible --name "$4" 2>/dev/null | head -n1)
     [ -n "$found" ] && { echo "$found"; return 0; }
   done

@@ -4,6 +4,7 @@
 // changes them in the catalogue.
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -22,6 +23,8 @@ struct Loan {
     LoanRow row;
     QString komu, kdy, autor, titul, umisteni;
     LoanDate date;
+    // The borrower as one person: "Jan Novák " and "Jan Novák" are the same.
+    QString Borrower() const { return komu.trimmed(); }
 };
 
 std::vector<Loan> ReadLoans(TASQLite3DB& db, const QDate& today);
@@ -38,6 +41,14 @@ QString SummaryText(const LoanSummary& summary);
 
 // "1 knihy", "3 knih": a count in the genitive, as after "vrácení".
 QString BooksGenitive(int count);
+
+// The status column: "neplatné datum" for a date that cannot be, "budoucí
+// datum" for one ahead of `today`, "po lhůtě" when overdue, else empty.
+QString LoanStatus(const LoanDate& date, const QDate& today, int periodDays);
+
+// The names lent to so far, as the "půjčit" dialog offers them: trimmed, each
+// once, in Czech order.
+QStringList BorrowerNames(TASQLite3DB& db);
 
 // The loan period kept in the settings file; the default when missing or not a
 // number from 1 to kMaxLoanPeriod.
@@ -56,8 +67,9 @@ public:
     // Empties both loan fields of the rows and keeps each finished loan in the
     // row's history, returned today; none when declined, else the rows changed.
     std::optional<std::vector<LoanRow>> Return(const std::vector<LoanRow>& rows);
-    // Writes `komu` and `today` as d.m.yyyy. A name the code page cannot hold
-    // is refused (CodePageError) before anything else happens.
+    // Writes `komu` without the blanks around it and `today` as d.m.yyyy. A
+    // name the code page cannot hold is refused (CodePageError) before anything
+    // else happens.
     std::optional<std::vector<LoanRow>> Lend(const LoanRow& row, const QString& komu, const QDate& today);
 
 private:

@@ -11,7 +11,6 @@
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_window.h"
 #include "app/platform/catalogue_session.h"
-#include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 
@@ -71,15 +70,13 @@ void LoansCapability::AddTitleEntries(QMenu& menu, const TitleRef& title) {
 }
 
 void LoansCapability::LendTitle(const LoanRow& row) {
-    QStringList known;
-    for (const std::string& name : ReadBorrowers(session_.Connection())) known << FromCodePage(name);
-    const std::optional<QString> komu =
-        session_.Ui().ItemQuery(QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), known, {});
+    const std::optional<QString> komu = session_.Ui().ItemQuery(
+        QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), BorrowerNames(session_.Connection()), {});
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
-    emit session_.LoanFieldsChanged(*changed, *komu, LoanDateText(today));
+    emit session_.LoanFieldsChanged(*changed, komu->trimmed(), LoanDateText(today));
     session_.rebuildTree();
     if (changed->empty()) ReportChangedMeanwhile();
 }

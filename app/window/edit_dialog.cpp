@@ -107,12 +107,7 @@ Teditf::~Teditf() = default;
 
 void Teditf::TakeNextId() {
     id_taken_ = false;
-    OpenLine(editquery, "select max(id)+1 as noveid from svazkovna");
-    // An empty table gives NULL, read as empty text.
-    if (!editquery.Fields(0).AsString().empty())
-        ui_->idspin->SetValue(editquery.Fields(0).AsInteger());
-    else
-        ui_->idspin->SetValue(1);
+    ui_->idspin->SetValue(NextBookId(main_.con1));
     id_taken_ = true;
 }
 
@@ -165,14 +160,7 @@ void Teditf::ulozitbClick() {
         // so it is taken now.
         if (!id_taken_) TakeNextId();
 
-        const std::string sql = "insert into svazkovna values(" +
-                                std::to_string(ui_->idspin->Value()) + ",'" +
-                                QuoteLiteralBody(b.autor) + "','" + QuoteLiteralBody(b.titul) +
-                                "','" + QuoteLiteralBody(b.zanr) + "','" +
-                                QuoteLiteralBody(b.vydal) + "','" + QuoteLiteralBody(b.serie) +
-                                "','" + QuoteLiteralBody(b.umisteni) + "','',''," +
-                                std::to_string(b.hodnoceni) + ",'" + QuoteLiteralBody(b.poznamka) +
-                                "','','','')";
+        const std::string sql = NewBookSql(ui_->idspin->Value(), b);
         // Declined, the dialog stays open with everything entered.
         if (!main_.beforeCatalogueChange()) return;
         editquery.SQL().Clear();

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "catalogue/new_record.h"
 #include "storage/query.h"
 
 namespace Ui {
@@ -47,11 +48,7 @@ private:
     // Whether idspin holds an id taken in this showing.
     bool id_taken_ = false;
     // The book as the fields give it, in the code page.
-    struct Book {
-        std::string autor, titul, zanr, vydal, serie, umisteni, poznamka;
-        int hodnoceni = 0;
-        bool operator==(const Book&) const = default;
-    };
+    using Book = NewBook;
     Book TypedBook() const;
     // What this showing stored; none before the store.
     std::optional<Book> stored_;

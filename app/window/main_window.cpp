@@ -15,7 +15,9 @@
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QTreeWidget>
+#include <QUrl>
 
+#include "app/isbn/isbn_capability.h"
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
@@ -187,10 +189,13 @@ void TForm1::SetUpCapabilities() {
     connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
     SetUpTitleMenu();
     // One line a capability: it adds itself to the menu command it is given.
-    new SafekeepingCapability(*session_, *f.obnovit, this);
-    new LoansCapability(*session_, *f.zapujcky, this);
-    new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
-    new StatisticsCapability(*session_, this);
+    capabilities_ = std::make_unique<QObject>();
+    new SafekeepingCapability(*session_, *f.obnovit, capabilities_.get());
+    new LoansCapability(*session_, *f.zapujcky, capabilities_.get());
+    new TransferCapability(*session_, *f.exportovat, *f.importovat, capabilities_.get());
+    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); },
+                       capabilities_.get());
+    new StatisticsCapability(*session_, capabilities_.get());
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

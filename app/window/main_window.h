@@ -79,7 +79,9 @@ public:
     bool beforeCatalogueChange();
     // A capability the window made, for the tests and benchmarks that drive it.
     template <class Capability>
-    Capability& capability() const { return *findChild<Capability*>(QString(), Qt::FindDirectChildrenOnly); }
+    Capability& capability() const {
+        return *capabilities_->findChild<Capability*>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
     // The tree's menu on a title, with the capabilities' entries (main_window_menu.cpp).
     std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
@@ -105,6 +107,9 @@ private:
     QString executable_dir_;
     QString start_dir_;
     std::unique_ptr<CatalogueSession> session_;
+    // The capabilities' owner. They reach the session in their destructors,
+    // so they go before it does (as the window's children they would go after).
+    std::unique_ptr<QObject> capabilities_;
     // Creates the capabilities, each with its menu commands (main_window.cpp).
     void SetUpCapabilities();
     // The tree's right-click menu on a title (main_window_menu.cpp).

@@ -226,10 +226,12 @@ void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu,
     constexpr int kKomuSlot = 6;
     constexpr int kKdySlot = 7;
     Ui::TForm1& f = *form();
-    // A save writes the panel's texts to every row with the panel's id.
-    const std::string shownId = std::to_string(f.idspin->Value());
+    // The panel's row is the one its save writes to: the row with the shown
+    // row's key. Its id may be shared with other rows, NULL, or beyond what
+    // the id field holds, so it tells nothing here.
+    const std::string shownKey = std::to_string(shown_row_key_);
     for (const LoanRow& row : rows) {
-        if (!record_shown_ || row.id != shownId) continue;
+        if (!record_shown_ || row.rowid != shownKey) continue;
         f.zapujcenokomucb->setEditText(komu);
         f.zapujcenokdyle->setText(kdy);
         cut_texts_[kKomuSlot] = QString();

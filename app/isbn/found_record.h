@@ -1,0 +1,30 @@
+#pragma once
+// A book as a library catalogue describes it, already in the catalogue's
+// terms: the author as "Příjmení Jméno", the title without cataloguing
+// punctuation. Texts are Unicode; the catalogue's code page comes at storing.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+struct FoundRecord {
+    QString autor;
+    QString titul;
+    QString vydal;
+    QString rok;
+    QString serie;
+    QString zanr;
+    QStringList isbns;  // the record's ISBNs in the stored form
+    QString source;     // the source's name as the queue shows it
+    QString page;       // the record's page at the source, when it has one
+
+    bool operator==(const FoundRecord&) const = default;
+};
+
+// A name as catalogues write it ("Čapek, Karel," or "Karel Čapek") in the
+// catalogue's order "Čapek Karel". `inverted` says the text already starts
+// with the surname (MARC 100 $a); otherwise the last word is taken as it.
+QString CatalogueName(const QString& name, bool inverted);
+
+// A MARC subfield without the punctuation cataloguers put at its end
+// (" /", " :", " ;", " =", ",", a final full stop after a word of more than one letter).
+QString WithoutEndPunctuation(const QString& text);

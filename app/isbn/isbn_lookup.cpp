@@ -1,0 +1,191 @@
+// The look-up queue: order of sources, parallelism, timeouts and cancelling.
+#include "app/isbn/isbn_lookup.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QThreadPool>
+#include <QUrl>
+#include <QUrlQuery>
+#include <mutex>
+
+#include "app/isbn/openlibrary_reader.h"
+#include "app/isbn/zoom_search.h"
+#include "catalogue/isbn.h"
+
+struct IsbnLookup::Mailbox {
+    std::mutex mutex;
+    IsbnLookup* owner = nullptr;
+};
+
+namespace {
+
+// Worker threads of their own: a slow server must not hold the application's pool.
+QThreadPool& Workers() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(6);
+        p->setExpiryTimeout(30000);
+        return p;
+    }();
+    return *pool;
+}
+
+}  // namespace
+
+IsbnLookup::IsbnLookup(std::vector<IsbnSource> sources, QObject* parent)
+    : QObject(parent), sources_(std::move(sources)), mailbox_(std::make_shared<Mailbox>()) {
+    qRegisterMetaType<LookupResult>();
+    mailbox_->owner = this;
+    network_ = new QNetworkAccessManager(this);
+    // The system's proxy settings are honoured.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+}
+
+IsbnLookup::~IsbnLookup() {
+    std::lock_guard lock(mailbox_->mutex);
+    mailbox_->owner = nullptr;
+}
+
+int IsbnLookup::Start(const QString& isbn13) {
+    const int ticket = next_ticket_++;
+    tickets_[ticket].isbn = isbn13;
+    waiting_.push_back(ticket);
+    Pump();
+    return ticket;
+}
+
+void IsbnLookup::Cancel(int ticket) {
+    auto it = tickets_.find(ticket);
+    if (it == tickets_.end()) return;
+    if (it->second.running) --running_;
+    if (QNetworkReply* reply = it->second.reply) {
+        it->second.reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+    tickets_.erase(it);
+    std::erase(waiting_, ticket);
+    Pump();
+}
+
+void IsbnLookup::CancelAll() {
+    while (!tickets_.empty()) Cancel(tickets_.begin()->first);
+}
+
+void IsbnLookup::Pump() {
+    while (running_ < parallel_ && !waiting_.empty()) {
+        const int ticket = waiting_.front();
+        waiting_.pop_front();
+        tickets_[ticket].running = true;
+        ++running_;
+        Ask(ticket);
+    }
+}
+
+void IsbnLookup::Ask(int ticket) {
+    Ticket& t = tickets_.at(ticket);
+    if (sources_.empty()) {
+        // Reported from the event loop, as every answer is.
+        QMetaObject::invokeMethod(this, [this, ticket] { Answered(ticket, {}); }, Qt::QueuedConnection);
+        return;
+    }
+    const IsbnSource& source = sources_.at(t.next);
+    if (source.kind == IsbnSource::Kind::OpenLibrary) {
+        AskOpenLibrary(ticket, source);
+        return;
+    }
+    std::weak_ptr<Mailbox> box = mailbox_;
+    const QString isbn = t.isbn;
+    const int timeout = timeout_ms_;
+    Workers().start([box, source, isbn, timeout, ticket] {
+        const SourceAnswer answer = ZoomSearch(source, isbn, timeout);
+        const std::shared_ptr<Mailbox> mailbox = box.lock();
+        if (!mailbox) return;
+        std::lock_guard lock(mailbox->mutex);
+        if (IsbnLookup* owner = mailbox->owner)
+            QMetaObject::invokeMethod(owner, [owner, ticket, answer] { owner->Answered(ticket, answer); },
+                                      Qt::QueuedConnection);
+    });
+}
+
+void IsbnLookup::AskOpenLibrary(int ticket, const IsbnSource& source) {
+    Ticket& t = tickets_.at(ticket);
+    QString keys = QStringLiteral("ISBN:") + t.isbn;
+    if (auto ten = isbn::To10(t.isbn.toStdString())) keys += QStringLiteral(",ISBN:") + QString::fromStdString(*ten);
+    QString base = source.address;
+    while (base.endsWith(u'/')) base.chop(1);
+    QUrl url(base + QStringLiteral("/api/books"));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("bibkeys"), keys);
+    query.addQueryItem(QStringLiteral("format"), QStringLiteral("json"));
+    query.addQueryItem(QStringLiteral("jscmd"), QStringLiteral("data"));
+    url.setQuery(query);
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeout_ms_);
+    QNetworkReply* reply = network_->get(request);
+    t.reply = reply;
+    const QString name = source.Name();
+    connect(reply, &QNetworkReply::finished, this, [this, reply, ticket, name] {
+        reply->deleteLater();
+        auto it = tickets_.find(ticket);
+        if (it == tickets_.end() || it->second.reply != reply) return;
+        it->second.reply = nullptr;
+        SourceAnswer a;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->error() == QNetworkReply::OperationCanceledError ||
+            reply->error() == QNetworkReply::TimeoutError) {
+            a.kind = SourceAnswer::Kind::NetworkError;
+            a.note = QStringLiteral("server neodpověděl včas");
+        } else if (status >= 400 || (reply->error() != QNetworkReply::NoError && status > 0)) {
+            a.kind = SourceAnswer::Kind::BadAnswer;
+            a.note = QStringLiteral("chyba serveru (HTTP %1)").arg(status);
+        } else if (reply->error() != QNetworkReply::NoError) {
+            a.kind = SourceAnswer::Kind::NetworkError;
+            a.note = QStringLiteral("nelze se spojit se serverem");
+        } else if (auto records = ReadOpenLibrary(reply->readAll())) {
+            a.records = std::move(*records);
+            for (FoundRecord& r : a.records) r.source = name;
+            a.kind = a.records.empty() ? SourceAnswer::Kind::NotFound : SourceAnswer::Kind::Found;
+        } else {
+            a.kind = SourceAnswer::Kind::BadAnswer;
+            a.note = QStringLiteral("vadná odpověď JSON");
+        }
+        Answered(ticket, a);
+    });
+}
+
+void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
+    auto it = tickets_.find(ticket);
+    if (it == tickets_.end()) return;  // cancelled meanwhile
+    Ticket& t = it->second;
+    const QString name = t.next < sources_.size() ? sources_[t.next].Name() : QString();
+    if (answer.kind == SourceAnswer::Kind::Found) {
+        LookupResult result{LookupResult::State::Found, answer.records, {}};
+        --running_;
+        tickets_.erase(it);
+        emit Finished(ticket, result);
+        Pump();
+        return;
+    }
+    if (answer.kind != SourceAnswer::Kind::NotFound) {
+        t.failures.append(name + QStringLiteral(": ") + answer.note);
+        if (answer.kind == SourceAnswer::Kind::NetworkError) t.anyNetworkError = true;
+    }
+    if (++t.next < sources_.size()) {
+        Ask(ticket);
+        return;
+    }
+    LookupResult result;
+    result.note = t.failures.join(QStringLiteral("; "));
+    if (t.failures.isEmpty())
+        result.state = LookupResult::State::NotFound;
+    else
+        result.state = t.anyNetworkError ? LookupResult::State::NetworkError : LookupResult::State::BadAnswer;
+    --running_;
+    tickets_.erase(it);
+    emit Finished(ticket, result);
+    Pump();
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The window "přidat podle ISBN": ISBNs typed or scanned into a queue, looked
+// up in library catalogues while the user goes on scanning, reviewed and
+// edited in the queue, and the checked rows stored in one transaction.
+// Non-modal; closing it cancels the look-ups and stores nothing.
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/isbn/isbn_lookup.h"
+#include "catalogue/isbn_store.h"
+
+namespace Ui {
+class Tisbnf;
+}
+class QUrl;
+class TASQLite3DB;
+class UiServices;
+
+// What the window needs of the program around it.
+struct IsbnWindowContext {
+    TASQLite3DB* db = nullptr;
+    UiServices* ui = nullptr;
+    QString settingsPath;                  // for "zdrojeisbn"
+    std::function<bool()> beforeChange;    // the backup gate; false: store nothing
+    std::function<void()> changed;         // the catalogue gained rows
+    std::function<void(const QUrl&)> showPage;  // the embedded browser; may be empty
+};
+
+class Tisbnf : public QWidget {
+    Q_OBJECT
+public:
+    enum Column { Isbn, Stav, Autor, Titul, Vydal, Rok, Serie, Zdroj, Umisteni, Zanr, ColumnCount };
+
+    Tisbnf(IsbnWindowContext context, QWidget* parent = nullptr);
+    ~Tisbnf() override;
+
+    Ui::Tisbnf* form() const { return ui_.get(); }
+    IsbnLookup& Lookup() { return *lookup_; }
+
+    // Enter in the ISBN field: validate, queue, clear. False when refused.
+    bool QueueTyped();
+    // "uložit vybrané"; throws on a failed store (the button runs it guarded).
+    void ulozitbClick();
+    // Re-reads the catalogue's ISBNs, authors and titles and the drop-downs.
+    void CatalogueChanged();
+
+    int RowCount() const;
+    QString StateText(int row) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Row {
+        QString isbn;  // stored form
+        int ticket = 0;
+        QString state;
+        std::vector<FoundRecord> candidates;
+        bool stored = false;
+    };
+
+    void Finished(int ticket, const LookupResult& result);
+    void ShowCandidate(int row, const FoundRecord& record);
+    void MarkDuplicate(int row);
+    void ReadCatalogueKeys();
+    void SetState(int row, const QString& state, const QString& note = {});
+    void RowClicked(int row);
+    QString Cell(int row, Column column) const;
+
+    IsbnWindowContext context_;
+    std::unique_ptr<Ui::Tisbnf> ui_;
+    IsbnLookup* lookup_ = nullptr;
+    std::vector<Row> rows_;
+    // The catalogue's ISBNs (stored form) and author+title pairs, read once
+    // per catalogue state so a found record is checked without a query.
+    std::optional<CatalogueKeys> keys_;
+};

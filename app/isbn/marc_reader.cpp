@@ -1,0 +1,119 @@
+// MARC 21 fields to the catalogue's: author, title, publisher, year, series, genre, ISBN.
+#include "app/isbn/marc_reader.h"
+
+#include <yaz/marcdisp.h>
+#include <yaz/yaz-iconv.h>
+
+#include <QXmlStreamReader>
+#include <map>
+#include <memory>
+#include <type_traits>
+
+#include "catalogue/isbn.h"
+
+std::optional<QByteArray> MarcToXml(std::string_view iso2709) {
+    // Leader, directory and a field terminator at the least.
+    if (iso2709.size() < 25 || iso2709.size() > 99999) return std::nullopt;
+    std::unique_ptr<std::remove_pointer_t<yaz_marc_t>, void (*)(yaz_marc_t)> mt(yaz_marc_create(), yaz_marc_destroy);
+    yaz_marc_xml(mt.get(), YAZ_MARC_MARCXML);
+    const char* from = iso2709[9] == 'a' ? "utf-8" : "marc8";
+    yaz_iconv_t cd = yaz_iconv_open("utf-8", from);
+    if (!cd) return std::nullopt;
+    yaz_marc_iconv(mt.get(), cd);
+    // The output says UTF-8 in its leader, as it now is.
+    yaz_marc_modify_leader(mt.get(), 9, "a");
+    const char* out = nullptr;
+    size_t size = 0;
+    const int used = yaz_marc_decode_buf(mt.get(), iso2709.data(), static_cast<int>(iso2709.size()), &out, &size);
+    std::optional<QByteArray> xml;
+    if (used > 0 && out) xml = QByteArray(out, static_cast<qsizetype>(size));
+    yaz_marc_iconv(mt.get(), nullptr);
+    yaz_iconv_close(cd);
+    return xml;
+}
+
+namespace {
+
+// The subfields of one data field, in order.
+struct Field {
+    QString tag;
+    std::vector<std::pair<QChar, QString>> subfields;
+
+    QString First(QChar code) const {
+        for (const auto& [c, text] : subfields)
+            if (c == code) return text;
+        return {};
+    }
+};
+
+FoundRecord Convert(const std::vector<Field>& fields) {
+    std::map<QString, std::vector<const Field*>> byTag;
+    for (const Field& f : fields) byTag[f.tag].push_back(&f);
+    auto first = [&](const char* tag) -> const Field* {
+        auto it = byTag.find(QString::fromLatin1(tag));
+        return it == byTag.end() ? nullptr : it->second.front();
+    };
+    FoundRecord r;
+    if (const Field* f = first("100"))
+        r.autor = CatalogueName(f->First(u'a'), true);
+    else if (const Field* f = first("110"))
+        r.autor = WithoutEndPunctuation(f->First(u'a'));
+    else if (const Field* f = first("700"))
+        r.autor = CatalogueName(f->First(u'a'), true);
+    if (const Field* f = first("245")) {
+        r.titul = WithoutEndPunctuation(f->First(u'a'));
+        const QString rest = WithoutEndPunctuation(f->First(u'b'));
+        if (!rest.isEmpty()) r.titul += u' ' + rest;
+    }
+    const Field* imprint = first("264");
+    if (!imprint) imprint = first("260");
+    if (imprint) {
+        r.vydal = WithoutEndPunctuation(imprint->First(u'b'));
+        QString year = WithoutEndPunctuation(imprint->First(u'c'));
+        r.rok = year.remove(u'[').remove(u']').trimmed();
+    }
+    if (const Field* f = first("490")) {
+        r.serie = WithoutEndPunctuation(f->First(u'a'));
+        const QString volume = WithoutEndPunctuation(f->First(u'v'));
+        if (!volume.isEmpty()) r.serie += u' ' + volume;
+    }
+    if (const Field* f = first("655")) r.zanr = WithoutEndPunctuation(f->First(u'a'));
+    if (auto it = byTag.find(QStringLiteral("020")); it != byTag.end())
+        for (const Field* f : it->second)
+            if (auto n = isbn::Find(f->First(u'a').toStdString()); n && !r.isbns.contains(QString::fromStdString(*n)))
+                r.isbns.append(QString::fromStdString(*n));
+    return r;
+}
+
+}  // namespace
+
+std::optional<std::vector<FoundRecord>> ReadMarcXml(const QByteArray& xml) {
+    QXmlStreamReader reader(xml);
+    std::vector<FoundRecord> records;
+    std::vector<Field> fields;
+    bool inRecord = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            const auto name = reader.name();
+            if (name == u"record") {
+                inRecord = true;
+                fields.clear();
+            } else if (inRecord && name == u"datafield") {
+                fields.push_back({reader.attributes().value(QLatin1String("tag")).toString(), {}});
+            } else if (inRecord && name == u"subfield" && !fields.empty()) {
+                const QString code = reader.attributes().value(QLatin1String("code")).toString();
+                const QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+                // MARC-8 carries accents as combining marks; the code page needs them composed.
+                if (code.size() == 1)
+                    fields.back().subfields.emplace_back(code[0], text.normalized(QString::NormalizationForm_C));
+            }
+        } else if (reader.isEndElement() && reader.name() == u"record" && inRecord) {
+            inRecord = false;
+            FoundRecord r = Convert(fields);
+            if (!r.titul.isEmpty()) records.push_back(std::move(r));
+        }
+    }
+    if (reader.hasError()) return std::nullopt;
+    return records;
+}

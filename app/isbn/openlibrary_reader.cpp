@@ -1,0 +1,53 @@
+// Open Library's JSON: title (+ subtitle), authors, publishers, publish_date, subjects, ISBNs.
+#include "app/isbn/openlibrary_reader.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "catalogue/isbn.h"
+
+namespace {
+
+// The "name" of the first entry of an array of objects (or of plain strings).
+QString FirstName(const QJsonValue& value) {
+    const QJsonArray list = value.toArray();
+    if (list.isEmpty()) return {};
+    const QJsonValue first = list.first();
+    return first.isObject() ? first.toObject().value(u"name").toString() : first.toString();
+}
+
+FoundRecord Convert(const QJsonObject& book) {
+    FoundRecord r;
+    r.titul = book.value(u"title").toString().trimmed();
+    const QString subtitle = book.value(u"subtitle").toString().trimmed();
+    if (!subtitle.isEmpty()) r.titul += u' ' + subtitle;
+    r.autor = CatalogueName(FirstName(book.value(u"authors")), false);
+    r.vydal = FirstName(book.value(u"publishers")).trimmed();
+    r.rok = book.value(u"publish_date").toString().trimmed();
+    r.zanr = FirstName(book.value(u"subjects")).trimmed();
+    r.page = book.value(u"url").toString();
+    const QJsonObject ids = book.value(u"identifiers").toObject();
+    for (const char* key : {"isbn_13", "isbn_10"})
+        for (const QJsonValue& v : ids.value(QLatin1String(key)).toArray())
+            if (auto n = isbn::Normalize(v.toString().toStdString());
+                n && !r.isbns.contains(QString::fromStdString(*n)))
+                r.isbns.append(QString::fromStdString(*n));
+    return r;
+}
+
+}  // namespace
+
+std::optional<std::vector<FoundRecord>> ReadOpenLibrary(const QByteArray& json) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+    std::vector<FoundRecord> records;
+    const QJsonObject all = doc.object();
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        if (!it.value().isObject()) return std::nullopt;
+        FoundRecord r = Convert(it.value().toObject());
+        if (!r.titul.isEmpty()) records.push_back(std::move(r));
+    }
+    return records;
+}

@@ -1,0 +1,224 @@
+// Looking ISBNs up against local servers: the MARC and JSON readers, the
+// order of sources, a slow source while others answer, malformed answers,
+// refused connections, and the setting that lists the sources.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/isbn/isbn_lookup.h"
+#include "app/isbn/marc_reader.h"
+#include "app/isbn/openlibrary_reader.h"
+#include "isbn_test_data.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace isbntest;
+
+std::vector<std::string> SplitRecords(const std::string& bytes) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\x1D') {
+            out.push_back(bytes.substr(start, i + 1 - start));
+            start = i + 1;
+        }
+    return out;
+}
+
+FoundRecord Read(const std::string& iso) {
+    const std::optional<QByteArray> xml = MarcToXml(iso);
+    EXPECT_TRUE(xml);
+    if (!xml) return {};
+    const auto records = ReadMarcXml(*xml);
+    EXPECT_TRUE(records && records->size() == 1);
+    return records && !records->empty() ? records->front() : FoundRecord{};
+}
+
+TEST(IsbnReaders, MarcFieldsInTheCataloguesForm) {
+    const std::vector<std::string> recs = SplitRecords(RecordedMarc());
+    ASSERT_EQ(recs.size(), 4u);
+    const FoundRecord k = Read(recs[0]);
+    EXPECT_EQ(k.autor, QStringLiteral("Čapek Karel"));
+    EXPECT_EQ(k.titul, QStringLiteral("Krakatit"));
+    EXPECT_EQ(k.vydal, QStringLiteral("Československý spisovatel"));
+    EXPECT_EQ(k.rok, QStringLiteral("1982"));
+    EXPECT_EQ(k.serie, QStringLiteral("Spisy sv. 7"));
+    EXPECT_EQ(k.zanr, QStringLiteral("romány"));
+    EXPECT_EQ(k.isbns, QStringList{QString::fromLatin1(kKrakatit)});  // two 020s, one book
+    // MARC-8: combining accents before their letters come out composed.
+    const FoundRecord b = Read(recs[1]);
+    EXPECT_EQ(b.autor, QStringLiteral("Němcová Božena"));
+    EXPECT_EQ(b.titul, QStringLiteral("Babička obrazy venkovského života"));
+    EXPECT_EQ(b.vydal, QStringLiteral("Albatros"));
+    EXPECT_EQ(b.rok, QStringLiteral("2005"));
+    EXPECT_EQ(Read(recs[2]).autor, QStringLiteral("Národní muzeum"));
+    EXPECT_EQ(Read(recs[3]).autor, QStringLiteral("Hrabal Bohumil"));
+}
+
+TEST(IsbnReaders, MalformedInputIsRefusedNotGuessed) {
+    EXPECT_FALSE(MarcToXml(""));
+    EXPECT_FALSE(MarcToXml("this is no MARC record, not even its leader"));
+    // YAZ reads what it can of a damaged record; no book comes of it.
+    if (auto xml = MarcToXml("00042nam a2200000 a 4500 this is no MARC record")) {
+        EXPECT_TRUE(ReadMarcXml(*xml)->empty());
+    }
+    EXPECT_FALSE(ReadMarcXml("<record><datafield tag=\"245\"><subfield code=\"a\">x"));
+    EXPECT_TRUE(ReadMarcXml("<collection/>")->empty());
+    EXPECT_FALSE(ReadOpenLibrary(R"({"ISBN:1": {"title": )"));
+    EXPECT_FALSE(ReadOpenLibrary(R"({"ISBN:1": 5})"));
+    EXPECT_FALSE(ReadOpenLibrary("[]"));
+    EXPECT_TRUE(ReadOpenLibrary("{}")->empty());
+    const auto ol = ReadOpenLibrary(OpenLibraryJson(QString::fromLatin1(kOnlyOpenLibrary)));
+    ASSERT_TRUE(ol && ol->size() == 1);
+    EXPECT_EQ(ol->front().autor, QStringLiteral("Jirotka Zdeněk"));
+    EXPECT_EQ(ol->front().titul, QStringLiteral("Saturnin román"));
+    EXPECT_EQ(ol->front().vydal, QStringLiteral("Atlantis"));
+    EXPECT_EQ(ol->front().zanr, QStringLiteral("Humor"));
+    EXPECT_EQ(ol->front().page, QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin"));
+}
+
+TEST(IsbnSources, SettingParsed) {
+    const IsbnSourceList d = ParseIsbnSources(kDefaultIsbnSources);
+    ASSERT_EQ(d.sources.size(), 2u);
+    EXPECT_EQ(d.sources[0].kind, IsbnSource::Kind::Z3950);
+    EXPECT_EQ(d.sources[0].Name(), QStringLiteral("aleph.nkp.cz"));
+    EXPECT_EQ(d.sources[1].kind, IsbnSource::Kind::OpenLibrary);
+    EXPECT_TRUE(ParseIsbnSources("").sources.empty());
+    const IsbnSourceList bad = ParseIsbnSources("gopher=x; z3950=host/db ;sru=ftp://a/b; sru=http://h:1/db");
+    EXPECT_EQ(bad.sources.size(), 1u);
+    EXPECT_EQ(bad.faults.size(), 3);
+}
+
+class IsbnLookupTest : public ::testing::Test {
+protected:
+    // Runs the look-ups of `isbns` over `sources` and returns the results by ISBN, in finishing order.
+    std::vector<std::pair<QString, LookupResult>> Run(const std::string& sources, const QStringList& isbns,
+                                                      int timeoutMs = 5000) {
+        IsbnLookup lookup(ParseIsbnSources(sources).sources);
+        lookup.SetTimeout(timeoutMs);
+        std::map<int, QString> tickets;
+        std::vector<std::pair<QString, LookupResult>> done;
+        QObject::connect(&lookup, &IsbnLookup::Finished,
+                         [&](int t, const LookupResult& r) { done.emplace_back(tickets[t], r); });
+        for (const QString& i : isbns) tickets[lookup.Start(i)] = i;
+        QElapsedTimer clock;
+        clock.start();
+        while (done.size() < static_cast<size_t>(isbns.size()) && clock.elapsed() < 20000)
+            QTest::qWait(20);
+        EXPECT_EQ(lookup.Pending(), 0);
+        return done;
+    }
+    testsupport::TempDir dir;
+    MarcServer marc{QString::fromStdString(dir.path().string())};
+    OpenLibraryServer ol;
+};
+
+TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
+    ASSERT_TRUE(marc.Running());
+    const std::string sources = "z3950=" + marc.Z3950("Test").toStdString() +
+                                ";openlibrary=" + ol.Url().toStdString();
+    const auto done = Run(sources, {kKrakatit, kBabicka, kOnlyOpenLibrary, kNowhere});
+    ASSERT_EQ(done.size(), 4u);
+    for (const auto& [isbn, r] : done) {
+        if (isbn == kNowhere) {
+            EXPECT_EQ(r.state, LookupResult::State::NotFound);
+            continue;
+        }
+        ASSERT_EQ(r.state, LookupResult::State::Found) << isbn.toStdString() << " " << r.note.toStdString();
+        const FoundRecord& f = r.candidates.front();
+        // Krakatit from the first source, not "(OL)"; Babička by its ISBN-10.
+        const QString expected = isbn == kKrakatit  ? QStringLiteral("Krakatit")
+                                 : isbn == kBabicka ? QStringLiteral("Babička obrazy venkovského života")
+                                                    : QStringLiteral("Saturnin román");
+        EXPECT_EQ(f.titul, expected);
+    }
+    // Nothing but the ISBN went to Open Library; Krakatit never reached it.
+    for (const QString& line : ol.requests) {
+        EXPECT_TRUE(line.startsWith(QStringLiteral("GET /api/books?bibkeys=ISBN:"))) << line.toStdString();
+        EXPECT_FALSE(line.contains(QLatin1String(kKrakatit)));
+    }
+}
+
+TEST_F(IsbnLookupTest, SruServesMarcXml) {
+    const auto done = Run("sru=" + marc.Sru("Test").toStdString(), {kBabicka, kNowhere});
+    ASSERT_EQ(done.size(), 2u);
+    for (const auto& [isbn, r] : done) {
+        if (isbn == kNowhere) {
+            EXPECT_EQ(r.state, LookupResult::State::NotFound) << r.note.toStdString();
+        } else {
+            ASSERT_EQ(r.state, LookupResult::State::Found) << r.note.toStdString();
+            EXPECT_EQ(r.candidates.front().titul, QStringLiteral("Babička obrazy venkovského života"));
+        }
+    }
+}
+
+TEST_F(IsbnLookupTest, SlowSourceTimesOutWhileTheQueueGoesOn) {
+    const std::string slow = "z3950=" + marc.Z3950("Slow").toStdString();
+    const std::string fast = "openlibrary=" + ol.Url().toStdString();
+    IsbnLookup lookup(ParseIsbnSources(slow + ";" + fast).sources);
+    lookup.SetTimeout(1000);
+    IsbnLookup other(ParseIsbnSources(fast).sources);
+    std::vector<int> order;
+    QObject::connect(&lookup, &IsbnLookup::Finished, [&](int, const LookupResult& r) {
+        order.push_back(1);
+        // The slow source timed out and the second source was asked.
+        EXPECT_EQ(r.state, LookupResult::State::Found);
+    });
+    QObject::connect(&other, &IsbnLookup::Finished, [&](int, const LookupResult&) { order.push_back(2); });
+    QElapsedTimer clock;
+    clock.start();
+    lookup.Start(kOnlyOpenLibrary);
+    other.Start(kOnlyOpenLibrary);
+    while (order.size() < 2 && clock.elapsed() < 15000) QTest::qWait(20);
+    EXPECT_EQ(order, (std::vector<int>{2, 1}));
+    EXPECT_LT(clock.elapsed(), 8000);
+
+    // Slow alone: a network error that says the server did not answer in time.
+    const auto done = Run(slow, {kKrakatit}, 1000);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].second.state, LookupResult::State::NetworkError);
+    EXPECT_TRUE(done[0].second.note.contains(QStringLiteral("včas"))) << done[0].second.note.toStdString();
+    const auto http = Run("openlibrary=" + ol.Url("/slow/").toStdString(), {kKrakatit}, 1000);
+    ASSERT_EQ(http.size(), 1u);
+    EXPECT_EQ(http[0].second.state, LookupResult::State::NetworkError);
+}
+
+TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
+    const std::string refused = "z3950=127.0.0.1:" + std::to_string(FreePort()) + "/Test";
+    const struct {
+        std::string sources;
+        LookupResult::State state;
+        const char* note;
+    } cases[] = {
+        {"z3950=" + marc.Z3950("Broken").toStdString(), LookupResult::State::BadAnswer, "vadný záznam"},
+        {"openlibrary=" + ol.Url("/broken/").toStdString(), LookupResult::State::BadAnswer, "JSON"},
+        {"openlibrary=" + ol.Url("/error/").toStdString(), LookupResult::State::BadAnswer, "HTTP 500"},
+        {refused, LookupResult::State::NetworkError, "nelze se spojit"},
+        {"openlibrary=http://127.0.0.1:" + std::to_string(FreePort()), LookupResult::State::NetworkError,
+         "nelze se spojit"},
+    };
+    for (const auto& c : cases) {
+        const auto done = Run(c.sources, {kKrakatit});
+        ASSERT_EQ(done.size(), 1u) << c.sources;
+        EXPECT_EQ(done[0].second.state, c.state) << c.sources;
+        EXPECT_TRUE(done[0].second.note.contains(QString::fromUtf8(c.note)))
+            << c.sources << ": " << done[0].second.note.toStdString();
+    }
+}
+
+TEST_F(IsbnLookupTest, CancelledLookupsReportNothing) {
+    IsbnLookup lookup(ParseIsbnSources("z3950=" + marc.Z3950("Slow").toStdString() + ";openlibrary=" +
+                                       ol.Url("/slow/").toStdString())
+                          .sources);
+    QSignalSpy finished(&lookup, &IsbnLookup::Finished);
+    for (int i = 0; i < 5; ++i) lookup.Start(kKrakatit);
+    EXPECT_EQ(lookup.Pending(), 5);
+    lookup.CancelAll();
+    EXPECT_EQ(lookup.Pending(), 0);
+    QTest::qWait(300);
+    EXPECT_EQ(finished.count(), 0);
+}
+
+}  // namespace

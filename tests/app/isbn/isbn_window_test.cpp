@@ -1,0 +1,249 @@
+// The window "přidat podle ISBN" against a local Open Library server: scanning
+// (digits and Enter), refusing a wrong number, duplicates, storing the checked
+// rows in one go with the ISBN in udaj1, a declined backup, closing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/isbn/isbn_capability.h"
+#include "app/isbn/isbn_complete_dialog.h"
+#include "app/isbn/isbn_window.h"
+#include "app/platform/catalogue_session.h"
+#include "app/platform/profile_file.h"
+#include "catalogue/template_db.h"
+#include "isbn_test_data.h"
+#include "storage/connection.h"
+#include "app/window/main_window.h"
+#include "support/app_scripted_ui.h"
+#include "support/app_window_fixture.h"
+#include "support/sql_rows.h"
+#include "support/template_catalogue.h"
+#include "support/temp_dir.h"
+#include "ui_isbn_window.h"
+#include "ui_main_window.h"
+
+namespace {
+
+using namespace isbntest;
+
+using testsupport::SelectRows;
+
+class IsbnWindowTest : public testsupport::TemplateCatalogueTest {
+protected:
+    void SetUp() override {
+        TemplateCatalogueTest::SetUp();
+        // Texts in the catalogue's code page. Hrabal's book is on the shelf
+        // already (found by author and title), Krakatit by its ISBN-10.
+        con.ExecStatements(
+            "insert into svazkovna values(7,'Hrabal Bohumil','Ost\xF8" "e sledovan\xE9 vlaky','','','','Reg\xE1l A','','',3,'','','','');"
+            "insert into svazkovna values(8,'X','Y','rom\xE1n','','','Reg\xE1l B','','',3,'','80-7106-131-X','','')");
+        settings = QString::fromStdString(dir.file("svazkovna.ini"));
+    }
+    Tisbnf* Open(const std::string& sources) {
+        ProfileFile(settings).WriteString("nastaveni", "zdrojeisbn", sources);
+        IsbnWindowContext c;
+        c.db = &con;
+        c.ui = &ui;
+        c.settingsPath = settings;
+        c.beforeChange = [this] {
+            ++backups;
+            return allowChange;
+        };
+        c.changed = [this] { ++changes; };
+        c.showPage = [this](const QUrl& u) { pages.append(u); };
+        auto* w = new Tisbnf(c);
+        w->show();
+        return w;
+    }
+    void Scan(Tisbnf* w, const QString& digits) {
+        QTest::keyClicks(w->form()->isbnle, digits);
+        QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+    }
+    void WaitDone(Tisbnf* w) {
+        for (int i = 0; i < 500 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+        ASSERT_EQ(w->Lookup().Pending(), 0);
+    }
+    QString settings;
+    ScriptedUi ui;
+    OpenLibraryServer ol;
+    int backups = 0;
+    int changes = 0;
+    bool allowChange = true;
+    QList<QUrl> pages;
+};
+
+TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
+    MarcServer marc(QString::fromStdString(dir.path().string()));
+    Tisbnf* w = Open("z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString());
+    EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
+    // A wrong check digit is refused at once and not queued; the text stays for correcting.
+    Scan(w, "0306406153");
+    EXPECT_EQ(w->RowCount(), 0);
+    EXPECT_EQ(w->form()->poznamkal->text(), QStringLiteral("Kontrolní číslice nesouhlasí."));
+    EXPECT_EQ(w->form()->isbnle->text(), QStringLiteral("0306406153"));
+    w->form()->isbnle->clear();
+    for (const char* typed : {"0306406152", "978-80-7145-222-5", "9788000007779", "807106131x", "9788071453338"})
+        Scan(w, QString::fromLatin1(typed));
+    EXPECT_TRUE(w->form()->poznamkal->text().isEmpty());
+    EXPECT_TRUE(w->form()->isbnle->text().isEmpty());
+    ASSERT_EQ(w->RowCount(), 5);
+    // The queue takes every number before any answer is in.
+    EXPECT_EQ(w->StateText(4), QStringLiteral("hledám"));
+    WaitDone(w);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(w->StateText(1), QStringLiteral("nalezeno"));
+    EXPECT_EQ(w->StateText(2), QStringLiteral("už v katalogu: stejný autor a titul"));
+    EXPECT_EQ(w->StateText(3), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(w->StateText(4), QStringLiteral("nenalezeno"));
+    QTableWidget* t = w->form()->frontatw;
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(t->item(row, Tisbnf::Isbn)->checkState(), row < 2 ? Qt::Checked : Qt::Unchecked) << row;
+    // The batch's place for every row, one row's own place, one title edited before storing.
+    w->form()->umistenicb->setEditText(QStringLiteral("Regál C"));
+    t->item(1, Tisbnf::Umisteni)->setText(QStringLiteral("Police 2"));
+    t->item(0, Tisbnf::Titul)->setText(QStringLiteral("Babička"));
+    // The found record's page in the browser; a MARC record has none.
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(1, Tisbnf::Autor)).center());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(0, Tisbnf::Autor)).center());
+    EXPECT_EQ(pages, QList<QUrl>{QUrl(QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin"))});
+
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(backups, 1);
+    EXPECT_EQ(changes, 1);
+    // Windows-1250 bytes, the next ids, the ISBN in udaj1, empty text elsewhere.
+    EXPECT_EQ(SelectRows(path, "select * from svazkovna where id>8 order by id"),
+              (std::vector<std::string>{
+                  "9|N\xECmcov\xE1 Bo\x9E" "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
+                  "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225||"}));
+    EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
+    // Stored rows are not stored twice.
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "4");
+    // Scanned again, a stored book is in the catalogue.
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    WaitDone(w);
+    EXPECT_EQ(w->StateText(5), QStringLiteral("už v katalogu: stejné ISBN"));
+    w->close();
+}
+
+TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
+    Tisbnf* w = Open("openlibrary=" + ol.Url().toStdString());
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    WaitDone(w);
+    allowChange = false;
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(backups, 1);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
+    w->close();
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
+
+    // Closing with look-ups under way cancels them; nothing arrives afterwards.
+    QPointer<Tisbnf> slow = Open("openlibrary=" + ol.Url("/slow/").toStdString());
+    Scan(slow, QString::fromLatin1(kKrakatit));
+    EXPECT_EQ(slow->Lookup().Pending(), 1);
+    slow->close();
+    QTest::qWait(50);
+    EXPECT_TRUE(slow.isNull());
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
+}
+
+TEST_F(IsbnWindowTest, LookupSwitchedOffStillTakesTypedBooks) {
+    Tisbnf* w = Open("");
+    EXPECT_TRUE(w->form()->zdrojel->text().contains(QStringLiteral("vypnuto")));
+    Scan(w, QString::fromLatin1(kNowhere));
+    WaitDone(w);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nenalezeno"));
+    QTableWidget* t = w->form()->frontatw;
+    t->item(0, Tisbnf::Isbn)->setCheckState(Qt::Checked);
+    // Without a title the batch is refused as a whole, with a message.
+    t->item(0, Tisbnf::Autor)->setText(QStringLiteral("Ručně Psaný"));
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Error);
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
+    // A character the code page cannot hold becomes "?".
+    t->item(0, Tisbnf::Titul)->setText(QStringLiteral("Kniha ☃"));
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(SelectRows(path, "select autor, titul, udaj1 from svazkovna where id=9"),
+              std::vector<std::string>{"Ru\xE8" "n\xEC Psan\xFD|Kniha ?|9788071453338"});
+    w->close();
+}
+
+}  // namespace
+
+namespace {
+
+class IsbnMenuTest : public testsupport::WindowFixture {};
+
+// The command in the "databáze" menu opens the window on the open catalogue;
+// a stored book shows in the tree, and a found record's page in the browser.
+TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
+    isbntest::OpenLibraryServer ol;
+    MakeCatalogue({});
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    EXPECT_EQ(form.capability<IsbnCapability>().Command().shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    form.capability<IsbnCapability>().Command().trigger();
+    Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
+    ASSERT_TRUE(w && w->isVisible());
+    form.capability<IsbnCapability>().Command().trigger();
+    EXPECT_EQ(form.capability<IsbnCapability>().isbnWindow(), w);  // one window, brought to the front
+    QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(isbntest::kOnlyOpenLibrary));
+    QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+    for (int i = 0; i < 250 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    w->form()->frontatw->cellClicked(0, Tisbnf::Autor);
+    EXPECT_EQ(browser->urls, std::vector<QString>{QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin")});
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(testsupport::ShownAuthors(Tree()), QStringList{QStringLiteral("Jirotka Zdeněk")});
+    w->close();
+}
+
+// "doplnit podle ISBN…": the ISBN asked for (udaj1 holds none), the found
+// values beside the stored ones, only the ticked ones written, to that row only.
+TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
+    isbntest::OpenLibraryServer ol;
+    testsupport::Book mine;
+    mine.autor = "\xC8" "apek Karel";
+    mine.titul = "Krakatit";
+    mine.zanr = "rom\xE1n";
+    testsupport::Book gift = mine;
+    gift.titul = "Povidky";
+    gift.poznamka = "x";
+    MakeCatalogue({mine, gift});
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    auto& isbn = form.capability<IsbnCapability>();
+    ui.inputAnswers.push_back(QString::fromLatin1("978-80-7106-131-1"));
+    isbn.Complete(TitleRef{"\xC8" "apek Karel", "Krakatit", 0});
+    IsbnCompleteDialog* d = isbn.completeDialog();
+    ASSERT_TRUE(d);
+    for (int i = 0; i < 250 && d->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_TRUE(d->Status().startsWith(QStringLiteral("nalezeno"))) << d->Status().toStdString();
+    QTableWidget* t = d->Table();
+    // Author differs (no accents at the source), title differs, ISBN is new; genre was not found.
+    EXPECT_EQ(t->item(2, 0)->data(Qt::CheckStateRole), QVariant());
+    t->item(1, 0)->setCheckState(Qt::Checked);
+    t->item(5, 0)->setCheckState(Qt::Checked);
+    QPointer<IsbnCompleteDialog> guard = d;
+    d->SaveButton()->click();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(SelectRows(CataloguePath(), "select autor, titul, zanr, udaj1 from svazkovna order by rowid"),
+              (std::vector<std::string>{"\xC8" "apek Karel|Krakatit (OL)|rom\xE1n|9788071061311",
+                                        "\xC8" "apek Karel|Povidky|rom\xE1n|"}));
+    QTest::qWait(20);
+    EXPECT_TRUE(guard.isNull());
+}
+
+}  // namespace
