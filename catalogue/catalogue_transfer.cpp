@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "catalogue/row_sink.h"
 #include "storage/connection.h"
 #include "storage/query.h"
-#include "storage/query_target.h"
 
 const char* const kCatalogueColumns[kCatalogueColumnCount] = {
     "id",       "autor",         "titul",        "zanr",      "vydal",
@@ -17,20 +17,6 @@ namespace {
 // Thrown out of StoreRow to end a walk early; the connection finalizes the
 // statement on its way out.
 struct StopWalk {};
-
-// Receives rows straight from the connection, without a result store.
-class RowSink : public QueryTarget {
-public:
-    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each)
-        : each_(std::move(each)) {}
-    std::vector<std::string_view> BlobParameters() const override { return {}; }
-    void MakeFieldDefs(const std::vector<ResultColumn>&, int) override {}
-    bool WantsBytes(int) const override { return false; }
-    void StoreRow(const std::vector<ColumnValue>& values, int) override { each_(values); }
-
-private:
-    std::function<void(const std::vector<ColumnValue>&)> each_;
-};
 
 std::optional<std::string> FirstValue(TASQLite3DB& con, const std::string& sql) {
     std::optional<std::string> value;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "app/loans/loan_history_notice.h"
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/profile_file.h"
@@ -93,7 +94,9 @@ QString LoanDateText(const QDate& date) {
 
 std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow>& rows) {
     if (rows.empty() || !beforeChange()) return std::nullopt;
-    return WriteLoanFields(db_, rows, "", "");
+    ReturnResult result = ReturnLoanRows(db_, rows, TodayReturnText());
+    if (!result.historyLost.empty()) historyLost(result.historyLost);
+    return std::move(result.changed);
 }
 
 std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu,

@@ -61,8 +61,11 @@ class LoanWriter {
 public:
     explicit LoanWriter(TASQLite3DB& db) : db_(db) {}
     std::function<bool()> beforeChange = [] { return true; };
+    // Told about returned rows whose loan could not be kept in their history.
+    std::function<void(const std::vector<LoanRow>&)> historyLost = [](const std::vector<LoanRow>&) {};
 
-    // Empties both loan fields of the rows; none when declined, else the rows changed.
+    // Empties both loan fields of the rows and keeps each finished loan in the
+    // row's history, returned today; none when declined, else the rows changed.
     std::optional<std::vector<LoanRow>> Return(const std::vector<LoanRow>& rows);
     // Writes `komu` without the blanks around it and `today` as d.m.yyyy. A
     // name the code page cannot hold is refused (CodePageError) before anything

@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QWidget>
 
+#include "app/loans/loan_history_notice.h"
+#include "app/loans/loan_history_view.h"
 #include "app/loans/loans_window.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
@@ -22,9 +24,13 @@ LoansCapability::LoansCapability(CatalogueSession& session, QAction& command, QO
     : QObject(parent), session_(session), loan_writer_(std::make_unique<LoanWriter>(session.Connection())) {
     // A lend or return is a change like any other: the catalogue is backed up first.
     loan_writer_->beforeChange = [this] { return session_.BeforeChange(); };
+    loan_writer_->historyLost = [this](const std::vector<LoanRow>& rows) {
+        TellHistoryNotKept(session_.Ui(), ProgramTitle(), session_.Connection(), rows);
+    };
     connect(&command, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { zapujckyExecute(); }); });
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) { AddTitleEntries(menu, title); });
+    AddLoanHistoryTitleEntry(session_, *this);
 }
 
 LoansCapability::~LoansCapability() = default;

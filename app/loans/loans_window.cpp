@@ -19,6 +19,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "app/loans/loan_history_view.h"
 #include "app/loans/loans_export.h"
 #include "app/platform/collation.h"
 #include "app/platform/catalogue_session.h"
@@ -134,6 +135,8 @@ Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* p
     connect(f.pdfb, &QPushButton::clicked, this, guarded([this] { pdfbClick(); }));
     connect(f.csvb, &QPushButton::clicked, this, guarded([this] { csvbClick(); }));
     connect(f.zavritb, &QPushButton::clicked, this, &QWidget::close);
+    connect(f.historieb, &QPushButton::clicked, this,
+            guarded([this] { ShowLoanHistory(*this, session_.Connection(), session_.Ui()); }));
     connect(f.seskupitchb, &QCheckBox::toggled, this, guarded([this] { Rebuild(); }));
     connect(f.hledatle, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });

@@ -24,6 +24,7 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
+#include "app/statistics/statistics_capability.h"
 #include "app/transfer/transfer_capability.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/edit_fields.h"
@@ -194,6 +195,7 @@ void TForm1::SetUpCapabilities() {
     new TransferCapability(*session_, *f.exportovat, *f.importovat, capabilities_.get());
     new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); },
                        capabilities_.get());
+    new StatisticsCapability(*session_, capabilities_.get());
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "app/loans/loan_history_notice.h"
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
@@ -194,7 +195,8 @@ void TForm1::ulozitbClick() {
            rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
 
     if (!beforeCatalogueChange()) return;
-    RunChange(sql);
+    // A save that empties or replaces the borrower finishes the loan: it is kept in the book's history.
+    SaveKeepingLoanHistory(con1, shown_row_key_, uiServices(), ProgramTitle(), [&] { RunChange(sql); });
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
     for (int i = 0; i < 9; ++i)

@@ -225,9 +225,10 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     browser->urls.clear();
 
     std::unique_ptr<QMenu> menu = window->TitleMenu(*author->child(1));
-    // The loans' two entries, then completing the book by ISBN.
-    ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("doplnit podle ISBN…"));
+    // The loans' two entries, the book's loan history, then completing the book by ISBN.
+    ASSERT_EQ(menu->actions().size(), 4);
+    EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("historie výpůjček…"));
+    EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("doplnit podle ISBN…"));
     EXPECT_TRUE(menu->actions()[0]->isEnabled());
     EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "not lent: nothing to return";
     ui.QueueInput(QString::fromUtf8("Řehoř"));

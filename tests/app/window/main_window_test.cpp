@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
     EXPECT_EQ(menu, (QStringList{"otevřít jinou...", QString::fromUtf8("&zápůjčky"),
                                  "o&bnovit ze zálohy…", "&exportovat do CSV…",
                                  "&importovat z CSV…", QString::fromUtf8("zálohovat &nyní"),
-                                 QString::fromUtf8("&přidat podle ISBN…"), "&konec"}));
+                                 QString::fromUtf8("&přidat podle ISBN…"), "&statistika", "&konec"}));
     EXPECT_EQ(F().zapujcky->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
