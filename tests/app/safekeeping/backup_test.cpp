@@ -81,7 +81,17 @@ protected:
     }
     CatalogueBackup& Safe() const { return window->capability<SafekeepingCapability>().backups(); }
     // "zálohovat nyní" from the menu.
-    void BackupNow() { window->findChild<QAction*>("zalohovat")->trigger(); }
+    // The command as the menu holds it (the capability, not the window, owns it).
+    QAction* BackupNowCommand() {
+        for (QAction* action : F().databazem->actions())
+            if (action->objectName() == "zalohovat") return action;
+        return nullptr;
+    }
+    void BackupNow() {
+        QAction* command = BackupNowCommand();
+        ASSERT_TRUE(command);
+        command->trigger();
+    }
     std::vector<ScriptedUi::Box> BoxesOf(Kind kind) const {
         std::vector<ScriptedUi::Box> found;
         for (const auto& b : ui.boxes)
@@ -472,7 +482,7 @@ TEST_F(BackupTest, BackupNowIsMadeWhateverTheCountAndNamed) {
     Settings("0");
     OpenWindow();
     const QList<QAction*> menu = F().databazem->actions();
-    const QAction* now = window->findChild<QAction*>("zalohovat");
+    const QAction* now = BackupNowCommand();
     ASSERT_TRUE(now);
     EXPECT_EQ(now->text(), QString::fromUtf8("zálohovat &nyní"));
     EXPECT_LT(menu.indexOf(now), menu.indexOf(F().importovat) + 2) << "the first command added above konec";
