@@ -39,10 +39,7 @@ void LoansCapability::zapujckyExecute() {
     if (!loans_window_) {
         QWidget& main = session_.Window();
         loans_window_ = new Tzapujckyf(session_, *loan_writer_, &main);
-        // First shown over the main window, not in a screen corner.
-        QRect frame(QPoint(0, 0), loans_window_->size());
-        frame.moveCenter(main.frameGeometry().center());
-        loans_window_->move(frame.topLeft());
+        session_.PlaceOverWindow(*loans_window_);
         // The window is the connection's context, so nothing of it is reached
         // while it is being destroyed.
         connect(&session_, &CatalogueSession::CatalogueChanged, loans_window_, &Tzapujckyf::CatalogueChanged);

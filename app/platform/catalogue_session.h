@@ -57,6 +57,8 @@ public:
     UiServices& Ui() const { return ui_; }
     // The window dialogs and other windows of the capabilities stand over.
     QWidget& Window() const { return window_; }
+    // Puts a capability's new window over the main window, not in a screen corner.
+    void PlaceOverWindow(QWidget& window) const;
     // The settings file (nastav.ini) as it is read and written.
     QString SettingsPath() const { return settings_path_(); }
 

@@ -20,10 +20,7 @@ void StatisticsCapability::statistikaExecute() {
         QWidget& main = session_.Window();
         window_ = new Tstatistikaf(session_.Connection(), session_.Ui(),
                                    [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
-        // First shown over the main window, not in a screen corner.
-        QRect frame(QPoint(0, 0), window_->size());
-        frame.moveCenter(main.frameGeometry().center());
-        window_->move(frame.topLeft());
+        session_.PlaceOverWindow(*window_);
         connect(&session_, &CatalogueSession::CatalogueChanged, window_, &Tstatistikaf::CatalogueChanged);
     }
     window_->Refresh();
