@@ -30,18 +30,21 @@ constexpr std::string_view kBusyMessage = "database is locked";
 constexpr auto kBusyPause = std::chrono::milliseconds(10);
 // Where the schema format number sits in a database file's header.
 constexpr off_t kSchemaFormatOffset = 44;
+// The quick check's complaints kept for the user's "Podrobnosti": enough to
+// tell one damaged page from many, short enough for any box.
+constexpr int kReportLines = 40;
 
 struct FirstRow {
     int code = kOk;        // the engine's result code, kOk when the statement ran
     std::string message;   // the engine's message when it did not
     bool hasRow = false;
-    std::string value;     // column `column` of the first row, as text
+    std::string value;     // column `column` of the first rows (up to `rows`), as text, one a line
 };
 
-// Runs `sql` up to its first row. A busy file is waited for within `busyWait`,
+// Runs `sql` up to its first row (or its first `rows` rows). A busy file is waited for within `busyWait`,
 // as the connection waits for its own statements.
 FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
-                       std::chrono::milliseconds busyWait, int column = 0) {
+                       std::chrono::milliseconds busyWait, int column = 0, int rows = 1) {
     FirstRow result;
     const auto deadline = std::chrono::steady_clock::now() + busyWait;
     const auto waitMore = [&] {
@@ -64,10 +67,16 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
     if (!stmt) return result;
     while ((rc = api.step(stmt)) == kBusy && waitMore()) {
     }
-    if (rc == kRow) {
+    for (int got = 0; rc == kRow;) {
         result.hasRow = true;
         const auto* text = reinterpret_cast<const char*>(api.column_text(stmt, column));
-        if (text) result.value = text;
+        if (got++ > 0) result.value += '\n';
+        if (text) result.value += text;
+        if (got == rows) break;
+        while ((rc = api.step(stmt)) == kBusy && waitMore()) {
+        }
+        // The rows read so far are the answer; a failure after them does not undo it.
+        if (rc != kRow && rc != kDone) rc = kDone;
     }
     // A statement from the legacy prepare reports a failed step's own code and
     // message only when it is finalized.
@@ -83,7 +92,7 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
 // The first line of the quick check's report tells sound from damaged; engine
 // failures that say the file is damaged or no database at all count as a report.
 Integrity CheckOn(const EngineApi& api, sqlite3* db, std::chrono::milliseconds busyWait) {
-    const FirstRow row = RunToFirstRow(api, db, "PRAGMA quick_check", busyWait);
+    const FirstRow row = RunToFirstRow(api, db, "PRAGMA quick_check", busyWait, 0, kReportLines);
     Integrity result;
     if (row.code == kOk) {
         if (row.hasRow && row.value == "ok") return result;
@@ -136,6 +145,21 @@ struct Descriptor {
 
 }  // namespace
 
+std::string BackupFolderOf(const std::string& catalogue) { return catalogue + ".zalohy"; }
+
+bool WouldOverwriteCatalogue(const std::string& catalogue, const std::string& target) {
+    const auto same = [](const std::string& a, const std::string& b) {
+        struct stat x {}, y {};
+        return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+               x.st_ino == y.st_ino;
+    };
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        if (same(catalogue + suffix, target)) return true;
+    const size_t slash = target.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    return same(BackupFolderOf(catalogue), parent);
+}
+
 std::string OpenCataloguePath(TASQLite3DB& con) {
     RequireOpen(con);
     // The engine keeps the full name it opened; the connection's own name may
@@ -145,6 +169,17 @@ std::string OpenCataloguePath(TASQLite3DB& con) {
                                        con.BusyTimeout, 2);
     if (row.code != kOk) throw EDatabaseError(row.message);
     return row.value;
+}
+
+Integrity CheckEmptiness(const std::string& path) {
+    Integrity result;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || info.st_size != 0) return result;
+    struct stat log {};
+    if (::stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0) return result;
+    result.state = Integrity::State::Damaged;
+    result.report = "the file is empty (0 bytes)";
+    return result;
 }
 
 Integrity QuickCheck(TASQLite3DB& con) {

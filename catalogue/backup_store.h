@@ -14,7 +14,8 @@ struct EngineApi;
 struct Integrity {
     enum class State { Sound, Damaged, NotADatabase };
     State state = State::Sound;
-    // The engine's first complaint, word for word; empty when sound.
+    // The engine's complaints, word for word, one a line (the first few
+    // dozen); empty when sound.
     std::string report;
 };
 
@@ -31,9 +32,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The folder of a catalogue's backups: "<catalogue>.zalohy" beside it.
+std::string BackupFolderOf(const std::string& catalogue);
+
+// Whether writing `target` would overwrite the catalogue file itself, its
+// journal or log, or a file in its backup folder (paths are the file system's
+// bytes; links and other names of the same file count as the same).
+bool WouldOverwriteCatalogue(const std::string& catalogue, const std::string& target);
+
 // The file of the connection's main database as the engine opened it (a full
 // path), or empty when it has none.
 std::string OpenCataloguePath(TASQLite3DB& con);
+
+// What the file says before the engine is asked: an empty file (what a crash
+// or a full disk leaves most often) is damaged, though the engine would take
+// it for a sound empty database; anything else is left to the quick check.
+// A file whose pages still lie in its write-ahead log is not empty.
+Integrity CheckEmptiness(const std::string& path);
 
 // "PRAGMA quick_check" on the open catalogue. A busy catalogue or a failing
 // disk says nothing about the file's health: those throw EDatabaseError with

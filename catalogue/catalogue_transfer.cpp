@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "catalogue/row_sink.h"
 #include "storage/connection.h"
 #include "storage/query.h"
-#include "storage/query_target.h"
 
 const char* const kCatalogueColumns[kCatalogueColumnCount] = {
     "id",       "autor",         "titul",        "zanr",      "vydal",
@@ -17,20 +17,6 @@ namespace {
 // Thrown out of StoreRow to end a walk early; the connection finalizes the
 // statement on its way out.
 struct StopWalk {};
-
-// Receives rows straight from the connection, without a result store.
-class RowSink : public QueryTarget {
-public:
-    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each)
-        : each_(std::move(each)) {}
-    std::vector<std::string_view> BlobParameters() const override { return {}; }
-    void MakeFieldDefs(const std::vector<ResultColumn>&, int) override {}
-    bool WantsBytes(int) const override { return false; }
-    void StoreRow(const std::vector<ColumnValue>& values, int) override { each_(values); }
-
-private:
-    std::function<void(const std::vector<ColumnValue>&)> each_;
-};
 
 std::optional<std::string> FirstValue(TASQLite3DB& con, const std::string& sql) {
     std::optional<std::string> value;
@@ -119,6 +105,15 @@ std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con) {
     // scan it once per imported row.
     con.SQLiteExecute("select autor, titul from svazkovna", &sink);
     return keys;
+}
+
+std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con) {
+    std::unordered_set<std::string> texts;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (!row.empty() && !row[0].isNull && !row[0].text.empty()) texts.insert(std::string(row[0].text));
+    });
+    con.SQLiteExecute("select udaj1 from svazkovna", &sink);
+    return texts;
 }
 
 long long NextCatalogueId(TASQLite3DB& con) {

@@ -33,6 +33,8 @@ bool ForEachCatalogueRow(TASQLite3DB& con, const std::function<bool(const Catalo
 // as no imported row can equal them.
 std::string AuthorTitleKey(const std::string& author, const std::string& title);
 std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con);
+// Every non-empty `udaj1` text stored (where the ISBN is kept).
+std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con);
 
 // The id a new row gets: the highest id plus one, 1 for an empty table (as the
 // new-record dialog takes it).

@@ -76,7 +76,7 @@ std::string_view WithoutUtf8Bom(std::string_view data, bool* hadBom) {
     return bom ? data.substr(3) : data;
 }
 
-std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
+std::vector<CsvRecord> ReadCsv(std::string_view d, char separator, std::vector<CsvError>* malformed) {
     std::vector<CsvRecord> records;
     const size_t n = d.size();
     size_t i = 0;
@@ -94,6 +94,7 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
         }
         CsvRecord record;
         record.line = line;
+        bool skipped = false;
         for (;;) {
             CsvField field;
             field.line = line;
@@ -102,9 +103,14 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
                 const int opened = line;
                 ++i;
                 for (;;) {
-                    if (i >= n)
-                        throw CsvError(opened, LineMessage(opened, "uvozovky otevřené na tomto řádku "
+                    if (i >= n) {
+                        CsvError error(opened, LineMessage(opened, "uvozovky otevřené na tomto řádku "
                                                                    "se do konce souboru neuzavřely."));
+                        if (!malformed) throw error;
+                        // The rest of the file is inside the quotes: nothing more can be read.
+                        malformed->push_back(std::move(error));
+                        return records;
+                    }
                     // Copy up to the next quote or line end in one piece.
                     size_t end = i;
                     while (end < n && d[end] != '"' && !IsLineEnd(d[end])) ++end;
@@ -125,9 +131,17 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
                     skipLineEnd();
                     field.text.append(d.substr(start, i - start));
                 }
-                if (i < n && d[i] != separator && !IsLineEnd(d[i]))
-                    throw CsvError(line, LineMessage(line, "za uzavírací uvozovkou pole nenásleduje "
+                if (i < n && d[i] != separator && !IsLineEnd(d[i])) {
+                    CsvError error(line, LineMessage(line, "za uzavírací uvozovkou pole nenásleduje "
                                                            "oddělovač ani konec řádku."));
+                    if (!malformed) throw error;
+                    // The record is dropped; reading goes on after the line's end.
+                    malformed->push_back(std::move(error));
+                    while (i < n && !IsLineEnd(d[i])) ++i;
+                    if (i < n) skipLineEnd();
+                    skipped = true;
+                    break;
+                }
             } else {
                 const size_t start = i;
                 while (i < n && d[i] != separator && !IsLineEnd(d[i])) ++i;
@@ -141,7 +155,7 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator) {
             if (i < n) skipLineEnd();
             break;
         }
-        records.push_back(std::move(record));
+        if (!skipped) records.push_back(std::move(record));
     }
     return records;
 }

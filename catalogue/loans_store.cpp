@@ -1,6 +1,11 @@
 #include "catalogue/loans_store.h"
 
+#include <algorithm>
+#include <functional>
+#include <map>
+
 #include "catalogue/in_transaction.h"
+#include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "storage/errors.h"
 #include "storage/query.h"
@@ -87,14 +92,20 @@ std::string LoanUpdateSql(const LoanRow& row, const std::string& komu, const std
            Holds("autor", row.autor) + " and " + Holds("titul", row.titul);
 }
 
-std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
-                                     const std::string& komu, const std::string& kdy) {
+namespace {
+
+// Runs the rows' updates in one transaction; `before` runs inside it first,
+// `after` last with the rows that were changed.
+std::vector<LoanRow> WriteInTransaction(TASQLite3DB& db, const std::vector<LoanRow>& rows, const std::string& komu,
+                                        const std::string& kdy, const std::function<void()>& before,
+                                        const std::function<void(const std::vector<LoanRow>&)>& after) {
     std::vector<std::string> statements;
     statements.reserve(rows.size());
     for (const LoanRow& row : rows) statements.push_back(LoanUpdateSql(row, komu, kdy));
 
     std::vector<LoanRow> changed;
     InTransaction(db, [&] {
+        if (before) before();
         TASQLite3Query query("loanq");
         query.SetConnection(&db);
         for (size_t i = 0; i < rows.size(); ++i) {
@@ -103,6 +114,41 @@ std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>
             query.ExecSQL();
             if (db.RowsAffected() > 0) changed.push_back(rows[i]);
         }
+        if (after) after(changed);
     });
     return changed;
+}
+
+}  // namespace
+
+std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
+                                     const std::string& komu, const std::string& kdy) {
+    return WriteInTransaction(db, rows, komu, kdy, {}, {});
+}
+
+ReturnResult ReturnLoanRows(TASQLite3DB& db, const std::vector<LoanRow>& rows, const std::string& returned) {
+    ReturnResult result;
+    // The loan texts whole (a read row holds at most 255 bytes of each), read
+    // inside the transaction before they are emptied.
+    std::map<int64_t, RowLoanState> whole;
+    const auto readWhole = [&] {
+        for (const LoanRow& row : rows) {
+            const int64_t key = std::stoll(row.rowid);
+            if (std::optional<RowLoanState> state = ReadRowLoanState(db, key)) whole[key] = std::move(*state);
+        }
+    };
+    const auto keepHistory = [&](const std::vector<LoanRow>& changed) {
+        std::vector<EndedLoan> ended;
+        ended.reserve(changed.size());
+        for (const LoanRow& row : changed) {
+            const RowLoanState& state = whole[std::stoll(row.rowid)];
+            ended.push_back({std::stoll(row.rowid), state.komu, state.kdy});
+        }
+        const std::vector<int64_t> lost = AppendLoanHistory(db, ended, returned);
+        for (const LoanRow& row : changed)
+            if (std::find(lost.begin(), lost.end(), std::stoll(row.rowid)) != lost.end())
+                result.historyLost.push_back(row);
+    };
+    result.changed = WriteInTransaction(db, rows, "", "", readWhole, keepHistory);
+    return result;
 }

@@ -36,5 +36,14 @@ std::vector<std::string> ReadBorrowers(TASQLite3DB& db);
 std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
                                      const std::string& komu, const std::string& kdy);
 
+// Empties both loan fields of each row, as WriteLoanFields does, and keeps
+// each loan it finished in that row's history (`udaj3`), in the same
+// transaction. `returned` is the day, d.m.yyyy.
+struct ReturnResult {
+    std::vector<LoanRow> changed;
+    std::vector<LoanRow> historyLost;  // returned, but their `udaj3` holds foreign text
+};
+ReturnResult ReturnLoanRows(TASQLite3DB& db, const std::vector<LoanRow>& rows, const std::string& returned);
+
 // The update statement for one row (exposed for tests and the fuzzer of literals).
 std::string LoanUpdateSql(const LoanRow& row, const std::string& komu, const std::string& kdy);

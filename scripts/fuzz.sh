@@ -15,9 +15,12 @@ declare -A max_len=(
   [fuzz_param_scan]=4096 [fuzz_update_macro]=4096 [fuzz_field_info]=256
   [fuzz_sql_literal]=4096 [fuzz_profile]=8192 [fuzz_codepage]=4096 [fuzz_csv]=4096 [fuzz_loan_date]=512
   [fuzz_marc]=8192 [fuzz_openlibrary]=4096 [fuzz_isbn]=256
+  [fuzz_import_goodreads]=8192 [fuzz_import_librarything]=8192 [fuzz_import_calibre]=8192
+  [fuzz_import_tellico]=8192 [fuzz_import_csv_reader]=8192
 )
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_param_scan fuzz_update_macro fuzz_field_info fuzz_sql_literal fuzz_profile fuzz_codepage fuzz_csv fuzz_loan_date fuzz_marc fuzz_openlibrary fuzz_isbn)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_param_scan fuzz_update_macro fuzz_field_info fuzz_sql_literal fuzz_profile fuzz_codepage fuzz_csv fuzz_loan_date fuzz_marc fuzz_openlibrary fuzz_isbn
+  fuzz_import_goodreads fuzz_import_librarything fuzz_import_calibre fuzz_import_tellico fuzz_import_csv_reader)
 
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DSVAZKOVNA_FUZZ=ON -DSVAZKOVNA_BENCH=OFF -DBUILD_TESTING=OFF >/dev/null || exit 2

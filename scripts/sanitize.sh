@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Builds the storage and window tests with AddressSanitizer (leak checking
 # included) and UndefinedBehaviorSanitizer in build-asan/ and runs every test
-# program. Usage: scripts/sanitize.sh [test program...]   (default: all)
+# program. The main window's and the loans window's programs run a second time
+# with accessibility active and a stand-in screen reader asking after every
+# change (SVAZKOVNA_TEST_ACCESSIBILITY=1), so that a list row reading data that
+# is already gone fails here, not under a user's screen reader.
+# Usage: scripts/sanitize.sh [test program...]   (default: all)
 # Leaks inside the system's Qt, fontconfig, GLib and WebEngine libraries are
 # suppressed in scripts/lsan.supp; leaks in our own code never are.
 set -uo pipefail
@@ -27,23 +31,33 @@ export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
 logs=$build/sanitize-logs
 mkdir -p "$logs"
 failed=()
-for t in "${tests[@]}"; do
-  exe=$build/tests/$t
-  extra=
+# run <test program> <log name> [VAR=value...]
+run() {
+  local t=$1 name=$2 log=$logs/$2.log extra=
+  shift 2
   # The system's WebEngine library frees some of Chromium's objects with a
   # sized delete of a base type: checked there, every real page load aborts.
   # Only the program that loads real pages runs without that one check.
   [ "$t" = web_browser_test ] && extra=:new_delete_type_mismatch=0
   # Every test writes into its own temporary directories; run from the build tree.
-  (cd "$build/tests" && ASAN_OPTIONS="$ASAN_OPTIONS$extra" "$exe") >"$logs/$t.log" 2>&1
-  rc=$?
-  summary=$(grep -E '^\[  (PASSED|FAILED)  \]' "$logs/$t.log" | head -2 | tr '\n' ' ')
+  (cd "$build/tests" && env ASAN_OPTIONS="$ASAN_OPTIONS$extra" "$@" "$build/tests/$t") >"$log" 2>&1
+  local rc=$?
+  local summary
+  summary=$(grep -E '^\[  (PASSED|FAILED)  \]' "$log" | head -2 | tr '\n' ' ')
   if [ $rc -ne 0 ]; then
-    failed+=("$t")
-    printf '%-28s FAILED (exit %d) %s log: %s\n' "$t" "$rc" "$summary" "$logs/$t.log"
-    grep -m5 -E 'ERROR: (Address|Leak)Sanitizer|runtime error|SUMMARY|\[  FAILED  \]' "$logs/$t.log" | sed 's/^/    /'
+    failed+=("$name")
+    printf '%-28s FAILED (exit %d) %s log: %s\n' "$name" "$rc" "$summary" "$log"
+    grep -m5 -E 'ERROR: (Address|Leak)Sanitizer|runtime error|SUMMARY|\[  FAILED  \]' "$log" | sed 's/^/    /'
   else
-    printf '%-28s ok %s\n' "$t" "$summary"
+    printf '%-28s ok %s\n' "$name" "$summary"
+  fi
+}
+for t in "${tests[@]}"; do
+  run "$t" "$t"
+done
+for t in "${tests[@]}"; do
+  if [ -f "$root/tests/app/window/$t.cpp" ] || [ -f "$root/tests/app/loans/$t.cpp" ]; then
+    run "$t" "$t+a11y" SVAZKOVNA_TEST_ACCESSIBILITY=1
   fi
 done
 [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }

@@ -5,15 +5,48 @@
 #include <yaz/yaz-iconv.h>
 
 #include <QXmlStreamReader>
+#include <cctype>
 #include <map>
 #include <memory>
 #include <type_traits>
 
 #include "catalogue/isbn.h"
 
+namespace {
+
+std::optional<size_t> Digits(std::string_view text, size_t at, size_t count) {
+    size_t n = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        n = n * 10 + static_cast<size_t>(text[i] - '0');
+    }
+    return n;
+}
+
+// YAZ believes the leader and the directory, and a damaged one makes it read
+// past its own buffers; so only a record whose frame holds together (MARC 21's
+// fixed leader values, every directory entry inside the record, each field
+// ending where the directory says) is handed over.
+bool SoundFrame(std::string_view r) {
+    constexpr char kFieldEnd = '\x1E', kRecordEnd = '\x1D';
+    if (r.size() < 26 || r.size() > 99999 || r.back() != kRecordEnd) return false;
+    const std::optional<size_t> length = Digits(r, 0, 5), base = Digits(r, 12, 5);
+    if (length != r.size() || !base || r[10] != '2' || r[11] != '2' || r.substr(20, 4) != "4500") return false;
+    if (*base < 25 || *base >= r.size() || (*base - 25) % 12 != 0 || r[*base - 1] != kFieldEnd) return false;
+    for (size_t entry = 24; entry + 1 < *base; entry += 12) {
+        for (size_t i = entry; i < entry + 3; ++i)
+            if (!std::isalnum(static_cast<unsigned char>(r[i]))) return false;
+        const std::optional<size_t> size = Digits(r, entry + 3, 4), start = Digits(r, entry + 7, 5);
+        if (!size || !start || *size == 0 || *base + *start + *size > r.size() - 1) return false;
+        if (r[*base + *start + *size - 1] != kFieldEnd) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<QByteArray> MarcToXml(std::string_view iso2709) {
-    // Leader, directory and a field terminator at the least.
-    if (iso2709.size() < 25 || iso2709.size() > 99999) return std::nullopt;
+    if (!SoundFrame(iso2709)) return std::nullopt;
     std::unique_ptr<std::remove_pointer_t<yaz_marc_t>, void (*)(yaz_marc_t)> mt(yaz_marc_create(), yaz_marc_destroy);
     yaz_marc_xml(mt.get(), YAZ_MARC_MARCXML);
     const char* from = iso2709[9] == 'a' ? "utf-8" : "marc8";

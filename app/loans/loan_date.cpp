@@ -115,6 +115,20 @@ private:
     size_t at_;
 };
 
+// Words that make a year standing after them a date: "v roce 2019", "léto 2019".
+const char* const kYearWords[] = {
+    "rok",    "roku",    "roce",      "rokem",   "leto",   "leta",    "lete",     "letu",
+    "jaro",   "jara",    "jare",      "jaru",    "podzim", "podzimu", "podzime",  "zima",
+    "zimy",   "zime",    "zimu",      "zacatek", "zacatkem", "konec", "koncem",   "polovina",
+    "polovine", "polovinou", "behem", "cca",     "kolem",  "okolo",
+};
+
+bool IsYearWord(const QString& word) {
+    for (const char* w : kYearWords)
+        if (word == QLatin1String(w)) return true;
+    return false;
+}
+
 bool YearInRange(int year) { return year >= kFirstYear && year <= kLastYear; }
 
 int FullYear(int twoDigits, const QDate& today) {
@@ -122,14 +136,20 @@ int FullYear(int twoDigits, const QDate& today) {
     return year > today.year() ? year - 100 : year;
 }
 
+// A day, month and year written in full: a day that cannot be is marked, not
+// dropped, so that the user sees it.
 LoanDate Day(int year, int month, int day) {
     LoanDate d;
-    if (!YearInRange(year) || !QDate::isValid(year, month, day)) return d;
+    if (!YearInRange(year) || !QDate::isValid(year, month, day)) {
+        d.impossible = true;
+        return d;
+    }
     d.precision = LoanDate::Precision::Day;
     d.first = d.last = QDate(year, month, day);
     return d;
 }
 
+// "3/2024" with no such month is more likely a number than a mistaken date.
 LoanDate Month(int year, int month) {
     LoanDate d;
     if (!YearInRange(year) || month < 1 || month > 12) return d;
@@ -148,25 +168,55 @@ LoanDate Year(int year) {
     return d;
 }
 
-// The most precise date starting at token `i`.
-LoanDate DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today) {
+// A year without a day or month is a date only when it stands alone or after
+// a word that says so; else "2. vyd. 1998" or "záloha 2000 Kč" would be loans.
+bool StandsAsYear(const std::vector<Token>& tokens, size_t i, bool alone) {
+    if (alone) return true;
+    while (i > 0 && (tokens[i - 1].kind == Token::Space || tokens[i - 1].kind == Token::Other)) --i;
+    return i > 0 && tokens[i - 1].kind == Token::Word && IsYearWord(tokens[i - 1].word);
+}
+
+// What one position of the text holds: the most precise date starting there,
+// whether a date written there cannot be, and a day and month without a year
+// ("1.2." of "1.2.-3.4.2024") that waits for the year of a later date.
+struct Found {
+    LoanDate date;
+    bool impossible = false;
+    int day = 0;
+    int month = 0;
+
+    void Consider(const LoanDate& d) {
+        if (d.impossible)
+            impossible = true;
+        else if (d.precision > date.precision)
+            date = d;
+    }
+};
+
+// `alone`: the text holds no other number or word.
+Found DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today, bool alone) {
+    Found found;
     const Token& first = tokens[i];
     const Token* before = i > 0 ? &tokens[i - 1] : nullptr;
     if (first.kind == Token::Word) {
-        // "březen 2024", "v březnu 2024": the word before is simply another token.
+        // "březen 2024", "v březnu 2024": the word before is simply another
+        // token. Not the month of "30. února 2024", which is read as a day.
         const int month = MonthOfWord(first.word);
-        if (month == 0) return {};
+        if (month == 0) return found;
+        size_t k = i;
+        while (k > 0 && tokens[k - 1].kind == Token::Space) --k;
+        if (k >= 2 && tokens[k - 1].kind == Token::Dot && tokens[k - 2].kind == Token::Number &&
+            tokens[k - 2].digits <= 2)
+            return found;
         Cursor c(tokens, i + 1);
         c.SkipSpace();
-        return Month(c.Number(4, 4), month);
+        const int year = c.Number(4, 4);
+        if (year >= 0) found.Consider(Month(year, month));
+        return found;
     }
-    if (first.kind != Token::Number || first.value < 0) return {};
+    if (first.kind != Token::Number || first.value < 0) return found;
 
-    LoanDate best;
-    auto consider = [&](const LoanDate& d) {
-        if (d.precision > best.precision) best = d;
-    };
-    // yyyy-mm-dd, yyyy/mm/dd
+    // yyyy-mm-dd, yyyy/mm/dd, or the year alone
     if (first.digits == 4) {
         for (Token::Kind sep : {Token::Dash, Token::Slash}) {
             Cursor c(tokens, i + 1);
@@ -174,13 +224,15 @@ LoanDate DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today) 
             const int month = c.Number(1, 2);
             if (month < 0 || !c.Take(sep)) continue;
             const int day = c.Number(1, 2);
-            if (day >= 0) consider(Day(first.value, month, day));
+            if (day >= 0) found.Consider(Day(first.value, month, day));
         }
-        consider(Year(first.value));
+        if (!found.date.Known() && !found.impossible && StandsAsYear(tokens, i, alone))
+            found.Consider(Year(first.value));
+        return found;
     }
-    if (first.digits > 2) return best;
+    if (first.digits > 2) return found;
 
-    // d.m.yyyy, d. m. yyyy, d.m.yy, d/m/yyyy, d-m-yyyy
+    // d.m.yyyy, d. m. yyyy, d.m.yy, d/m/yyyy, d-m-yyyy, and d.m. before a later date
     for (Token::Kind sep : {Token::Dot, Token::Slash, Token::Dash}) {
         Cursor c(tokens, i + 1);
         if (!c.Take(sep)) continue;
@@ -190,10 +242,15 @@ LoanDate DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today) 
         if (sep == Token::Dot) c.SkipSpace();
         const int year = c.Number(4, 4);
         if (year >= 0) {
-            consider(Day(year, month, first.value));
+            found.Consider(Day(year, month, first.value));
         } else if (sep == Token::Dot) {
             const int shortYear = c.Number(2, 2);
-            if (shortYear >= 0) consider(Day(FullYear(shortYear, today), month, first.value));
+            if (shortYear >= 0) {
+                found.Consider(Day(FullYear(shortYear, today), month, first.value));
+            } else if (!c.Is(Token::Number) && !(before && before->kind == Token::Dot)) {
+                found.day = first.value;
+                found.month = month;
+            }
         }
     }
     // "5. března 2024", "5. III. 2024"
@@ -209,7 +266,7 @@ LoanDate DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today) 
                 }
                 c.SkipSpace();
                 const int year = c.Number(4, 4);
-                if (month != 0 && year >= 0) consider(Day(year, month, first.value));
+                if (month != 0 && year >= 0) found.Consider(Day(year, month, first.value));
             }
         }
     }
@@ -220,9 +277,9 @@ LoanDate DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today) 
         Cursor c(tokens, i + 1);
         if (!c.Take(sep)) continue;
         const int year = c.Number(4, 4);
-        if (year >= 0 && !c.Is(sep)) consider(Month(year, first.value));
+        if (year >= 0 && !c.Is(sep)) found.Consider(Month(year, first.value));
     }
-    return best;
+    return found;
 }
 
 }  // namespace
@@ -249,12 +306,36 @@ QString LoanDate::Shown() const {
 
 LoanDate ReadLoanDate(const QString& text, const QDate& today) {
     const std::vector<Token> tokens = Tokenize(text);
+    int meaningful = 0;
+    for (const Token& t : tokens) meaningful += t.kind == Token::Number || t.kind == Token::Word ? 1 : 0;
+
     LoanDate best;
+    bool impossible = false;
+    const auto consider = [&](const LoanDate& d) {
+        if (d.impossible) impossible = true;
+        if (!d.Known()) return;
+        // The earliest: a range's start, and the day inside a month or year.
+        if (!best.Known() || d.last < best.last || (d.last == best.last && d.precision > best.precision))
+            best = d;
+    };
+    std::vector<Found> waiting;  // "1.2." until the next full date gives it a year
     for (size_t i = 0; i < tokens.size(); ++i) {
-        const LoanDate d = DateAt(tokens, i, today);
-        if (d.precision > best.precision) best = d;
-        if (best.precision == LoanDate::Precision::Day) break;
+        const Found found = DateAt(tokens, i, today, meaningful == 1);
+        if (found.impossible) impossible = true;
+        consider(found.date);
+        if (found.date.precision == LoanDate::Precision::Day) {
+            const QDate end = found.date.first;
+            for (const Found& start : waiting) {
+                // "20.12.-5.1.2025" began in the year before.
+                LoanDate d = Day(end.year(), start.month, start.day);
+                if (d.Known() && d.first > end) d = Day(end.year() - 1, start.month, start.day);
+                consider(d);
+            }
+            waiting.clear();
+        }
+        if (found.day > 0) waiting.push_back(found);
     }
+    if (!best.Known()) best.impossible = impossible;
     return best;
 }
 

@@ -1,8 +1,11 @@
 #include "app/loans/loans.h"
 
+#include <algorithm>
 #include <set>
 
+#include "app/loans/loan_history_notice.h"
 #include "app/platform/codepage.h"
+#include "app/platform/collation.h"
 #include "app/platform/profile_file.h"
 
 namespace {
@@ -31,10 +34,10 @@ std::vector<Loan> ReadLoans(TASQLite3DB& db, const QDate& today) {
 
 LoanSummary Summarize(const std::vector<Loan>& loans, const QDate& today, int periodDays) {
     LoanSummary s;
-    std::set<std::string> names;
+    std::set<QString> names;
     for (const Loan& loan : loans) {
         ++s.books;
-        if (!loan.row.komu.empty()) names.insert(loan.row.komu);
+        if (const QString name = loan.Borrower(); !name.isEmpty()) names.insert(name);
         if (IsOverdue(loan.date, today, periodDays)) ++s.overdue;
     }
     s.borrowers = static_cast<int>(names.size());
@@ -50,6 +53,26 @@ QString SummaryText(const LoanSummary& s) {
 
 QString BooksGenitive(int count) {
     return QString::number(count) + (count == 1 ? QStringLiteral(" knihy") : QStringLiteral(" knih"));
+}
+
+QString LoanStatus(const LoanDate& date, const QDate& today, int periodDays) {
+    if (date.impossible) return QStringLiteral("neplatné datum");
+    if (date.Future(today)) return QStringLiteral("budoucí datum");
+    if (IsOverdue(date, today, periodDays)) return QStringLiteral("po lhůtě");
+    return {};
+}
+
+QStringList BorrowerNames(TASQLite3DB& db) {
+    std::set<QString> seen;
+    QStringList names;
+    for (const std::string& stored : ReadBorrowers(db)) {
+        const QString name = FromCodePage(stored).trimmed();
+        if (!name.isEmpty() && seen.insert(name).second) names << name;
+    }
+    const LocaleOrder order;
+    std::sort(names.begin(), names.end(),
+              [&order](const QString& a, const QString& b) { return order.Compare(a, b) < 0; });
+    return names;
 }
 
 int ReadLoanPeriod(const QString& settingsPath) {
@@ -71,12 +94,14 @@ QString LoanDateText(const QDate& date) {
 
 std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow>& rows) {
     if (rows.empty() || !beforeChange()) return std::nullopt;
-    return WriteLoanFields(db_, rows, "", "");
+    ReturnResult result = ReturnLoanRows(db_, rows, TodayReturnText());
+    if (!result.historyLost.empty()) historyLost(result.historyLost);
+    return std::move(result.changed);
 }
 
 std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu,
                                                     const QDate& today) {
-    const std::string name = ToCodePage(komu);
+    const std::string name = ToCodePage(komu.trimmed());
     if (!beforeChange()) return std::nullopt;
     return WriteLoanFields(db_, {row}, name, ToCodePage(LoanDateText(today)));
 }

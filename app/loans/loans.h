@@ -4,6 +4,7 @@
 // changes them in the catalogue.
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -22,6 +23,8 @@ struct Loan {
     LoanRow row;
     QString komu, kdy, autor, titul, umisteni;
     LoanDate date;
+    // The borrower as one person: "Jan Novák " and "Jan Novák" are the same.
+    QString Borrower() const { return komu.trimmed(); }
 };
 
 std::vector<Loan> ReadLoans(TASQLite3DB& db, const QDate& today);
@@ -39,6 +42,14 @@ QString SummaryText(const LoanSummary& summary);
 // "1 knihy", "3 knih": a count in the genitive, as after "vrácení".
 QString BooksGenitive(int count);
 
+// The status column: "neplatné datum" for a date that cannot be, "budoucí
+// datum" for one ahead of `today`, "po lhůtě" when overdue, else empty.
+QString LoanStatus(const LoanDate& date, const QDate& today, int periodDays);
+
+// The names lent to so far, as the "půjčit" dialog offers them: trimmed, each
+// once, in Czech order.
+QStringList BorrowerNames(TASQLite3DB& db);
+
 // The loan period kept in the settings file; the default when missing or not a
 // number from 1 to kMaxLoanPeriod.
 int ReadLoanPeriod(const QString& settingsPath);
@@ -50,11 +61,15 @@ class LoanWriter {
 public:
     explicit LoanWriter(TASQLite3DB& db) : db_(db) {}
     std::function<bool()> beforeChange = [] { return true; };
+    // Told about returned rows whose loan could not be kept in their history.
+    std::function<void(const std::vector<LoanRow>&)> historyLost = [](const std::vector<LoanRow>&) {};
 
-    // Empties both loan fields of the rows; none when declined, else the rows changed.
+    // Empties both loan fields of the rows and keeps each finished loan in the
+    // row's history, returned today; none when declined, else the rows changed.
     std::optional<std::vector<LoanRow>> Return(const std::vector<LoanRow>& rows);
-    // Writes `komu` and `today` as d.m.yyyy. A name the code page cannot hold
-    // is refused (CodePageError) before anything else happens.
+    // Writes `komu` without the blanks around it and `today` as d.m.yyyy. A
+    // name the code page cannot hold is refused (CodePageError) before anything
+    // else happens.
     std::optional<std::vector<LoanRow>> Lend(const LoanRow& row, const QString& komu, const QDate& today);
 
 private:

@@ -8,9 +8,10 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "app/loans/loan_history_notice.h"
+#include "app/loans/loan_history_view.h"
 #include "app/loans/loans_window.h"
 #include "app/platform/catalogue_session.h"
-#include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 
@@ -24,9 +25,13 @@ LoansCapability::LoansCapability(CatalogueSession& session, QAction& command, QO
     : QObject(parent), session_(session), loan_writer_(std::make_unique<LoanWriter>(session.Connection())) {
     // A lend or return is a change like any other: the catalogue is backed up first.
     loan_writer_->beforeChange = [this] { return session_.BeforeChange(); };
+    loan_writer_->historyLost = [this](const std::vector<LoanRow>& rows) {
+        TellHistoryNotKept(session_.Ui(), ProgramTitle(), session_.Connection(), rows);
+    };
     connect(&command, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { zapujckyExecute(); }); });
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) { AddTitleEntries(menu, title); });
+    AddLoanHistoryTitleEntry(session_, *this);
 }
 
 LoansCapability::~LoansCapability() = default;
@@ -35,10 +40,7 @@ void LoansCapability::zapujckyExecute() {
     if (!loans_window_) {
         QWidget& main = session_.Window();
         loans_window_ = new Tzapujckyf(session_, *loan_writer_, &main);
-        // First shown over the main window, not in a screen corner.
-        QRect frame(QPoint(0, 0), loans_window_->size());
-        frame.moveCenter(main.frameGeometry().center());
-        loans_window_->move(frame.topLeft());
+        session_.PlaceOverWindow(*loans_window_);
         // The window is the connection's context, so nothing of it is reached
         // while it is being destroyed.
         connect(&session_, &CatalogueSession::CatalogueChanged, loans_window_, &Tzapujckyf::CatalogueChanged);
@@ -66,16 +68,14 @@ void LoansCapability::AddTitleEntries(QMenu& menu, const TitleRef& title) {
 }
 
 void LoansCapability::LendTitle(const LoanRow& row) {
-    QStringList known;
-    for (const std::string& name : ReadBorrowers(session_.Connection())) known << FromCodePage(name);
-    const std::optional<QString> komu =
-        session_.Ui().ItemQuery(QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), known, {});
+    const std::optional<QString> komu = session_.Ui().ItemQuery(
+        QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), BorrowerNames(session_.Connection()), {});
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
     if (session_.beforeLoanChange) session_.beforeLoanChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
-    emit session_.LoanFieldsChanged(*changed, *komu, LoanDateText(today));
+    emit session_.LoanFieldsChanged(*changed, komu->trimmed(), LoanDateText(today));
     if (session_.afterLoanChange)
         session_.afterLoanChange(static_cast<int64_t>(changed->size()));
     else

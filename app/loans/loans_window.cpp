@@ -1,19 +1,17 @@
 #include "app/loans/loans_window.h"
 
 #include <QCheckBox>
-#include <QFile>
-#include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
-#include <QTextDocument>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <map>
@@ -21,9 +19,11 @@
 #include <set>
 #include <stdexcept>
 
+#include "app/loans/loan_history_view.h"
+#include "app/loans/loans_export.h"
 #include "app/platform/collation.h"
-#include "app/platform/error_box.h"
 #include "app/platform/catalogue_session.h"
+#include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 #include "ui_loans_window.h"
 
@@ -35,6 +35,7 @@ const char* const kNoName = "(bez jména)";
 const QColor kOverdueText(150, 0, 0);
 const QColor kOverdueBack(255, 226, 226);
 constexpr int kLoanRole = Qt::UserRole;  // index into the loans; -1 on a borrower's row
+constexpr int kWidestBorrowers = 360;    // the borrower column widens to fit its labels up to this
 
 // A row of the list. A loan's cells are read from the loan when shown, not
 // stored in the item: thousands of rows then cost little to make and to
@@ -73,22 +74,38 @@ private:
 
 int LoanIndex(const QTreeWidgetItem& item) { return static_cast<const LoanItem&>(item).Loan(); }
 
-QString CsvField(const QString& text) {
-    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
+// Long names are shortened in the middle, so that a borrower's count stays whole.
+class MiddleElided : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
 
-QString Fold(const QString& text) { return text.toCaseFolded(); }
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
+// A status folded for the filter; there are only a few.
+const QString& FoldedStatus(const QString& status) {
+    static QHash<QString, QString> folded;
+    auto it = folded.find(status);
+    if (it == folded.end()) it = folded.insert(status, WithoutCaseAndAccents(status));
+    return *it;
+}
 
 }  // namespace
 
-// Collation keys, made the first time a column is sorted by.
+// What is worked out of a loan once, when first needed: a column's collation
+// key the first time it is sorted by, the filter's text the first time one is typed.
+struct Tzapujckyf::Made {
+    std::array<std::optional<QCollatorSortKey>, Tzapujckyf::ColumnCount> keys;
+    QString searched;  // null until made
+};
+
 struct Tzapujckyf::Keys {
     LocaleOrder order;
-    std::array<std::vector<std::optional<QCollatorSortKey>>, Tzapujckyf::ColumnCount> made;
+    std::vector<Made> made;  // one per loan, in the loans' order
 };
 
 Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* parent)
@@ -105,6 +122,7 @@ Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* p
     f.zapujckytw->setColumnWidth(Stav, 70);
     f.zapujckytw->setColumnWidth(Autor, 130);
     f.zapujckytw->setColumnWidth(Titul, 160);
+    f.zapujckytw->setItemDelegateForColumn(Komu, new MiddleElided(f.zapujckytw));
     {
         const QSignalBlocker quiet(f.lhutaspin);
         f.lhutaspin->setRange(1, kMaxLoanPeriod);
@@ -117,6 +135,8 @@ Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* p
     connect(f.pdfb, &QPushButton::clicked, this, guarded([this] { pdfbClick(); }));
     connect(f.csvb, &QPushButton::clicked, this, guarded([this] { csvbClick(); }));
     connect(f.zavritb, &QPushButton::clicked, this, &QWidget::close);
+    connect(f.historieb, &QPushButton::clicked, this,
+            guarded([this] { ShowLoanHistory(*this, session_.Connection(), session_.Ui()); }));
     connect(f.seskupitchb, &QCheckBox::toggled, this, guarded([this] { Rebuild(); }));
     connect(f.hledatle, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });
@@ -134,25 +154,34 @@ int Tzapujckyf::Period() const { return ui_->lhutaspin->value(); }
 void Tzapujckyf::Refresh() {
     today_ = Today();
     std::vector<Loan> loans = ReadLoans(session_.Connection(), today_);
-    loans_ = std::move(loans);
     ++refreshes_;
-    for (auto& column : keys_->made) column.assign(loans_.size(), std::nullopt);
-    Rebuild();
+    std::vector<Made> made(loans.size());
+    ReplaceLoans(std::move(loans), std::move(made));
 }
 
 void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
     std::set<std::string> gone;
     for (const LoanRow& row : rows) gone.insert(row.rowid);
     std::vector<Loan> kept;
-    std::array<std::vector<std::optional<QCollatorSortKey>>, ColumnCount> keys;
+    std::vector<Made> made;
     for (size_t i = 0; i < loans_.size(); ++i) {
         if (gone.count(loans_[i].row.rowid)) continue;
-        kept.push_back(std::move(loans_[i]));
-        for (int c = 0; c < ColumnCount; ++c) keys[c].push_back(std::move(keys_->made[c][i]));
+        kept.push_back(loans_[i]);
+        made.push_back(keys_->made[i]);
     }
-    loans_ = std::move(kept);
-    keys_->made = std::move(keys);
+    ReplaceLoans(std::move(kept), std::move(made));
+}
+
+void Tzapujckyf::ReplaceLoans(std::vector<Loan> loans, std::vector<Made> made) {
+    ui_->zapujckytw->clear();
+    loans_ = std::move(loans);
+    keys_->made = std::move(made);
     Rebuild();
+}
+
+const Loan& Tzapujckyf::LoanAt(int loan) const {
+    Q_ASSERT(loan >= 0 && static_cast<size_t>(loan) < loans_.size());
+    return loans_[static_cast<size_t>(loan)];
 }
 
 void Tzapujckyf::CatalogueChanged() {
@@ -177,20 +206,20 @@ QStringList Tzapujckyf::RowTexts(const Loan& loan) const {
             loan.kdy,
             loan.date.Shown(),
             known ? QString::number(loan.date.DaysOut(today_)) : QString(),
-            IsOverdue(loan.date, today_, Period()) ? QString::fromUtf8(kOverdueWord) : QString(),
+            LoanStatus(loan.date, today_, Period()),
             loan.autor,
             loan.titul,
             loan.umisteni};
 }
 
 QString Tzapujckyf::CellText(int loan, int column) const {
-    const Loan& l = loans_[static_cast<size_t>(loan)];
+    const Loan& l = LoanAt(loan);
     switch (column) {
     case Komu: return grouped_ ? QString() : l.komu;
     case Kdy: return l.kdy;
     case Datum: return l.date.Shown();
     case Dni: return l.date.Known() ? QString::number(l.date.DaysOut(today_)) : QString();
-    case Stav: return Overdue(loan) ? QString::fromUtf8(kOverdueWord) : QString();
+    case Stav: return LoanStatus(l.date, today_, Period());
     case Autor: return l.autor;
     case Titul: return l.titul;
     case Umisteni: return l.umisteni;
@@ -198,9 +227,7 @@ QString Tzapujckyf::CellText(int loan, int column) const {
     return {};
 }
 
-bool Tzapujckyf::Overdue(int loan) const {
-    return IsOverdue(loans_[static_cast<size_t>(loan)].date, today_, Period());
-}
+bool Tzapujckyf::Overdue(int loan) const { return IsOverdue(LoanAt(loan).date, today_, Period()); }
 
 void Tzapujckyf::Rebuild() {
     QTreeWidget& tree = *ui_->zapujckytw;
@@ -211,18 +238,19 @@ void Tzapujckyf::Rebuild() {
     tree.setRootIsDecorated(grouped_);
 
     QList<QTreeWidgetItem*> top;
-    std::map<std::string, LoanItem*> groups;
+    std::map<QString, LoanItem*> groups;
     for (int i = 0; i < static_cast<int>(loans_.size()); ++i) {
-        const Loan& loan = loans_[static_cast<size_t>(i)];
+        const Loan& loan = LoanAt(i);
         auto* item = new LoanItem(*this, i);
         if (!grouped_) {
             top.append(item);
             continue;
         }
-        LoanItem*& group = groups[loan.row.komu];
+        const QString name = loan.Borrower();
+        LoanItem*& group = groups[name];
         if (!group) {
             group = new LoanItem(*this, -1);
-            group->setData(Komu, Qt::UserRole + 1, loan.komu);
+            group->setData(Komu, Qt::UserRole + 1, name);
             top.append(group);
         }
         group->addChild(item);
@@ -248,16 +276,29 @@ void Tzapujckyf::ShowOverdue() {
     ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, Period())));
 }
 
+const QString& Tzapujckyf::SearchText(int loan) const {
+    QString& text = keys_->made[static_cast<size_t>(loan)].searched;
+    if (text.isNull()) {
+        const Loan& l = LoanAt(loan);
+        // One line per text, so that a search never matches across two of them.
+        text = WithoutCaseAndAccents(QStringList{l.komu, l.kdy, l.date.Shown(), l.autor, l.titul, l.umisteni}
+                                         .join(u'\n'));
+    }
+    return text;
+}
+
 void Tzapujckyf::ApplyFilter() {
     QTreeWidget& tree = *ui_->zapujckytw;
-    const QString needle = Fold(ui_->hledatle->text().trimmed());
+    const QString needle = WithoutCaseAndAccents(ui_->hledatle->text().trimmed());
     const auto matches = [&](const QTreeWidgetItem* item) {
         if (needle.isEmpty()) return true;
-        const Loan& loan = loans_[static_cast<size_t>(LoanIndex(*item))];
-        for (const QString& text : RowTexts(loan))
-            if (Fold(text).contains(needle)) return true;
-        return false;
+        const int loan = LoanIndex(*item);
+        // The days and the status change with the day and the period: not kept.
+        if (SearchText(loan).contains(needle) || CellText(loan, Dni).contains(needle)) return true;
+        const QString status = CellText(loan, Stav);
+        return !status.isEmpty() && FoldedStatus(status).contains(needle);
     };
+    int widest = 0;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
         QTreeWidgetItem* top = tree.topLevelItem(i);
         if (LoanIndex(*top) >= 0) {
@@ -273,10 +314,21 @@ void Tzapujckyf::ApplyFilter() {
             shown += match ? 1 : 0;
         }
         const QString name = top->data(Komu, Qt::UserRole + 1).toString();
-        top->setText(Komu, (name.isEmpty() ? QString::fromUtf8(kNoName) : name) +
-                               QStringLiteral(" (%1)").arg(shown));
+        const QString label = (name.isEmpty() ? QString::fromUtf8(kNoName) : name) + QStringLiteral(" (%1)").arg(shown);
+        top->setText(Komu, label);
         if (top->isHidden() != (shown == 0)) top->setHidden(shown == 0);
+        if (shown > 0) widest = std::max(widest, tree.fontMetrics().horizontalAdvance(label));
     }
+    FitBorrowers(widest);
+}
+
+void Tzapujckyf::FitBorrowers(int widestLabel) {
+    QTreeWidget& tree = *ui_->zapujckytw;
+    if (widestLabel <= 0) return;
+    // The item's text margins on both sides and the branch indicator before it.
+    const int margin = tree.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &tree) + 1;
+    const int wanted = std::min(widestLabel + 4 * margin + tree.indentation(), kWidestBorrowers);
+    if (wanted > tree.columnWidth(Komu)) tree.setColumnWidth(Komu, wanted);
 }
 
 void Tzapujckyf::PeriodChanged(int days) {
@@ -296,9 +348,9 @@ void Tzapujckyf::PeriodChanged(int days) {
 }
 
 const QCollatorSortKey& Tzapujckyf::SortKey(int loan, int column) const {
-    std::optional<QCollatorSortKey>& key = keys_->made[static_cast<size_t>(column)][static_cast<size_t>(loan)];
+    std::optional<QCollatorSortKey>& key = keys_->made[static_cast<size_t>(loan)].keys[static_cast<size_t>(column)];
     if (!key) {
-        const Loan& l = loans_[static_cast<size_t>(loan)];
+        const Loan& l = LoanAt(loan);
         key = keys_->order.SortKey(column == Komu ? l.komu : column == Kdy ? l.kdy : column == Autor ? l.autor
                                    : column == Titul ? l.titul : l.umisteni);
     }
@@ -308,17 +360,20 @@ const QCollatorSortKey& Tzapujckyf::SortKey(int loan, int column) const {
 bool Tzapujckyf::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const {
     const QTreeWidget* tree = ui_->zapujckytw;
     const int ia = LoanIndex(a), ib = LoanIndex(b);
+    const bool descending = tree->header()->sortIndicatorOrder() == Qt::DescendingOrder;
     if (ia < 0 || ib < 0) {
-        // Borrowers' rows: by name whatever the column, the nameless one last.
-        const QString na = a.data(Komu, Qt::UserRole + 1).toString();
-        const QString nb = b.data(Komu, Qt::UserRole + 1).toString();
+        // Borrowers' rows: by name whatever the column and the direction, the
+        // nameless one last. A descending sort asks "b < a": answered reversed.
+        const QTreeWidgetItem& first = descending ? b : a;
+        const QTreeWidgetItem& second = descending ? a : b;
+        const QString na = first.data(Komu, Qt::UserRole + 1).toString();
+        const QString nb = second.data(Komu, Qt::UserRole + 1).toString();
         if (na.isEmpty() != nb.isEmpty()) return nb.isEmpty();
         return keys_->order.Compare(na, nb) < 0;
     }
-    const Loan& la = loans_[static_cast<size_t>(ia)];
-    const Loan& lb = loans_[static_cast<size_t>(ib)];
+    const Loan& la = LoanAt(ia);
+    const Loan& lb = LoanAt(ib);
     const int column = tree->sortColumn();
-    const bool descending = tree->header()->sortIndicatorOrder() == Qt::DescendingOrder;
     int order = 0;
     switch (column) {
     case Datum:
@@ -351,7 +406,7 @@ std::vector<const Loan*> Tzapujckyf::ShownLoans() const {
     std::vector<const Loan*> shown;
     const QTreeWidget& tree = *ui_->zapujckytw;
     const auto add = [&](const QTreeWidgetItem* item) {
-        if (!item->isHidden()) shown.push_back(&loans_[static_cast<size_t>(LoanIndex(*item))]);
+        if (!item->isHidden()) shown.push_back(&LoanAt(LoanIndex(*item)));
     };
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
         const QTreeWidgetItem* top = tree.topLevelItem(i);
@@ -376,7 +431,7 @@ std::vector<const Loan*> Tzapujckyf::SelectedLoans() const {
             if (!item->child(c)->isHidden()) chosen.insert(LoanIndex(*item->child(c)));
     }
     std::vector<const Loan*> loans;
-    for (int i : chosen) loans.push_back(&loans_[static_cast<size_t>(i)]);
+    for (int i : chosen) loans.push_back(&LoanAt(i));
     return loans;
 }
 
@@ -431,82 +486,44 @@ QString Tzapujckyf::ReminderUrl(const std::vector<const Loan*>& loans) {
 void Tzapujckyf::pripomenoutbClick() {
     UiServices& ui = session_.Ui();
     const QTreeWidgetItem* current = ui_->zapujckytw->currentItem();
-    std::optional<std::string> name;
+    QString name;
     if (current && !current->isHidden()) {
         const int index = LoanIndex(*current);
         if (index >= 0)
-            name = loans_[static_cast<size_t>(index)].row.komu;
+            name = LoanAt(index).Borrower();
         else if (current->childCount() > 0)
-            name = loans_[static_cast<size_t>(LoanIndex(*current->child(0)))].row.komu;
+            name = LoanAt(LoanIndex(*current->child(0))).Borrower();
     }
-    if (!name || name->empty()) {
+    if (name.isEmpty()) {
         ui.InformationBox(QString::fromUtf8(kCaption),
                           QStringLiteral("Vyberte v seznamu vypůjčitele nebo některou z jeho knih."));
         return;
     }
     std::vector<const Loan*> theirs;
     for (const Loan& loan : loans_)
-        if (loan.row.komu == *name) theirs.push_back(&loan);
+        if (loan.Borrower() == name) theirs.push_back(&loan);
     const QString url = ReminderUrl(theirs);
     if (!ui.OpenUrl(QUrl(url, QUrl::StrictMode)))
         throw std::runtime_error("E-mailový program se nepodařilo otevřít.");
+}
+
+std::vector<ExportedLoan> Tzapujckyf::Exported() const {
+    std::vector<ExportedLoan> rows;
+    for (const Loan* loan : ShownLoans()) rows.push_back({RowTexts(*loan), IsOverdue(loan->date, today_, Period())});
+    return rows;
 }
 
 void Tzapujckyf::csvbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"),
         QStringLiteral("CSV (*.csv)"));
-    if (!path) return;
-    QString text;
-    const auto line = [&](const QStringList& fields) {
-        QStringList quoted;
-        for (const QString& f : fields) quoted << CsvField(f);
-        text += quoted.join(u';') + QStringLiteral("\r\n");
-    };
-    line(ColumnTitles());
-    for (const Loan* loan : ShownLoans()) line(RowTexts(*loan));
-    QSaveFile file(*path);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(
-            QStringLiteral("Soubor „%1“ se nepodařilo zapsat: %2").arg(*path, file.errorString()).toStdString());
+    if (path) WriteLoansCsv(*path, LoansCsv(ColumnTitles(), Exported()));
 }
 
 void Tzapujckyf::pdfbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"),
         QStringLiteral("PDF (*.pdf)"));
-    if (!path) return;
-    QString html = QStringLiteral("<h2>Zápůjčky</h2><p>") + SummaryText(Summarize(loans_, today_, Period())).toHtmlEscaped() +
-                   QStringLiteral("</p><table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>");
-    for (const QString& title : ColumnTitles()) html += QStringLiteral("<th>") + title.toHtmlEscaped() + QStringLiteral("</th>");
-    html += QStringLiteral("</tr>");
-    for (const Loan* loan : ShownLoans()) {
-        const bool overdue = IsOverdue(loan->date, today_, Period());
-        html += overdue ? QStringLiteral("<tr style=\"color:#960000;background-color:#ffe2e2\">")
-                        : QStringLiteral("<tr>");
-        for (const QString& text : RowTexts(*loan))
-            html += QStringLiteral("<td>") + text.toHtmlEscaped() + QStringLiteral("</td>");
-        html += QStringLiteral("</tr>");
-    }
-    html += QStringLiteral("</table>");
-
-    // Printed beside the target first: a failed print must not leave half a
-    // file where a good one was.
-    const QString part = *path + QStringLiteral(".part");
-    QFile::remove(part);
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setPageOrientation(QPageLayout::Landscape);
-        printer.setOutputFileName(part);
-        QTextDocument document;
-        document.setHtml(html);
-        document.print(&printer);
-    }
-    if (QFileInfo(part).size() <= 0 || (QFile::exists(*path) && !QFile::remove(*path)) ||
-        !QFile::rename(part, *path)) {
-        QFile::remove(part);
-        throw std::runtime_error(QStringLiteral("Soubor „%1“ se nepodařilo zapsat.").arg(*path).toStdString());
-    }
+    if (path)
+        WriteLoansPdf(*path, LoansHtml(SummaryText(Summarize(loans_, today_, Period())), ColumnTitles(), Exported()));
 }

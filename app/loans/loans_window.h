@@ -18,6 +18,7 @@ class Tzapujckyf;
 class QTreeWidgetItem;
 class CatalogueSession;
 class QCollatorSortKey;
+struct ExportedLoan;
 
 class Tzapujckyf : public QWidget {
     Q_OBJECT
@@ -60,13 +61,27 @@ public:
     bool LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const;
 
 private:
+    struct Keys;
+    struct Made;
+    // The one place the loans change. The list's rows read the loans by
+    // number while they exist (painting, sorting, a screen reader asking after
+    // a deselected row), so they are removed first, while what they read is
+    // still there, and made anew only for the new loans.
+    void ReplaceLoans(std::vector<Loan> loans, std::vector<Made> made);
+    const Loan& LoanAt(int loan) const;
     void Rebuild();
     // Drops rows that were just returned from the list.
     void Forget(const std::vector<LoanRow>& rows);
+    // Widens the borrower column to show the widest label whole, up to a limit.
+    void FitBorrowers(int widestLabel);
+    // The loan's texts that do not change with the day or the period, folded for the filter.
+    const QString& SearchText(int loan) const;
     void ApplyFilter();
     void ShowOverdue();
     void PeriodChanged(int days);
     std::vector<const Loan*> SelectedLoans() const;
+    // The rows shown, as the exports write them.
+    std::vector<ExportedLoan> Exported() const;
     const QCollatorSortKey& SortKey(int loan, int column) const;
 
     std::unique_ptr<Ui::Tzapujckyf> ui_;
@@ -79,6 +94,5 @@ private:
     int refreshes_ = 0;
     bool refresh_pending_ = false;
     bool grouped_ = true;
-    struct Keys;
     std::unique_ptr<Keys> keys_;
 };

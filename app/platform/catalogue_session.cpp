@@ -2,6 +2,7 @@
 #include "app/platform/catalogue_session.h"
 
 #include <QMenu>
+#include <QWidget>
 
 CatalogueSession::CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
                                    std::function<QString()> settingsPath, QObject* parent)
@@ -9,4 +10,10 @@ CatalogueSession::CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& wi
 
 void CatalogueSession::AddCommand(QAction& command) {
     if (command_menu_) command_menu_->insertAction(command_before_, &command);
+}
+
+void CatalogueSession::PlaceOverWindow(QWidget& window) const {
+    QRect frame(QPoint(0, 0), window.size());
+    frame.moveCenter(window_.frameGeometry().center());
+    window.move(frame.topLeft());
 }

@@ -58,6 +58,8 @@ public:
     UiServices& Ui() const { return ui_; }
     // The window dialogs and other windows of the capabilities stand over.
     QWidget& Window() const { return window_; }
+    // Puts a capability's new window over the main window, not in a screen corner.
+    void PlaceOverWindow(QWidget& window) const;
     // The settings file (nastav.ini) as it is read and written.
     QString SettingsPath() const { return settings_path_(); }
 
@@ -74,7 +76,8 @@ public:
     std::function<void()> reopenCatalogue;  // the file under the connection was replaced
     // Around a change of only the loan fields of the rows with these engine
     // keys, which changed `changed` rows: the tree shows no loan fields, so it
-    // needs no rebuild when nothing else changed the catalogue meanwhile.
+    // needs no rebuild when nothing else changed the catalogue meanwhile (a
+    // return may also have kept each finished loan in the row's `udaj3`).
     std::function<void(const std::vector<int64_t>& rows)> beforeLoanChange;
     std::function<void(int64_t changed)> afterLoanChange;
 

@@ -61,3 +61,12 @@ QString LocaleLower(const QString& text) {
     static const QLocale locale = CatalogueLocale();
     return locale.toLower(text);
 }
+
+QString WithoutCaseAndAccents(const QString& text) {
+    const QString decomposed = text.toCaseFolded().normalized(QString::NormalizationForm_KD);
+    QString plain;
+    plain.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) plain += c;
+    return plain;
+}

@@ -23,3 +23,7 @@ private:
 };
 
 QString LocaleLower(const QString& text);
+
+// The text as typed on a keyboard without Czech letters: case folded and
+// accents dropped ("Šťastný" as "stastny"), for filters that forgive both.
+QString WithoutCaseAndAccents(const QString& text);

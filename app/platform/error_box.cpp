@@ -28,6 +28,9 @@ bool RunGuarded(UiServices& ui, const std::function<void()>& handler) {
     try {
         handler();
         return true;
+    } catch (const DetailedFailure& e) {
+        ui.DetailedErrorBox(ProgramTitle(), ErrorBoxText(e.Text()), e.Details());
+        return false;
     } catch (const CodePageError& e) {
         message = QString::fromUtf8(e.what());
     } catch (const Exception& e) {

@@ -14,14 +14,40 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
 
-void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+// Qt names the details button of a message box in English; the window speaks Czech.
+class DetailsButtonCzech : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "QMessageBox") != 0) return {};
+        if (qstrcmp(source, "Show Details...") == 0) return QString::fromUtf8("Podrobnosti…");
+        if (qstrcmp(source, "Hide Details...") == 0) return QString::fromUtf8("Skrýt podrobnosti");
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+void SetDetails(QMessageBox& box, const QString& details) {
+    if (details.isEmpty()) return;
+    static DetailsButtonCzech* czech = [] {
+        auto* translator = new DetailsButtonCzech;
+        QCoreApplication::installTranslator(translator);
+        return translator;
+    }();
+    (void)czech;
+    box.setDetailedText(details);
+}
+
+void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
+             const QString& details = {}) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    SetDetails(box, details);
     box.exec();
 }
 
@@ -89,8 +115,17 @@ std::optional<QString> QtUiServices::OpenFileName(const QString& initialDir) {
 void QtUiServices::ExecModal(QDialog& dialog) { dialog.exec(); }
 
 bool QtUiServices::Question(const QString& caption, const QString& text) {
+    return DetailedQuestion(caption, text, {});
+}
+
+void QtUiServices::DetailedErrorBox(const QString& caption, const QString& text, const QString& details) {
+    ShowBox(QMessageBox::Critical, caption, text, details);
+}
+
+bool QtUiServices::DetailedQuestion(const QString& caption, const QString& text, const QString& details) {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
+    SetDetails(box, details);
     QPushButton* yes = box.addButton(QStringLiteral("&Ano"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&Ne"), QMessageBox::NoRole);
     // A stray Enter must not confirm a change to the catalogue.
@@ -154,6 +189,14 @@ std::optional<QString> QtUiServices::ChooseSaveFile(const QString& caption,
 }
 
 bool QtUiServices::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
+
+void UiServices::DetailedErrorBox(const QString& caption, const QString& text, const QString&) {
+    ErrorBox(caption, text);
+}
+
+bool UiServices::DetailedQuestion(const QString& caption, const QString& text, const QString&) {
+    return Question(caption, text);
+}
 
 std::unique_ptr<Progress> UiServices::StartProgress(const QString&, const QString&, long long) {
     return std::make_unique<SilentProgress>();

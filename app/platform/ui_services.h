@@ -57,6 +57,12 @@ public:
     // no handler took it.
     virtual bool OpenUrl(const QUrl& url) = 0;
 
+    // The error box and the question with the original behind "Podrobnosti"
+    // (the message box's detailed text), so that the question and its buttons
+    // stay on any screen. An empty `details` adds nothing. The default drops them.
+    virtual void DetailedErrorBox(const QString& caption, const QString& text, const QString& details);
+    virtual bool DetailedQuestion(const QString& caption, const QString& text, const QString& details);
+
     // Progress of long work over `maximum` steps, with a cancel button; shown
     // only when the work takes long enough to notice. The default shows nothing.
     virtual std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
@@ -81,6 +87,8 @@ public:
     std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
                                           const QString& filter) override;
     bool OpenUrl(const QUrl& url) override;
+    void DetailedErrorBox(const QString& caption, const QString& text, const QString& details) override;
+    bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
     std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
                                             long long maximum) override;
 };

@@ -8,6 +8,7 @@
 // in UTC ("2026-12-08_20-58-29-123Z.db"): the names sort by age on every file
 // system, also across a change of daylight-saving time, and hold no character
 // that some file system refuses. Other files in the folder are never touched.
+// A second place ("zalohydo") gets a copy of each backup.
 #include <QDateTime>
 #include <QString>
 #include <chrono>
@@ -19,17 +20,13 @@
 
 #include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
+#include "app/safekeeping/backup_files.h"
 
 class TASQLite3DB;
 class UiServices;
 
 // Makes the progress of a backup; without one, the dialog of UiServices.
 using ProgressFactory = std::function<std::unique_ptr<Progress>(const QString& label)>;
-
-struct BackupFile {
-    QString path;
-    QDateTime made;  // UTC
-};
 
 class CatalogueBackup {
 public:
@@ -42,30 +39,38 @@ public:
     // catalogue is damaged and open only for reading).
     bool BeforeChange();
 
+    // "zálohovat nyní": a backup of the open catalogue whatever the backup
+    // count says, reported with its file name. False after a message when none
+    // was made (or silently when the user cancelled it).
+    bool BackupNow();
+
     // Right after the connection opened a catalogue: the quick integrity
     // check. A damaged one is never written to; the user is offered its newest
     // sound backup. Declined, it throws CatalogueDamaged, unless `lastResort`
     // (nothing else would be open): then the catalogue stays open for reading only.
+    // An empty file, or one without a database header, counts as damaged.
     enum class Opened { Sound, Restored, ReadOnly };
     Opened CheckOpened(bool lastResort);
 
-    // The open catalogue's backups, newest first.
+    // The open catalogue's backups, newest first (see backupfiles::List).
     std::vector<BackupFile> Backups() const;
     // The number of books in a backup; -1 when it cannot be read.
-    long long BooksIn(const QString& backup) const;
+    long long BooksIn(const std::string& backup) const;
 
     // Puts `backup` in the open catalogue's place, after backing up the
-    // catalogue as it is now (so the restore can be undone). The caller then
-    // reconnects. False, after a message, when the catalogue was left alone.
-    bool Restore(const QString& backup);
+    // catalogue as it is now (so the restore can be undone). The connection is
+    // closed on the way (its write-ahead log goes back into the file first); the
+    // caller then reconnects. False, after a message, when the catalogue was left alone.
+    bool Restore(const std::string& backup);
+    // The backup of the state before the last restore; empty when the user
+    // went on without one.
+    const std::string& SavedBeforeRestore() const { return savedBeforeRestore_; }
 
     // Whether the open catalogue is a damaged one kept open for reading only.
     bool ReadingOnly() const { return !damaged_.empty(); }
 
-    // The open catalogue's file (a full path); empty when none is open.
-    QString OpenCatalogue() const;
-    // The folder of a catalogue's backups.
-    static QString FolderOf(const QString& catalogue);
+    // The open catalogue's file (a full path, the file system's bytes); empty when none is open.
+    std::string OpenCatalogue() const;
     // How a backup's time is shown: "8. 12. 2026 21:04:05", local time.
     static QString ShownTime(const QDateTime& made);
     // "1 kniha", "3 knihy", "5 knih".
@@ -74,6 +79,8 @@ public:
     // The backups kept per catalogue, from the settings ("pocetzaloh", 10 when
     // absent or not a number); 0 switches the automatic backups off.
     int KeptBackups() const;
+    // The second place for backups ("zalohydo", the file system's bytes); empty when none.
+    std::string SecondPlace() const;
 
     ProgressFactory progressFactory;
     // How often a running backup reports its progress.
@@ -83,17 +90,23 @@ private:
     enum class Outcome { Done, Cancelled, Busy, Failed };
     struct Result {
         Outcome outcome;
-        QString failure;
-        QString path;
+        QString failure;  // the system's or the engine's own words
+        std::string path;
     };
-    // A backup of the open catalogue `catalogue`, then the oldest beyond the count removed.
-    Result MakeBackup(const QString& catalogue);
+    // A backup of the open catalogue `catalogue`, then the oldest beyond the
+    // count removed, and its copy in the second place.
+    Result MakeBackup(const std::string& catalogue);
+    void CopyToSecondPlace(const std::string& catalogue, const std::string& backup, int keep);
     // A byte-for-byte copy of a damaged catalogue, kept beside the backups.
-    Result KeepDamagedCopy(const QString& catalogue);
-    // Copies `backup` beside `catalogue`, runs `saveCurrent`, then renames the
-    // copy over the catalogue. False after a message.
-    bool PutInPlace(const QString& backup, const QString& catalogue,
+    Result KeepDamagedCopy(const std::string& catalogue);
+    // Copies `backup` beside `catalogue`, runs `saveCurrent`, closes the
+    // connection, then renames the copy over the catalogue. False after a
+    // message; the connection is then open again.
+    bool PutInPlace(const std::string& backup, const std::string& catalogue,
                     const std::function<bool()>& saveCurrent);
+    // Closes the connection so that its journal is gone; false (reopened) when
+    // another program still keeps one beside the catalogue.
+    bool ReleaseCatalogue(const std::string& catalogue);
     std::function<bool()> Ticker(const QString& label, const std::string& growing, double expected,
                                  std::unique_ptr<Progress>& progress) const;
 
@@ -107,4 +120,7 @@ private:
     // A damaged catalogue just reported and not restored: when the fallback
     // that follows opens the same file, it is not reported a second time.
     std::string justReported_;
+    std::string savedBeforeRestore_;
+    // A failing second place is reported once per run.
+    bool secondPlaceReported_ = false;
 };

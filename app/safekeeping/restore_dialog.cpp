@@ -19,7 +19,7 @@ TRestoreDialog::TRestoreDialog(const CatalogueBackup& backups, const QString& ca
         auto* item = new QTreeWidgetItem(
             &list, QStringList{shown.left(blank), shown.mid(blank + 1),
                                books < 0 ? QString::fromUtf8("nečitelná") : QString::number(books)});
-        item->setData(0, Qt::UserRole, backup.path);
+        item->setData(0, Qt::UserRole, QByteArray::fromStdString(backup.path));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
     for (int column = 0; column < list.columnCount(); ++column) list.resizeColumnToContents(column);
@@ -37,6 +37,6 @@ TRestoreDialog::~TRestoreDialog() = default;
 void TRestoreDialog::obnovitbClick() {
     const QTreeWidgetItem* item = ui_->zalohytv->currentItem();
     if (!item) return;
-    chosen_ = item->data(0, Qt::UserRole).toString();
+    chosen_ = item->data(0, Qt::UserRole).toByteArray().toStdString();
     accept();
 }

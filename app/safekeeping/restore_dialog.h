@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace Ui {
 class TRestoreDialog;
@@ -18,12 +19,13 @@ public:
     ~TRestoreDialog() override;
 
     Ui::TRestoreDialog* form() const { return ui_.get(); }
-    // The backup chosen with "obnovit"; none when the dialog was left otherwise.
-    const std::optional<QString>& Chosen() const { return chosen_; }
+    // The backup chosen with "obnovit" (the file system's bytes); none when the
+    // dialog was left otherwise.
+    const std::optional<std::string>& Chosen() const { return chosen_; }
 
     void obnovitbClick();
 
 private:
     std::unique_ptr<Ui::TRestoreDialog> ui_;
-    std::optional<QString> chosen_;
+    std::optional<std::string> chosen_;
 };

@@ -1,9 +1,8 @@
 // Safe keeping in the main window: the guard of the open catalogue, and the
-// command that restores a backup. The work itself is CatalogueBackup's.
+// commands that restore a backup and make one now. The work itself is CatalogueBackup's.
 #include "app/safekeeping/safekeeping_capability.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QStatusBar>
 
@@ -18,11 +17,21 @@ SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QAction&
       backups_(std::make_unique<CatalogueBackup>(session.Connection(), session.Ui(),
                                                  [&session] { return session.SettingsPath(); })) {
     session_.SetGuard(this);
+    sessionAlive_ = &session;
     connect(&restore, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { obnovitExecute(); }); });
+    backupNow_ = new QAction(QString::fromUtf8("zálohovat &nyní"), this);
+    backupNow_->setObjectName("zalohovat");
+    session_.AddCommand(*backupNow_);
+    connect(backupNow_, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
 }
 
-SafekeepingCapability::~SafekeepingCapability() { session_.SetGuard(nullptr); }
+SafekeepingCapability::~SafekeepingCapability() {
+    // The window destroys its session before its children, this among them:
+    // a session already gone has no guard to forget.
+    if (sessionAlive_) session_.SetGuard(nullptr);
+}
 
 bool SafekeepingCapability::BeforeChange() { return backups_->BeforeChange(); }
 
@@ -32,20 +41,21 @@ bool SafekeepingCapability::ReadingOnly() const { return backups_->ReadingOnly()
 
 void SafekeepingCapability::obnovitExecute() {
     UiServices& ui = session_.Ui();
-    const QString catalogue = backups_->OpenCatalogue();
-    if (catalogue.isEmpty()) {
+    const std::string catalogue = backups_->OpenCatalogue();
+    if (catalogue.empty()) {
         ui.InformationBox(ProgramTitle(), QString::fromUtf8("Není otevřen žádný katalog."));
         return;
     }
+    const QString name = backupfiles::Shown(backupfiles::NameOf(catalogue));
     if (backups_->Backups().empty()) {
         ui.InformationBox(
             ProgramTitle(),
             QString::fromUtf8("Katalog „%1“ zatím nemá žádnou zálohu. Zálohy vznikají ve složce „%2“ "
                               "před první změnou katalogu při každém spuštění programu.")
-                .arg(QFileInfo(catalogue).fileName(), CatalogueBackup::FolderOf(catalogue)));
+                .arg(name, backupfiles::Shown(backupfiles::FolderOf(catalogue))));
         return;
     }
-    TRestoreDialog dialog(*backups_, catalogue, &session_.Window());
+    TRestoreDialog dialog(*backups_, name, &session_.Window());
     ui.ExecModal(dialog);
     if (!dialog.Chosen()) return;
     const bool wasDamaged = backups_->ReadingOnly();
@@ -54,8 +64,12 @@ void SafekeepingCapability::obnovitExecute() {
     // The file under the connection has been replaced: the window opens it
     // again as any opened catalogue (the health check included).
     session_.reopenCatalogue();
-    if (auto* main = qobject_cast<QMainWindow*>(&session_.Window()))
-        main->statusBar()->showMessage(QString::fromUtf8(
-            wasDamaged ? "Katalog byl obnoven ze zálohy. Poškozený soubor je uschován ve složce záloh."
-                       : "Katalog byl obnoven ze zálohy. Stav před obnovou je uložen jako nejnovější záloha."));
+    // Only a file that is there is named as the way back.
+    const std::string saved = backups_->SavedBeforeRestore();
+    QString message = QString::fromUtf8("Katalog byl obnoven ze zálohy.");
+    if (!saved.empty() && backupfiles::Exists(saved))
+        message += QString::fromUtf8(wasDamaged ? " Poškozený soubor je uschován ve složce záloh jako „%1“."
+                                                : " Stav před obnovou je uložen jako záloha „%1“.")
+                       .arg(backupfiles::Shown(backupfiles::NameOf(saved)));
+    if (auto* main = qobject_cast<QMainWindow*>(&session_.Window())) main->statusBar()->showMessage(message);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Safe keeping in the main window: it guards the open catalogue (a backup
 // before the first change, the health check of every opened file) and runs
-// the command that restores a backup.
+// the commands that restore a backup and make one now ("zálohovat nyní",
+// which it adds to the "databáze" menu itself).
 #include <QObject>
+#include <QPointer>
 #include <memory>
 
 #include "app/platform/catalogue_session.h"
@@ -27,4 +29,7 @@ public:
 private:
     CatalogueSession& session_;
     std::unique_ptr<CatalogueBackup> backups_;
+    QAction* backupNow_ = nullptr;
+    // Null once the session is destroyed.
+    QPointer<CatalogueSession> sessionAlive_;
 };

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <stdexcept>
 
 #include "app/platform/codepage.h"
@@ -11,6 +12,8 @@
 #include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
 #include "app/platform/ui_services.h"
+#include "app/platform/system_message.h"
+#include "catalogue/backup_store.h"
 #include "catalogue/catalogue_transfer.h"
 #include "storage/connection.h"
 #include "catalogue/csv.h"
@@ -38,8 +41,15 @@ void AppendRow(std::string& out, const CatalogueRow& row) {
 }
 
 [[noreturn]] void WriteFailed(const QString& path, const QString& reason) {
-    throw std::runtime_error(
-        QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, reason).toStdString());
+    throw DetailedFailure(QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, CzechSystemMessage(reason)),
+                          SystemDetails(reason));
+}
+
+// Qt words a failed write "Unknown error"; the system's own reason says more.
+QString Reason(const QSaveFile& file, int error) {
+    const QString qt = file.errorString();
+    if (error != 0 && (qt.isEmpty() || qt == QLatin1String("Unknown error"))) return SystemErrorText(error);
+    return qt;
 }
 
 }  // namespace
@@ -56,11 +66,15 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     text += kCsvLineEnd;
 
     bool writeFailed = false;
+    int writeError = 0;
     long long rows = 0;
     const auto flush = [&] {
+        errno = 0;
         if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()))
+            static_cast<qint64>(text.size())) {
             writeFailed = true;
+            writeError = errno;
+        }
         text.clear();
     };
     const bool complete = ForEachCatalogueRow(con, [&](const CatalogueRow& row) {
@@ -72,7 +86,7 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     });
     if (complete) flush();
     if (writeFailed) {
-        const QString reason = file.errorString();
+        const QString reason = Reason(file, writeError);
         file.cancelWriting();
         WriteFailed(path, reason);
     }
@@ -81,7 +95,8 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
         return -1;
     }
     progress.Step(rows);
-    if (!file.commit()) WriteFailed(path, file.errorString());
+    errno = 0;
+    if (!file.commit()) WriteFailed(path, Reason(file, errno));
     return rows;
 }
 
@@ -92,6 +107,18 @@ void ExportCatalogueCommand(CatalogueSession& session) {
     const std::optional<QString> path =
         ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
     if (!path) return;
+    // A CSV text in the place of the catalogue or of one of its backups would destroy what it exports.
+    const std::string open =
+        session.Connection().LibraryLoaded() && session.Connection().Handle()
+            ? OpenCataloguePath(session.Connection())
+            : std::string();
+    if (!open.empty() && WouldOverwriteCatalogue(open, QFile::encodeName(*path).toStdString())) {
+        ui.ErrorBox(ProgramTitle(),
+                    QStringLiteral("Do souboru „%1“ nelze exportovat: je to otevřený katalog nebo jeho záloha. "
+                                   "Zvolte pro export jiný soubor.")
+                        .arg(*path));
+        return;
+    }
     long long rows = 0;
     {
         // Gone before any box: a progress dialog left alive would show itself over it.

@@ -5,12 +5,13 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
 #include <algorithm>
 
-#include "app/transfer/catalogue_import.h"
 #include "app/platform/codepage.h"
+#include "app/transfer/readers/import_reader.h"
 #include "ui_import_dialog.h"
 
 namespace {
@@ -19,6 +20,9 @@ const char* const kColumnTitles[kCatalogueColumnCount] = {
     "id",       "autor",   "titul",   "žánr",   "vydal", "série", "umístění", "zapůjčeno komu",
     "zapůjčeno kdy", "hodnocení", "poznámka", "údaj 1", "údaj 2", "údaj 3"};
 
+// The row index a list item stands for.
+constexpr int kRowRole = Qt::UserRole;
+
 QString Shown(const std::optional<std::string>& value) {
     return value ? FromCodePage(*value) : QString();
 }
@@ -26,23 +30,32 @@ QString Shown(const std::optional<std::string>& value) {
 }  // namespace
 
 ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget* parent)
-    : QDialog(parent), plan_(plan), ui_(std::make_unique<Ui::TImportDialog>()) {
+    : QDialog(parent), plan_(plan), ui_(std::make_unique<Ui::TImportDialog>()), chosen_(plan.Offered()) {
     ui_->setupUi(this);
     import_ = ui_->tlacitkabb->addButton(QStringLiteral("&Importovat"), QDialogButtonBox::AcceptRole);
     ui_->tlacitkabb->addButton(QStringLiteral("Storno"), QDialogButtonBox::RejectRole);
     import_->setDefault(true);
     connect(ui_->tlacitkabb, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui_->tlacitkabb, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(ui_->duplicitychb, &QCheckBox::toggled, this, [this] { Refresh(); });
+    connect(ui_->duplicitychb, &QCheckBox::toggled, this, &ImportDialog::IncludeStored);
 
     ui_->souborl->setText(QStringLiteral("Soubor: %1").arg(path));
-    QString facts = QStringLiteral("Kódování: %1; oddělovač: %2; záznamů v souboru: %3, z toho už v katalogu: %4.")
-                        .arg(plan.encoding, SeparatorName(plan.separator))
-                        .arg(static_cast<qulonglong>(plan.rows.size()))
-                        .arg(plan.DuplicateCount());
+    QString facts = QStringLiteral("Formát: %1; kódování: %2").arg(plan.format, plan.encoding);
+    if (plan.separator) facts += QStringLiteral("; oddělovač: %1").arg(SeparatorName(plan.separator));
+    facts += QStringLiteral("; záznamů v souboru: %1, z toho už v katalogu: %2")
+                 .arg(static_cast<qulonglong>(plan.rows.size()))
+                 .arg(plan.DuplicateCount());
+    if (plan.RepeatCount() > 0) facts += QStringLiteral(", opakovaných v souboru: %1").arg(plan.RepeatCount());
+    facts += u'.';
     if (!plan.ignoredColumns.isEmpty())
         facts += QStringLiteral(" Sloupce, které se nenačtou: %1.").arg(plan.ignoredColumns.join(", "));
     ui_->udajel->setText(facts);
+    ui_->mapovanilw->addItems(plan.mapping);
+    ui_->upozornenilw->addItems(plan.warnings.mid(0, kShownWarnings));
+    if (plan.warnings.size() > kShownWarnings)
+        ui_->upozornenilw->addItem(QStringLiteral("… a dalších %1.").arg(plan.warnings.size() - kShownWarnings));
+    ui_->upozornenil->setEnabled(!plan.warnings.isEmpty());
+    ui_->upozornenilw->setEnabled(!plan.warnings.isEmpty());
 
     QTableWidget& table = *ui_->nahledtw;
     table.setColumnCount(kCatalogueColumnCount);
@@ -55,14 +68,26 @@ ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget*
 
     QListWidget& list = *ui_->duplicitylw;
     for (size_t i = 0; i < plan.rows.size(); ++i) {
-        if (!plan.duplicate[i]) continue;
-        list.addItem(QStringLiteral("řádek %1: %2 – %3")
-                         .arg(plan.lines[i])
-                         .arg(Shown(plan.rows[i][kAuthorColumn]), Shown(plan.rows[i][kTitleColumn])));
+        QStringList why;
+        if (plan.duplicate[i]) why.append(QStringLiteral("už v katalogu"));
+        if (!plan.owned[i]) why.append(QStringLiteral("nevlastněná"));
+        if (plan.repeats[i] >= 0)
+            why.append(QStringLiteral("opakuje %1 %2").arg(plan.unit).arg(plan.lines[static_cast<size_t>(plan.repeats[i])]));
+        if (why.isEmpty()) continue;
+        auto* item = new QListWidgetItem(QStringLiteral("%1 %2: %3 – %4 (%5)")
+                                             .arg(plan.unit)
+                                             .arg(plan.lines[i])
+                                             .arg(Shown(plan.rows[i][kAuthorColumn]), Shown(plan.rows[i][kTitleColumn]),
+                                                  why.join(", ")));
+        item->setData(kRowRole, static_cast<int>(i));
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(chosen_[i] ? Qt::Checked : Qt::Unchecked);
+        list.addItem(item);
     }
+    connect(&list, &QListWidget::itemChanged, this, &ImportDialog::ItemChanged);
     ui_->duplicityl->setEnabled(list.count() > 0);
     list.setEnabled(list.count() > 0);
-    ui_->duplicitychb->setEnabled(list.count() > 0);
+    ui_->duplicitychb->setEnabled(plan.DuplicateCount() > 0);
     Refresh();
 }
 
@@ -70,15 +95,33 @@ ImportDialog::~ImportDialog() = default;
 
 bool ImportDialog::IncludeDuplicates() const { return ui_->duplicitychb->isChecked(); }
 
+void ImportDialog::ItemChanged(QListWidgetItem* item) {
+    const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
+    chosen_[row] = item->checkState() == Qt::Checked;
+    Refresh();
+}
+
+void ImportDialog::IncludeStored(bool include) {
+    QListWidget& list = *ui_->duplicitylw;
+    const QSignalBlocker quiet(&list);
+    for (int k = 0; k < list.count(); ++k) {
+        QListWidgetItem* item = list.item(k);
+        const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
+        if (!plan_.duplicate[row]) continue;
+        chosen_[row] = include;
+        item->setCheckState(include ? Qt::Checked : Qt::Unchecked);
+    }
+    Refresh();
+}
+
 void ImportDialog::Refresh() {
-    const bool all = IncludeDuplicates();
     QTableWidget& table = *ui_->nahledtw;
     const int shown = static_cast<int>(std::min<size_t>(plan_.rows.size(), kPreviewRows));
     table.setRowCount(shown);
     long long id = plan_.firstId;
     long long stored = 0;
     for (size_t i = 0; i < plan_.rows.size(); ++i) {
-        const bool skipped = plan_.duplicate[i] && !all;
+        const bool skipped = !chosen_[i];
         if (!skipped) ++stored;
         if (static_cast<int>(i) >= shown) continue;
         const CatalogueRow& row = plan_.rows[i];

@@ -9,6 +9,14 @@ constexpr int kRow = 100;  // the engine's "a row is ready"
 
 }  // namespace
 
+bool Follows(const CatalogueStamp& before, const CatalogueStamp& now, int64_t changes, int64_t historyLines) {
+    if (!before.Known() || !now.Known() || before.connection != now.connection ||
+        before.othersCommits != now.othersCommits)
+        return false;
+    const int64_t made = now.ownChanges - before.ownChanges;
+    return made >= changes && made <= changes + historyLines;
+}
+
 CatalogueStamp StampOf(TASQLite3DB& db) {
     CatalogueStamp stamp;
     sqlite3* handle = db.Connected() ? db.Handle() : nullptr;

@@ -20,6 +20,12 @@ struct CatalogueStamp {
     }
 };
 
+// Whether `now` is `before` after `changes` changes through the same connection
+// and nothing else, but for at most `historyLines` more: a finished loan kept in
+// the `udaj3` of a row the change already touched, which neither the tree nor the
+// lists show.
+bool Follows(const CatalogueStamp& before, const CatalogueStamp& now, int64_t changes, int64_t historyLines);
+
 // The connection's stamp now; unknown when it is not connected or the engine
 // cannot tell (then everything is read anew, as it always used to be).
 CatalogueStamp StampOf(TASQLite3DB& db);

@@ -30,13 +30,6 @@ Teditf* editf = nullptr;
 
 namespace {
 
-// Replacing the text closes the query, so the Open runs this statement.
-void OpenLine(TASQLite3Query& query, const std::string& sql) {
-    query.SQL().Clear();
-    query.SQL().Add(sql);
-    query.Open();
-}
-
 void EmptyList(QComboBox* list) {
     list->clear();
     list->clearEditText();

@@ -25,6 +25,7 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
+#include "app/statistics/statistics_capability.h"
 #include "app/transfer/transfer_capability.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/edit_fields.h"
@@ -187,15 +188,18 @@ void TForm1::SetUpCapabilities() {
     session_->rebuildTree = [this] { tv1update(); };
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
     session_->beforeLoanChange = [this](const std::vector<int64_t>& rows) { BeforeOwnChange(rows); };
-    session_->afterLoanChange = [this](int64_t changed) { AfterOwnChange(changed, {}, false); };
+    session_->afterLoanChange = [this](int64_t changed) { AfterOwnChange(changed, {}, false, false, changed); };
     session_->SetCommandPlace(*f.databazem, *f.konec);
     connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
     SetUpTitleMenu();
     // One line a capability: it adds itself to the menu command it is given.
-    new SafekeepingCapability(*session_, *f.obnovit, this);
-    new LoansCapability(*session_, *f.zapujcky, this);
-    new TransferCapability(*session_, *f.exportovat, *f.importovat, this);
-    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); }, this);
+    capabilities_ = std::make_unique<QObject>();
+    new SafekeepingCapability(*session_, *f.obnovit, capabilities_.get());
+    new LoansCapability(*session_, *f.zapujcky, capabilities_.get());
+    new TransferCapability(*session_, *f.exportovat, *f.importovat, capabilities_.get());
+    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); },
+                       capabilities_.get());
+    new StatisticsCapability(*session_, capabilities_.get());
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

@@ -84,8 +84,9 @@ public:
     // rows in place; the tree then looks as after a rebuild. Else it is rebuilt.
     void BeforeOwnChange(const std::vector<int64_t>& rows);
     // `deleted`: the change deleted the noted rows (else they are still there).
+    // `historyLines`: how many finished loans the change may also have kept in `udaj3`.
     void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, bool treeShape = true,
-                        bool deleted = false);
+                        bool deleted = false, int64_t historyLines = 0);
     // The tree as after a rebuild: in place when nothing changed since it was read, else rebuilt.
     void RefreshTree();
     // The drop-down lists of distinct values, shared with the new-record dialog.
@@ -98,7 +99,9 @@ public:
     bool beforeCatalogueChange();
     // A capability the window made, for the tests and benchmarks that drive it.
     template <class Capability>
-    Capability& capability() const { return *findChild<Capability*>(QString(), Qt::FindDirectChildrenOnly); }
+    Capability& capability() const {
+        return *capabilities_->findChild<Capability*>(QString(), Qt::FindDirectChildrenOnly);
+    }
 
     // The tree's menu on a title, with the capabilities' entries (main_window_menu.cpp).
     std::unique_ptr<QMenu> TitleMenu(QTreeWidgetItem& node);
@@ -124,10 +127,16 @@ private:
     QString executable_dir_;
     QString start_dir_;
     std::unique_ptr<CatalogueSession> session_;
+    // The capabilities' owner. They reach the session in their destructors,
+    // so they go before it does (as the window's children they would go after).
+    std::unique_ptr<QObject> capabilities_;
     // Creates the capabilities, each with its menu commands (main_window.cpp).
     void SetUpCapabilities();
     // The tree's right-click menu on a title (main_window_menu.cpp).
     void SetUpTitleMenu();
+    // The remembered catalogue, found damaged at start and not restored: it
+    // stays remembered until another catalogue is opened on purpose.
+    std::string damaged_remembered_;
 
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/loans/loan_history_notice.h"
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
@@ -204,14 +205,15 @@ void TForm1::ulozitbClick() {
 
     if (!beforeCatalogueChange()) return;
     BeforeOwnChange({shown_row_key_});
-    RunChange(sql);
+    // A save that empties or replaces the borrower finishes the loan: it is kept in the book's history.
+    SaveKeepingLoanHistory(con1, shown_row_key_, uiServices(), ProgramTitle(), [&] { RunChange(sql); });
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
     for (int i = 0; i < 9; ++i)
         if (!cut_texts_[i].isNull() && texts[i].text != cut_texts_[i]) cut_texts_[i] = QString();
 
     // One row changed: the tree follows it in place, as a rebuild would show it.
-    AfterOwnChange(1);
+    AfterOwnChange(1, {}, true, false, 1);
 }
 
 void TForm1::smazatbClick() {
@@ -240,10 +242,12 @@ void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu,
     constexpr int kKomuSlot = 6;
     constexpr int kKdySlot = 7;
     Ui::TForm1& f = *form();
-    // A save writes the panel's texts to every row with the panel's id.
-    const std::string shownId = std::to_string(f.idspin->Value());
+    // The panel's row is the one its save writes to: the row with the shown
+    // row's key. Its id may be shared with other rows, NULL, or beyond what
+    // the id field holds, so it tells nothing here.
+    const std::string shownKey = std::to_string(shown_row_key_);
     for (const LoanRow& row : rows) {
-        if (!record_shown_ || row.id != shownId) continue;
+        if (!record_shown_ || row.rowid != shownKey) continue;
         f.zapujcenokomucb->setEditText(komu);
         f.zapujcenokdyle->setText(kdy);
         cut_texts_[kKomuSlot] = QString();

@@ -110,6 +110,7 @@ void TForm1::FormCreate() {
             open = true;
         } catch (const CatalogueDamaged&) {
             reported = true;  // the damage has been shown; the default is opened instead
+            damaged_remembered_ = remembered;
         } catch (...) {
             uiServices().PlainBox(ProgramTitle(), kConnectFailed);
             reported = true;
@@ -152,7 +153,8 @@ bool TForm1::FormClose() {
         settings_.PrepareForWriting();
         ProfileFile settings(SettingsPath());
         if (prefixFits) settings.WriteString(kSettingsSection, kPrefixKey, prefix);
-        settings.WriteString(kSettingsSection, kCatalogueKey, con1.Database());
+        settings.WriteString(kSettingsSection, kCatalogueKey,
+                             damaged_remembered_.empty() ? con1.Database() : damaged_remembered_);
     });
     return true;
 }
@@ -162,9 +164,13 @@ void TForm1::otevritExecute() {
     if (!chosen) return;
     const QString path = QFileInfo(*chosen).absoluteFilePath();
     const bool existed = QFileInfo::exists(path);
+    damaged_remembered_.clear();
     bool failed = false;
     bool told = false;
     try {
+        // A name that names nothing holds no catalogue; the engine would make
+        // an empty file of it, which the health check would take for a damaged one.
+        if (!existed) throw std::runtime_error("no such file");
         con1.SetDatabase(QFile::encodeName(path).toStdString());
         con1.SetConnected(true);
         session_->CheckOpened(false);
@@ -176,9 +182,6 @@ void TForm1::otevritExecute() {
     }
     if (failed) {
         if (!told) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
-        // The engine creates a file it is asked to open; a name that named
-        // nothing must not leave an empty file behind once the probe failed.
-        if (!existed && QFileInfo(path).size() == 0) QFile::remove(path);
         // Not protected: when even the default fails, the error box shows why
         // and the panel and the tree are left as they are.
         ConnectDefaultCatalogue();

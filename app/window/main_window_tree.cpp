@@ -1,12 +1,9 @@
 // The tree of authors and their titles: the rebuild from the catalogue and the search.
-#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/platform/catalogue_session.h"
@@ -16,36 +13,8 @@
 #include "app/platform/ui_services.h"
 #include "app/window/tree_node.h"
 #include "app/window/value_lists.h"
+#include "catalogue/tree_rows.h"
 #include "ui_main_window.h"
-
-namespace {
-
-const char* const kAuthorsSql = "select distinct autor from svazkovna order by autor";
-
-// Every title in storage order with its author, the author's stored length,
-// the row's key and the title's stored length (-1 when it is not a text).
-// A node's titles are those whose author equals its text byte for byte; the
-// queries deliver an author cut (to the column's declared size, at most 255
-// bytes, and at a zero byte), and a cut author equals no node's text, so rows
-// whose delivered author is shorter than the stored one are left out. NULL and
-// blob authors never equal a text either.
-const char* const kTitlesSql =
-    "select autor, titul, length(cast(autor as blob)), cast(rowid as text), "
-    "case typeof(titul) when 'text' then length(cast(titul as blob)) else -1 end from svazkovna "
-    "where typeof(autor) = 'text'";
-
-struct TitleRow {
-    std::string title;
-    int64_t key;
-    bool whole;  // the title is a text and all of it is delivered
-};
-
-void ReplaceSQL(TASQLite3Query& query, const char* sql) {
-    query.SQL().Clear();
-    query.SQL().Add(sql);
-}
-
-}  // namespace
 
 QTreeWidgetItem* TForm1::SelectedNode() const {
     const QList<QTreeWidgetItem*> selected = ui_->tv1->selectedItems();
@@ -75,47 +44,30 @@ void TForm1::tv1update() {
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(con1);
 
-    ReplaceSQL(autoriq, kAuthorsSql);
-    autoriq.Open();
-    autoriq.First();
-    const int count = autoriq.RecordCount();
-    std::vector<std::string> authors;
-    authors.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        authors.push_back(autoriq.Fields(0).AsString());
-        autoriq.Next();
+    std::optional<TreeRows> read = ReadTreeRows(con1);
+    if (!read) {
+        // What one pass cannot read for sure, the statements read.
+        TreeRows& rows = read.emplace();
+        rows.authors = ReadTreeAuthors(autoriq);
+        if (rows.authors.empty()) {
+            tree_stamp_ = stamp;
+            return;
+        }
+        try {
+            ReadTreeTitles(nodesq, rows);
+        } catch (...) {
+            // What a node-by-node build leaves when its first titles query fails:
+            // the first author, selected, without titles.
+            QTreeWidgetItem* first = new TreeNode(rows.authors.front());
+            tree.addTopLevelItem(first);
+            SelectNode(first);
+            throw;
+        }
     }
-    if (authors.empty()) {
+    const TreeRows& rows = *read;
+    if (rows.authors.empty()) {
         tree_stamp_ = stamp;
         return;
-    }
-
-    std::unordered_map<std::string, std::vector<TitleRow>> titles;
-    bool keysKnown = true;
-    try {
-        ReplaceSQL(nodesq, kTitlesSql);
-        nodesq.Open();
-        nodesq.First();
-        const int rows = nodesq.RecordCount();
-        for (int i = 0; i < rows; ++i) {
-            std::string author = nodesq.Fields(0).AsString();
-            if (std::to_string(author.size()) == nodesq.Fields(2).AsString()) {
-                std::string title = nodesq.Fields(1).AsString();
-                // A view in the table's place has no row keys: clicks then search as they always did.
-                keysKnown = keysKnown && !nodesq.Fields(3).AsString().empty();
-                const bool whole = std::to_string(title.size()) == nodesq.Fields(4).AsString();
-                titles[std::move(author)].push_back(
-                    {std::move(title), std::strtoll(nodesq.Fields(3).AsString().c_str(), nullptr, 10), whole});
-            }
-            nodesq.Next();
-        }
-    } catch (...) {
-        // What a node-by-node build leaves when its first titles query fails:
-        // the first author, selected, without titles.
-        QTreeWidgetItem* first = new TreeNode(authors.front());
-        tree.addTopLevelItem(first);
-        SelectNode(first);
-        throw;
     }
 
     // Each author used to go in first, so the sort starts from the reverse of
@@ -126,14 +78,14 @@ void TForm1::tv1update() {
     };
     const LocaleOrder order;
     std::vector<Entry> entries;
-    entries.reserve(authors.size());
-    for (auto a = authors.rbegin(); a != authors.rend(); ++a) {
-        auto* node = new TreeNode(*a);
-        const auto found = titles.find(*a);
-        if (found != titles.end()) {
+    entries.reserve(rows.authors.size());
+    for (size_t a = rows.authors.size(); a-- > 0;) {
+        auto* node = new TreeNode(rows.authors[a]);
+        const std::vector<TreeTitle>& titles = rows.titles[a];
+        if (!titles.empty()) {
             QList<QTreeWidgetItem*> children;
-            children.reserve(static_cast<qsizetype>(found->second.size()));
-            for (const TitleRow& t : found->second) children.append(new TreeNode(t.title, t.key, t.whole));
+            children.reserve(static_cast<qsizetype>(titles.size()));
+            for (const TreeTitle& t : titles) children.append(new TreeNode(rows.Title(t), t.key, t.whole));
             node->addChildren(children);
         }
         entries.push_back({order.SortKey(node->text(0)), node});
@@ -151,16 +103,9 @@ void TForm1::tv1update() {
     tree.setUpdatesEnabled(true);
     SelectNode(selected);
     tree_top_ = selected;
-    if (keysKnown) tree_stamp_ = stamp;
-    // The drop-down lists are read while the user looks at the new tree, so
-    // that the first click finds them; a click before that reads them itself,
-    // and reports what fails there.
-    QTimer::singleShot(0, this, [this] {
-        try {
-            value_lists_->ReadAll();
-        } catch (...) {
-        }
-    });
+    if (rows.keysKnown) tree_stamp_ = stamp;
+    // The drop-down lists are read by the first click that needs them, not
+    // here: a new tree is not kept waiting for lists nobody may look at.
 }
 
 void TForm1::vyhledatExecute() {

@@ -77,12 +77,11 @@ void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
     }
 }
 
-void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted) {
-    value_lists_->AfterOwnChange(changes, added);
-    CatalogueStamp expected = noted_stamp_;
-    expected.ownChanges += changes;
+void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted,
+                            int64_t historyLines) {
+    value_lists_->AfterOwnChange(changes, added, historyLines);
     const CatalogueStamp now = StampOf(con1);
-    bool follows = tree_follows_ && now.Same(expected);
+    bool follows = tree_follows_ && Follows(noted_stamp_, now, changes, historyLines);
     tree_follows_ = false;
     if (follows && treeShape) {
         std::vector<NotedRow> rows = noted_rows_;

@@ -7,10 +7,11 @@
 #include <QTreeWidgetItem>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class TreeNode : public QTreeWidgetItem {
 public:
-    TreeNode(const std::string& bytes, int64_t rowKey = 0, bool wholeTitle = false);
+    TreeNode(std::string_view bytes, int64_t rowKey = 0, bool wholeTitle = false);
 
     // Qt::UserRole of column 0 gives the stored bytes.
     QVariant data(int column, int role) const override;

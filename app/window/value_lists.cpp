@@ -76,10 +76,6 @@ const ValueLists::List& ValueLists::Current(Column column) {
     return list;
 }
 
-void ValueLists::ReadAll() {
-    for (int c = 0; c < ColumnCount; ++c) Current(static_cast<Column>(c));
-}
-
 void ValueLists::Put(Column column, QComboBox& box) {
     const List& list = Current(column);
     if (box.property(kFilledWith).toULongLong() == list.generation && box.count() == list.items.size()) return;
@@ -190,13 +186,11 @@ bool ValueLists::Move(List& list, const Value* before, const Value* after, bool&
     return true;
 }
 
-void ValueLists::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added) {
+void ValueLists::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, int64_t historyLines) {
     if (!noted_) return;
     noted_ = false;
     const CatalogueStamp now = StampOf(db_);
-    CatalogueStamp expected = noted_stamp_;
-    expected.ownChanges += changes;
-    const bool asExpected = now.Same(expected);
+    const bool asExpected = Follows(noted_stamp_, now, changes, historyLines);
     std::vector<int64_t> keys = noted_keys_;
     std::vector<RowState> before = noted_rows_;
     keys.insert(keys.end(), added.begin(), added.end());

@@ -28,15 +28,13 @@ public:
     // The same for a box that must show no entry and an empty edit text.
     void FillEmpty(Column column, QComboBox& box);
 
-    // Reads every list that is not known for the catalogue as it is now.
-    void ReadAll();
-
     // Around one of the program's own changes of the rows with these engine
     // keys, meant to change `changes` rows (`added`: keys of rows it inserted):
     // before it the rows' values are noted, after it the lists follow them.
     // Anything unexpected in between leaves the lists to be read anew.
     void BeforeOwnChange(const std::vector<int64_t>& keys);
-    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {});
+    // (`historyLines`: see Follows in catalogue_stamp.h.)
+    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, int64_t historyLines = 0);
 
     // A distinct value: its kind in the engine's order (0 NULL, 1 number,
     // 2 text, 3 blob), the text a query delivers, whether that is all of it,

@@ -1,6 +1,6 @@
 // The loan date reader on any text: it never fails, a date it finds is a real
-// day range inside the years it accepts, and the date as shown reads back as
-// the same date.
+// day range inside the years it accepts (never also marked impossible), and
+// the date as shown reads back as the same date.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +15,10 @@ void Check(const QString& text) {
     const QDate today(2026, 12, 8);
     const LoanDate d = ReadLoanDate(text, today);
     const LoanDate again = ReadLoanDate(text, today);
-    FUZZ_CHECK(again.precision == d.precision && again.first == d.first && again.last == d.last,
+    FUZZ_CHECK(again.precision == d.precision && again.first == d.first && again.last == d.last &&
+                   again.impossible == d.impossible,
                "two readings differ");
+    FUZZ_CHECK(!(d.impossible && d.Known()), "a date both read and impossible");
     if (!d.Known()) {
         FUZZ_CHECK(!d.first.isValid() && !d.last.isValid() && d.Shown().isEmpty(), "a date without precision");
         FUZZ_CHECK(!IsOverdue(d, today, 1), "no date, yet overdue");

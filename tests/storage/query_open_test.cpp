@@ -270,6 +270,12 @@ TEST_F(QueryOpenTest, LimitOffsetAndParameterTexts) {
     OpenSql("select * from svazkovna where autor=:x");
     EXPECT_EQ(query.ExecutedText(), "select * from svazkovna where autor=''\r\n");
     EXPECT_EQ(query.Params()[0].Name, "x");
+    // An empty text bound on purpose is sent as NULL; only an unbound one is an empty literal.
+    query.Close();
+    query.ParamByName("x").SetAsString("");
+    EXPECT_TRUE(query.Params()[0].Bound);
+    query.Open();
+    EXPECT_EQ(query.ExecutedText(), "select * from svazkovna where autor=NULL\r\n");
     OpenSql("select 'a::b', 'c:d' --x::y");
     EXPECT_EQ(query.ExecutedText(), "select 'a::b', 'c:d' --x:y\r\n");
     EXPECT_EQ(query.Fields(0).AsString(), "a::b");

@@ -4,15 +4,15 @@
 #include <QDialog>
 
 void ScriptedUi::ErrorBox(const QString& caption, const QString& text) {
-    boxes.push_back({BoxKind::Error, caption, text});
+    boxes.push_back({BoxKind::Error, caption, text, {}});
 }
 
 void ScriptedUi::PlainBox(const QString& caption, const QString& text) {
-    boxes.push_back({BoxKind::Plain, caption, text});
+    boxes.push_back({BoxKind::Plain, caption, text, {}});
 }
 
 void ScriptedUi::InformationBox(const QString& caption, const QString& text) {
-    boxes.push_back({BoxKind::Information, caption, text});
+    boxes.push_back({BoxKind::Information, caption, text, {}});
 }
 
 std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QString& prompt,
@@ -67,7 +67,15 @@ std::optional<QString> TakeFront(std::deque<std::optional<QString>>& queue) {
 }  // namespace
 
 bool ScriptedUi::Question(const QString& caption, const QString& text) {
-    boxes.push_back({BoxKind::Question, caption, text});
+    return DetailedQuestion(caption, text, {});
+}
+
+void ScriptedUi::DetailedErrorBox(const QString& caption, const QString& text, const QString& details) {
+    boxes.push_back({BoxKind::Error, caption, text, details});
+}
+
+bool ScriptedUi::DetailedQuestion(const QString& caption, const QString& text, const QString& details) {
+    boxes.push_back({BoxKind::Question, caption, text, details});
     if (questionAnswers.empty()) return false;
     const bool yes = questionAnswers.front();
     questionAnswers.pop_front();

@@ -15,9 +15,12 @@ class ScriptedUi : public UiServices {
 public:
     enum class BoxKind { Error, Plain, Information, Question };
     struct Box {
+        Box(BoxKind k, QString c, QString t, QString d = {})
+            : kind(k), caption(std::move(c)), text(std::move(t)), details(std::move(d)) {}
         BoxKind kind;
         QString caption;
         QString text;
+        QString details;  // behind "Podrobnosti"; empty when none
     };
     struct Input {
         QString caption;
@@ -46,6 +49,9 @@ public:
                                           const QString& filter) override;
     // Recorded; answers from the queue, true when it is empty.
     bool OpenUrl(const QUrl& url) override;
+    // Recorded as Error and Question boxes with their details.
+    void DetailedErrorBox(const QString& caption, const QString& text, const QString& details) override;
+    bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
     // Recorded (caption and every step); cancels at the first step that
     // reaches `cancelProgressAt`, when set.
     std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,

@@ -67,7 +67,6 @@ static int search(void* handle, bend_search_rr* rr) {
     s->hit_count = 0;
     s->broken = rr->num_bases > 0 && strcmp(rr->basenames[0], "Broken") == 0;
     if (rr->num_bases > 0 && strcmp(rr->basenames[0], "Slow") == 0) sleep(60);
-    load_records();
     WRBUF q = wrbuf_alloc();
     yaz_query_to_wrbuf(q, rr->query);
     const char* text = wrbuf_cstr(q);
@@ -145,6 +144,8 @@ static void close_session(void* handle) { free(handle); }
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
     records_path = argv[2];
+    /* Read once, before the threads that serve connections start: they only read them. */
+    load_records();
     char listen[64];
     snprintf(listen, sizeof listen, "tcp:127.0.0.1:%s", argv[1]);
     /* Threads: the slow database must not hold the other connections. */

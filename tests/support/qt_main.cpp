@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <unistd.h>
 #include <gtest/gtest.h>
+#include <memory>
+
+#include "support/app_screen_reader.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
@@ -14,5 +17,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // The sanitizer run repeats the window tests so, to catch rows that read
+    // what is gone while a reader asks after them.
+    std::unique_ptr<testsupport::ScreenReader> reader;
+    if (testsupport::ScreenReaderWanted()) reader = std::make_unique<testsupport::ScreenReader>();
     return RUN_ALL_TESTS();
 }

@@ -64,6 +64,14 @@ TEST(IsbnReaders, MalformedInputIsRefusedNotGuessed) {
     if (auto xml = MarcToXml("00042nam a2200000 a 4500 this is no MARC record")) {
         EXPECT_TRUE(ReadMarcXml(*xml)->empty());
     }
+    // A damaged frame never reaches YAZ, which would read past its buffers.
+    const std::string sound = SplitRecords(RecordedMarc()).front();
+    ASSERT_TRUE(MarcToXml(sound));
+    auto damaged = [&](size_t at, char c) { std::string r = sound; r[at] = c; return r; };
+    EXPECT_FALSE(MarcToXml(damaged(11, '8')));               // subfield code length
+    EXPECT_FALSE(MarcToXml(damaged(27, '\xD0')));            // directory entry's length
+    EXPECT_FALSE(MarcToXml(damaged(4, '9')));                // record length
+    EXPECT_FALSE(MarcToXml(sound.substr(0, sound.size() - 1)));
     EXPECT_FALSE(ReadMarcXml("<record><datafield tag=\"245\"><subfield code=\"a\">x"));
     EXPECT_TRUE(ReadMarcXml("<collection/>")->empty());
     EXPECT_FALSE(ReadOpenLibrary(R"({"ISBN:1": {"title": )"));

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
@@ -16,6 +18,7 @@
 #include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_screen_reader.h"
 #include "support/app_window_fixture.h"
 #include "ui_loans_window.h"
 #include "ui_main_window.h"
@@ -68,6 +71,30 @@ protected:
     void Select(const QStringList& titles) {
         List().clearSelection();
         for (const QString& t : titles) Row(t)->setSelected(true);
+    }
+    // The top rows' titles, the flat list's order.
+    QStringList Titles() const {
+        QStringList titles;
+        for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(Tzapujckyf::Titul);
+        return titles;
+    }
+    QStringList TopLabels() const {
+        QStringList labels;
+        for (int i = 0; i < List().topLevelItemCount(); ++i) labels << List().topLevelItem(i)->text(Tzapujckyf::Komu);
+        return labels;
+    }
+    // The tree's title node of the (only) author.
+    QTreeWidgetItem* Title(const QString& titul) const {
+        QTreeWidgetItem* author = Tree().topLevelItem(0);
+        for (int i = 0; i < author->childCount(); ++i)
+            if (author->child(i)->text(0) == titul) return author->child(i);
+        throw std::runtime_error("no title " + titul.toStdString());
+    }
+    // Returns the books with these titles, answering the question "Ano".
+    void Return(const QStringList& titles) {
+        Select(titles);
+        ui.QueueQuestion(true);
+        W().vracenob->click();
     }
     // Each row's id, title and loan fields as stored.
     std::vector<std::string> Stored() const {
@@ -198,9 +225,10 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     browser->urls.clear();
 
     std::unique_ptr<QMenu> menu = window->TitleMenu(*author->child(1));
-    // The loans' two entries, then completing the book by ISBN.
-    ASSERT_EQ(menu->actions().size(), 3);
-    EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("doplnit podle ISBN…"));
+    // The loans' two entries, the book's loan history, then completing the book by ISBN.
+    ASSERT_EQ(menu->actions().size(), 4);
+    EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("historie výpůjček…"));
+    EXPECT_EQ(menu->actions()[3]->text(), QString::fromUtf8("doplnit podle ISBN…"));
     EXPECT_TRUE(menu->actions()[0]->isEnabled());
     EXPECT_FALSE(menu->actions()[1]->isEnabled()) << "not lent: nothing to return";
     ui.QueueInput(QString::fromUtf8("Řehoř"));
@@ -253,6 +281,24 @@ TEST_F(LoansTest, ExportsTheListAsShownAndWritesAReminder) {
     ui.QueueSaveFile(QString::fromStdString(pdf));
     W().pdfb->click();
     EXPECT_EQ(ReadFile(pdf).substr(0, 5), "%PDF-");
+    // Its text, header row included, as a PDF reader extracts it.
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    ASSERT_FALSE(pdftotext.isEmpty()) << "pdftotext is missing: scripts/setup.sh installs poppler-utils";
+    QProcess extract;
+    extract.start(pdftotext, {"-layout", QString::fromStdString(pdf), "-"});
+    ASSERT_TRUE(extract.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(extract.readAllStandardOutput()).split('\n');
+    QStringList text;
+    for (const QString& line : lines)
+        if (!line.simplified().isEmpty()) text << line.simplified();
+    ASSERT_GE(text.size(), 4) << text.join('|').toStdString();
+    EXPECT_EQ(text[0], QString::fromUtf8("Zápůjčky"));
+    EXPECT_EQ(text[1], QString::fromUtf8("Zapůjčených knih: 3, vypůjčitelů: 2, po lhůtě: 1."));
+    EXPECT_EQ(text[2], QString::fromUtf8("komu zapůjčeno kdy datum dní stav autor titul umístění"));
+    EXPECT_EQ(text[3], QString::fromUtf8("Jan 1.1.2026 1.1.2026 341 po lhůtě Autor R&D; \"druhy\""));
+    ASSERT_EQ(text.size(), 6) << text.join("|").toStdString();
+    EXPECT_EQ(text[4], "Jan Autor Treti");
+    EXPECT_EQ(text[5], "1") << "the page number";
 
     L().form()->zapujckytw->setCurrentItem(Row("Treti"));
     W().pripomenoutb->click();
@@ -265,6 +311,210 @@ TEST_F(LoansTest, ExportsTheListAsShownAndWritesAReminder) {
         << body.toStdString();
     EXPECT_FALSE(body.contains("Jiny"));
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(LoansTest, PanelFollowsTheLoanOfItsOwnRowWhateverTheIds) {
+    Open({Lent("Alfa", "Eva", "1.12.2026", 5), Lent("Beta", "", "", 5), Lent("Gama", "Jan", "2.12.2026", 7),
+          Lent("Delta", "Ida", "3.12.2026", 1LL << 40)});
+    ExecSql(CataloguePath(), "update svazkovna set id=NULL where titul='Gama'");
+    Ui::TForm1& f = *window->form();
+    const auto panel = [&] { return f.zapujcenokomucb->currentText() + "|" + f.zapujcenokdyle->text(); };
+    const std::string today = LoanDateText(QDate::currentDate()).toStdString();
+
+    // Another book with the panel's id is lent: the panel keeps its own loan,
+    // and its save keeps it too.
+    ClickItem(Tree(), Title("Alfa"));
+    ui.QueueInput(QString("Ota"));
+    window->TitleMenu(*Title("Beta"))->actions()[0]->trigger();
+    EXPECT_EQ(panel(), "Eva|1.12.2026");
+    f.ulozitb->click();
+
+    // The shown book, with a NULL id, returned from the loans window.
+    ClickItem(Tree(), Title("Gama"));
+    L().Refresh();
+    Return({"Gama"});
+    EXPECT_EQ(panel(), "|");
+    f.ulozitb->click();
+
+    // The shown book, with an id beyond 32 bits, returned from the tree.
+    ClickItem(Tree(), Title("Delta"));
+    window->TitleMenu(*Title("Delta"))->actions()[1]->trigger();
+    EXPECT_EQ(panel(), "|");
+    f.ulozitb->click();
+
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"5 'Alfa' 'Eva' '1.12.2026'", "5 'Beta' 'Ota' '" + today + "'",
+                                                  "NULL 'Gama' '' ''", "1099511627776 'Delta' '' ''"}));
+    EXPECT_TRUE(ui.boxes.size() == 1u) << "only the return's question";
+}
+
+TEST_F(LoansTest, ReturnsWhileAScreenReaderReadsTheList) {
+    // A reader asks after the row that loses its selection while the list is
+    // emptied: it must still read that row's own book, never another's or freed data.
+    const ScreenReader reader;
+    Open({Lent("Prvni", "Jan", "1.1.2026"), Lent("Druha", "Eva", "2.1.2026"), Lent("Treti", "Ota", "3.1.2026")});
+    for (const bool grouped : {true, false}) {
+        SCOPED_TRACE(grouped ? "grouped" : "flat");
+        W().seskupitchb->setChecked(grouped);
+        for (const QString& title : {QString("Druha"), QString("Treti")}) {
+            List().setCurrentItem(Row(title));
+            ScreenReader::Forget();
+            Return({title});
+            EXPECT_TRUE(ScreenReader::Heard().contains(title)) << ScreenReader::Heard().join('|').toStdString();
+            EXPECT_FALSE(List().findItems(title, Qt::MatchExactly | Qt::MatchRecursive, Tzapujckyf::Titul).size());
+        }
+        // A list read anew (the catalogue changed meanwhile) is the same case.
+        ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Eva' where titul='Druha';"
+                                 "update svazkovna set zapujcenokomu='Ota' where titul='Treti'");
+        L().Refresh();
+        List().setCurrentItem(Row("Treti"));
+        ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='' where titul='Treti'");
+        ScreenReader::Forget();
+        L().Refresh();
+        EXPECT_TRUE(ScreenReader::Heard().contains("Treti"));
+        EXPECT_EQ(L().Loans().size(), 2u);
+        ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Ota' where titul='Treti'");
+        L().Refresh();
+    }
+}
+
+TEST_F(LoansTest, ImpossibleAndFutureDatesAreShownMarked) {
+    Open({Lent("Unor", "Jan", "31.2.2026"), Lent("Zitra", "Jan", "9.12.2026"), Lent("Vydani", "Eva", "2. vyd. 1998"),
+          Lent("Leto", "Eva", "v roce 2019")});
+    const auto cells = [&](const char* title) {
+        const QTreeWidgetItem* row = Row(title);
+        return QStringList{row->text(Tzapujckyf::Kdy), row->text(Tzapujckyf::Datum), row->text(Tzapujckyf::Dni),
+                           row->text(Tzapujckyf::Stav)};
+    };
+    EXPECT_EQ(cells("Unor"), QStringList({"31.2.2026", "", "", QString::fromUtf8("neplatné datum")}));
+    EXPECT_EQ(cells("Zitra"), QStringList({"9.12.2026", "9.12.2026", "-1", QString::fromUtf8("budoucí datum")}));
+    EXPECT_EQ(cells("Vydani"), QStringList({"2. vyd. 1998", "", "", ""}));
+    EXPECT_EQ(cells("Leto"), QStringList({"v roce 2019", "2019", "2534", QString::fromUtf8("po lhůtě")}));
+    EXPECT_EQ(W().souhrnl->text(), QString::fromUtf8("Zapůjčených knih: 4, vypůjčitelů: 2, po lhůtě: 1."));
+    W().hledatle->setText(QString::fromUtf8("neplatné"));
+    EXPECT_EQ(Shown(), QStringList({"Jan (1)||", QString::fromUtf8("  Unor|neplatné datum")}));
+}
+
+TEST_F(LoansTest, FilterIgnoresCaseAndAccents) {
+    Book capek = Lent("Krakatit", "Jan", "1.12.2026");
+    capek.autor = "\xC8" "apek";  // Čapek
+    Open({Lent("Dlouho", "\x8A\x9D" "astn\xFD", "1.1.2026"), capek, Lent("Jiny", "Eva", "5.12.2026")});
+    const auto titlesFor = [&](const char* typed) {
+        W().hledatle->setText(QString::fromUtf8(typed));
+        QStringList titles;
+        for (const Loan* loan : L().ShownLoans()) titles << loan->titul;
+        return titles;
+    };
+    EXPECT_EQ(titlesFor("stastny"), QStringList({"Dlouho"}));
+    EXPECT_EQ(titlesFor("ŠŤASTNÝ"), QStringList({"Dlouho"}));
+    EXPECT_EQ(titlesFor("capek"), QStringList({"Krakatit"}));
+    EXPECT_EQ(titlesFor("po lhute"), QStringList({"Dlouho"}));
+    EXPECT_EQ(titlesFor("  PO LHŮTĚ "), QStringList({"Dlouho"}));
+    EXPECT_EQ(titlesFor("5.12"), QStringList({"Jiny"}));
+    EXPECT_EQ(titlesFor("y\nj"), QStringList()) << "never across two columns";
+    EXPECT_EQ(titlesFor(""), QStringList({"Jiny", "Krakatit", "Dlouho"}));
+}
+
+TEST_F(LoansTest, BorrowerNamesAreComparedTrimmed) {
+    Open({Lent("A", "Jan Nov\xE1k ", "1.1.2026"), Lent("B", "Jan Nov\xE1k", "1.12.2026"), Lent("C", " Eva", "x"),
+          BookOf("Autor", "D")});
+    EXPECT_EQ(TopLabels(), QStringList({"Eva (1)", QString::fromUtf8("Jan Novák (2)")}));
+    EXPECT_EQ(W().souhrnl->text(), QString::fromUtf8("Zapůjčených knih: 3, vypůjčitelů: 2, po lhůtě: 1."));
+    List().setCurrentItem(Row("B"));
+    W().pripomenoutb->click();
+    ASSERT_EQ(ui.urls.size(), 1u);
+    const QString body = QUrl::fromPercentEncoding(ui.urls[0].section("&body=", 1).toUtf8());
+    EXPECT_TRUE(body.contains("- Autor: A (od 1.1.2026)\r\n- Autor: B (od 1.12.2026)\r\n")) << body.toStdString();
+
+    // Lent from the tree: stored trimmed, and the dialog offers each name once.
+    ClickItem(Tree(), Tree().topLevelItem(0)->child(3));
+    std::unique_ptr<QMenu> menu = window->TitleMenu(*Tree().topLevelItem(0)->child(3));
+    ui.QueueInput(QString::fromUtf8("  Jan Novák\t"));
+    menu->actions()[0]->trigger();
+    ASSERT_EQ(ui.itemInputs.size(), 1u);
+    EXPECT_EQ(ui.itemInputs[0].items, QStringList({"Eva", QString::fromUtf8("Jan Novák")}));
+    const std::string today = LoanDateText(QDate::currentDate()).toStdString();
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"1 'A' 'Jan Nov\\xE1k ' '1.1.2026'", "2 'B' 'Jan Nov\\xE1k' '1.12.2026'",
+                                                  "3 'C' ' Eva' 'x'", "4 'D' 'Jan Nov\\xE1k' '" + today + "'"}))
+        << "the other names stay as stored";
+    EXPECT_EQ(window->form()->zapujcenokomucb->currentText(), QString::fromUtf8("Jan Novák"));
+}
+
+TEST_F(LoansTest, CsvCellsCannotRunFormulas) {
+    Open({Lent("=HYPERLINK(\"http://x\";\"klik\")", "+420 603", "9.12.2026"), Lent("-2+3", "@SUM(A1)", "1.1.2026"),
+          Lent("\tTab", "\rCR", ""), Lent("Obycejny - titul", "Jan", "1.12.2026")});
+    W().seskupitchb->setChecked(false);
+    List().sortByColumn(Tzapujckyf::Titul, Qt::AscendingOrder);
+    const std::string csv = startDir.file("f.csv");
+    ui.QueueSaveFile(QString::fromStdString(csv));
+    W().csvb->click();
+    EXPECT_EQ(ReadFile(csv), "komu;zapůjčeno kdy;datum;dní;stav;autor;titul;umístění\r\n"
+                             "\"'\r" "CR\";;;;;Autor;'\tTab;\r\n"
+                             "'@SUM(A1);1.1.2026;1.1.2026;341;po lhůtě;Autor;'-2+3;\r\n"
+                             "'+420 603;9.12.2026;9.12.2026;-1;budoucí datum;Autor;\"'=HYPERLINK(\"\"http://x\"\";\"\"klik\"\")\";\r\n"
+                             "Jan;1.12.2026;1.12.2026;7;;Autor;Obycejny - titul;\r\n");
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(LoansTest, GroupsStayInNameOrderAndShowTheirCounts) {
+    const std::string longName = "Jaroslava Dlouhojmenn\xE1 z Vysok\xE9ho M\xFDta";
+    Open({Lent("A", "Zeman", "1.1.2026"), Lent("B", "\xC8" "apek", "1.1.2026"), Lent("C", "Hora", "1.1.2026"),
+          Lent("D", "Chalupa", "1.1.2026"), Lent("E", longName, "1.1.2026"), Lent("F", "", "1.1.2026"),
+          Lent("G", "Adam", "1.1.2026"), BookOf("Autor", "H")});
+    const QStringList names = {"Adam (1)", QString::fromUtf8("Čapek (1)"), "Hora (1)", "Chalupa (1)",
+                               QString::fromUtf8("Jaroslava Dlouhojmenná z Vysokého Mýta (1)"), "Zeman (1)",
+                               QString::fromUtf8("(bez jména) (1)")};
+    EXPECT_EQ(TopLabels(), names);
+    for (const int column : {int(Tzapujckyf::Komu), int(Tzapujckyf::Titul), int(Tzapujckyf::Datum)})
+        for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+            List().sortByColumn(column, order);
+            EXPECT_EQ(TopLabels(), names) << column << " " << order;
+        }
+    // The longest label fits its column whole.
+    const int needed = List().fontMetrics().horizontalAdvance(names[4]) + List().indentation();
+    EXPECT_GE(List().columnWidth(Tzapujckyf::Komu), needed);
+
+    // The "půjčit" dialog offers the names in Czech order.
+    std::unique_ptr<QMenu> menu = window->TitleMenu(*Tree().topLevelItem(0)->child(7));
+    ui.QueueInput(std::nullopt);
+    menu->actions()[0]->trigger();
+    ASSERT_EQ(ui.itemInputs.size(), 1u);
+    EXPECT_EQ(ui.itemInputs[0].items,
+              QStringList({"Adam", QString::fromUtf8("Čapek"), "Hora", "Chalupa",
+                           QString::fromUtf8("Jaroslava Dlouhojmenná z Vysokého Mýta"), "Zeman"}));
+}
+
+TEST_F(LoansTest, ReturnSaysExactlyHowManyAndKeepsTheOrder) {
+    Open({Lent("Cyril", "Jan", "1.1.2026"), Lent("Adam", "Eva", "2.1.2026"), Lent("Bedrich", "Ota", "3.1.2026"),
+          Lent("Dana", "Ida", "4.1.2026"), Lent("Emil", "Jan", "5.1.2026"), Lent("Filip", "Jan", "6.1.2026")});
+    W().seskupitchb->setChecked(false);
+    List().sortByColumn(Tzapujckyf::Titul, Qt::AscendingOrder);
+    EXPECT_EQ(Titles(), QStringList({"Adam", "Bedrich", "Cyril", "Dana", "Emil", "Filip"}));
+    Return({"Adam"});
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, QString::fromUtf8("Zapsat vrácení 1 knihy? U každé se vyprázdní „zapůjčeno komu“ "
+                                                  "a „zapůjčeno kdy“."));
+    // The rows after the returned one keep their own sort keys.
+    EXPECT_EQ(Titles(), QStringList({"Bedrich", "Cyril", "Dana", "Emil", "Filip"}));
+    List().sortByColumn(Tzapujckyf::Komu, Qt::AscendingOrder);
+    EXPECT_EQ(Titles(), QStringList({"Dana", "Cyril", "Emil", "Filip", "Bedrich"}));
+    List().sortByColumn(Tzapujckyf::Titul, Qt::DescendingOrder);
+    EXPECT_EQ(Titles(), QStringList({"Filip", "Emil", "Dana", "Cyril", "Bedrich"}));
+
+    // Four at once, one changed meanwhile by another program.
+    ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Ota' where titul='Emil'");
+    Return({"Bedrich", "Cyril", "Dana", "Emil"});
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    EXPECT_EQ(ui.boxes[1].text, QString::fromUtf8("Zapsat vrácení 4 knih? U každé se vyprázdní „zapůjčeno komu“ "
+                                                  "a „zapůjčeno kdy“."));
+    EXPECT_EQ(ui.boxes[2].text, QString::fromUtf8("U 1 z 4 vybraných knih se záznam mezitím v katalogu změnil, "
+                                                  "proto zůstal beze změny. Seznam je načten znovu."));
+    EXPECT_EQ(Titles(), QStringList({"Filip", "Emil"}));
+    List().clearSelection();
+    W().vracenob->click();
+    ASSERT_EQ(ui.boxes.size(), 4u);
+    EXPECT_EQ(ui.boxes[3].text, QString::fromUtf8("Vyberte v seznamu knihy, které se vrátily."));
+    EXPECT_EQ(BooksGenitive(2), "2 knih");
+    EXPECT_EQ(BooksGenitive(21), "21 knih");
 }
 
 }  // namespace

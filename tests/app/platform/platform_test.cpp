@@ -5,12 +5,16 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/qt_hooks.h"
+#include "app/platform/ui_services.h"
 #include "app/window/spin_edit.h"
 #include "storage/errors.h"
 #include "support/app_scripted_ui.h"
@@ -167,6 +171,41 @@ TEST(ErrorBox, RunGuardedShowsTheFailure) {
     EXPECT_EQ(ui.boxes[0].text, QStringLiteral("zámek: database is locked."));
     EXPECT_TRUE(ui.boxes[1].text.contains(QStringLiteral("„😀“")));
     EXPECT_EQ(ui.boxes[2].text, QStringLiteral("Unable to write to /tmp/a.ini."));
+}
+
+// A long report goes behind "Podrobnosti": the question and its buttons stay
+// within a 1280×1024 screen, and the details button speaks Czech.
+TEST(ErrorBox, DetailsStayBehindACzechButton) {
+    ScriptedUi scripted;
+    EXPECT_FALSE(RunGuarded(scripted, [] { throw DetailedFailure(QStringLiteral("Soubor nelze zapsat: plno"), "ENOSPC"); }));
+    ASSERT_EQ(scripted.boxes.size(), 1u);
+    EXPECT_EQ(scripted.boxes[0].text, QStringLiteral("Soubor nelze zapsat: plno."));
+    EXPECT_EQ(scripted.boxes[0].details, "ENOSPC");
+
+    QStringList report;
+    for (int i = 0; i < 300; ++i) report << QStringLiteral("Page %1: btreeInitPage() returns error code 11").arg(i + 2);
+    QtUiServices real;
+    for (const bool question : {true, false}) {
+        QString button, details;
+        int height = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            for (QAbstractButton* b : box->buttons())
+                if (box->buttonRole(b) == QMessageBox::ActionRole) button = b->text();
+            details = box->detailedText();
+            height = box->sizeHint().height();
+            box->reject();
+        });
+        if (question)
+            EXPECT_FALSE(real.DetailedQuestion("T", QStringLiteral("Obnovit?"), report.join('\n')));
+        else
+            real.DetailedErrorBox("T", QStringLiteral("Chyba."), report.join('\n'));
+        EXPECT_EQ(button, QString::fromUtf8("Podrobnosti…"));
+        EXPECT_EQ(details, report.join('\n'));
+        EXPECT_GT(height, 0);
+        EXPECT_LT(height, 1024 - 100);
+    }
 }
 
 QLineEdit* EditOf(SpinEdit& spin) { return spin.findChild<QLineEdit*>(); }

@@ -91,6 +91,12 @@ TEST(SettingsLocationRule, TheUserFolderIsMadeAndStartsFromTheSeed) {
     WriteFile(seed, "[nastaveni]\r\nwebbrowserskript=jiny\r\n");
     where.PrepareForWriting();
     EXPECT_EQ(ReadFile(where.path.toStdString()), written);
+
+    // Without a seed the folder is made all the same, or the first save would fail.
+    const SettingsLocation bare{Q(config.path() / "b/svazkovna/nastav.ini"), {}, true};
+    bare.PrepareForWriting();
+    ProfileFile(bare.path).WriteString("nastaveni", "databaze", "svazkovna.db");
+    EXPECT_EQ(ReadFile(bare.path.toStdString()), "[nastaveni]\r\ndatabaze=svazkovna.db\r\n");
 }
 
 // The installed program: the executable's folder is on a read-only file system

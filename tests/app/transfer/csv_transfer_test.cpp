@@ -4,13 +4,16 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
+#include <filesystem>
 
 #include "app/transfer/catalogue_import.h"
 #include "app/platform/codepage.h"
 #include "app/transfer/import_dialog.h"
 #include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_files.h"
 #include "support/app_window_fixture.h"
+#include "support/tmpfs.h"
 #include "ui_import_dialog.h"
 #include "ui_main_window.h"
 
@@ -23,18 +26,6 @@ Row R(long long id, Value autor, Value titul, Value poznamka, Value hodnoceni = 
     return Row{id, autor, titul, Cp("román"), std::string(""), Null{}, std::string("A1"),
                std::string(""), std::string(""), hodnoceni, poznamka, std::string(""), Null{},
                std::string("x")};
-}
-
-std::string Slurp(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll().toStdString();
-}
-
-void Spit(const std::string& path, const std::string& bytes) {
-    QFile f(QString::fromStdString(path));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
 class CsvTransferTest : public WindowFixture {
@@ -65,6 +56,12 @@ protected:
         std::vector<QString> out;
         for (const auto& b : ui.boxes)
             if (b.kind == ScriptedUi::BoxKind::Error) out.push_back(b.text);
+        return out;
+    }
+    QStringList Informations() const {
+        QStringList out;
+        for (const auto& b : ui.boxes)
+            if (b.kind == ScriptedUi::BoxKind::Information) out.append(b.text);
         return out;
     }
     int hookCalls = 0;
@@ -119,11 +116,53 @@ TEST_F(CsvTransferTest, ExportWritesAHeaderQuotesWhatNeedsItAndLeavesNoFileWhenC
     ExecSql(CataloguePath(), "with recursive n(i) as (select 1 union all select i+1 from n where i<4999) "
                              "insert into svazkovna(id,autor,titul) select i,'a','b' from n");
     Spit(csv, "old");
+    ui.boxes.clear();
     Export(csv);
     EXPECT_EQ(Slurp(csv), "old");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Information);
+    EXPECT_EQ(ui.boxes[0].text, QString::fromUtf8("Export byl zrušen, soubor nebyl zapsán."));
     const std::string fresh = startDir.file("fresh.csv");
     Export(fresh);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fresh)));
+}
+
+// The catalogue itself, another name of it, or a file among its backups as
+// the export's target: refused, nothing is touched. A disk that fills up
+// half-way is a failure told as such, not a cancel.
+TEST_F(CsvTransferTest, ExportOntoTheCatalogueIsRefusedAndAFullDiskIsAFailure) {
+    namespace fs = std::filesystem;
+    Open({R(1, Cp("Čapek"), Cp("Krakatit"), Null{})});
+    const std::string bytes = Slurp(CataloguePath());
+    fs::create_directory(CataloguePath() + ".zalohy");
+    fs::copy_file(CataloguePath(), CataloguePath() + ".zalohy/2026-01-01_00-00-00-000Z.db");
+    fs::create_symlink(CataloguePath(), startDir.file("odkaz.db"));
+    for (const std::string& target : {CataloguePath(), startDir.file("odkaz.db"),
+                                      CataloguePath() + ".zalohy/2026-01-01_00-00-00-000Z.db",
+                                      CataloguePath() + ".zalohy/novy.csv"}) {
+        ui.boxes.clear();
+        Export(target);
+        ASSERT_EQ(Errors().size(), 1u) << target;
+        EXPECT_EQ(Errors()[0], QString::fromUtf8("Do souboru „%1“ nelze exportovat: je to otevřený katalog "
+                                                 "nebo jeho záloha. Zvolte pro export jiný soubor.")
+                                   .arg(QString::fromStdString(target)));
+        EXPECT_EQ(Slurp(CataloguePath()), bytes);
+    }
+    EXPECT_FALSE(fs::exists(CataloguePath() + ".zalohy/novy.csv"));
+
+    Tmpfs small(startDir.file("maly"), "size=64k");
+    if (!small.mounted) GTEST_SKIP() << "needs root to mount a small file system";
+    ExecSql(CataloguePath(), "with recursive n(i) as (select 2 union all select i+1 from n where i<3000) "
+                             "insert into svazkovna(id,autor,titul) select i,'autor','titul' from n");
+    ui.boxes.clear();
+    const std::string full = startDir.file("maly/plny.csv");
+    Export(full);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Error);
+    EXPECT_EQ(ui.boxes[0].text,
+              QString::fromUtf8("Soubor „%1“ nelze zapsat: na disku není volné místo.").arg(QString::fromStdString(full)));
+    EXPECT_EQ(ui.boxes[0].details, "No space left on device");
+    EXPECT_FALSE(fs::exists(full));
 }
 
 TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
@@ -135,6 +174,7 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
                   "Povětroň;Karel Čapek;x;první;99\r\n"
                   ";;;;\r\n"));
     Import(csv);
+    EXPECT_EQ(Informations(), QStringList{QString::fromUtf8("Importováno záznamů: 1.")});
     std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(Describe(back[1]), Describe(Row{11LL, Cp("Karel Čapek"), Cp("Povětroň"), std::string(""),
@@ -144,7 +184,9 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
     // The tree is rebuilt with the new title.
     ASSERT_EQ(ShownTree(Tree()).size(), 1u);
     EXPECT_EQ(ShownTree(Tree())[0].titles, (QStringList{"Krakatit", QString::fromUtf8("Povětroň")}));
+    ui.boxes.clear();
     Import(csv, true);
+    EXPECT_EQ(Informations(), QStringList{QString::fromUtf8("Importováno záznamů: 2.")});
     back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 4u);
     EXPECT_EQ(std::get<long long>(back[2][0]), 12);

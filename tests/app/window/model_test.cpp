@@ -24,6 +24,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/loans/loan_history_notice.h"
 #include "app/platform/collation.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
@@ -640,13 +641,24 @@ private:
         return false;
     }
 
-    bool CheckRows(const Catalogue& c) {
+    bool CheckRows(Catalogue& c) {
         std::vector<Row> actual;
         try {
             actual = ReadAllRows(c.path);
         } catch (const std::exception& e) {
             return Fail(c.path + " cannot be read: " + e.what());
         }
+        // A save that finishes a loan keeps it in udaj3 (tested on its own): the
+        // model takes the lines it appends to our form, and a foreign udaj3 must
+        // stay as it was.
+        if (actual.size() == c.rows.size())
+            for (size_t i = 0; i < actual.size(); ++i) {
+                const std::string was = TextOf(c.rows[i][13]);
+                const auto* now = std::get_if<std::string>(&actual[i][13]);
+                if (now && *now != was && (was.empty() || was.rfind("#vypujcka\t", 0) == 0) &&
+                    now->rfind(was, 0) == 0 && now->compare(was.size(), 10, "#vypujcka\t") == 0)
+                    c.rows[i][13] = *now;
+            }
         if (actual == c.rows) return true;
         std::string diff = c.path + " differs from the model: " + std::to_string(actual.size()) +
                            " rows, model " + std::to_string(c.rows.size());
@@ -696,7 +708,11 @@ private:
         if (!CheckRows(def_) || !CheckRows(other_)) return false;
 
         // Messages of this step.
-        const std::vector<ScriptedUi::Box> boxes(ui.boxes.begin() + static_cast<long>(boxesBefore), ui.boxes.end());
+        // The notice that a finished loan could not be kept beside foreign text
+        // in udaj3 comes once per book and run; its own tests count it.
+        std::vector<ScriptedUi::Box> boxes;
+        for (auto b = ui.boxes.begin() + static_cast<long>(boxesBefore); b != ui.boxes.end(); ++b)
+            if (!b->text.startsWith(QString::fromUtf8(kHistoryNotKept))) boxes.push_back(*b);
         bool same = boxes.size() == expectedBoxes_.size();
         for (size_t i = 0; same && i < boxes.size(); ++i)
             same = boxes[i].kind == expectedBoxes_[i].first &&

@@ -1,0 +1,46 @@
+#include "app/loans/loan_history_notice.h"
+
+#include <QDate>
+#include <set>
+#include <utility>
+
+#include "app/platform/codepage.h"
+#include "app/platform/ui_services.h"
+#include "catalogue/loan_history.h"
+#include "catalogue/loans_store.h"
+#include "storage/connection.h"
+
+namespace {
+
+std::set<std::pair<std::string, std::string>>& ToldAbout() {
+    static std::set<std::pair<std::string, std::string>> told;
+    return told;
+}
+
+}  // namespace
+
+std::string TodayReturnText() {
+    const QDate today = QDate::currentDate();
+    return ReturnDateText(today.year(), today.month(), today.day());
+}
+
+void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db,
+                        const std::vector<LoanRow>& rows) {
+    QStringList books;
+    for (const LoanRow& row : rows)
+        if (ToldAbout().insert({db.Database(), row.rowid}).second)
+            books << FromCodePage(row.autor) + QStringLiteral(": ") + FromCodePage(row.titul);
+    if (books.isEmpty()) return;
+    ui.InformationBox(caption, QString::fromUtf8(kHistoryNotKept) + QStringLiteral("\n\n") + books.join(u'\n'));
+}
+
+void SaveKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, UiServices& ui, const QString& caption,
+                            const std::function<void()>& change) {
+    const std::optional<RowLoanState> lost = ChangeKeepingLoanHistory(db, rowKey, TodayReturnText(), change);
+    if (!lost) return;
+    LoanRow book;
+    book.rowid = std::to_string(rowKey);
+    book.autor = lost->autor;
+    book.titul = lost->titul;
+    TellHistoryNotKept(ui, caption, db, {book});
+}

@@ -1,0 +1,279 @@
+#include "app/loans/loan_history_view.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <map>
+
+#include "app/loans/loan_date.h"
+#include "app/platform/catalogue_session.h"
+#include "app/platform/codepage.h"
+#include "app/platform/collation.h"
+#include "app/platform/error_box.h"
+#include "app/platform/table_export.h"
+#include "app/platform/ui_services.h"
+#include "catalogue/loan_history.h"
+#include "catalogue/row_identity.h"
+#include "storage/query.h"
+
+struct LoanHistoryView::Entry {
+    QStringList texts;  // by column
+    QDate from;         // invalid when the typed date names no day
+    QDate returned;
+    int days = -1;  // unknown without a day of lending
+};
+
+namespace {
+
+// Column texts compare in Czech order, dates and days by value; equal ones keep reading order.
+class EntryItem : public QTreeWidgetItem {
+public:
+    EntryItem(const LoanHistoryView::Entry& entry, const LocaleOrder& order, int index)
+        : QTreeWidgetItem(entry.texts), entry_(&entry), order_(order), index_(index) {
+        setTextAlignment(LoanHistoryView::Dni, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const auto* that = dynamic_cast<const EntryItem*>(&other);
+        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+        if (!that || !entry_) {
+            // Group rows: by their label.
+            return order_.Compare(text(0), other.text(0)) < 0;
+        }
+        int c = 0;
+        switch (column) {
+            case LoanHistoryView::Od: c = Compare(entry_->from, that->entry_->from); break;
+            case LoanHistoryView::Vraceno: c = Compare(entry_->returned, that->entry_->returned); break;
+            case LoanHistoryView::Dni: c = entry_->days - that->entry_->days; break;
+            default: c = order_.Compare(text(column), other.text(column));
+        }
+        return c != 0 ? c < 0 : index_ < that->index_;
+    }
+
+private:
+    static int Compare(const QDate& a, const QDate& b) {
+        if (a == b) return 0;
+        if (!a.isValid()) return 1;  // unknown last
+        if (!b.isValid()) return -1;
+        return a < b ? -1 : 1;
+    }
+    const LoanHistoryView::Entry* entry_;
+    const LocaleOrder& order_;
+    int index_;
+};
+
+const LocaleOrder& Order() {
+    static const LocaleOrder order;
+    return order;
+}
+
+QDate ReturnDay(const std::string& text) {
+    const QStringList parts = QString::fromLatin1(text.c_str()).split(u'.');
+    return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
+}
+
+}  // namespace
+
+LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* parent, long long rowKey)
+    : QWidget(parent, Qt::Window), db_(db), services_(ui), rowKey_(rowKey), today_(QDate::currentDate()) {
+    setWindowTitle(QStringLiteral("historie výpůjček"));
+    resize(820, 440);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    auto* filterLabel = new QLabel(QStringLiteral("&hledat:"), this);
+    filter_ = new QLineEdit(this);
+    filter_->setClearButtonEnabled(true);
+    filterLabel->setBuddy(filter_);
+    auto* groupLabel = new QLabel(QStringLiteral("&seskupit:"), this);
+    grouping_ = new QComboBox(this);
+    grouping_->addItems({QStringLiteral("neseskupovat"), QStringLiteral("podle vypůjčitele"), QStringLiteral("podle knihy")});
+    groupLabel->setBuddy(grouping_);
+    top->addWidget(filterLabel);
+    top->addWidget(filter_, 1);
+    top->addWidget(groupLabel);
+    top->addWidget(grouping_);
+    layout->addLayout(top);
+
+    list_ = new QTreeWidget(this);
+    list_->setAccessibleName(QStringLiteral("historie výpůjček"));
+    list_->setColumnCount(ColumnCount);
+    list_->setHeaderLabels(ColumnTitles());
+    list_->setRootIsDecorated(false);
+    list_->setSortingEnabled(true);
+    list_->sortByColumn(Vraceno, Qt::AscendingOrder);
+    list_->header()->setSectionsMovable(false);
+    layout->addWidget(list_, 1);
+
+    auto* bottom = new QHBoxLayout;
+    summary_ = new QLabel(this);
+    auto* csv = new QPushButton(QStringLiteral("do &CSV…"), this);
+    auto* pdf = new QPushButton(QStringLiteral("do &PDF…"), this);
+    auto* close = new QPushButton(QStringLiteral("&zavřít"), this);
+    bottom->addWidget(summary_, 1);
+    bottom->addWidget(csv);
+    bottom->addWidget(pdf);
+    bottom->addWidget(close);
+    layout->addLayout(bottom);
+
+    connect(csv, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { csvbClick(); }); });
+    connect(pdf, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { pdfbClick(); }); });
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(filter_, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    connect(grouping_, &QComboBox::currentIndexChanged, this, [this] { Rebuild(); });
+}
+
+LoanHistoryView::~LoanHistoryView() {
+    // The rows read the entries; they go first.
+    list_->clear();
+}
+
+QStringList LoanHistoryView::ColumnTitles() {
+    return {QStringLiteral("vypůjčitel"), QStringLiteral("půjčeno"), QStringLiteral("vráceno"),
+            QStringLiteral("dní"),        QStringLiteral("autor"),   QStringLiteral("titul")};
+}
+
+void LoanHistoryView::SetGrouping(Grouping grouping) { grouping_->setCurrentIndex(grouping); }
+
+void LoanHistoryView::Refresh() {
+    const std::vector<BookHistory> books =
+        ReadLoanHistories(db_, rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string());
+    list_->clear();
+    entries_.clear();
+    for (const BookHistory& book : books) {
+        const QString autor = FromCodePage(book.autor), titul = FromCodePage(book.titul);
+        for (const FinishedLoan& loan : book.loans) {
+            Entry entry;
+            const QString kdy = FromCodePage(loan.kdy);
+            const LoanDate date = ReadLoanDate(kdy, today_);
+            if (date.precision == LoanDate::Precision::Day) entry.from = date.first;
+            entry.returned = ReturnDay(loan.returned);
+            if (entry.from.isValid() && entry.from <= entry.returned) entry.days = static_cast<int>(entry.from.daysTo(entry.returned));
+            entry.texts = {FromCodePage(loan.komu), kdy, QString::fromLatin1(loan.returned.c_str()),
+                           entry.days >= 0 ? QString::number(entry.days) : QString(), autor, titul};
+            entries_.push_back(std::move(entry));
+        }
+    }
+    if (rowKey_ > 0 && !books.empty())
+        setWindowTitle(QStringLiteral("historie výpůjček – ") + FromCodePage(books.front().titul));
+    summary_->setText(QStringLiteral("Dokončených výpůjček: %1.").arg(entries_.size()));
+    Rebuild();
+}
+
+void LoanHistoryView::Rebuild() {
+    list_->clear();
+    const int grouping = grouping_->currentIndex();
+    list_->setRootIsDecorated(grouping != NoGroups);
+    std::map<QString, QTreeWidgetItem*> groups;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        auto* item = new EntryItem(entries_[i], Order(), static_cast<int>(i));
+        if (grouping == NoGroups) {
+            list_->addTopLevelItem(item);
+            continue;
+        }
+        const QStringList& t = entries_[i].texts;
+        const QString key = grouping == ByBorrower ? t[Komu] : t[Autor] + QStringLiteral(": ") + t[Titul];
+        QTreeWidgetItem*& group = groups[key];
+        if (!group) {
+            group = new QTreeWidgetItem(QStringList{key});
+            list_->addTopLevelItem(group);
+        }
+        group->addChild(item);
+    }
+    for (auto& [key, group] : groups) {
+        group->setText(0, (key.isEmpty() ? QStringLiteral("(nevyplněno)") : key) +
+                              QStringLiteral(" (%1)").arg(group->childCount()));
+        group->setExpanded(true);
+    }
+    ApplyFilter();
+}
+
+void LoanHistoryView::ApplyFilter() {
+    const QString wanted = filter_->text().trimmed().toCaseFolded();
+    const auto matches = [&](const QTreeWidgetItem* item) {
+        if (wanted.isEmpty()) return true;
+        for (int c = 0; c < ColumnCount; ++c)
+            if (item->text(c).toCaseFolded().contains(wanted)) return true;
+        return false;
+    };
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* top = list_->topLevelItem(i);
+        if (top->childCount() == 0) {
+            top->setHidden(!matches(top));
+            continue;
+        }
+        bool any = false;
+        for (int c = 0; c < top->childCount(); ++c) {
+            const bool shown = matches(top->child(c));
+            top->child(c)->setHidden(!shown);
+            any = any || shown;
+        }
+        top->setHidden(!any);
+    }
+}
+
+std::vector<QStringList> LoanHistoryView::ShownRows() const {
+    std::vector<QStringList> rows;
+    const auto add = [&](const QTreeWidgetItem* item) {
+        QStringList texts;
+        for (int c = 0; c < ColumnCount; ++c) texts << item->text(c);
+        rows.push_back(texts);
+    };
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* top = list_->topLevelItem(i);
+        if (top->isHidden()) continue;
+        if (top->childCount() == 0) add(top);
+        for (int c = 0; c < top->childCount(); ++c)
+            if (!top->child(c)->isHidden()) add(top->child(c));
+    }
+    return rows;
+}
+
+void LoanHistoryView::csvbClick() {
+    const std::optional<QString> path = services_.ChooseSaveFile(
+        QStringLiteral("Export historie výpůjček do CSV"), QStringLiteral("historie.csv"), QStringLiteral("CSV (*.csv)"));
+    if (path) WriteTableCsv(*path, ColumnTitles(), ShownRows());
+}
+
+void LoanHistoryView::pdfbClick() {
+    const std::optional<QString> path = services_.ChooseSaveFile(
+        QStringLiteral("Export historie výpůjček do PDF"), QStringLiteral("historie.pdf"), QStringLiteral("PDF (*.pdf)"));
+    if (path) WriteTablePdf(*path, windowTitle(), summary_->text(), ColumnTitles(), ShownRows());
+}
+
+LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey) {
+    LoanHistoryView* view = nullptr;
+    for (LoanHistoryView* open : owner.findChildren<LoanHistoryView*>(Qt::FindDirectChildrenOnly))
+        if (open->RowKey() == rowKey) view = open;
+    if (!view) {
+        view = new LoanHistoryView(db, ui, &owner, rowKey);
+        view->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    view->Refresh();
+    view->show();
+    view->raise();
+    view->activateWindow();
+    return *view;
+}
+
+void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context) {
+    session.AddTitleMenuEntries([&session, &context](QMenu& menu, const TitleRef& title) {
+        // The node's row as a title click finds it (see the loans' entries).
+        const std::vector<int64_t> keys = rowidentity::RowKeys(
+            session.Connection(), "(autor='" + QuoteLiteralBody(title.author) + "') and (titul='" +
+                                      QuoteLiteralBody(title.title) + "')");
+        QAction* history = menu.addAction(QStringLiteral("historie výpůjček…"));
+        const bool found = title.rank < static_cast<int>(keys.size());
+        history->setEnabled(found);
+        if (!found) return;
+        const long long key = keys[static_cast<size_t>(title.rank)];
+        QObject::connect(history, &QAction::triggered, &context, [&session, key] {
+            RunGuarded(session.Ui(), [&session, key] { ShowLoanHistory(session.Window(), session.Connection(), session.Ui(), key); });
+        });
+    });
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The "historie" view of the loans: every finished loan kept in the books'
+// `udaj3`, with borrower, the loan's date as typed, the return day and the
+// days out; filtered by typing, sorted by any column, grouped by borrower or
+// by book, exported to CSV and PDF as shown. Shown for the whole catalogue
+// from the loans window, or for one book from the tree's menu.
+#include <QDate>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CatalogueSession;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTreeWidget;
+class TASQLite3DB;
+class UiServices;
+class LoanHistoryView;
+
+// Opens the history (of the book `rowKey` when > 0) as a window of `owner`,
+// or brings the one already open to the front with its contents read anew.
+LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey = 0);
+
+// Adds "historie výpůjček…" to the tree's menu on a title: that book's history.
+void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context);
+
+class LoanHistoryView : public QWidget {
+    Q_OBJECT
+public:
+    enum Column { Komu, Od, Vraceno, Dni, Autor, Titul, ColumnCount };
+    enum Grouping { NoGroups, ByBorrower, ByBook };
+
+    // `rowKey` > 0 shows that book's history alone.
+    LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* parent, long long rowKey = 0);
+    ~LoanHistoryView() override;
+
+    // Reads the history anew; the filter, the grouping and the sort stay.
+    void Refresh();
+    // The day "dní" of loans still counted to; today unless a test fixes it.
+    void SetToday(const QDate& today) { today_ = today; }
+    void SetGrouping(Grouping grouping);
+
+    long long RowKey() const { return rowKey_; }
+    QTreeWidget* List() const { return list_; }
+    QLineEdit* Filter() const { return filter_; }
+    QComboBox* GroupBox() const { return grouping_; }
+    static QStringList ColumnTitles();
+    // The loans' texts as shown: filtered, in the order shown.
+    std::vector<QStringList> ShownRows() const;
+
+    // Handlers; they throw, the buttons run them guarded.
+    void csvbClick();
+    void pdfbClick();
+
+    struct Entry;
+
+private:
+    void Rebuild();
+    void ApplyFilter();
+
+    TASQLite3DB& db_;
+    UiServices& services_;
+    long long rowKey_;
+    QDate today_;
+    std::vector<Entry> entries_;
+    QLineEdit* filter_;
+    QComboBox* grouping_;
+    QTreeWidget* list_;
+    QLabel* summary_;
+};

@@ -1,0 +1,30 @@
+#include "app/statistics/statistics_capability.h"
+
+#include <QAction>
+#include <QWidget>
+
+#include "app/loans/loans.h"
+#include "app/platform/catalogue_session.h"
+#include "app/platform/error_box.h"
+#include "app/statistics/statistics_window.h"
+
+StatisticsCapability::StatisticsCapability(CatalogueSession& session, QObject* parent)
+    : QObject(parent), session_(session), command_(new QAction(QStringLiteral("&statistika"), this)) {
+    command_->setObjectName(QStringLiteral("statistika"));
+    session_.AddCommand(*command_);
+    connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { statistikaExecute(); }); });
+}
+
+void StatisticsCapability::statistikaExecute() {
+    if (!window_) {
+        QWidget& main = session_.Window();
+        window_ = new Tstatistikaf(session_.Connection(), session_.Ui(),
+                                   [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
+        session_.PlaceOverWindow(*window_);
+        connect(&session_, &CatalogueSession::CatalogueChanged, window_, &Tstatistikaf::CatalogueChanged);
+    }
+    window_->Refresh();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Statistics in the main window: the command "statistika" in the "databáze"
+// menu, which opens the statistics window, read anew whenever the catalogue changes.
+#include <QObject>
+
+class CatalogueSession;
+class QAction;
+class Tstatistikaf;
+
+class StatisticsCapability : public QObject {
+    Q_OBJECT
+public:
+    // Adds the command "statistika" through the session; the window owns this.
+    StatisticsCapability(CatalogueSession& session, QObject* parent);
+
+    // Opens the statistics window (non-modal), or brings it to the front read anew.
+    void statistikaExecute();
+    Tstatistikaf* statisticsWindow() const { return window_; }
+    QAction& command() const { return *command_; }
+
+private:
+    CatalogueSession& session_;
+    QAction* command_;
+    Tstatistikaf* window_ = nullptr;  // a child of the main window once made
+};

@@ -1,0 +1,269 @@
+#include "app/statistics/statistics_window.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QBarSeries>
+#include <QChart>
+#include <QChartView>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHorizontalBarSeries>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPieSeries>
+#include <QSaveFile>
+#include <QTableWidget>
+#include <QTimer>
+#include <QValueAxis>
+#include <stdexcept>
+
+#include "app/platform/error_box.h"
+#include "app/platform/table_export.h"
+#include "app/platform/ui_services.h"
+#include "ui_statistics_window.h"
+
+namespace {
+
+enum ChartKind { Bars, Columns, Pie };
+
+// A chart shows this many groups; the table beside it lists them all.
+constexpr int kChartGroups = 15;
+constexpr int kChartLabelLength = 32;
+const QSize kExportSize(900, 520);
+
+QString Elided(const QString& text) {
+    return text.size() <= kChartLabelLength ? text : text.left(kChartLabelLength - 1) + u'…';
+}
+
+std::vector<LabelCount> ForChart(const std::vector<LabelCount>& rows) {
+    if (static_cast<int>(rows.size()) <= kChartGroups) return rows;
+    std::vector<LabelCount> shown(rows.begin(), rows.begin() + kChartGroups - 1);
+    long long rest = 0;
+    for (size_t i = kChartGroups - 1; i < rows.size(); ++i) rest += rows[i].count;
+    shown.push_back({QStringLiteral("ostatní"), rest});
+    return shown;
+}
+
+QChart* MakeChart(const QString& title, const std::vector<LabelCount>& all, int kind) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setVisible(kind == Pie);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    // Long lists of names end in one bar of the rest; months and ratings are shown whole.
+    const std::vector<LabelCount> rows = kind == Bars ? ForChart(all) : all;
+    if (kind == Pie) {
+        auto* series = new QPieSeries;
+        for (const LabelCount& row : rows)
+            if (row.count > 0) series->append(Elided(row.label) + QStringLiteral(" (%1)").arg(row.count), static_cast<qreal>(row.count));
+        chart->addSeries(series);
+        return chart;
+    }
+    auto* set = new QBarSet(QStringLiteral("počet"));
+    QStringList categories;
+    long long most = 0;
+    // Horizontal bars run top-down in the table's order.
+    const bool reversed = kind == Bars;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const LabelCount& row = rows[reversed ? rows.size() - 1 - i : i];
+        *set << static_cast<qreal>(row.count);
+        categories << Elided(row.label);
+        most = std::max(most, row.count);
+    }
+    QAbstractBarSeries* series = kind == Bars ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
+                                              : static_cast<QAbstractBarSeries*>(new QBarSeries);
+    series->append(set);
+    series->setLabelsVisible(kind == Bars);
+    chart->addSeries(series);
+    auto* groups = new QBarCategoryAxis;
+    groups->append(categories);
+    if (kind == Columns) groups->setLabelsAngle(-90);
+    auto* values = new QValueAxis;
+    values->setRange(0, static_cast<qreal>(std::max<long long>(most, 1)));
+    values->setLabelFormat(QStringLiteral("%d"));
+    values->applyNiceNumbers();
+    chart->addAxis(groups, kind == Bars ? Qt::AlignLeft : Qt::AlignBottom);
+    chart->addAxis(values, kind == Bars ? Qt::AlignBottom : Qt::AlignLeft);
+    series->attachAxis(groups);
+    series->attachAxis(values);
+    return chart;
+}
+
+QString Days(double days) { return QString::number(days, 'f', 1).replace(u'.', u','); }
+
+}  // namespace
+
+QString MonthLabel(const QDate& month) { return QStringLiteral("%1/%2").arg(month.month()).arg(month.year()); }
+
+Tstatistikaf::Tstatistikaf(TASQLite3DB& db, UiServices& ui, std::function<int()> period, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Tstatistikaf>()), db_(db), services_(ui),
+      period_(std::move(period)) {
+    ui_->setupUi(this);
+    const auto guarded = [this](auto handler) { return [this, handler] { RunGuarded(services_, handler); }; };
+    connect(ui_->obnovitb, &QPushButton::clicked, this, guarded([this] { Refresh(); }));
+    connect(ui_->pngb, &QPushButton::clicked, this, guarded([this] { pngbClick(); }));
+    connect(ui_->pdfb, &QPushButton::clicked, this, guarded([this] { pdfbClick(); }));
+    connect(ui_->zavritb, &QPushButton::clicked, this, &QWidget::close);
+}
+
+Tstatistikaf::~Tstatistikaf() = default;
+
+void Tstatistikaf::CatalogueChanged() {
+    if (refresh_pending_ || !isVisible()) return;
+    refresh_pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refresh_pending_ = false;
+        RunGuarded(services_, [this] { Refresh(); });
+    });
+}
+
+void Tstatistikaf::Refresh() {
+    const QDate today = fixed_today_.isValid() ? fixed_today_ : QDate::currentDate();
+    stats_ = ComputeStats(db_, today, period_ ? period_() : 30);
+    Rebuild();
+}
+
+void Tstatistikaf::Rebuild() {
+    for (Section& section : sections_) delete section.box;
+    sections_.clear();
+    const CollectionStats& s = stats_;
+    QString summary = QStringLiteral("Knih: %1, zapůjčeno: %2, po lhůtě: %3, dokončených výpůjček: %4.")
+                          .arg(s.books)
+                          .arg(s.lentNow)
+                          .arg(s.overdueNow)
+                          .arg(s.finishedLoans);
+    if (s.foreignHistories > 0)
+        summary += QStringLiteral(" Knih s jinými daty v poli udaj3 (jejich historie se nepočítá): %1.").arg(s.foreignHistories);
+    ui_->souhrnl->setText(summary);
+
+    AddSection(QStringLiteral("Knihy podle žánru"), QStringLiteral("zanr"), QStringLiteral("žánr"), s.genres, Bars);
+    AddSection(QStringLiteral("Knihy podle umístění"), QStringLiteral("umisteni"), QStringLiteral("umístění"), s.locations, Bars);
+    AddSection(QStringLiteral("Knihy podle hodnocení"), QStringLiteral("hodnoceni"), QStringLiteral("hodnocení"), s.ratings, Columns);
+    AddSection(QStringLiteral("Autoři s nejvíce knihami"), QStringLiteral("autori"), QStringLiteral("autor"), s.topAuthors, Bars);
+    AddSection(QStringLiteral("Nakladatelé s nejvíce knihami"), QStringLiteral("nakladatele"), QStringLiteral("nakladatel"), s.topPublishers, Bars);
+    const std::vector<LabelCount> lent = {{QStringLiteral("zapůjčeno v lhůtě"), s.lentNow - s.overdueNow},
+                                          {QStringLiteral("po lhůtě"), s.overdueNow},
+                                          {QStringLiteral("doma"), std::max(0LL, s.books - s.lentNow)}};
+    AddSection(QStringLiteral("Zapůjčené knihy"), QStringLiteral("zapujcene"), QStringLiteral("knihy"), lent, Pie,
+               {{QStringLiteral("dokončených výpůjček"), QString::number(s.finishedLoans)},
+                {QStringLiteral("průměrná délka výpůjčky (dní)"),
+                 s.measuredLoans > 0 ? Days(s.averageLoanDays) : QStringLiteral("–")},
+                {QStringLiteral("výpůjček se známou délkou"), QString::number(s.measuredLoans)}});
+    std::vector<LabelCount> months;
+    for (const MonthCount& m : s.loansPerMonth) months.push_back({MonthLabel(m.month), m.count});
+    AddSection(QStringLiteral("Výpůjčky podle měsíce začátku"), QStringLiteral("mesice"), QStringLiteral("měsíc"), months, Columns);
+    AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"), QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
+}
+
+void Tstatistikaf::AddSection(const QString& title, const QString& name, const QString& what,
+                              const std::vector<LabelCount>& rows,
+                              int chartKind, const std::vector<std::pair<QString, QString>>& more) {
+    auto* box = new QGroupBox(title, ui_->grafyw);
+    auto* layout = new QHBoxLayout(box);
+    auto* view = new QChartView(MakeChart(title, rows, chartKind), box);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(460, 300);
+    view->setAccessibleName(title);
+    auto* table = new QTableWidget(static_cast<int>(rows.size() + more.size()), 2, box);
+    table->setHorizontalHeaderLabels({what, QStringLiteral("počet")});
+    table->setAccessibleName(title + QStringLiteral(" – čísla"));
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table->setMinimumWidth(300);
+    QStringList described;
+    int r = 0;
+    const auto addRow = [&](const QString& label, const QString& value) {
+        table->setItem(r, 0, new QTableWidgetItem(label));
+        auto* number = new QTableWidgetItem(value);
+        number->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        table->setItem(r, 1, number);
+        ++r;
+        if (described.size() < 20) described << label + QStringLiteral(": ") + value;
+    };
+    for (const LabelCount& row : rows) addRow(row.label, QString::number(row.count));
+    for (const auto& [label, value] : more) addRow(label, value);
+    view->setAccessibleDescription(described.join(QStringLiteral("; ")));
+    layout->addWidget(view, 3);
+    layout->addWidget(table, 2);
+    ui_->grafylayout->addWidget(box);
+    sections_.push_back({title, name, box, view, table});
+}
+
+QStringList Tstatistikaf::ExportPng(const QString& path) const {
+    QString stem = path;
+    if (stem.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) stem.chop(4);
+    QStringList written;
+    for (const Section& section : sections_) {
+        const QString file = stem + u'-' + section.name + QStringLiteral(".png");
+        QImage image(kExportSize, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            section.chart->render(&painter, QRectF(QPointF(0, 0), kExportSize));
+        }
+        WriteFileWhole(file, [&](QSaveFile& out) { return image.save(&out, "PNG"); });
+        written << file;
+    }
+    return written;
+}
+
+void Tstatistikaf::ExportPdf(const QString& path) const {
+    WriteFileWhole(path, [&](QSaveFile& out) {
+        QPdfWriter pdf(&out);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setResolution(150);
+        pdf.setTitle(QStringLiteral("statistika"));
+        QPainter painter(&pdf);
+        if (!painter.isActive()) return false;
+        const QRect page(0, 0, pdf.width(), pdf.height());
+        QFont font = painter.font();
+        font.setPixelSize(18);
+        painter.setFont(font);
+        int y = 0;
+        painter.drawText(QRect(0, y, page.width(), 80), Qt::TextWordWrap, ui_->souhrnl->text());
+        y += 90;
+        const int chartHeight = page.width() * 5 / 9;
+        for (const Section& section : sections_) {
+            const int rows = section.table->rowCount();
+            const int rowsShown = std::min(rows, 40);
+            const int needed = chartHeight + 24 * (rowsShown + 1);
+            if (y + needed > page.height() && y > 0) {
+                pdf.newPage();
+                y = 0;
+            }
+            section.chart->render(&painter, QRectF(0, y, page.width(), chartHeight));
+            y += chartHeight + 10;
+            for (int i = 0; i < rowsShown; ++i) {
+                const QString label = section.table->item(i, 0)->text();
+                const QString value = section.table->item(i, 1)->text();
+                painter.drawText(QRect(20, y, page.width() * 3 / 4, 24), Qt::AlignLeft | Qt::AlignVCenter, label);
+                painter.drawText(QRect(page.width() * 3 / 4, y, page.width() / 4 - 20, 24),
+                                 Qt::AlignRight | Qt::AlignVCenter, value);
+                y += 24;
+            }
+            if (rows > rowsShown) {
+                painter.drawText(QRect(20, y, page.width(), 24), Qt::AlignLeft,
+                                 QStringLiteral("… a dalších %1").arg(rows - rowsShown));
+                y += 24;
+            }
+            y += 30;
+        }
+        return painter.end();
+    });
+}
+
+void Tstatistikaf::pngbClick() {
+    const std::optional<QString> path = services_.ChooseSaveFile(
+        QStringLiteral("Export grafů do PNG"), QStringLiteral("statistika.png"), QStringLiteral("PNG (*.png)"));
+    if (path) ExportPng(*path);
+}
+
+void Tstatistikaf::pdfbClick() {
+    const std::optional<QString> path = services_.ChooseSaveFile(
+        QStringLiteral("Export statistiky do PDF"), QStringLiteral("statistika.pdf"), QStringLiteral("PDF (*.pdf)"));
+    if (path) ExportPdf(*path);
+}

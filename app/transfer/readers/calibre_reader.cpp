@@ -1,0 +1,71 @@
+// Calibre's CSV catalogue ("calibredb catalog file.csv"): columns in any
+// order, among them author_sort, authors (" & " between several), title,
+// series with series_index, tags, rating 0 to 10, isbn and HTML comments.
+#include "app/transfer/readers/foreign_book.h"
+#include "app/transfer/readers/import_reader.h"
+#include "app/transfer/readers/table_file.h"
+
+namespace {
+
+enum Col { kTitle, kAuthorSort, kAuthors, kPublisher, kSeries, kSeriesIndex, kTags, kRating, kIsbn, kComments };
+
+const std::vector<SourceColumn>& Columns() {
+    static const std::vector<SourceColumn> columns = {
+        {"title", "titul"},
+        {"author_sort", "autor (Příjmení Jméno, první z autorů)"},
+        {"authors", "poznámka (spoluautoři); autor, když chybí author_sort"},
+        {"publisher", "vydal"},
+        {"series", "série"},
+        {"series_index", "série (číslo dílu za názvem)"},
+        {"tags", "žánr (první štítek), další do poznámky"},
+        {"rating", "hodnocení (0–10 půlené)"},
+        {"isbn", "údaj 1 (ISBN)"},
+        {"comments", "poznámka (HTML převedeno na text)"},
+    };
+    return columns;
+}
+
+// "2.0" → "2"; other numbers stay as written.
+QString SeriesNumber(const QString& index) {
+    QString number = index.trimmed();
+    if (number.endsWith(QLatin1String(".0"))) number.chop(2);
+    return number;
+}
+
+class CalibreReader : public ImportReader {
+public:
+    bool Recognises(const ImportSource& source) const override {
+        return HeaderHas(source.header, {"author_sort", "title"});
+    }
+
+    ImportPlan Read(const ImportSource& source) const override {
+        TableImport in(source.bytes, "Calibre", Columns());
+        for (const CsvRecord& record : in.table.records) {
+            const auto cell = [&](Col c) { return in.Cell(record, c); };
+            ForeignBook book;
+            book.title = cell(kTitle).trimmed();
+            const QStringList authors = SplitList(cell(kAuthors), u'&');
+            book.author = AuthorFromLastFirst(SplitList(cell(kAuthorSort), u'&').value(0));
+            if (book.author.isEmpty() && !authors.isEmpty())
+                book.author = TurnedAuthor(in.plan, authors.front(), record.line);
+            book.coauthors = authors.mid(1);
+            book.publisher = cell(kPublisher).trimmed();
+            book.series = cell(kSeries).trimmed();
+            const QString number = SeriesNumber(cell(kSeriesIndex));
+            if (!book.series.isEmpty() && !number.isEmpty()) book.series += u' ' + number;
+            QStringList tags = SplitList(cell(kTags));
+            if (!tags.isEmpty()) book.genre = tags.takeFirst();
+            book.rating = cell(kRating);
+            book.ratingScale = 2;
+            book.isbn = cell(kIsbn);
+            book.notes = {HtmlToText(cell(kComments))};
+            if (!tags.isEmpty()) book.notes.append(QStringLiteral("štítky: ") + tags.join(", "));
+            in.Add(book, record.line);
+        }
+        return in.Finish("");
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ImportReader> MakeCalibreReader() { return std::make_unique<CalibreReader>(); }

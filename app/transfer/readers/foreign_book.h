@@ -1,0 +1,45 @@
+#pragma once
+// A book as another program describes it, and the shared rules that turn it
+// into a catalogue row: author names, ratings, ISBNs, notes.
+#include <QString>
+#include <QStringList>
+
+struct ImportPlan;
+class ImportProblems;
+
+struct ForeignBook {
+    QString author;          // already in the stored form ("Příjmení Jméno" where known)
+    QStringList coauthors;   // as written; they go into the note
+    QString title, genre, publisher, series, location, loanTo, loanDate;
+    QString rating;          // as written; see StoredRating
+    double ratingScale = 1;  // the source's rating is divided by this (Calibre: 2)
+    QString isbn;            // as written; stored when valid
+    QStringList notes;       // review, comments, shelves…, in this order
+    bool owned = true;       // false: a wish-list book
+};
+
+// "Hašek, Jaroslav" → "Hašek Jaroslav"; a name without a comma stays as written.
+QString AuthorFromLastFirst(const QString& name);
+// "Jaroslav Hašek" → "Hašek Jaroslav" only when the rule is sure: exactly one
+// given name and one surname, each a capitalised word without dots (initials)
+// or particles. A comma means the last-name form. Otherwise the name stays as
+// written and `*kept` is set.
+QString AuthorFromFirstLast(const QString& name, bool* kept);
+
+// A rating of 1 to 5 from the source's text divided by `scale`, half points
+// rounded up; empty, 0 or no number means unrated: 3, as a new book gets.
+int StoredRating(const QString& text, double scale = 1);
+
+// HTML (Calibre's and Tellico's comments) reduced to its text: paragraphs and
+// breaks become line ends, tags go, entities are decoded.
+QString HtmlToText(const QString& html);
+
+// Names split at commas (shelves, tags), blanks around them dropped, empty ones left out.
+QStringList SplitList(const QString& text, QChar separator = u',');
+
+// AuthorFromFirstLast, with a warning in the plan when the name is kept as written.
+QString TurnedAuthor(ImportPlan& plan, const QString& name, int place);
+
+// Appends the book as a row of the plan; a text the catalogue's code page
+// cannot hold goes to `problems` naming the plan's unit and `place`.
+void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book, int place);

@@ -1,0 +1,71 @@
+// Goodreads' "Export Library" file: a comma-separated table whose header
+// starts "Book Id,Title,Author,Author l-f,…", ISBNs written as ="…".
+#include "app/transfer/readers/foreign_book.h"
+#include "app/transfer/readers/import_reader.h"
+#include "app/transfer/readers/table_file.h"
+
+namespace {
+
+enum Col { kTitle, kAuthor, kAuthorLf, kMore, kIsbn, kIsbn13, kRating, kPublisher, kShelves, kReview, kPrivate, kOwned };
+
+const std::vector<SourceColumn>& Columns() {
+    static const std::vector<SourceColumn> columns = {
+        {"Title", "titul"},
+        {"Author", "autor, když chybí Author l-f (otočen, jen je-li to jisté)"},
+        {"Author l-f", "autor (Příjmení Jméno)"},
+        {"Additional Authors", "poznámka (spoluautoři)"},
+        {"ISBN", "údaj 1 (ISBN), když chybí ISBN13"},
+        {"ISBN13", "údaj 1 (ISBN)"},
+        {"My Rating", "hodnocení (0 = bez hodnocení: 3)"},
+        {"Publisher", "vydal"},
+        {"Bookshelves", "žánr (první police mimo stavy čtení), další do poznámky"},
+        {"My Review", "poznámka"},
+        {"Private Notes", "poznámka"},
+        {"Owned Copies", "0 = nevlastněná kniha, nabídne se nezaškrtnutá"},
+    };
+    return columns;
+}
+
+// ="8020704191" as Goodreads writes ISBNs so that spreadsheets keep them text.
+QString Unwrapped(const QString& cell) {
+    const QString text = cell.trimmed();
+    if (text.startsWith(QStringLiteral("=\"")) && text.endsWith(u'"') && text.size() >= 3)
+        return text.mid(2, text.size() - 3).trimmed();
+    return text;
+}
+
+class GoodreadsReader : public ImportReader {
+public:
+    bool Recognises(const ImportSource& source) const override {
+        return HeaderHas(source.header, {"Book Id", "Author l-f", "My Rating"});
+    }
+
+    ImportPlan Read(const ImportSource& source) const override {
+        TableImport in(source.bytes, "Goodreads", Columns());
+        for (const CsvRecord& record : in.table.records) {
+            const auto cell = [&](Col c) { return in.Cell(record, c); };
+            ForeignBook book;
+            book.title = cell(kTitle).trimmed();
+            book.author = AuthorFromLastFirst(cell(kAuthorLf));
+            if (book.author.isEmpty()) book.author = TurnedAuthor(in.plan, cell(kAuthor), record.line);
+            book.coauthors = SplitList(cell(kMore));
+            book.isbn = Unwrapped(cell(kIsbn13));
+            if (book.isbn.isEmpty()) book.isbn = Unwrapped(cell(kIsbn));
+            book.rating = cell(kRating);
+            book.publisher = cell(kPublisher).trimmed();
+            QStringList shelves = SplitList(cell(kShelves));
+            for (const char* state : {"read", "to-read", "currently-reading"}) shelves.removeAll(QString::fromLatin1(state));
+            if (!shelves.isEmpty()) book.genre = shelves.takeFirst();
+            book.notes = {HtmlToText(cell(kReview)), cell(kPrivate).trimmed()};
+            if (!shelves.isEmpty()) book.notes.append(QStringLiteral("police: ") + shelves.join(", "));
+            book.owned = cell(kOwned).trimmed() != QLatin1String("0");
+            in.Add(book, record.line);
+        }
+        return in.Finish("Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se nezaškrtnuté, "
+                         "zaškrtněte ty, které máte.");
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ImportReader> MakeGoodreadsReader() { return std::make_unique<GoodreadsReader>(); }

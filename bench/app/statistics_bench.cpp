@@ -1,0 +1,56 @@
+// Statistics of large catalogues (a tenth of the books lent, a fifth with
+// three finished loans in their history): the figures alone, and the window
+// read anew with its charts.
+#include <benchmark/benchmark.h>
+
+#include "app/statistics/collection_stats.h"
+#include "app/statistics/statistics_window.h"
+#include "bench/app/bench_support.h"
+#include "catalogue/loan_history.h"
+#include "storage/connection.h"
+#include "storage/query.h"
+
+namespace {
+
+// A copy of the generated catalogue with history in every fifth row, open on a connection.
+struct HistoryCatalogue {
+    explicit HistoryCatalogue(int books) : folders(books) {
+        con.SetDatabase(folders.catalogue);
+        con.SetConnected(true);
+        const std::string history = EncodeLoanLine({"Jan Nov\xE1k", "3.2.2025", "1.3.2025"}) +
+                                    EncodeLoanLine({"Eva", "b\xF8" "ezen 2025", "2.5.2025"}) +
+                                    EncodeLoanLine({"Ota", "12.6.2026", "13.7.2026"});
+        con.ExecStatements("update svazkovna set udaj3='" + QuoteLiteralBody(history) + "' where rowid%5=0");
+    }
+    BenchFolders folders;
+    TASQLite3DB con{"statscon"};
+};
+
+void BM_StatisticsCompute(benchmark::State& state) {
+    HistoryCatalogue catalogue(static_cast<int>(state.range(0)));
+    const QDate today(2026, 12, 8);
+    CollectionStats stats;
+    for (auto _ : state) {
+        stats = ComputeStats(catalogue.con, today, 30);
+        benchmark::DoNotOptimize(stats.books);
+    }
+    if (stats.books != state.range(0) || stats.finishedLoans == 0) state.SkipWithError("wrong figures");
+    state.counters["loans"] = static_cast<double>(stats.finishedLoans + stats.lentNow);
+}
+
+void BM_StatisticsWindow(benchmark::State& state) {
+    HistoryCatalogue catalogue(static_cast<int>(state.range(0)));
+    BenchUi ui;
+    Tstatistikaf window(catalogue.con, ui, [] { return 30; }, nullptr);
+    window.show();
+    for (auto _ : state) {
+        window.Refresh();
+        SettleEvents();
+    }
+    if (FailedRun(state, ui, window.Stats().books == state.range(0), "wrong figures")) return;
+}
+
+}  // namespace
+
+BENCHMARK(BM_StatisticsCompute)->Apply(AtCatalogueSizes);
+BENCHMARK(BM_StatisticsWindow)->Apply(AtCatalogueSizes);

@@ -1,0 +1,4 @@
+// The import's Calibre reader on arbitrary bytes (see fuzz_import.h).
+#include "fuzz/app/fuzz_import.h"
+
+SVAZKOVNA_FUZZ_READER(Calibre)

@@ -1,0 +1,162 @@
+// Finished loans kept in the book's `udaj3` by the real window: a return from
+// the loans window and a panel save that replaces the borrower each leave a
+// history line; foreign text in the column is left alone and told once.
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/loans/loan_history_notice.h"
+#include "app/loans/loan_history_view.h"
+#include "app/loans/loans_capability.h"
+#include "app/loans/loans_window.h"
+#include "catalogue/loan_history.h"
+#include "support/app_catalogue_rows.h"
+#include "support/app_window_fixture.h"
+#include "ui_loans_window.h"
+#include "ui_main_window.h"
+
+namespace testsupport {
+namespace {
+
+Book Lent(std::string titul, std::string komu, std::string kdy) {
+    Book b = BookOf("Autor", std::move(titul));
+    b.zapujcenokomu = std::move(komu);
+    b.zapujcenokdy = std::move(kdy);
+    return b;
+}
+
+class LoanHistoryKeepTest : public WindowFixture {
+protected:
+    std::string History(size_t row) const {
+        const Value v = ReadAllRows(CataloguePath()).at(row)[13];
+        return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::string();
+    }
+    int NoticesShown() const {
+        int n = 0;
+        for (const auto& box : ui.boxes) n += box.text.startsWith(QString::fromUtf8(kHistoryNotKept));
+        return n;
+    }
+    void ReturnAllFromLoansWindow() {
+        window->form()->zapujcky->trigger();
+        Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
+        loans.Refresh();
+        loans.form()->zapujckytw->selectAll();
+        ui.QueueQuestion(true);
+        loans.form()->vracenob->click();
+        QCoreApplication::processEvents();
+    }
+    const std::string today = TodayReturnText();
+};
+
+TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
+    MakeCatalogue({Lent("A", "Jan Nov\xE1k", "1.11.2026"), Lent("B", "Eva", "2.11.2026"), Lent("C", "Ota", "jaro")});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='moje pozn\xE1mka' where titul='C'");
+    OpenWindow();
+    ReturnAllFromLoansWindow();
+    EXPECT_EQ(History(0), "#vypujcka\tJan Nov\xE1k\t1.11.2026\t" + today + "\n");
+    EXPECT_EQ(History(1), "#vypujcka\tEva\t2.11.2026\t" + today + "\n");
+    EXPECT_EQ(History(2), "moje pozn\xE1mka");
+    ASSERT_EQ(NoticesShown(), 1);
+    EXPECT_EQ(ReadAllRows(CataloguePath())[2][7], Value(std::string()));  // returned all the same
+
+    // "historie…" in the loans window lists the returns.
+    Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
+    loans.form()->historieb->click();
+    const auto views = loans.findChildren<LoanHistoryView*>();
+    ASSERT_EQ(views.size(), 1);
+    EXPECT_TRUE(views[0]->isVisible());
+    EXPECT_EQ(views[0]->ShownRows().size(), 2u);
+
+    // Lent and returned again: the line is appended; the foreign book is not told twice.
+    ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Iva', zapujcenokdy='3.12.2026'");
+    ReturnAllFromLoansWindow();
+    EXPECT_EQ(DecodeLoanHistory(History(0))->size(), 2u);
+    EXPECT_EQ(DecodeLoanHistory(History(1))->back(), (FinishedLoan{"Iva", "3.12.2026", today}));
+    EXPECT_EQ(History(2), "moje pozn\xE1mka");
+    EXPECT_EQ(NoticesShown(), 1);
+}
+
+TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
+    MakeCatalogue({Lent("A", "Jan", "1.11.2026"), Lent("B", "", "")});
+    OpenWindow();
+    auto clickTitle = [&](const QString& title) {
+        QTreeWidgetItem* author = Tree().topLevelItem(0);
+        for (int i = 0; i < author->childCount(); ++i)
+            if (author->child(i)->text(0) == title) ClickItem(Tree(), author->child(i));
+    };
+    clickTitle("A");
+    window->form()->poznamkale->setText("jen poznámka");
+    window->form()->ulozitb->click();
+    EXPECT_EQ(History(0), "") << "the loan goes on";
+
+    window->form()->zapujcenokomucb->setEditText("Eva");
+    window->form()->ulozitb->click();
+    EXPECT_EQ(History(0), "#vypujcka\tJan\t1.11.2026\t" + today + "\n");
+    EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eva")));
+
+    clickTitle("B");
+    window->form()->zapujcenokomucb->setEditText("Ota");
+    window->form()->ulozitb->click();
+    EXPECT_EQ(History(1), "") << "lending finishes nothing";
+}
+
+TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
+    MakeCatalogue({BookOf("\xC8\x61pek", "Krakatit"), BookOf("Hrabal", "Obsluhoval"), BookOf("Hrabal", "Bez")});
+    const std::string a = EncodeLoanLine({"Eva", "1.3.2026", "11.3.2026"}) + EncodeLoanLine({"Jan", "jaro", "1.6.2026"});
+    const std::string b = EncodeLoanLine({"Eva\ttab", "2.2.2026", "4.2.2026"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + a + "' where titul='Krakatit';"
+                             "update svazkovna set udaj3='" + b + "' where titul='Obsluhoval';"
+                             "update svazkovna set udaj3='cizí' where titul='Bez'");
+    OpenWindow();
+    LoanHistoryView view(window->con1, ui, nullptr);
+    view.Refresh();
+    view.List()->sortByColumn(LoanHistoryView::Vraceno, Qt::AscendingOrder);
+    std::vector<QStringList> rows = view.ShownRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], QStringList({"Eva\ttab", "2.2.2026", "4.2.2026", "2", "Hrabal", "Obsluhoval"}));
+    EXPECT_EQ(rows[1], QStringList({"Eva", "1.3.2026", "11.3.2026", "10", "Čapek", "Krakatit"}));
+    EXPECT_EQ(rows[2][LoanHistoryView::Dni], "") << "no day of lending, no length";
+    view.List()->sortByColumn(LoanHistoryView::Dni, Qt::DescendingOrder);
+    EXPECT_EQ(view.ShownRows()[0][LoanHistoryView::Dni], "10");
+
+    view.SetGrouping(LoanHistoryView::ByBorrower);
+    EXPECT_EQ(view.List()->topLevelItemCount(), 3);
+    view.SetGrouping(LoanHistoryView::ByBook);
+    EXPECT_EQ(view.List()->topLevelItemCount(), 2);
+    view.Filter()->setText("krakatit");
+    EXPECT_EQ(view.ShownRows().size(), 2u);
+
+    // One book's history from the tree's menu on its title.
+    QTreeWidgetItem* hrabal = Tree().findItems("Hrabal", Qt::MatchExactly).value(0);
+    ASSERT_NE(hrabal, nullptr);
+    QTreeWidgetItem* title = nullptr;
+    for (int i = 0; i < hrabal->childCount(); ++i)
+        if (hrabal->child(i)->text(0) == "Obsluhoval") title = hrabal->child(i);
+    ASSERT_NE(title, nullptr);
+    const std::unique_ptr<QMenu> menu = window->TitleMenu(*title);
+    QAction* entry = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "historie výpůjček…") entry = a;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    const auto open = window->findChildren<LoanHistoryView*>();
+    ASSERT_EQ(open.size(), 1);
+    ASSERT_EQ(open[0]->ShownRows().size(), 1u);
+    EXPECT_EQ(open[0]->ShownRows()[0][LoanHistoryView::Titul], "Obsluhoval");
+    EXPECT_EQ(open[0]->windowTitle(), "historie výpůjček – Obsluhoval");
+
+    const QString csv = QString::fromStdString(startDir.file("historie.csv"));
+    ui.QueueSaveFile(csv);
+    view.csvbClick();
+    EXPECT_EQ(ReadFile(csv.toStdString()),
+              "vypůjčitel;půjčeno;vráceno;dní;autor;titul\r\n"
+              "Eva;1.3.2026;11.3.2026;10;Čapek;Krakatit\r\n"
+              "Jan;jaro;1.6.2026;;Čapek;Krakatit\r\n");
+}
+
+}  // namespace
+}  // namespace testsupport

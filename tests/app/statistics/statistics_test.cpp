@@ -1,0 +1,157 @@
+// The collection's statistics as shown: groups labelled and ordered in Czech,
+// the empty value a group of its own, loans counted by month and length from
+// the history and the current loans; the window charts every figure with a
+// table beside it and exports the charts and the page.
+#include <QAction>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QFile>
+#include <QImage>
+#include <QTableWidget>
+
+#include "app/statistics/collection_stats.h"
+#include "app/statistics/statistics_capability.h"
+#include "app/statistics/statistics_window.h"
+#include "catalogue/loan_history.h"
+#include "storage/connection.h"
+#include "support/app_catalogue_rows.h"
+#include "support/app_window_fixture.h"
+#include "ui_main_window.h"
+
+namespace testsupport {
+namespace {
+
+const QDate kToday(2026, 12, 8);
+
+QStringList Labels(const std::vector<LabelCount>& rows) {
+    QStringList labels;
+    for (const LabelCount& row : rows) labels << row.label + "=" + QString::number(row.count);
+    return labels;
+}
+
+class StatisticsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("svazkovna.db");
+        CreateCatalogue(path);
+        con.SetDatabase(path);
+        con.SetConnected(true);
+    }
+    Book B(std::string autor, std::string zanr, int rating = 3) {
+        Book b = BookOf(std::move(autor), "t");
+        b.zanr = std::move(zanr);
+        b.hodnoceni = rating;
+        return b;
+    }
+    TempDir dir;
+    std::string path;
+    TASQLite3DB con{"con1"};
+};
+
+TEST_F(StatisticsTest, GroupsInCzechOrderWithTheEmptyValueAsAGroup) {
+    // Windows-1250: "Čapek", "Chalupa", "Hrabal", "Cibulka", "Dyk".
+    InsertBooks(path, {B("\xC8\x61pek", "rom\xE1n", 5), B("Chalupa", "", 1), B("Hrabal", "rom\xE1n", 5),
+                       B("Cibulka", "poezie"), B("Dyk", ""), B("\xC8\x61pek", "drama"), B("Hrabal", "sci-fi", 4)});
+    ExecSql(path, "update svazkovna set hodnoceni=NULL where autor='Dyk'; update svazkovna set zanr=NULL where autor='Cibulka'");
+    const CollectionStats s = ComputeStats(con, kToday, 30);
+    EXPECT_EQ(s.books, 7);
+    EXPECT_EQ(Labels(s.genres), QStringList({"(nevyplněno)=3", "román=2", "drama=1", "sci-fi=1"}));
+    EXPECT_EQ(Labels(s.ratings), QStringList({"1=1", "3=2", "4=1", "5=2", "(nevyplněno)=1"}));
+    // Equal counts in Czech order: C, Č, D, H, Ch.
+    EXPECT_EQ(Labels(s.topAuthors), QStringList({"Čapek=2", "Hrabal=2", "Cibulka=1", "Dyk=1", "Chalupa=1"}));
+    EXPECT_EQ(Labels(s.topPublishers), QStringList({"(nevyplněno)=7"}));
+}
+
+TEST_F(StatisticsTest, LoansCountedFromHistoryAndCurrentLoans) {
+    Book now = B("A", "x");
+    now.zapujcenokomu = "Eva";
+    now.zapujcenokdy = "1.10.2026";  // overdue by 8.12.
+    Book fresh = B("B", "x");
+    fresh.zapujcenokomu = "Jan";
+    fresh.zapujcenokdy = "1.12.2026";
+    InsertBooks(path, {now, fresh, B("C", "x"), B("D", "x")});
+    const std::string history = EncodeLoanLine({"Eva", "1.3.2026", "11.3.2026"}) +
+                                EncodeLoanLine({"Eva", "b\xF8" "ezen 2026", "1.5.2026"}) +  // no day: not measured
+                                EncodeLoanLine({"Ota", "5.1.2020", "25.1.2020"});     // before the months shown
+    ExecSql(path, "update svazkovna set udaj3='" + history + "' where autor='C'; "
+                  "update svazkovna set udaj3='cizí poznámka' where autor='D'");
+    const CollectionStats s = ComputeStats(con, kToday, 30);
+    EXPECT_EQ(s.lentNow, 2);
+    EXPECT_EQ(s.overdueNow, 1);
+    EXPECT_EQ(s.finishedLoans, 3);
+    EXPECT_EQ(s.measuredLoans, 2);
+    EXPECT_DOUBLE_EQ(s.averageLoanDays, 15.0);
+    EXPECT_EQ(s.foreignHistories, 1);
+    EXPECT_EQ(Labels(s.topBorrowers), QStringList({"Eva=3", "Jan=1", "Ota=1"}));
+    ASSERT_EQ(s.loansPerMonth.size(), static_cast<size_t>(kMonthsShown));
+    EXPECT_EQ(s.loansPerMonth.front().month, QDate(2024, 1, 1));
+    EXPECT_EQ(s.loansPerMonth.back().month, QDate(2026, 12, 1));
+    long long total = 0;
+    for (const MonthCount& m : s.loansPerMonth) {
+        total += m.count;
+        if (m.month == QDate(2026, 3, 1)) {
+            EXPECT_EQ(m.count, 2);
+        }
+    }
+    EXPECT_EQ(total, 4);
+}
+
+TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
+    Book lent = B("Autor", "rom\xE1n");
+    lent.zapujcenokomu = "Eva";
+    lent.zapujcenokdy = "1.12.2026";
+    InsertBooks(path, {lent, B("Autor", ""), B("Jiný", "poezie")});
+    ScriptedUi ui;
+    Tstatistikaf window(con, ui, [] { return 30; }, nullptr);
+    window.SetToday(kToday);
+    window.Refresh();
+    ASSERT_EQ(window.Sections().size(), 8u);
+    const Tstatistikaf::Section& genres = window.Sections()[0];
+    EXPECT_EQ(genres.chart->accessibleName(), "Knihy podle žánru");
+    ASSERT_EQ(genres.table->rowCount(), 3);
+    EXPECT_EQ(genres.table->item(0, 0)->text(), "(nevyplněno)");
+    EXPECT_EQ(genres.table->item(1, 1)->text(), "1");
+    EXPECT_FALSE(genres.table->accessibleName().isEmpty());
+    EXPECT_EQ(window.Sections()[6].table->rowCount(), kMonthsShown);
+    for (const auto& section : window.Sections()) EXPECT_FALSE(section.chart->chart()->series().isEmpty()) << section.name.toStdString();
+
+    const QStringList files = window.ExportPng(QString::fromStdString(dir.file("graf.png")));
+    ASSERT_EQ(files.size(), 8);
+    EXPECT_TRUE(files[0].endsWith("graf-zanr.png"));
+    for (const QString& file : files) EXPECT_FALSE(QImage(file).isNull()) << file.toStdString();
+
+    const QString pdf = QString::fromStdString(dir.file("statistika.pdf"));
+    window.ExportPdf(pdf);
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(5) == "%PDF-");
+    // A file that cannot be written is an error, not a silent success.
+    EXPECT_THROW(window.ExportPdf(QString::fromStdString(dir.file("chybi/statistika.pdf"))), std::runtime_error);
+}
+
+class StatisticsCommandTest : public WindowFixture {};
+
+TEST_F(StatisticsCommandTest, OpensFromTheMenuAboveKonecAndFollowsTheCatalogue) {
+    MakeCatalogue({BookOf("A", "t1"), BookOf("B", "t2")});
+    OpenWindow();
+    const QList<QAction*> actions = window->form()->databazem->actions();
+    const auto at = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&statistika"; });
+    ASSERT_NE(at, actions.end());
+    ASSERT_NE(at + 1, actions.end());
+    EXPECT_EQ(*(at + 1), window->form()->konec);
+    (*at)->trigger();
+    Tstatistikaf* stats = window->capability<StatisticsCapability>().statisticsWindow();
+    ASSERT_NE(stats, nullptr);
+    EXPECT_TRUE(stats->isVisible());
+    EXPECT_EQ(stats->Stats().books, 2);
+    EXPECT_TRUE(ui.boxes.empty());
+
+    ExecSql(CataloguePath(), "insert into svazkovna(autor,titul) values('C','t3')");
+    window->tv1update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stats->Stats().books, 3) << "read anew after the tree";
+}
+
+}  // namespace
+}  // namespace testsupport
