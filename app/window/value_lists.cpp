@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QStringListModel>
 #include <QVariant>
 #include <algorithm>
 
@@ -46,6 +47,8 @@ std::string ValueColumns(const char* column) {
 
 }  // namespace
 
+void HoldItemsAsOneList(QComboBox& box) { box.setModel(new QStringListModel(&box)); }
+
 ValueLists::ValueLists(TASQLite3DB& db) : db_(db) { query_.SetConnection(&db); }
 
 const ValueLists::List& ValueLists::Current(Column column) {
@@ -88,8 +91,12 @@ void ValueLists::Put(Column column, QComboBox& box) {
         QObject::connect(model, &QAbstractItemModel::modelReset, &box, drop);
         QObject::connect(model, &QAbstractItemModel::dataChanged, &box, drop);
     }
-    box.clear();
-    box.addItems(list.items);
+    if (auto* model = qobject_cast<QStringListModel*>(box.model())) {
+        model->setStringList(list.items);
+    } else {
+        box.clear();
+        box.addItems(list.items);
+    }
     box.setProperty(kFilledWith, QVariant::fromValue<qulonglong>(list.generation));
 }
 
