@@ -205,6 +205,8 @@ bool TASQLite3DB::LoadLibs() {
     std::memcpy(static_cast<void*>(&api_), entries, sizeof api_);
     optionalApi_.progress_handler = reinterpret_cast<decltype(optionalApi_.progress_handler)>(
         ::dlsym(library, kProgressHandlerEntryPoint));
+    optionalApi_.total_changes = reinterpret_cast<decltype(optionalApi_.total_changes)>(
+        ::dlsym(library, kTotalChangesEntryPoint));
     library_ = library;
     return true;
 }

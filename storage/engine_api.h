@@ -48,5 +48,9 @@ extern const char* const kEngineEntryPoints[kEngineEntryPointCount];
 // shows no progress and cannot be cancelled).
 struct OptionalEngineApi {
     void (*progress_handler)(sqlite3*, int, int (*)(void*), void*);
+    // Rows changed through the connection since it opened (a library without
+    // it leaves the window rebuilding its tree after every change).
+    int (*total_changes)(sqlite3*);
 };
 inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";
+inline constexpr const char* kTotalChangesEntryPoint = "sqlite3_total_changes";

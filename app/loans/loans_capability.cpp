@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QWidget>
+#include <cstdlib>
 
 #include "app/loans/loan_history_notice.h"
 #include "app/loans/loan_history_view.h"
@@ -71,18 +72,26 @@ void LoansCapability::LendTitle(const LoanRow& row) {
         QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), BorrowerNames(session_.Connection()), {});
     if (!komu || komu->trimmed().isEmpty()) return;
     const QDate today = QDate::currentDate();
+    if (session_.beforeLoanChange) session_.beforeLoanChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
     if (!changed) return;
     emit session_.LoanFieldsChanged(*changed, komu->trimmed(), LoanDateText(today));
-    session_.rebuildTree();
+    if (session_.afterLoanChange)
+        session_.afterLoanChange(static_cast<int64_t>(changed->size()));
+    else
+        session_.rebuildTree();
     if (changed->empty()) ReportChangedMeanwhile();
 }
 
 void LoansCapability::ReturnTitle(const LoanRow& row) {
+    if (session_.beforeLoanChange) session_.beforeLoanChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Return({row});
     if (!changed) return;
     emit session_.LoanFieldsChanged(*changed, QString(), QString());
-    session_.rebuildTree();
+    if (session_.afterLoanChange)
+        session_.afterLoanChange(static_cast<int64_t>(changed->size()));
+    else
+        session_.rebuildTree();
     if (changed->empty()) ReportChangedMeanwhile();
 }
 

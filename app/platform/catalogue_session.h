@@ -6,6 +6,7 @@
 // needs the window's own types.
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -73,6 +74,12 @@ public:
     // capability's handler that asks runs guarded.
     std::function<void()> rebuildTree;      // the catalogue's rows changed
     std::function<void()> reopenCatalogue;  // the file under the connection was replaced
+    // Around a change of only the loan fields of the rows with these engine
+    // keys, which changed `changed` rows: the tree shows no loan fields, so it
+    // needs no rebuild when nothing else changed the catalogue meanwhile (a
+    // return may also have kept each finished loan in the row's `udaj3`).
+    std::function<void(const std::vector<int64_t>& rows)> beforeLoanChange;
+    std::function<void(int64_t changed)> afterLoanChange;
 
     // A new command of a capability: it goes into the "databáze" menu above
     // "konec" (the window names the menu and the place), after those added before.

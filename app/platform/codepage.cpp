@@ -66,7 +66,7 @@ qsizetype FirstUnfit(const QString& text) {
 
 }  // namespace
 
-QString FromCodePage(const std::string& bytes) {
+QString FromCodePage(std::string_view bytes) {
     const auto& dec = Get().decode;
     QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* d = out.data();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // A text holds a character that the code page cannot hold. The message is
 // for the user and names the character.
@@ -19,7 +20,7 @@ private:
 
 // Every byte converts; the five bytes the code page leaves undefined map to
 // the code points of the same number, so that any stored text survives.
-QString FromCodePage(const std::string& bytes);
+QString FromCodePage(std::string_view bytes);
 // Throws CodePageError naming the first character the code page cannot hold.
 std::string ToCodePage(const QString& text);
 // Whether `text` converts without loss; `bad` receives the first offending character.

@@ -20,6 +20,8 @@
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"
+#include "app/window/value_lists.h"
+#include "storage/engine_api.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/row_identity.h"
 #include "ui_edit_dialog.h"
@@ -28,34 +30,8 @@ Teditf* editf = nullptr;
 
 namespace {
 
-// Replacing the text closes the query, so the Open runs this statement.
-void OpenLine(TASQLite3Query& query, const std::string& sql) {
-    query.SQL().Clear();
-    query.SQL().Add(sql);
-    query.Open();
-}
-
 void EmptyList(QComboBox* list) {
     list->clear();
-    list->clearEditText();
-}
-
-// Every distinct value of the column, in the query's order; a NULL gives an empty entry.
-void FillList(TASQLite3Query& query, QComboBox* list, const char* sql) {
-    OpenLine(query, sql);
-    list->clear();
-    query.First();
-    const int n = query.RecordCount();
-    QStringList items;
-    items.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        items.append(FromCodePage(query.Fields(0).AsString()));
-        query.Next();
-    }
-    // One insertion instead of n: the lists can hold a whole catalogue's authors.
-    list->addItems(items);
-    // Filling an empty editable list selects its first entry; the field must stay empty.
-    list->setCurrentIndex(-1);
     list->clearEditText();
 }
 
@@ -82,6 +58,7 @@ Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
         // The lists are fixed in size; measuring thousands of entries for a size hint buys nothing.
         list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         list->setInsertPolicy(QComboBox::NoInsert);
+        HoldItemsAsOneList(*list);
         // Texts are kept as typed: leaving the field must not swap in an entry
         // that differs only in case (the completer's case rules decide).
         if (list->completer()) list->completer()->setCaseSensitivity(Qt::CaseSensitive);
@@ -113,22 +90,29 @@ void Teditf::TakeNextId() {
 
 void Teditf::FormActivate() {
     stored_.reset();
-    EmptyList(ui_->autorcb);
-    EmptyList(ui_->zanrcb);
-    EmptyList(ui_->umistenicb);
-    EmptyList(ui_->vydalcb);
+    // The lists keep their items until refilled: the same items need no refill.
+    QComboBox* const lists[] = {ui_->autorcb, ui_->zanrcb, ui_->umistenicb, ui_->vydalcb};
+    for (QComboBox* list : lists) {
+        list->setCurrentIndex(-1);
+        list->clearEditText();
+    }
     ui_->titulle->clear();
     ui_->seriele->clear();
     ui_->poznamkale->clear();
     ui_->hodnocenispin->SetValue(3);
 
-    TakeNextId();
-
-    FillList(editquery, ui_->autorcb, "select distinct autor from svazkovna order by autor");
-    FillList(editquery, ui_->zanrcb, "select distinct zanr from svazkovna order by zanr");
-    FillList(editquery, ui_->umistenicb,
-             "select distinct umisteni from svazkovna order by umisteni");
-    FillList(editquery, ui_->vydalcb, "select distinct vydal from svazkovna order by vydal");
+    // Every distinct value of the column, in the engine's order; a NULL gives an empty entry.
+    const ValueLists::Column columns[] = {ValueLists::Autor, ValueLists::Zanr, ValueLists::Umisteni,
+                                          ValueLists::Vydal};
+    size_t filled = 0;
+    try {
+        TakeNextId();
+        for (; filled < std::size(lists); ++filled) main_.valueLists().FillEmpty(columns[filled], *lists[filled]);
+    } catch (...) {
+        // What failed left its list and those after it empty.
+        for (; filled < std::size(lists); ++filled) EmptyList(lists[filled]);
+        throw;
+    }
 
     ui_->autorcb->setFocus(Qt::OtherFocusReason);
 }
@@ -163,10 +147,18 @@ void Teditf::ulozitbClick() {
         const std::string sql = NewBookSql(ui_->idspin->Value(), b);
         // Declined, the dialog stays open with everything entered.
         if (!main_.beforeCatalogueChange()) return;
+        main_.BeforeOwnChange({});
         editquery.SQL().Clear();
         editquery.SQL().Add(sql);
         editquery.ExecSQL();
         stored_ = b;
+        // The tree and the lists take the new row in place. A failure there is
+        // left to the rebuild when the dialog closes, which reports it.
+        try {
+            const TASQLite3DB& db = main_.con1;
+            main_.AfterOwnChange(1, {db.Api().last_insert_rowid(db.Handle())});
+        } catch (...) {
+        }
 
         // The book is stored: a failing refresh is reported, but the dialog still closes.
         // query1 holds no text after a failed change of the main window, which must not
@@ -213,7 +205,7 @@ void Teditf::KeepLaterEdits(const Book& b) {
 void Teditf::stornobClick() { reject(); }
 
 bool Teditf::FormClose() {
-    return RunGuarded(ui_services_, [this] { main_.tv1update(); });
+    return RunGuarded(ui_services_, [this] { main_.RefreshTree(); });
 }
 
 void Teditf::showEvent(QShowEvent* event) {

@@ -21,6 +21,7 @@
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
+#include "app/window/value_lists.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
@@ -132,12 +133,15 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
+    value_lists_ = std::make_unique<ValueLists>(con1);
 
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in
     // another case must not swap in that entry (the completer's case rules decide).
-    for (QComboBox* box : {f.autorcb, f.zanrcb, f.vydalcb, f.umistenicb, f.zapujcenokomucb})
+    for (QComboBox* box : {f.autorcb, f.zanrcb, f.vydalcb, f.umistenicb, f.zapujcenokomucb}) {
+        HoldItemsAsOneList(*box);
         if (box->completer()) box->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    }
     // The flat menu bar of the layout, with its light highlight.
     auto* menuStyle = new MenuBarStyle;
     menuStyle->setParent(this);
@@ -185,6 +189,8 @@ void TForm1::SetUpCapabilities() {
     Ui::TForm1& f = *ui_;
     session_->rebuildTree = [this] { tv1update(); };
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
+    session_->beforeLoanChange = [this](const std::vector<int64_t>& rows) { BeforeOwnChange(rows); };
+    session_->afterLoanChange = [this](int64_t changed) { AfterOwnChange(changed, {}, false, false, changed); };
     session_->SetCommandPlace(*f.databazem, *f.konec);
     connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
     SetUpTitleMenu();

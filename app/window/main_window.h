@@ -11,7 +11,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/window/catalogue_stamp.h"
 #include "app/platform/settings_location.h"
 #include "catalogue/loans_store.h"
 #include "storage/connection.h"
@@ -28,7 +30,9 @@ class QMenu;
 class QShowEvent;
 class QTreeWidgetItem;
 class Teditf;
+class TreeNode;
 class UiServices;
+class ValueLists;
 class WebBrowser;
 
 class TForm1 : public QMainWindow {
@@ -71,6 +75,22 @@ public:
     void ulozitbClick();
     void smazatbClick();
     void vymazokna();
+
+    // --- the program's own changes (main_window_tree_update.cpp) ---
+    // Called around a change of the rows with these engine keys that is meant to
+    // change `changes` rows (`added`: the keys of rows it inserted; `treeShape`
+    // false when no author or title changed). When nothing else changed the
+    // catalogue since the tree and the drop-down lists were read, they follow the
+    // rows in place; the tree then looks as after a rebuild. Else it is rebuilt.
+    void BeforeOwnChange(const std::vector<int64_t>& rows);
+    // `deleted`: the change deleted the noted rows (else they are still there).
+    // `historyLines`: how many finished loans the change may also have kept in `udaj3`.
+    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, bool treeShape = true,
+                        bool deleted = false, int64_t historyLines = 0);
+    // The tree as after a rebuild: in place when nothing changed since it was read, else rebuilt.
+    void RefreshTree();
+    // The drop-down lists of distinct values, shared with the new-record dialog.
+    ValueLists& valueLists() const { return *value_lists_; }
 
     // The open catalogue as the capabilities reach it (catalogue_session.h).
     CatalogueSession& session() const { return *session_; }
@@ -141,6 +161,28 @@ private:
     QTreeWidgetItem* SelectedNode() const;
     void SelectNode(QTreeWidgetItem* node);
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
+    // The catalogue the tree was read from (unknown while it is not), and the
+    // author a rebuild selects: the one the engine orders last.
+    CatalogueStamp tree_stamp_;
+    TreeNode* tree_top_ = nullptr;
+    // For a title node of a tree read from the catalogue as it is now: the key
+    // of the row a click shows (none when no row has its author and title);
+    // nothing when the tree may be out of date.
+    std::optional<std::optional<int64_t>> KnownRow(QTreeWidgetItem& node);
+    // Noted by BeforeOwnChange.
+    struct NotedRow {
+        int64_t key;
+        bool existed;
+        bool wholeAuthor;
+        bool gone;  // the change is to delete it
+    };
+    CatalogueStamp noted_stamp_;
+    std::vector<NotedRow> noted_rows_;
+    bool tree_follows_ = false;
+    TreeNode* FindTitleNode(int64_t key) const;
+    bool UpdateTreeRow(const NotedRow& before);
+    void ShowTreeAsRebuilt();
+    std::unique_ptr<ValueLists> value_lists_;
     // --- start-up state (main_window_startup.cpp) ---
     // Where the settings are read and written, found once at start.
     SettingsLocation settings_;

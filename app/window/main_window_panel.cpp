@@ -4,7 +4,9 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/loans/loan_history_notice.h"
@@ -15,6 +17,8 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "catalogue/row_identity.h"
+#include "app/window/tree_node.h"
+#include "app/window/value_lists.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -61,32 +65,41 @@ void TForm1::tv1Click() {
     QTreeWidgetItem* author = node->parent();
     if (author == nullptr) return;
 
-    // The nodes' stored bytes, not a re-encoding of their shown texts.
-    const std::string titleBytes = NodeBytes(*node);
-    const std::string condition = "(autor='" + QuoteLiteralBody(NodeBytes(*author)) +
-                                  "') and (titul='" + QuoteLiteralBody(titleBytes) + "')";
-    query1.SQL().Clear();
-    query1.SQL().Add("select * from svazkovna where " + condition);
-    query1.Open();
-
-    // Records sharing author and title get one node each, in the order the
-    // select returns them; the node's rank among its namesakes picks its row.
+    const std::optional<std::optional<int64_t>> known = KnownRow(*node);
     int position = 0;
-    if (query1.RecordCount() >= 2) {
-        int earlier = 0;
-        for (int i = 0, at = author->indexOfChild(node); i < at; ++i)
-            if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
-        if (earlier > 0) position = query1.MoveBy(earlier);
-    }
-
-    const bool found = query1.RecordCount() > 0;
-    // The same rows in the same order, by their engine keys: a save or a
-    // delete must reach this row even where others share its id.
     std::optional<int64_t> rowKey;
-    if (found) {
-        const std::vector<int64_t> keys = rowidentity::RowKeys(con1, condition);
-        if (position >= 0 && static_cast<size_t>(position) < keys.size()) rowKey = keys[position];
+    if (known) {
+        // The tree holds the row of every title as the catalogue stands: one read by its key.
+        query1.SQL().Clear();
+        query1.SQL().Add(*known ? "select * from svazkovna where rowid=" + std::to_string(**known)
+                                : std::string("select * from svazkovna where 0"));
+        query1.Open();
+        rowKey = *known;
+    } else {
+        // The nodes' stored bytes, not a re-encoding of their shown texts.
+        const std::string titleBytes = NodeBytes(*node);
+        const std::string condition = "(autor='" + QuoteLiteralBody(NodeBytes(*author)) +
+                                      "') and (titul='" + QuoteLiteralBody(titleBytes) + "')";
+        query1.SQL().Clear();
+        query1.SQL().Add("select * from svazkovna where " + condition);
+        query1.Open();
+
+        // Records sharing author and title get one node each, in the order the
+        // select returns them; the node's rank among its namesakes picks its row.
+        if (query1.RecordCount() >= 2) {
+            int earlier = 0;
+            for (int i = 0, at = author->indexOfChild(node); i < at; ++i)
+                if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
+            if (earlier > 0) position = query1.MoveBy(earlier);
+        }
+        // The same rows in the same order, by their engine keys: a save or a
+        // delete must reach this row even where others share its id.
+        if (query1.RecordCount() > 0) {
+            const std::vector<int64_t> keys = rowidentity::RowKeys(con1, condition);
+            if (position >= 0 && static_cast<size_t>(position) < keys.size()) rowKey = keys[position];
+        }
     }
+    const bool found = query1.RecordCount() > 0;
     f.idspin->SetValue(query1.Fields(0).AsInteger());
     // Column numbers of the text fields, in fill order, with their save slot.
     struct TextField {
@@ -118,37 +131,33 @@ void TForm1::tv1Click() {
     record_shown_ = found && rowKey.has_value();
     shown_row_key_ = rowKey.value_or(0);
 
-    struct ValueList {
-        const char* sql;
-        QComboBox* box;
-    };
-    const ValueList lists[] = {
-        {"select distinct autor from svazkovna order by autor", f.autorcb},
-        {"select distinct zanr from svazkovna order by zanr", f.zanrcb},
-        {"select distinct umisteni from svazkovna order by umisteni", f.umistenicb},
-        {"select distinct zapujcenokomu from svazkovna order by zapujcenokomu",
-         f.zapujcenokomucb},
-        {"select distinct vydal from svazkovna order by vydal", f.vydalcb},
-    };
-    for (const ValueList& list : lists) {
-        query1.SQL().Clear();
-        query1.SQL().Add(list.sql);
-        query1.Open();
-        // Emptying or first filling the item list moves the edit text; it must
-        // keep showing the record's value.
-        const QString editText = list.box->currentText();
-        QStringList items;
-        query1.First();
-        const int n = query1.RecordCount();
-        items.reserve(n);
-        for (int i = 0; i < n; ++i) {
-            items.append(FromCodePage(query1.Fields(0).AsString()));
-            query1.Next();
-        }
-        list.box->clear();
-        list.box->addItems(items);
-        list.box->setEditText(editText);
+    // The five lists, each every distinct value of its column.
+    value_lists_->Fill(ValueLists::Autor, *f.autorcb);
+    value_lists_->Fill(ValueLists::Zanr, *f.zanrcb);
+    value_lists_->Fill(ValueLists::Umisteni, *f.umistenicb);
+    value_lists_->Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
+    value_lists_->Fill(ValueLists::Vydal, *f.vydalcb);
+}
+
+std::optional<std::optional<int64_t>> TForm1::KnownRow(QTreeWidgetItem& node) {
+    QTreeWidgetItem* author = node.parent();
+    if (!author || !tree_stamp_.Same(StampOf(con1))) return std::nullopt;
+    // What the select by author and title returns: the author's titles of the
+    // same text that are all of their stored title, in row order; the node's
+    // rank among the titles of the same text picks one, the last one at most.
+    const QByteArray& bytes = AsTreeNode(node).Bytes();
+    int rank = 0;
+    bool before = true;
+    std::vector<int64_t> rows;
+    for (int i = 0, n = author->childCount(); i < n; ++i) {
+        TreeNode& sibling = AsTreeNode(*author->child(i));
+        if (&sibling == &node) before = false;
+        if (sibling.Bytes() != bytes) continue;
+        if (before) ++rank;
+        if (sibling.WholeTitle()) rows.push_back(sibling.RowKey());
     }
+    if (rows.empty()) return std::optional<int64_t>{};
+    return rows[static_cast<size_t>(std::min(rank, static_cast<int>(rows.size()) - 1))];
 }
 
 void TForm1::ulozitbClick() {
@@ -195,6 +204,7 @@ void TForm1::ulozitbClick() {
            rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
 
     if (!beforeCatalogueChange()) return;
+    BeforeOwnChange({shown_row_key_});
     // A save that empties or replaces the borrower finishes the loan: it is kept in the book's history.
     SaveKeepingLoanHistory(con1, shown_row_key_, uiServices(), ProgramTitle(), [&] { RunChange(sql); });
     // The stored texts now equal what was typed, except the kept ones, whose
@@ -202,23 +212,29 @@ void TForm1::ulozitbClick() {
     for (int i = 0; i < 9; ++i)
         if (!cut_texts_[i].isNull() && texts[i].text != cut_texts_[i]) cut_texts_[i] = QString();
 
-    tv1update();
+    // One row changed: the tree follows it in place, as a rebuild would show it.
+    AfterOwnChange(1, {}, true, false, 1);
 }
 
 void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
+    int64_t changes = 0;
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
         if (record_shown_) {
             // Declined, nothing happened: the panel and the tree stay as they are.
             if (!beforeCatalogueChange()) return;
-            RunChange("delete from svazkovna where " +
-                      rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_));
+            const std::string sql =
+                "delete from svazkovna where " + rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
+            BeforeOwnChange({shown_row_key_});
+            RunChange(sql);
+            changes = 1;
         } else {
             uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
         }
     }
+    if (changes == 0) BeforeOwnChange({});
     vymazokna();
-    tv1update();
+    AfterOwnChange(changes, {}, true, true);
 }
 
 void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {

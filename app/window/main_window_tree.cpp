@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/platform/catalogue_session.h"
@@ -12,35 +11,10 @@
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
+#include "app/window/tree_node.h"
+#include "app/window/value_lists.h"
+#include "catalogue/tree_rows.h"
 #include "ui_main_window.h"
-
-namespace {
-
-const char* const kAuthorsSql = "select distinct autor from svazkovna order by autor";
-
-// Every title in storage order with its author and the author's stored length.
-// A node's titles are those whose author equals its text byte for byte; the
-// queries deliver an author cut (to the column's declared size, at most 255
-// bytes, and at a zero byte), and a cut author equals no node's text, so rows
-// whose delivered author is shorter than the stored one are left out. NULL and
-// blob authors never equal a text either.
-const char* const kTitlesSql =
-    "select autor, titul, length(cast(autor as blob)) from svazkovna "
-    "where typeof(autor) = 'text'";
-
-QTreeWidgetItem* MakeNode(const std::string& bytes) {
-    auto* node = new QTreeWidgetItem(QStringList{FromCodePage(bytes)});
-    // Later statements use the stored bytes, not the shown text read back.
-    node->setData(0, Qt::UserRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return node;
-}
-
-void ReplaceSQL(TASQLite3Query& query, const char* sql) {
-    query.SQL().Clear();
-    query.SQL().Add(sql);
-}
-
-}  // namespace
 
 QTreeWidgetItem* TForm1::SelectedNode() const {
     const QList<QTreeWidgetItem*> selected = ui_->tv1->selectedItems();
@@ -63,63 +37,61 @@ void TForm1::tv1update() {
     // them read them anew (once the running handler is done).
     emit session_->CatalogueChanged();
     QTreeWidget& tree = *ui_->tv1;
+    // Until the rebuild is through, the tree stands for no state of the catalogue.
+    tree_stamp_ = CatalogueStamp{};
+    tree_top_ = nullptr;
     tree.clear();
+    // Taken before reading: a change while reading makes the next look read anew.
+    const CatalogueStamp stamp = StampOf(con1);
 
-    ReplaceSQL(autoriq, kAuthorsSql);
-    autoriq.Open();
-    autoriq.First();
-    const int count = autoriq.RecordCount();
-    std::vector<std::string> authors;
-    authors.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        authors.push_back(autoriq.Fields(0).AsString());
-        autoriq.Next();
-    }
-    if (authors.empty()) return;
-
-    std::unordered_map<std::string, std::vector<std::string>> titles;
-    try {
-        ReplaceSQL(nodesq, kTitlesSql);
-        nodesq.Open();
-        nodesq.First();
-        const int rows = nodesq.RecordCount();
-        for (int i = 0; i < rows; ++i) {
-            std::string author = nodesq.Fields(0).AsString();
-            if (std::to_string(author.size()) == nodesq.Fields(2).AsString())
-                titles[std::move(author)].push_back(nodesq.Fields(1).AsString());
-            nodesq.Next();
+    std::optional<TreeRows> read = ReadTreeRows(con1);
+    if (!read) {
+        // What one pass cannot read for sure, the statements read.
+        TreeRows& rows = read.emplace();
+        rows.authors = ReadTreeAuthors(autoriq);
+        if (rows.authors.empty()) {
+            tree_stamp_ = stamp;
+            return;
         }
-    } catch (...) {
-        // What a node-by-node build leaves when its first titles query fails:
-        // the first author, selected, without titles.
-        QTreeWidgetItem* first = MakeNode(authors.front());
-        tree.addTopLevelItem(first);
-        SelectNode(first);
-        throw;
+        try {
+            ReadTreeTitles(nodesq, rows);
+        } catch (...) {
+            // What a node-by-node build leaves when its first titles query fails:
+            // the first author, selected, without titles.
+            QTreeWidgetItem* first = new TreeNode(rows.authors.front());
+            tree.addTopLevelItem(first);
+            SelectNode(first);
+            throw;
+        }
+    }
+    const TreeRows& rows = *read;
+    if (rows.authors.empty()) {
+        tree_stamp_ = stamp;
+        return;
     }
 
     // Each author used to go in first, so the sort starts from the reverse of
     // the query's order and keeps it among texts that compare equal.
     struct Entry {
         QCollatorSortKey key;
-        QTreeWidgetItem* node;
+        TreeNode* node;
     };
     const LocaleOrder order;
     std::vector<Entry> entries;
-    entries.reserve(authors.size());
-    for (auto a = authors.rbegin(); a != authors.rend(); ++a) {
-        QTreeWidgetItem* node = MakeNode(*a);
-        const auto found = titles.find(*a);
-        if (found != titles.end()) {
+    entries.reserve(rows.authors.size());
+    for (size_t a = rows.authors.size(); a-- > 0;) {
+        auto* node = new TreeNode(rows.authors[a]);
+        const std::vector<TreeTitle>& titles = rows.titles[a];
+        if (!titles.empty()) {
             QList<QTreeWidgetItem*> children;
-            children.reserve(static_cast<qsizetype>(found->second.size()));
-            for (const std::string& title : found->second) children.append(MakeNode(title));
+            children.reserve(static_cast<qsizetype>(titles.size()));
+            for (const TreeTitle& t : titles) children.append(new TreeNode(rows.Title(t), t.key, t.whole));
             node->addChildren(children);
         }
         entries.push_back({order.SortKey(node->text(0)), node});
     }
     // The author the query returned last was inserted last and stays selected.
-    QTreeWidgetItem* selected = entries.front().node;
+    TreeNode* selected = entries.front().node;
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.key.compare(b.key) < 0; });
 
@@ -130,6 +102,10 @@ void TForm1::tv1update() {
     tree.addTopLevelItems(top);
     tree.setUpdatesEnabled(true);
     SelectNode(selected);
+    tree_top_ = selected;
+    if (rows.keysKnown) tree_stamp_ = stamp;
+    // The drop-down lists are read by the first click that needs them, not
+    // here: a new tree is not kept waiting for lists nobody may look at.
 }
 
 void TForm1::vyhledatExecute() {

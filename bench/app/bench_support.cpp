@@ -142,6 +142,11 @@ void AtCatalogueSizes(benchmark::internal::Benchmark* b) {
         ->ReportAggregatesOnly(true)->UseRealTime();
 }
 
+void FromEmptyCatalogue(benchmark::internal::Benchmark* b) {
+    b->Arg(0);
+    AtCatalogueSizes(b);
+}
+
 bool FailedRun(benchmark::State& state, const BenchUi& ui, bool ok, const char* what) {
     if (!ui.errors.empty()) {
         state.SkipWithError(("a box was shown: " + ui.errors.front().toStdString()).c_str());

@@ -33,7 +33,7 @@ public:
     bool Question(const QString&, const QString&) override { return true; }
     std::optional<QString> ItemQuery(const QString&, const QString&, const QStringList&,
                                      const QString& initial) override {
-        return initial;
+        return itemAnswer ? itemAnswer : std::optional<QString>(initial);
     }
     std::optional<QString> ChooseOpenFile(const QString&, const QString&,
                                           const QString&) override {
@@ -49,6 +49,7 @@ public:
     std::deque<std::optional<QString>> inputs;
     std::function<void(QDialog&)> dialogScript;
     std::optional<QString> fileAnswer;
+    std::optional<QString> itemAnswer;  // a choice from a list, else its initial entry
     std::vector<QString> errors;  // every box shown, in order
 };
 
@@ -114,6 +115,8 @@ void RunChange(TForm1& window, const std::string& sql);
 // The sizes measured (20,000 and 100,000 books), in milliseconds of real time,
 // as medians of five runs: `BENCHMARK(BM_X)->Apply(AtCatalogueSizes);`.
 void AtCatalogueSizes(benchmark::internal::Benchmark* b);
+// The same with an empty catalogue first, for what is compared against it.
+void FromEmptyCatalogue(benchmark::internal::Benchmark* b);
 
 // True, after marking the run failed, when a box was shown or `ok` is false.
 bool FailedRun(benchmark::State& state, const BenchUi& ui, bool ok, const char* what);

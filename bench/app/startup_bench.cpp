@@ -18,7 +18,7 @@ void BM_StartUp(benchmark::State& state) {
         state.PauseTiming();
         TForm1& w = bench->window();
         const bool opened = w.con1.Database() == "svazkovna.db" && w.query1.RecordCount() == books &&
-                            w.form()->tv1->topLevelItemCount() > 0;
+                            (books == 0 || w.form()->tv1->topLevelItemCount() > 0);
         if (FailedRun(state, bench->ui, opened, "the start did not open the catalogue")) break;
         bench.reset();
         SettleEvents();
@@ -44,7 +44,7 @@ void BM_SwitchCatalogue(benchmark::State& state) {
         SettleEvents();
         state.PauseTiming();
         const bool switched = w.con1.Database() == file && w.query1.RecordCount() == books &&
-                              w.form()->tv1->topLevelItemCount() > 0;
+                              (books == 0 || w.form()->tv1->topLevelItemCount() > 0);
         if (FailedRun(state, bench.ui, switched, "the switch did not open the other catalogue")) break;
         state.ResumeTiming();
     }
@@ -52,5 +52,6 @@ void BM_SwitchCatalogue(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_StartUp)->Apply(AtCatalogueSizes);
-BENCHMARK(BM_SwitchCatalogue)->Apply(AtCatalogueSizes);
+// The empty catalogue's rows are the base the large ones are compared with.
+BENCHMARK(BM_StartUp)->Apply(FromEmptyCatalogue);
+BENCHMARK(BM_SwitchCatalogue)->Apply(FromEmptyCatalogue);
