@@ -40,6 +40,8 @@ void TForm1::tv1update() {
     // Until the rebuild is through, the tree stands for no state of the catalogue.
     tree_stamp_ = CatalogueStamp{};
     tree_top_ = nullptr;
+    // The file may be another one (or replaced); the lists are read anew when next shown.
+    value_lists_->Forget();
     tree.clear();
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(con1);

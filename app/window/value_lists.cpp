@@ -79,6 +79,11 @@ const ValueLists::List& ValueLists::Current(Column column) {
     return list;
 }
 
+void ValueLists::Forget() {
+    for (List& list : lists_) list = List{};
+    noted_ = false;
+}
+
 void ValueLists::Put(Column column, QComboBox& box) {
     const List& list = Current(column);
     if (box.property(kFilledWith).toULongLong() == list.generation && box.count() == list.items.size()) return;

@@ -32,6 +32,9 @@ public:
     void Fill(Column column, QComboBox& box);
     // The same for a box that must show no entry and an empty edit text.
     void FillEmpty(Column column, QComboBox& box);
+    // Drops every list: the next fill reads it anew. For another file, or
+    // the same file opened anew: a new connection's stamp may equal an old one's.
+    void Forget();
 
     // Around one of the program's own changes of the rows with these engine
     // keys, meant to change `changes` rows (`added`: keys of rows it inserted):

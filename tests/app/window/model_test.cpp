@@ -25,10 +25,12 @@
 #include <sstream>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "app/window/tree_node.h"
+#include "app/window/value_lists.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
 #include "ui_edit_dialog.h"
@@ -691,10 +693,39 @@ private:
 
     // After a save, a delete or a new book the tree follows the change in place
     // where it can: a full rebuild right after must show exactly the same.
+    // Every distinct value of a column as the specified list statement gives it.
+    QStringList DistinctValues(const char* column) {
+        TASQLite3Query q("distinct");
+        q.SetConnection(&window->con1);
+        q.SQL().Add(std::string("select distinct ") + column + " from svazkovna order by " + column);
+        q.Open();
+        QStringList values;
+        q.First();
+        for (int i = 0, n = q.RecordCount(); i < n; ++i, q.Next()) values << FromCodePage(q.Fields(0).AsString());
+        return values;
+    }
+
     bool CheckAgainstRebuild() {
         if (!changed_) return true;
         changed_ = false;
         if (!rebuilt_) ++stats["trees updated in place"];
+        // The drop-down lists carried along by the change are the lists read anew.
+        const std::pair<ValueLists::Column, const char*> lists[] = {{ValueLists::Autor, "autor"},
+                                                                    {ValueLists::Zanr, "zanr"},
+                                                                    {ValueLists::Umisteni, "umisteni"},
+                                                                    {ValueLists::Zapujcenokomu, "zapujcenokomu"},
+                                                                    {ValueLists::Vydal, "vydal"}};
+        for (const auto& [list, column] : lists) {
+            QComboBox box;
+            box.setEditable(true);
+            window->valueLists().Fill(list, box);
+            QStringList shown;
+            for (int i = 0; i < box.count(); ++i) shown << box.itemText(i);
+            const QStringList expected = DistinctValues(column);
+            if (shown != expected)
+                return Fail(std::string("the list of ") + column + " differs: " + shown.join('|').toStdString() +
+                            " instead of " + expected.join('|').toStdString());
+        }
         const std::string kept = Dump(Tree());
         window->tv1update();
         const std::string rebuilt = Dump(Tree());
