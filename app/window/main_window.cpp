@@ -1,5 +1,6 @@
 // The main window's layout, its components and the small commands.
 #include "app/window/main_window.h"
+#include "app/window/tree_node.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -163,6 +164,8 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     // Every left click in the tree acts on the node selected at that moment,
     // also a click beside the items; the selection follows the press first.
     f.tv1->viewport()->installEventFilter(this);
+    // An author's titles are made when it is first opened.
+    connect(f.tv1, &QTreeWidget::itemExpanded, this, [](QTreeWidgetItem* item) { AsTreeNode(*item).MakeTitles(); });
 
     // The browser sits under the tabs; growing the window grows only the tabs.
     QWidget* view = browser_->Widget();

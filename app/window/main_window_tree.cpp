@@ -2,6 +2,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,11 +67,13 @@ void TForm1::tv1update() {
             throw;
         }
     }
-    const TreeRows& rows = *read;
-    if (rows.authors.empty()) {
+    if (read->authors.empty()) {
         tree_stamp_ = stamp;
         return;
     }
+    // The nodes share the rows: an author's titles are made when it is first opened.
+    const auto rows = std::make_shared<const TreeRows>(std::move(*read));
+    read.reset();
 
     // Each author used to go in first, so the sort starts from the reverse of
     // the query's order and keeps it among texts that compare equal.
@@ -80,16 +83,9 @@ void TForm1::tv1update() {
     };
     const LocaleOrder order;
     std::vector<Entry> entries;
-    entries.reserve(rows.authors.size());
-    for (size_t a = rows.authors.size(); a-- > 0;) {
-        auto* node = new TreeNode(rows.authors[a]);
-        const std::vector<TreeTitle>& titles = rows.titles[a];
-        if (!titles.empty()) {
-            QList<QTreeWidgetItem*> children;
-            children.reserve(static_cast<qsizetype>(titles.size()));
-            for (const TreeTitle& t : titles) children.append(new TreeNode(rows.Title(t), t.key, t.whole));
-            node->addChildren(children);
-        }
+    entries.reserve(rows->authors.size());
+    for (size_t a = rows->authors.size(); a-- > 0;) {
+        auto* node = new TreeNode(rows->authors[a], rows, a);
         entries.push_back({order.SortKey(node->text(0)), node});
     }
     // The author the query returned last was inserted last and stays selected.
@@ -105,7 +101,7 @@ void TForm1::tv1update() {
     tree.setUpdatesEnabled(true);
     SelectNode(selected);
     tree_top_ = selected;
-    if (rows.keysKnown) tree_stamp_ = stamp;
+    if (rows->keysKnown) tree_stamp_ = stamp;
     // The drop-down lists are read by the first click that needs them, not
     // here: a new tree is not kept waiting for lists nobody may look at.
 }
@@ -125,7 +121,7 @@ void TForm1::vyhledatExecute() {
     // follows from the counts alone.
     const int authors = tree.topLevelItemCount();
     int nodes = authors;
-    for (int i = 0; i < authors; ++i) nodes += tree.topLevelItem(i)->childCount();
+    for (int i = 0; i < authors; ++i) nodes += AsTreeNode(*tree.topLevelItem(i)).TitleCount();
     QTreeWidgetItem* end = nullptr;
     if (selected && authors > 1) {
         const int stepsToLast = authors - 1 - tree.indexOfTopLevelItem(selected);
@@ -138,11 +134,14 @@ void TForm1::vyhledatExecute() {
     const QString needle = LocaleLower(*text);
     if (!needle.isEmpty()) {
         for (int i = 0; i < authors; ++i) {
-            QTreeWidgetItem* author = tree.topLevelItem(i);
-            bool match = LocaleLower(author->text(0)).contains(needle);
-            for (int c = 0; !match && c < author->childCount(); ++c)
-                match = LocaleLower(author->child(c)->text(0)).contains(needle);
-            if (match) author->setExpanded(true);
+            TreeNode& author = AsTreeNode(*tree.topLevelItem(i));
+            bool match = LocaleLower(author.text(0)).contains(needle);
+            for (int c = 0, titles = author.TitleCount(); !match && c < titles; ++c)
+                match = LocaleLower(author.TitleText(c)).contains(needle);
+            if (match) {
+                author.MakeTitles();
+                author.setExpanded(true);
+            }
         }
     }
     SelectNode(end);

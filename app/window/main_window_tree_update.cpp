@@ -55,11 +55,8 @@ QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast
 TreeNode* TForm1::FindTitleNode(int64_t key) const {
     QTreeWidget& tree = *ui_->tv1;
     for (int a = 0, authors = tree.topLevelItemCount(); a < authors; ++a) {
-        QTreeWidgetItem* author = tree.topLevelItem(a);
-        for (int t = 0, titles = author->childCount(); t < titles; ++t) {
-            auto& node = AsTreeNode(*author->child(t));
-            if (node.RowKey() == key) return &node;
-        }
+        TreeNode& author = AsTreeNode(*tree.topLevelItem(a));
+        if (const int at = author.TitleWithKey(key); at >= 0) return &AsTreeNode(*TitleNode(author, at));
     }
     return nullptr;
 }
@@ -162,7 +159,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
         if (found.size() == 1) {
             newAuthor = tree.topLevelItem(found.front());
             // A node without titles stands for a stored author of another kind with the same text.
-            if (newAuthor->childCount() == 0) return false;
+            if (AsTreeNode(*newAuthor).TitleCount() == 0) return false;
         } else {
             // A new author goes where the sort puts it; one the collation finds
             // equal to a neighbour would go by the engine's order, which only a rebuild knows.
@@ -178,7 +175,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
                 return false;
             newAuthorAt = lo;
             // The rebuild selects the author the engine orders last.
-            if (!tree_top_ || tree_top_->childCount() == 0 || authorsOf(tree_top_->Bytes()).size() != 1)
+            if (!tree_top_ || tree_top_->TitleCount() == 0 || authorsOf(tree_top_->Bytes()).size() != 1)
                 return false;
         }
     }
@@ -200,6 +197,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
         if (after.author > AsTreeNode(*tree_top_).Bytes().toStdString()) tree_top_ = node;
     }
     // Titles stand in the order of their rows.
+    AsTreeNode(*newAuthor).MakeTitles();
     int lo = 0, hi = newAuthor->childCount();
     while (lo < hi) {
         const int mid = (lo + hi) / 2;

@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+#include "app/window/tree_node.h"
 #include "app/window/spin_edit.h"
 #include "bench/app/bench_support.h"
 #include "storage/engine_api.h"
@@ -49,15 +50,15 @@ Place FindTitle(TForm1& window, double share, Fits fits) {
     for (int a = static_cast<int>(tree.topLevelItemCount() * share); a < tree.topLevelItemCount(); ++a) {
         QTreeWidgetItem* author = tree.topLevelItem(a);
         if (author->text(0).isEmpty()) continue;
-        for (int t = 0; t < author->childCount(); ++t)
-            if (!author->child(t)->text(0).isEmpty() && fits(*author->child(t))) return {a, t};
+        for (int t = 0; t < AsTreeNode(*author).TitleCount(); ++t)
+            if (!TitleNode(*author, t)->text(0).isEmpty() && fits(*TitleNode(*author, t))) return {a, t};
     }
     return {};
 }
 
 QTreeWidgetItem* NodeAt(TForm1& window, Place place) {
     QTreeWidgetItem* author = window.form()->tv1->topLevelItem(place.author);
-    return author ? author->child(place.title) : nullptr;
+    return author ? TitleNode(*author, place.title) : nullptr;
 }
 
 // Whether the tree's menu on `node` has the entry `caption` enabled; runs it when asked.

@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+#include "app/window/tree_node.h"
 #include "app/platform/codepage.h"
 #include "app/window/spin_edit.h"
 #include "bench/app/bench_support.h"
@@ -59,8 +60,8 @@ void BM_DialogStore(benchmark::State& state) {
         const QList<QTreeWidgetItem*> shown = tree.findItems("Nový autor", Qt::MatchExactly);
         const bool ok = !dialog.isVisible() &&
                         ReadColumn(w, stored) == std::vector<std::string>{ToCodePage(title)} &&
-                        shown.size() == 1 && shown[0]->childCount() == 1 &&
-                        shown[0]->child(0)->text(0) == title;
+                        shown.size() == 1 && AsTreeNode(*shown[0]).TitleCount() == 1 &&
+                        TitleNode(*shown[0], 0)->text(0) == title;
         if (FailedRun(state, bench.ui, ok, "the dialog did not store the book")) break;
         // Taken out again, so every store meets a catalogue of `books` rows and takes
         // the same id; the tree is read anew, so only the next store can show the next one.

@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+#include "app/window/tree_node.h"
 #include "app/platform/codepage.h"
 #include "app/window/spin_edit.h"
 #include "bench/app/bench_support.h"
@@ -16,8 +17,8 @@ QTreeWidgetItem* TitleAt(TForm1& window, double share) {
     QTreeWidget& tree = *window.form()->tv1;
     for (int a = static_cast<int>(tree.topLevelItemCount() * share); a < tree.topLevelItemCount(); ++a) {
         QTreeWidgetItem* author = tree.topLevelItem(a);
-        if (author->text(0).isEmpty() || author->childCount() == 0) continue;
-        QTreeWidgetItem* title = author->child(author->childCount() / 2);
+        if (author->text(0).isEmpty() || AsTreeNode(*author).TitleCount() == 0) continue;
+        QTreeWidgetItem* title = TitleNode(*author, AsTreeNode(*author).TitleCount() / 2);
         if (!title->text(0).isEmpty()) return title;
     }
     return nullptr;

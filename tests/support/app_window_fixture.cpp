@@ -1,3 +1,4 @@
+#include "app/window/tree_node.h"
 #include "support/app_window_fixture.h"
 
 #include <QApplication>
@@ -91,9 +92,9 @@ void PrintTo(const ShownAuthor& node, std::ostream* os) {
 std::vector<ShownAuthor> ShownTree(const QTreeWidget& tree) {
     std::vector<ShownAuthor> shown;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* a = tree.topLevelItem(i);
-        ShownAuthor s{a->text(0), {}, a->isExpanded()};
-        for (int c = 0; c < a->childCount(); ++c) s.titles << a->child(c)->text(0);
+        const auto& a = static_cast<const TreeNode&>(*tree.topLevelItem(i));
+        ShownAuthor s{a.text(0), {}, a.isExpanded()};
+        for (int c = 0; c < a.TitleCount(); ++c) s.titles << a.TitleText(c);
         shown.push_back(s);
     }
     return shown;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "app/window/tree_node.h"
 #include "app/loans/loan_history_notice.h"
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_capability.h"
@@ -85,8 +86,8 @@ TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
     OpenWindow();
     auto clickTitle = [&](const QString& title) {
         QTreeWidgetItem* author = Tree().topLevelItem(0);
-        for (int i = 0; i < author->childCount(); ++i)
-            if (author->child(i)->text(0) == title) ClickItem(Tree(), author->child(i));
+        for (int i = 0; i < AsTreeNode(*author).TitleCount(); ++i)
+            if (TitleNode(*author, i)->text(0) == title) ClickItem(Tree(), TitleNode(*author, i));
     };
     clickTitle("A");
     window->form()->poznamkale->setText("jen poznámka");
@@ -134,8 +135,8 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
     QTreeWidgetItem* hrabal = Tree().findItems("Hrabal", Qt::MatchExactly).value(0);
     ASSERT_NE(hrabal, nullptr);
     QTreeWidgetItem* title = nullptr;
-    for (int i = 0; i < hrabal->childCount(); ++i)
-        if (hrabal->child(i)->text(0) == "Obsluhoval") title = hrabal->child(i);
+    for (int i = 0; i < AsTreeNode(*hrabal).TitleCount(); ++i)
+        if (TitleNode(*hrabal, i)->text(0) == "Obsluhoval") title = TitleNode(*hrabal, i);
     ASSERT_NE(title, nullptr);
     const std::unique_ptr<QMenu> menu = window->TitleMenu(*title);
     QAction* entry = nullptr;

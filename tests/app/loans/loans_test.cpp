@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "app/window/tree_node.h"
 #include "app/loans/loans.h"
 #include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
@@ -86,8 +87,8 @@ protected:
     // The tree's title node of the (only) author.
     QTreeWidgetItem* Title(const QString& titul) const {
         QTreeWidgetItem* author = Tree().topLevelItem(0);
-        for (int i = 0; i < author->childCount(); ++i)
-            if (author->child(i)->text(0) == titul) return author->child(i);
+        for (int i = 0; i < AsTreeNode(*author).TitleCount(); ++i)
+            if (TitleNode(*author, i)->text(0) == titul) return TitleNode(*author, i);
         throw std::runtime_error("no title " + titul.toStdString());
     }
     // Returns the books with these titles, answering the question "Ano".
@@ -221,10 +222,10 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     Ui::TForm1& f = *window->form();
     f.wb1skriptle->setText("http://hledej/?q=");
     QTreeWidgetItem* author = Tree().topLevelItem(0);
-    ClickItem(Tree(), author->child(1));  // the panel shows the second "Kniha"
+    ClickItem(Tree(), TitleNode(*author, 1));  // the panel shows the second "Kniha"
     browser->urls.clear();
 
-    std::unique_ptr<QMenu> menu = window->TitleMenu(*author->child(1));
+    std::unique_ptr<QMenu> menu = window->TitleMenu(*TitleNode(*author, 1));
     // The loans' two entries, the book's loan history, then completing the book by ISBN.
     ASSERT_EQ(menu->actions().size(), 4);
     EXPECT_EQ(menu->actions()[2]->text(), QString::fromUtf8("historie výpůjček…"));
@@ -244,14 +245,14 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     EXPECT_EQ(Stored()[1], "2 'Kniha' '\\xD8eho\\xF8' '" + today + "'");
 
     // A name the code page cannot hold is refused like the panel does.
-    menu = window->TitleMenu(*Tree().topLevelItem(0)->child(0));
+    menu = window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 0));
     ui.QueueInput(QString::fromUtf8("Jan 📚"));
     menu->actions()[0]->trigger();
     EXPECT_EQ(Stored()[0], "1 'Kniha' '' ''");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_TRUE(ui.boxes[0].text.contains(QString::fromUtf8("📚")));
 
-    menu = window->TitleMenu(*Tree().topLevelItem(0)->child(1));
+    menu = window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 1));
     EXPECT_FALSE(menu->actions()[0]->isEnabled());
     menu->actions()[1]->trigger();
     EXPECT_EQ(Stored()[1], "2 'Kniha' '' ''");
@@ -261,7 +262,7 @@ TEST_F(LoansTest, LendAndReturnFromTheTreeKeepThePanelTrue) {
     // The open loans window follows changes made from the panel.
     QCoreApplication::processEvents();
     EXPECT_EQ(L().Loans().size(), 1u);
-    ClickItem(Tree(), Tree().topLevelItem(0)->child(0));
+    ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
     f.zapujcenokomucb->setEditText("Ota");
     f.ulozitb->click();
     QCoreApplication::processEvents();
@@ -426,8 +427,8 @@ TEST_F(LoansTest, BorrowerNamesAreComparedTrimmed) {
     EXPECT_TRUE(body.contains("- Autor: A (od 1.1.2026)\r\n- Autor: B (od 1.12.2026)\r\n")) << body.toStdString();
 
     // Lent from the tree: stored trimmed, and the dialog offers each name once.
-    ClickItem(Tree(), Tree().topLevelItem(0)->child(3));
-    std::unique_ptr<QMenu> menu = window->TitleMenu(*Tree().topLevelItem(0)->child(3));
+    ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 3));
+    std::unique_ptr<QMenu> menu = window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 3));
     ui.QueueInput(QString::fromUtf8("  Jan Novák\t"));
     menu->actions()[0]->trigger();
     ASSERT_EQ(ui.itemInputs.size(), 1u);
@@ -474,7 +475,7 @@ TEST_F(LoansTest, GroupsStayInNameOrderAndShowTheirCounts) {
     EXPECT_GE(List().columnWidth(Tzapujckyf::Komu), needed);
 
     // The "půjčit" dialog offers the names in Czech order.
-    std::unique_ptr<QMenu> menu = window->TitleMenu(*Tree().topLevelItem(0)->child(7));
+    std::unique_ptr<QMenu> menu = window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 7));
     ui.QueueInput(std::nullopt);
     menu->actions()[0]->trigger();
     ASSERT_EQ(ui.itemInputs.size(), 1u);

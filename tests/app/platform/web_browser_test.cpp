@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
+#include "app/window/tree_node.h"
 #include "app/platform/web_browser.h"
 #include "support/app_window_fixture.h"
 #include "support/temp_dir.h"
@@ -85,7 +86,7 @@ TEST_F(WebLookupTest, OddPrefixesStillShowTheRecord) {
         SCOPED_TRACE(c.prefix.toStdString());
         window->form()->wb1skriptle->setText(c.prefix);
         window->vymazokna();
-        testsupport::ClickItem(Tree(), Tree().topLevelItem(0)->child(0));
+        testsupport::ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
         EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text.toStdString();
         EXPECT_EQ(window->form()->titulle->text(), QStringLiteral("Kniha"));
         if (!c.url.isEmpty()) {

@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "app/window/tree_node.h"
 #include "app/platform/system_message.h"
 #include "app/safekeeping/catalogue_backup.h"
 #include "app/window/edit_dialog.h"
@@ -54,7 +55,7 @@ protected:
     }
     // A changed note on the first title, saved as a user saves it.
     void SaveNote(const QString& note) {
-        ClickItem(Tree(), Tree().topLevelItem(0)->child(0));
+        ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
         F().poznamkale->setText(note);
         F().ulozitb->click();
     }

@@ -12,6 +12,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include "app/window/tree_node.h"
 #include "app/window/edit_dialog.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -68,7 +69,7 @@ protected:
         OpenWindow();
         window->con1.BusyTimeout = std::chrono::milliseconds(200);
     }
-    QTreeWidgetItem* Title(int author, int title) { return Tree().topLevelItem(author)->child(title); }
+    QTreeWidgetItem* Title(int author, int title) { return TitleNode(*Tree().topLevelItem(author), title); }
     void ClickTitle(int author, int title) { ClickItem(Tree(), Title(author, title)); }
 
     // Adds a book through the dialog as a user does.
@@ -199,7 +200,7 @@ TEST_F(FaultTest, CatalogueDeletedOrReplacedWhileOpen) {
     ASSERT_TRUE(ui.boxes.empty());
     EXPECT_EQ(ShownAuthors(Tree()), QStringList{"Jiny"});
     fs::remove(CataloguePath());
-    ClickItem(Tree(), Tree().topLevelItem(0)->child(0));
+    ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
     // An edit, so the update really changes the page (an identical one writes nothing).
     F().poznamkale->setText("do smazaneho");
     F().ulozitb->click();

@@ -386,7 +386,7 @@ private:
 
     QTreeWidgetItem* Node(int author, int title) const {
         QTreeWidgetItem* a = Tree().topLevelItem(author);
-        return title < 0 ? a : a->child(title);
+        return title < 0 ? a : TitleNode(*a, title);
     }
 
     void ClickTitle() {
@@ -681,8 +681,8 @@ private:
             QTreeWidgetItem* author = tree.topLevelItem(a);
             out << "A [" << NodeBytes(*author) << "]" << (author->isExpanded() ? " +" : "")
                 << (author->isSelected() ? " *" : "") << "\n";
-            for (int t = 0; t < author->childCount(); ++t) {
-                TreeNode& title = AsTreeNode(*author->child(t));
+            for (int t = 0; t < AsTreeNode(*author).TitleCount(); ++t) {
+                TreeNode& title = AsTreeNode(*TitleNode(*author, t));
                 out << "  T [" << NodeBytes(title) << "] #" << title.RowKey() << (title.WholeTitle() ? "" : " cut")
                     << (title.isSelected() ? " *" : "") << "\n";
             }
@@ -760,18 +760,18 @@ private:
         if (tree.topLevelItemCount() != static_cast<int>(tree_.size()))
             diff << "authors " << tree.topLevelItemCount() << ", model " << tree_.size() << "\n";
         for (int i = 0; i < std::min<int>(tree.topLevelItemCount(), static_cast<int>(tree_.size())); ++i) {
-            const QTreeWidgetItem* a = tree.topLevelItem(i);
+            const auto* a = static_cast<const TreeNode*>(tree.topLevelItem(i));
             const ExpectedAuthor& m = tree_[i];
             if (a->text(0) != m.shown || a->isExpanded() != m.expanded ||
-                a->childCount() != static_cast<int>(m.titles.size())) {
-                diff << "author " << i << " '" << a->text(0).toStdString() << "' (" << a->childCount()
+                a->TitleCount() != static_cast<int>(m.titles.size())) {
+                diff << "author " << i << " '" << a->text(0).toStdString() << "' (" << a->TitleCount()
                      << (a->isExpanded() ? ", expanded" : "") << "), model '" << m.shown.toStdString()
                      << "' (" << m.titles.size() << (m.expanded ? ", expanded" : "") << ")\n";
                 continue;
             }
-            for (int t = 0; t < a->childCount(); ++t)
-                if (a->child(t)->text(0) != Shown(m.titles[t]))
-                    diff << "title " << i << "/" << t << " '" << a->child(t)->text(0).toStdString() << "'\n";
+            for (int t = 0; t < a->TitleCount(); ++t)
+                if (a->TitleText(t) != Shown(m.titles[t]))
+                    diff << "title " << i << "/" << t << " '" << a->TitleText(t).toStdString() << "'\n";
         }
         const auto selected = tree.selectedItems();
         int sa = -1, st = -1;
@@ -863,7 +863,7 @@ TEST_F(TypedCaseTest, LeavingADropDownKeepsTheTypedCase) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTreeWidgetItem* lower = Tree().findItems(QString::fromUtf8("ž"), Qt::MatchExactly | Qt::MatchCaseSensitive).value(0);
     ASSERT_NE(lower, nullptr);
-    ClickItem(Tree(), lower->child(0));
+    ClickItem(Tree(), TitleNode(*lower, 0));
     f.zanrcb->setFocus();
     f.zanrcb->setEditText("SCI-FI");
     f.titulle->setFocus();

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <sqlite3.h>
 
+#include "app/window/tree_node.h"
 #include "app/platform/codepage.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
@@ -74,8 +75,8 @@ protected:
     // The `nth` child of `author` labelled `title`.
     QTreeWidgetItem* TitleNode(const QString& author, const QString& title, int nth = 0) const {
         QTreeWidgetItem* a = AuthorNode(author);
-        for (int i = 0; i < a->childCount(); ++i)
-            if (a->child(i)->text(0) == title && nth-- == 0) return a->child(i);
+        for (int i = 0; i < AsTreeNode(*a).TitleCount(); ++i)
+            if (::TitleNode(*a, i)->text(0) == title && nth-- == 0) return ::TitleNode(*a, i);
         throw std::runtime_error("no title node");
     }
     void ClickTitle(const QString& author, const QString& title, int nth = 0) {

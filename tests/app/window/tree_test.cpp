@@ -1,8 +1,10 @@
 // The tree of authors and titles: what a rebuild shows and selects, and what
 // a search expands and where its selection ends.
+#include <QTest>
 #include <QTreeWidget>
 #include <random>
 
+#include "app/window/tree_node.h"
 #include "app/platform/codepage.h"
 #include "support/app_window_fixture.h"
 #include "ui_main_window.h"
@@ -80,7 +82,39 @@ TEST_F(TreeTest, NodesKeepTheStoredBytes) {
     Show({B(odd, "T\x81")});
     QTreeWidgetItem* author = Tree().topLevelItem(0);
     EXPECT_EQ(NodeBytes(*author), odd);
-    EXPECT_EQ(NodeBytes(*author->child(0)), "T\x81");
+    EXPECT_EQ(NodeBytes(*TitleNode(*author, 0)), "T\x81");
+}
+
+// Titles are made when the view first opens their author, by the keyboard
+// as by a search; until then the author still offers to open.
+TEST_F(TreeTest, TitlesAreMadeWhenTheViewOpensTheirAuthor) {
+    Show({B("Capek", "Krakatit"), B("Ivan", "I"), B("Capek", "Matka")});
+    Tree().show();
+    auto& capek = AsTreeNode(*Tree().topLevelItem(0));
+    ASSERT_EQ(capek.text(0), "Capek");
+    EXPECT_EQ(capek.childCount(), 0);
+    EXPECT_EQ(capek.TitleCount(), 2);
+    EXPECT_EQ(capek.childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+
+    Tree().setFocus();
+    Tree().setCurrentItem(&capek);
+    QTest::keyClick(&Tree(), Qt::Key_Right);
+    ASSERT_TRUE(capek.isExpanded());
+    ASSERT_EQ(capek.childCount(), 2);
+    EXPECT_EQ(capek.child(1)->text(0), "Matka");
+    EXPECT_EQ(AsTreeNode(*capek.child(1)).RowKey(), 3);
+    // The view shows the new rows at once: the next key goes to the first title.
+    QTest::keyClick(&Tree(), Qt::Key_Down);
+    EXPECT_EQ(Tree().currentItem(), capek.child(0));
+    ClickItem(Tree(), capek.child(1));
+    EXPECT_EQ(window->form()->titulle->text(), "Matka");
+
+    // A search opens what it finds, and makes those titles only.
+    Show({B("Capek", "Krakatit"), B("Ivan", "Matka")});
+    Search(QString("matka"));
+    EXPECT_EQ(Tree().topLevelItem(0)->childCount(), 0);
+    ASSERT_EQ(Tree().topLevelItem(1)->childCount(), 1);
+    EXPECT_TRUE(Tree().topLevelItem(1)->isExpanded());
 }
 
 // Authors delivered cut (a sized column, a zero byte) give nodes whose text
@@ -153,7 +187,7 @@ TEST_F(TreeTest, SearchExpandsMatchingAuthors) {
 TEST_F(TreeTest, CancelLeavesTheTreeAsItWas) {
     Show({B("A", "a1"), B("B", "b1"), B("C", "c1")});
     Search(QString("b1"));
-    Tree().setCurrentItem(Tree().topLevelItem(1)->child(0));
+    Tree().setCurrentItem(TitleNode(*Tree().topLevelItem(1), 0));
     const Shown before = ShownTree(Tree());
     Search(std::nullopt);
     EXPECT_EQ(ShownTree(Tree()), before);
@@ -171,7 +205,7 @@ TEST_F(TreeTest, SearchOnEmptyOrSingleAuthorTree) {
     EXPECT_EQ(Tree().topLevelItemCount(), 0);
 
     Show({B("Sam", "Jediny"), B("Sam", "Druhy")});
-    Tree().setCurrentItem(Tree().topLevelItem(0)->child(1));
+    Tree().setCurrentItem(TitleNode(*Tree().topLevelItem(0), 1));
     Search(QString("nic"));
     EXPECT_EQ(SelectedPath(Tree()), "<none>");
 }
@@ -180,12 +214,12 @@ TEST_F(TreeTest, SearchOnEmptyOrSingleAuthorTree) {
 QString SimulatedEnd(const QTreeWidget& tree, QTreeWidgetItem* start) {
     QTreeWidgetItem* sel = start && start->parent() ? start->parent() : start;
     int n = 0;
-    for (int i = 0; i < tree.topLevelItemCount(); ++i) n += 1 + tree.topLevelItem(i)->childCount();
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) n += 1 + AsTreeNode(*tree.topLevelItem(i)).TitleCount();
     for (int i = 0; i < n && sel; ++i) {
         QTreeWidgetItem* parent = sel->parent();
-        const int count = parent ? parent->childCount() : tree.topLevelItemCount();
+        const int count = parent ? AsTreeNode(*parent).TitleCount() : tree.topLevelItemCount();
         const int at = parent ? parent->indexOfChild(sel) : tree.indexOfTopLevelItem(sel);
-        const auto sibling = [&](int k) { return parent ? parent->child(k) : tree.topLevelItem(k); };
+        const auto sibling = [&](int k) { return parent ? TitleNode(*parent, k) : tree.topLevelItem(k); };
         if (at + 1 < count) sel = sibling(at + 1);
         else if (at > 0) sel = sibling(at - 1);
         else sel = parent;
@@ -212,7 +246,7 @@ TEST_F(TreeTest, SearchEndsWhereTheStepwiseWalkEnds) {
         const int pick = static_cast<int>(random() % 3);
         QTreeWidgetItem* author = Tree().topLevelItem(static_cast<int>(random() % authors));
         if (pick == 1) start = author;
-        if (pick == 2) start = author->child(static_cast<int>(random() % author->childCount()));
+        if (pick == 2) start = TitleNode(*author, static_cast<int>(random() % AsTreeNode(*author).TitleCount()));
         Tree().setCurrentItem(start);
         if (!start) Tree().clearSelection();
 
