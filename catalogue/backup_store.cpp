@@ -187,6 +187,18 @@ Integrity QuickCheck(TASQLite3DB& con) {
     return CheckOn(con.Api(), con.Handle(), con.BusyTimeout);
 }
 
+Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait) {
+    sqlite3* db = nullptr;
+    api.open(path.c_str(), &db);
+    if (!db) throw EDatabaseError("out of memory");
+    struct Closer {
+        const EngineApi& api;
+        sqlite3* db;
+        ~Closer() { api.close(db); }
+    } closer{api, db};
+    return CheckOn(api, db, busyWait);
+}
+
 void RefuseWrites(TASQLite3DB& con) { con.ExecStatements("PRAGMA query_only=1"); }
 
 void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function<bool()>& tick) {

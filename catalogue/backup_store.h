@@ -3,6 +3,7 @@
 // integrity check of the open catalogue, a consistent copy of it made with
 // "VACUUM INTO", and a look into another catalogue file (a backup) on an
 // engine handle of its own, so the window's connection is left alone.
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,9 @@ Integrity CheckEmptiness(const std::string& path);
 // disk says nothing about the file's health: those throw EDatabaseError with
 // the engine's message.
 Integrity QuickCheck(TASQLite3DB& con);
+// The same on a connection of its own to the file at `path`, so that it can
+// run on another thread while the program's connection reads the catalogue.
+Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait);
 
 // Every later change through this engine connection fails in the engine
 // ("attempt to write a readonly database"); a new connection lifts it.

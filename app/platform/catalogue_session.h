@@ -42,8 +42,11 @@ public:
     // Before a change; false when the change must not happen.
     virtual bool BeforeChange() = 0;
     // Right after a catalogue was opened; throws CatalogueDamaged when a
-    // damaged one was declined and `lastResort` is false.
-    virtual void CheckOpened(bool lastResort) = 0;
+    // damaged one was declined and `lastResort` is false. True when the
+    // catalogue was sound as it was opened.
+    virtual bool CheckOpened(bool lastResort) = 0;
+    // Lets that check start reading aside while the opener reads too.
+    virtual void CheckAside() {}
     // Whether the open catalogue is kept open for reading only.
     virtual bool ReadingOnly() const = 0;
 };
@@ -65,8 +68,9 @@ public:
 
     void SetGuard(CatalogueGuard* guard) { guard_ = guard; }
     bool BeforeChange() { return guard_ ? guard_->BeforeChange() : true; }
-    void CheckOpened(bool lastResort) {
-        if (guard_) guard_->CheckOpened(lastResort);
+    bool CheckOpened(bool lastResort) { return !guard_ || guard_->CheckOpened(lastResort); }
+    void CheckAside() {
+        if (guard_) guard_->CheckAside();
     }
     bool ReadingOnly() const { return guard_ && guard_->ReadingOnly(); }
 

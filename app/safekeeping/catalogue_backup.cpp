@@ -1,5 +1,6 @@
 #include "app/safekeeping/catalogue_backup.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
@@ -380,15 +381,30 @@ bool CatalogueBackup::Restore(const std::string& backup) {
     });
 }
 
+void CatalogueBackup::CheckAside() {
+    if (aside_.valid()) aside_.wait();
+    aside_ = {};
+    asidePath_ = OpenCatalogue();
+    // A journal left by a broken write is rolled back by the first reader;
+    // that stays the program's own connection, checking as it always did.
+    if (asidePath_.empty() || QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(asidePath_ + "-journal"))))
+        return;
+    aside_ = std::async(std::launch::async, [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout] {
+        return QuickCheckFile(*api, path, wait);
+    });
+}
+
 CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     firstChangeDone_.clear();
     damaged_.clear();
     const std::string reported = lastResort ? justReported_ : std::string();
     justReported_.clear();
     const std::string catalogue = OpenCatalogue();
+    std::future<Integrity> aside = std::move(aside_);
     if (catalogue.empty()) return Opened::Sound;
     Integrity health = CheckEmptiness(catalogue);
-    if (health.state == Integrity::State::Sound) health = QuickCheck(con_);
+    if (health.state == Integrity::State::Sound)
+        health = aside.valid() && asidePath_ == catalogue ? aside.get() : QuickCheck(con_);
     if (health.state == Integrity::State::Sound) return Opened::Sound;
     if (catalogue == reported) {
         RefuseWrites(con_);

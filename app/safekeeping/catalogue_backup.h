@@ -13,6 +13,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@
 #include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
 #include "app/safekeeping/backup_files.h"
+#include "catalogue/backup_store.h"
 
 class TASQLite3DB;
 class UiServices;
@@ -51,6 +53,10 @@ public:
     // An empty file, or one without a database header, counts as damaged.
     enum class Opened { Sound, Restored, ReadOnly };
     Opened CheckOpened(bool lastResort);
+    // Starts that check on a connection of its own and another thread, so that
+    // it reads the file while the program's connection does; the next
+    // CheckOpened takes its answer when the same catalogue is still open.
+    void CheckAside();
 
     // The open catalogue's backups, newest first (see backupfiles::List).
     std::vector<BackupFile> Backups() const;
@@ -121,6 +127,8 @@ private:
     // that follows opens the same file, it is not reported a second time.
     std::string justReported_;
     std::string savedBeforeRestore_;
+    std::future<Integrity> aside_;
+    std::string asidePath_;
     // A failing second place is reported once per run.
     bool secondPlaceReported_ = false;
 };

@@ -35,7 +35,11 @@ SafekeepingCapability::~SafekeepingCapability() {
 
 bool SafekeepingCapability::BeforeChange() { return backups_->BeforeChange(); }
 
-void SafekeepingCapability::CheckOpened(bool lastResort) { backups_->CheckOpened(lastResort); }
+bool SafekeepingCapability::CheckOpened(bool lastResort) {
+    return backups_->CheckOpened(lastResort) == CatalogueBackup::Opened::Sound;
+}
+
+void SafekeepingCapability::CheckAside() { backups_->CheckAside(); }
 
 bool SafekeepingCapability::ReadingOnly() const { return backups_->ReadingOnly(); }
 

@@ -20,7 +20,8 @@ public:
     ~SafekeepingCapability() override;
 
     bool BeforeChange() override;
-    void CheckOpened(bool lastResort) override;
+    bool CheckOpened(bool lastResort) override;
+    void CheckAside() override;
     bool ReadingOnly() const override;
 
     void obnovitExecute();

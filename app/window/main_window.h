@@ -191,8 +191,11 @@ private:
     std::optional<std::string> RememberedCatalogue(const std::string& name) const;
     // The probe that tells a catalogue from any other file, on query1.
     void ProbeCatalogue();
-    // Connects to "svazkovna.db" in start_dir_, writing the template when it is missing.
-    void ConnectDefaultCatalogue();
+    // The health check of the catalogue just connected, and the probe.
+    void CheckAndProbe(bool lastResort);
+    // Connects to "svazkovna.db" in start_dir_, writing the template when it
+    // is missing, checks it and, when asked, probes it.
+    void ConnectDefaultCatalogue(bool probe);
     // The file under the connection was replaced (a restore): opened again as any catalogue.
     void ReopenCatalogue();
 };

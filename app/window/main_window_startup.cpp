@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <exception>
 #include <optional>
 #include <stdexcept>
 
@@ -60,7 +61,33 @@ void TForm1::ProbeCatalogue() {
     query1.Open();
 }
 
-void TForm1::ConnectDefaultCatalogue() {
+// The health check reads the whole file on a connection of its own while the
+// probe reads it here, so that a large catalogue is not read twice in turn.
+// The probe counts only for a catalogue the check found sound; one found
+// damaged (and now restored, or kept for reading) is probed as it is now.
+void TForm1::CheckAndProbe(bool lastResort) {
+    session_->CheckAside();
+    std::exception_ptr failed;
+    try {
+        ProbeCatalogue();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    bool sound = false;
+    try {
+        sound = session_->CheckOpened(lastResort);
+    } catch (...) {
+        query1.Close();  // a probe of a file refused says nothing
+        throw;
+    }
+    if (!sound) {
+        ProbeCatalogue();
+        return;
+    }
+    if (failed) std::rethrow_exception(failed);
+}
+
+void TForm1::ConnectDefaultCatalogue(bool probe) {
     // Written only where no file exists: an existing one may be the user's only
     // copy of the catalogue. A failure to write is left to the connect and the
     // probe to report.
@@ -73,13 +100,15 @@ void TForm1::ConnectDefaultCatalogue() {
     con1.SetDatabase(kDefaultName);
     con1.SetConnected(true);
     // Nothing else is left to open: a damaged default stays open for reading only.
-    session_->CheckOpened(true);
+    if (probe)
+        CheckAndProbe(true);
+    else
+        session_->CheckOpened(true);
 }
 
 void TForm1::ReopenCatalogue() {
     con1.SetConnected(true);
-    session_->CheckOpened(true);
-    ProbeCatalogue();
+    CheckAndProbe(true);
     vymazokna();
     tv1update();
 }
@@ -105,8 +134,7 @@ void TForm1::FormCreate() {
             QDir::setCurrent(start_dir_);
             con1.SetDatabase(*file);
             con1.SetConnected(true);
-            session_->CheckOpened(false);
-            ProbeCatalogue();
+            CheckAndProbe(false);
             open = true;
         } catch (const CatalogueDamaged&) {
             reported = true;  // the damage has been shown; the default is opened instead
@@ -118,8 +146,7 @@ void TForm1::FormCreate() {
     }
     if (!open) {
         try {
-            ConnectDefaultCatalogue();
-            ProbeCatalogue();
+            ConnectDefaultCatalogue(true);
         } catch (...) {
             // One message for a start that could open nothing; a damaged
             // catalogue kept for reading has had its own.
@@ -173,8 +200,7 @@ void TForm1::otevritExecute() {
         if (!existed) throw std::runtime_error("no such file");
         con1.SetDatabase(QFile::encodeName(path).toStdString());
         con1.SetConnected(true);
-        session_->CheckOpened(false);
-        ProbeCatalogue();
+        CheckAndProbe(false);
     } catch (const CatalogueDamaged&) {
         failed = told = true;  // the damage has been shown
     } catch (...) {
@@ -184,7 +210,7 @@ void TForm1::otevritExecute() {
         if (!told) uiServices().PlainBox(ProgramTitle(), kConnectFailed);
         // Not protected: when even the default fails, the error box shows why
         // and the panel and the tree are left as they are.
-        ConnectDefaultCatalogue();
+        ConnectDefaultCatalogue(false);
     }
     vymazokna();
     tv1update();
