@@ -34,6 +34,19 @@ constexpr off_t kSchemaFormatOffset = 44;
 // tell one damaged page from many, short enough for any box.
 constexpr int kReportLines = 40;
 
+// A connection of our own on a file, closed when it goes; `db` is null when
+// the engine could not even allocate one.
+struct FileConnection {
+    FileConnection(const EngineApi& engine, const std::string& path) : api(engine) { api.open(path.c_str(), &db); }
+    ~FileConnection() {
+        if (db) api.close(db);
+    }
+    FileConnection(const FileConnection&) = delete;
+    FileConnection& operator=(const FileConnection&) = delete;
+    const EngineApi& api;
+    sqlite3* db = nullptr;
+};
+
 struct FirstRow {
     int code = kOk;        // the engine's result code, kOk when the statement ran
     std::string message;   // the engine's message when it did not
@@ -188,15 +201,9 @@ Integrity QuickCheck(TASQLite3DB& con) {
 }
 
 Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait) {
-    sqlite3* db = nullptr;
-    api.open(path.c_str(), &db);
-    if (!db) throw EDatabaseError("out of memory");
-    struct Closer {
-        const EngineApi& api;
-        sqlite3* db;
-        ~Closer() { api.close(db); }
-    } closer{api, db};
-    return CheckOn(api, db, busyWait);
+    const FileConnection file(api, path);
+    if (!file.db) throw EDatabaseError("out of memory");
+    return CheckOn(api, file.db, busyWait);
 }
 
 void RefuseWrites(TASQLite3DB& con) { con.ExecStatements("PRAGMA query_only=1"); }
@@ -284,8 +291,8 @@ CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& p
         summary.failure = SystemError("cannot open", path);
         return summary;
     }
-    sqlite3* db = nullptr;
-    api.open(path.c_str(), &db);
+    const FileConnection file(api, path);
+    sqlite3* const db = file.db;
     if (!db) {
         summary.failure = "out of memory";
         return summary;
@@ -295,7 +302,6 @@ CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& p
         if (check) summary.integrity = CheckOn(api, db, kBusyWait);
     } catch (const std::exception& e) {
         summary.failure = e.what();
-        api.close(db);
         return summary;
     }
     const FirstRow count = RunToFirstRow(api, db, "select count(*) from svazkovna", kBusyWait);
@@ -303,6 +309,5 @@ CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& p
         summary.books = std::stoll(count.value);
     else
         summary.failure = count.message;
-    api.close(db);
     return summary;
 }

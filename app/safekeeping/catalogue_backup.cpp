@@ -1,6 +1,5 @@
 #include "app/safekeeping/catalogue_backup.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
@@ -382,13 +381,11 @@ bool CatalogueBackup::Restore(const std::string& backup) {
 }
 
 void CatalogueBackup::CheckAside() {
-    if (aside_.valid()) aside_.wait();
-    aside_ = {};
+    aside_ = {};  // waits for a check still running
     asidePath_ = OpenCatalogue();
     // A journal left by a broken write is rolled back by the first reader;
     // that stays the program's own connection, checking as it always did.
-    if (asidePath_.empty() || QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(asidePath_ + "-journal"))))
-        return;
+    if (asidePath_.empty() || ::access((asidePath_ + "-journal").c_str(), F_OK) == 0) return;
     aside_ = std::async(std::launch::async, [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout] {
         return QuickCheckFile(*api, path, wait);
     });

@@ -58,7 +58,6 @@ Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
         // The lists are fixed in size; measuring thousands of entries for a size hint buys nothing.
         list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         list->setInsertPolicy(QComboBox::NoInsert);
-        HoldItemsAsOneList(*list);
         // Texts are kept as typed: leaving the field must not swap in an entry
         // that differs only in case (the completer's case rules decide).
         if (list->completer()) list->completer()->setCaseSensitivity(Qt::CaseSensitive);

@@ -139,10 +139,8 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in
     // another case must not swap in that entry (the completer's case rules decide).
-    for (QComboBox* box : {f.autorcb, f.zanrcb, f.vydalcb, f.umistenicb, f.zapujcenokomucb}) {
-        HoldItemsAsOneList(*box);
+    for (QComboBox* box : {f.autorcb, f.zanrcb, f.vydalcb, f.umistenicb, f.zapujcenokomucb})
         if (box->completer()) box->completer()->setCaseSensitivity(Qt::CaseSensitive);
-    }
     // The flat menu bar of the layout, with its light highlight.
     auto* menuStyle = new MenuBarStyle;
     menuStyle->setParent(this);

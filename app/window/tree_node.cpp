@@ -33,8 +33,7 @@ QVariant TreeNode::data(int column, int role) const {
 
 void TreeNode::MakeTitles() {
     if (!held_) return;
-    const std::shared_ptr<const TreeRows> rows = std::move(held_);
-    held_.reset();
+    const std::shared_ptr<const TreeRows> rows = std::move(held_);  // leaves held_ empty
     const std::vector<TreeTitle>& titles = rows->titles[author_];
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(titles.size()));

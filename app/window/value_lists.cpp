@@ -47,8 +47,6 @@ std::string ValueColumns(const char* column) {
 
 }  // namespace
 
-void HoldItemsAsOneList(QComboBox& box) { box.setModel(new QStringListModel(&box)); }
-
 ValueLists::ValueLists(TASQLite3DB& db) : db_(db) { query_.SetConnection(&db); }
 
 const ValueLists::List& ValueLists::Current(Column column) {
@@ -89,19 +87,17 @@ void ValueLists::Put(Column column, QComboBox& box) {
     if (box.property(kFilledWith).toULongLong() == list.generation && box.count() == list.items.size()) return;
     if (!box.property(kWatched).toBool()) {
         box.setProperty(kWatched, true);
-        QAbstractItemModel* model = box.model();
+        // The box holds its items as one list, shared with the one kept here:
+        // filling or emptying thousands of entries is one step, not one item at a time.
+        auto* model = new QStringListModel(&box);
+        box.setModel(model);
         const auto drop = [b = &box] { b->setProperty(kFilledWith, QVariant()); };
         QObject::connect(model, &QAbstractItemModel::rowsInserted, &box, drop);
         QObject::connect(model, &QAbstractItemModel::rowsRemoved, &box, drop);
         QObject::connect(model, &QAbstractItemModel::modelReset, &box, drop);
         QObject::connect(model, &QAbstractItemModel::dataChanged, &box, drop);
     }
-    if (auto* model = qobject_cast<QStringListModel*>(box.model())) {
-        model->setStringList(list.items);
-    } else {
-        box.clear();
-        box.addItems(list.items);
-    }
+    static_cast<QStringListModel*>(box.model())->setStringList(list.items);
     box.setProperty(kFilledWith, QVariant::fromValue<qulonglong>(list.generation));
 }
 

@@ -15,11 +15,6 @@
 
 class QComboBox;
 
-// Gives `box` a model that holds its items as one list, shared with the lists
-// kept here: filling or emptying a box of thousands of entries is then one
-// step, not one item made or freed at a time.
-void HoldItemsAsOneList(QComboBox& box);
-
 class ValueLists {
 public:
     enum Column { Autor, Zanr, Umisteni, Zapujcenokomu, Vydal, ColumnCount };
