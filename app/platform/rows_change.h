@@ -1,0 +1,23 @@
+#pragma once
+// What one change of the catalogue through the session did to its rows: the
+// one notice that the tree, the record panel, the drop-down lists and every
+// open capability window follow.
+#include <cstdint>
+#include <vector>
+
+struct RowsChange {
+    // The rows the change was meant to touch, by the engine's row key, as
+    // noted before it ran.
+    std::vector<int64_t> rows;
+    // How many rows it changed; 0 when nothing was written (the rows changed
+    // meanwhile elsewhere, say).
+    int64_t changed = 0;
+    // The keys of the rows it inserted.
+    std::vector<int64_t> added;
+    // False when no author or title changed: the tree keeps its shape.
+    bool treeShape = true;
+    // The noted rows were deleted (else they are still there).
+    bool deleted = false;
+    // How many finished loans it may also have kept in `udaj3`.
+    int64_t historyLines = 0;
+};
