@@ -9,7 +9,7 @@
 #include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_sources.h"
 #include "app/isbn/isbn_window.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/isbn.h"
 #include "app/platform/catalogue_session.h"

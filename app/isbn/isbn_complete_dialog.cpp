@@ -8,7 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 

@@ -3,7 +3,7 @@
 
 #include <QUrl>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/profile_file.h"
 
 QString IsbnSource::Name() const {

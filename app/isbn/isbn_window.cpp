@@ -11,7 +11,7 @@
 #include <QUrl>
 
 #include "app/isbn/isbn_sources.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/isbn.h"

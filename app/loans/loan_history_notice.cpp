@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/loan_history.h"
 #include "catalogue/loans_store.h"

@@ -14,7 +14,7 @@
 
 #include "app/loans/loan_date.h"
 #include "app/platform/catalogue_session.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/table_export.h"

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "app/loans/loan_history_notice.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/profile_file.h"
 

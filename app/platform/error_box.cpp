@@ -5,7 +5,7 @@
 
 #include <exception>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/ui_services.h"
 #include "storage/errors.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <QGuiApplication>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 
 Q_LOGGING_CATEGORY(StorageLog, "svazkovna.storage")
 

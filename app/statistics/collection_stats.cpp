@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/loans/loan_date.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "catalogue/collection_counts.h"
 

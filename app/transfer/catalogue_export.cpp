@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"

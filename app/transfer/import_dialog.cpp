@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/transfer/readers/import_reader.h"
 #include "ui_import_dialog.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/window/edit_fields.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/loans/loan_history_notice.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "app/platform/catalogue_session.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
 #include "app/platform/profile_file.h"

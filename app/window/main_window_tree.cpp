@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/platform/catalogue_session.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"

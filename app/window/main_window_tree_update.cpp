@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"

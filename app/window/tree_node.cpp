@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "catalogue/tree_rows.h"
 
 // The shown text is not stored: it is read from the bytes when asked for,

@@ -6,7 +6,7 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "storage/query.h"
 
 namespace {

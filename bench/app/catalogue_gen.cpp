@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/window/tree_node.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/window/spin_edit.h"
 #include "bench/app/bench_support.h"
 #include "ui_main_window.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <typeinfo>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/loans/loan_date.h"
 #include "fuzz/fuzz_check.h"
 

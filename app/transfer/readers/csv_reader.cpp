@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/transfer/readers/import_reader.h"
 #include "app/transfer/readers/table_file.h"
 

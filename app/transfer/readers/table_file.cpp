@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/transfer/readers/foreign_book.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/qt_hooks.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/transfer/catalogue_import.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/transfer/import_dialog.h"
 #include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"

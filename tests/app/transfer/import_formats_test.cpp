@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/transfer/catalogue_import.h"
 #include "app/transfer/import_dialog.h"
 #include "app/transfer/readers/foreign_book.h"

@@ -25,7 +25,7 @@
 #include <sstream>
 
 #include "app/loans/loan_history_notice.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"

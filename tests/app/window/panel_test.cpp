@@ -9,7 +9,7 @@
 #include <sqlite3.h>
 
 #include "app/window/tree_node.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "support/app_window_fixture.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/profile_file.h"
 #include "catalogue/template_db.h"

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "app/window/tree_node.h"
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 #include "support/app_window_fixture.h"
 #include "ui_main_window.h"
 

@@ -1,4 +1,4 @@
-#include "app/platform/codepage.h"
+#include "app/core/codepage.h"
 
 #include <iconv.h>
 
