@@ -15,7 +15,7 @@
 #include "app/loans/loan_date.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/table_export.h"
 #include "app/platform/ui_services.h"

@@ -5,7 +5,7 @@
 
 #include "app/loans/loan_history_notice.h"
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/platform/profile_file.h"
 
 namespace {

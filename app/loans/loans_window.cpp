@@ -21,7 +21,7 @@
 
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_export.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"

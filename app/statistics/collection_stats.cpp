@@ -4,7 +4,7 @@
 
 #include "app/loans/loan_date.h"
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "catalogue/collection_counts.h"
 
 namespace {

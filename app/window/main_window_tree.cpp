@@ -9,7 +9,7 @@
 
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
 #include "app/window/tree_node.h"

@@ -13,7 +13,7 @@
 
 #include "app/core/codepage.h"
 #include "app/platform/catalogue_session.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
 #include "app/window/value_lists.h"

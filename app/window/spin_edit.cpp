@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 
 namespace {
 

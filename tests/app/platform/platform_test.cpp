@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/platform/error_box.h"
 #include "app/platform/qt_hooks.h"
 #include "app/platform/ui_services.h"

@@ -26,7 +26,7 @@
 
 #include "app/loans/loan_history_notice.h"
 #include "app/core/codepage.h"
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "app/window/tree_node.h"

@@ -1,4 +1,4 @@
-#include "app/platform/collation.h"
+#include "app/core/collation.h"
 
 #include <clocale>
 #include <cstdlib>
