@@ -4,7 +4,7 @@
 #include <QUrl>
 
 #include "app/core/codepage.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 
 QString IsbnSource::Name() const {
     if (kind == Kind::Z3950) return address.section(u'/', 0, 0).section(u':', 0, 0);

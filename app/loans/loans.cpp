@@ -6,7 +6,7 @@
 #include "app/loans/loan_history_notice.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 
 namespace {
 const char* const kSettingsSection = "nastaveni";

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "app/platform/error_box.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "app/platform/system_message.h"
 #include "app/platform/ui_services.h"
 #include "app/safekeeping/second_place.h"

@@ -10,7 +10,7 @@
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "app/platform/settings_location.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/template_db.h"

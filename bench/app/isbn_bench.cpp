@@ -8,7 +8,7 @@
 
 #include "app/isbn/isbn_capability.h"
 #include "app/isbn/isbn_window.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "bench/app/bench_support.h"
 #include "catalogue/isbn_store.h"
 #include "ui_isbn_window.h"

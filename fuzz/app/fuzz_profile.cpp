@@ -10,7 +10,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_window.h"
 #include "app/platform/catalogue_session.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
 #include "storage/connection.h"

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 
 namespace {
 

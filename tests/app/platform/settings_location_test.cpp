@@ -12,7 +12,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "app/platform/settings_location.h"
 #include "support/app_window_fixture.h"
 #include "ui_main_window.h"

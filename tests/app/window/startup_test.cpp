@@ -18,7 +18,7 @@
 
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "catalogue/template_db.h"
 #include "support/app_window_fixture.h"
 #include "ui_main_window.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/platform/profile_file.h"
+#include "app/core/profile_file.h"
 
 #include <QFile>
 #include <QFileInfo>
