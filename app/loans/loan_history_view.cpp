@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <map>
 
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"

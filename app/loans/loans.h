@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 #include "catalogue/loans_store.h"
 
 class TASQLite3DB;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
 #include "catalogue/collection_counts.h"

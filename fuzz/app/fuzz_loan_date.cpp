@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/core/codepage.h"
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 
 #include <array>
 #include <vector>

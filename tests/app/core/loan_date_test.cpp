@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <ostream>
 
-#include "app/loans/loan_date.h"
+#include "app/core/loan_date.h"
 #include "app/loans/loans.h"
 
 inline void PrintTo(const QDate& date, std::ostream* os) { *os << date.toString(Qt::ISODate).toStdString(); }
