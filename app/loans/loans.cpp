@@ -6,11 +6,6 @@
 #include "app/loans/loan_history_notice.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
-#include "app/core/profile_file.h"
-
-namespace {
-const char* const kSettingsSection = "nastaveni";
-}
 
 Loan LoanOf(const LoanRow& row, const QDate& today) {
     Loan loan{row,
@@ -73,18 +68,6 @@ QStringList BorrowerNames(TASQLite3DB& db) {
     std::sort(names.begin(), names.end(),
               [&order](const QString& a, const QString& b) { return order.Compare(a, b) < 0; });
     return names;
-}
-
-int ReadLoanPeriod(const QString& settingsPath) {
-    const std::string text =
-        ProfileFile(settingsPath).ReadString(kSettingsSection, kLoanPeriodKey, "");
-    bool ok = false;
-    const int days = QString::fromStdString(text).trimmed().toInt(&ok);
-    return ok && days >= 1 && days <= kMaxLoanPeriod ? days : kDefaultLoanPeriod;
-}
-
-void WriteLoanPeriod(const QString& settingsPath, int days) {
-    ProfileFile(settingsPath).WriteString(kSettingsSection, kLoanPeriodKey, std::to_string(days));
 }
 
 QString LoanDateText(const QDate& date) {

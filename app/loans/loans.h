@@ -10,14 +10,10 @@
 #include <vector>
 
 #include "app/core/loan_date.h"
+#include "app/core/loan_period.h"
 #include "catalogue/loans_store.h"
 
 class TASQLite3DB;
-
-inline constexpr int kDefaultLoanPeriod = 30;
-inline constexpr int kMaxLoanPeriod = 3650;
-// The key of section [nastaveni] that keeps the loan period in days.
-inline constexpr const char* kLoanPeriodKey = "vypujcnilhuta";
 
 struct Loan {
     LoanRow row;
@@ -49,11 +45,6 @@ QString LoanStatus(const LoanDate& date, const QDate& today, int periodDays);
 // The names lent to so far, as the "půjčit" dialog offers them: trimmed, each
 // once, in Czech order.
 QStringList BorrowerNames(TASQLite3DB& db);
-
-// The loan period kept in the settings file; the default when missing or not a
-// number from 1 to kMaxLoanPeriod.
-int ReadLoanPeriod(const QString& settingsPath);
-void WriteLoanPeriod(const QString& settingsPath, int days);
 
 // Lends and returns. Every change first asks `beforeChange` (a backup may run
 // there); when it answers false nothing is written.
