@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QWidget>
 
-#include "app/loans/loans.h"
+#include "app/core/loan_period.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
 #include "app/statistics/statistics_window.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/statistics/collection_stats.h"
+#include "app/statistics/figures/collection_stats.h"
 
 namespace Ui {
 class Tstatistikaf;

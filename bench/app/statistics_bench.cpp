@@ -3,7 +3,7 @@
 // read anew with its charts.
 #include <benchmark/benchmark.h>
 
-#include "app/statistics/collection_stats.h"
+#include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_window.h"
 #include "bench/app/bench_support.h"
 #include "catalogue/loan_history.h"

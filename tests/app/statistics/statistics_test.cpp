@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QTableWidget>
 
-#include "app/statistics/collection_stats.h"
+#include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_capability.h"
 #include "app/statistics/statistics_window.h"
 #include "catalogue/loan_history.h"

@@ -1,4 +1,4 @@
-#include "app/statistics/collection_stats.h"
+#include "app/statistics/figures/collection_stats.h"
 
 #include <algorithm>
 
