@@ -16,10 +16,7 @@ void CsvImport::Run(CatalogueSession& session) {
     UiServices& ui = session.Ui();
     const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(session.Connection().FormPath())));
     const std::optional<QString> path =
-        ui.ChooseOpenFile(QStringLiteral("Importovat z CSV"), catalogue.absolutePath(),
-                          QStringLiteral("Soubory k importu (*.csv *.txt *.tsv *.tc *.xml);;"
-                                         "CSV a tabulky (*.csv *.txt *.tsv);;Tellico (*.tc *.xml);;"
-                                         "Všechny soubory (*)"));
+        ui.ChooseOpenFile(QStringLiteral("Importovat z CSV"), catalogue.absolutePath(), ImportFileFilter());
     if (!path) return;
     QFile file(*path);
     if (!file.open(QIODevice::ReadOnly))

@@ -42,7 +42,6 @@ inline int FuzzImportReader(const ImportReader& reader, const uint8_t* data, siz
 }
 
 #define SVAZKOVNA_FUZZ_READER(name)                                                  \
-    std::unique_ptr<ImportReader> Make##name##Reader();                              \
     extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {        \
         static const std::unique_ptr<ImportReader> reader = Make##name##Reader();    \
         return FuzzImportReader(*reader, data, size);                                \

@@ -34,12 +34,14 @@ QString SeriesNumber(const QString& index) {
 
 class CalibreReader : public ImportReader {
 public:
+    QString Name() const override { return QStringLiteral("Calibre"); }
+    QStringList FilePatterns() const override { return {QStringLiteral("*.csv")}; }
     bool Recognises(const ImportSource& source) const override {
         return HeaderHas(source.header, {"author_sort", "title"});
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        TableImport in(source.bytes, "Calibre", Columns());
+        TableImport in(source.bytes, Name(), Columns());
         for (const CsvRecord& record : in.table.records) {
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;

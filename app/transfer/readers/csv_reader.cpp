@@ -55,6 +55,8 @@ std::string Rating(const std::optional<std::string>& value) {
 
 class CsvReader : public ImportReader {
 public:
+    QString Name() const override { return QStringLiteral("CSV"); }
+    QStringList FilePatterns() const override { return {QStringLiteral("*.csv"), QStringLiteral("*.txt"), QStringLiteral("*.tsv")}; }
     // The last reader asked takes whatever is left, to say what is wrong with it.
     bool Recognises(const ImportSource&) const override { return true; }
 
@@ -62,7 +64,7 @@ public:
         ImportProblems problems;
         const TableFile table = ReadTableFile(source.bytes, problems);
         ImportPlan plan;
-        plan.format = QStringLiteral("CSV");
+        plan.format = Name();
         plan.encoding = table.Encoding();
         plan.separator = table.separator;
 

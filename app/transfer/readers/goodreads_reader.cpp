@@ -36,12 +36,14 @@ QString Unwrapped(const QString& cell) {
 
 class GoodreadsReader : public ImportReader {
 public:
+    QString Name() const override { return QStringLiteral("Goodreads"); }
+    QStringList FilePatterns() const override { return {QStringLiteral("*.csv")}; }
     bool Recognises(const ImportSource& source) const override {
         return HeaderHas(source.header, {"Book Id", "Author l-f", "My Rating"});
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        TableImport in(source.bytes, "Goodreads", Columns());
+        TableImport in(source.bytes, Name(), Columns());
         for (const CsvRecord& record : in.table.records) {
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;

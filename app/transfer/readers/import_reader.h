@@ -1,8 +1,9 @@
 #pragma once
-// What every import reader gives: the file's bytes in, out the rows as the
-// catalogue will store them, the mapping used column by column and the
-// warnings for the preview. One reader per format; the list of readers
-// (import_readers.cpp) decides which one reads a file, from its content.
+// What every import reader gives: its format's name and file patterns, and
+// for the file's bytes the rows as the catalogue will store them, the mapping
+// used column by column and the warnings for the preview. One reader per
+// format; the list of readers (import_readers.cpp) decides which one reads a
+// file, from its content, and what the open dialog offers.
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -84,6 +85,10 @@ struct ImportSource {
 class ImportReader {
 public:
     virtual ~ImportReader() = default;
+    // The format as the preview names it: "Goodreads".
+    virtual QString Name() const = 0;
+    // The open dialog's patterns for the format's files: "*.csv".
+    virtual QStringList FilePatterns() const = 0;
     // Whether the content is this reader's format.
     virtual bool Recognises(const ImportSource& source) const = 0;
     // The whole file; throws ImportError naming what is wrong.
@@ -92,6 +97,16 @@ public:
 
 // The readers in the order they are asked; the generic CSV one is last.
 const std::vector<std::unique_ptr<ImportReader>>& ImportReaders();
+// Each reader's file makes it.
+std::unique_ptr<ImportReader> MakeTellicoReader();
+std::unique_ptr<ImportReader> MakeGoodreadsReader();
+std::unique_ptr<ImportReader> MakeLibraryThingReader();
+std::unique_ptr<ImportReader> MakeCalibreReader();
+std::unique_ptr<ImportReader> MakeCsvReader();
+
+// The open dialog's filter from the readers: every file they read first, then
+// each format, then all files.
+QString ImportFileFilter();
 
 // Reads a file of any known format. Throws ImportError.
 ImportPlan ParseImport(std::string_view bytes);

@@ -1,19 +1,31 @@
 // The list of import readers. A new format is one file with its reader and
-// one name in this list; the most particular formats come first, the generic
+// one line in this list; the most particular formats come first, the generic
 // CSV reader, which takes any table with an author or title column, last.
 #include "app/transfer/readers/import_reader.h"
-
-#define SVAZKOVNA_IMPORT_FORMATS(X) X(Tellico) X(Goodreads) X(LibraryThing) X(Calibre) X(Csv)
-
-#define SVAZKOVNA_DECLARE_READER(name) std::unique_ptr<ImportReader> Make##name##Reader();
-SVAZKOVNA_IMPORT_FORMATS(SVAZKOVNA_DECLARE_READER)
 
 const std::vector<std::unique_ptr<ImportReader>>& ImportReaders() {
     static const std::vector<std::unique_ptr<ImportReader>> readers = [] {
         std::vector<std::unique_ptr<ImportReader>> list;
-#define SVAZKOVNA_ADD_READER(name) list.push_back(Make##name##Reader());
-        SVAZKOVNA_IMPORT_FORMATS(SVAZKOVNA_ADD_READER)
+        list.push_back(MakeTellicoReader());
+        list.push_back(MakeGoodreadsReader());
+        list.push_back(MakeLibraryThingReader());
+        list.push_back(MakeCalibreReader());
+        list.push_back(MakeCsvReader());
         return list;
     }();
     return readers;
+}
+
+QString ImportFileFilter() {
+    QStringList every;
+    QStringList formats;
+    for (const auto& reader : ImportReaders()) {
+        const QStringList patterns = reader->FilePatterns();
+        for (const QString& pattern : patterns)
+            if (!every.contains(pattern)) every.append(pattern);
+        formats.append(QStringLiteral("%1 (%2)").arg(reader->Name(), patterns.join(u' ')));
+    }
+    formats.prepend(QStringLiteral("Soubory k importu (%1)").arg(every.join(u' ')));
+    formats.append(QStringLiteral("Všechny soubory (*)"));
+    return formats.join(QStringLiteral(";;"));
 }

@@ -43,13 +43,15 @@ QString FirstIsbn(const QString& cell) {
 
 class LibraryThingReader : public ImportReader {
 public:
+    QString Name() const override { return QStringLiteral("LibraryThing"); }
+    QStringList FilePatterns() const override { return {QStringLiteral("*.tsv"), QStringLiteral("*.csv"), QStringLiteral("*.txt")}; }
     bool Recognises(const ImportSource& source) const override {
         return HeaderHas(source.header, {"Title"}) &&
                (HeaderHas(source.header, {"Primary Author"}) || HeaderHas(source.header, {"Author (Last, First)"}));
     }
 
     ImportPlan Read(const ImportSource& source) const override {
-        TableImport in(source.bytes, "LibraryThing", Columns());
+        TableImport in(source.bytes, Name(), Columns());
         for (const CsvRecord& record : in.table.records) {
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;

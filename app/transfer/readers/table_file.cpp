@@ -150,9 +150,9 @@ std::vector<int> MapColumns(const TableFile& table, const std::vector<SourceColu
     return index;
 }
 
-TableImport::TableImport(std::string_view bytes, const char* format, const std::vector<SourceColumn>& columns)
+TableImport::TableImport(std::string_view bytes, const QString& format, const std::vector<SourceColumn>& columns)
     : table(ReadTableFile(bytes, problems)) {
-    plan.format = QString::fromUtf8(format);
+    plan.format = format;
     plan.encoding = table.Encoding();
     plan.separator = table.separator;
     at_ = MapColumns(table, columns, plan);

@@ -59,7 +59,7 @@ std::vector<int> MapColumns(const TableFile& table, const std::vector<SourceColu
 // mapping, the books added, the problems thrown.
 class TableImport {
 public:
-    TableImport(std::string_view bytes, const char* format, const std::vector<SourceColumn>& columns);
+    TableImport(std::string_view bytes, const QString& format, const std::vector<SourceColumn>& columns);
 
     // The text of the described column `column` in `record`; empty when the file lacks it.
     QString Cell(const CsvRecord& record, int column) const;

@@ -115,6 +115,8 @@ QString LoanDate(const QString& iso) {
 
 class TellicoReader : public ImportReader {
 public:
+    QString Name() const override { return QStringLiteral("Tellico"); }
+    QStringList FilePatterns() const override { return {QStringLiteral("*.tc"), QStringLiteral("*.xml")}; }
     bool Recognises(const ImportSource& source) const override {
         const std::string_view bytes = source.bytes;
         if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4)) return true;
@@ -127,7 +129,7 @@ public:
         const bool zipped = source.bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
         const std::string xmlBytes = zipped ? XmlFromZip(source.bytes) : std::string(source.bytes);
         ImportPlan plan;
-        plan.format = zipped ? QStringLiteral("Tellico (.tc)") : QStringLiteral("Tellico (XML)");
+        plan.format = Name() + (zipped ? QStringLiteral(" (.tc)") : QStringLiteral(" (XML)"));
         plan.encoding = QStringLiteral("UTF-8");
         plan.unit = QStringLiteral("záznam");
         plan.mapping = {QStringLiteral("title → titul"),
