@@ -18,6 +18,7 @@ inline constexpr int kIdColumn = 0;
 inline constexpr int kAuthorColumn = 1;
 inline constexpr int kTitleColumn = 2;
 inline constexpr int kRatingColumn = 9;
+inline constexpr int kUdaj1Column = 11;  // where an ISBN is kept
 
 // One row as stored bytes; no value is NULL. Integers come as their decimal text.
 using CatalogueRow = std::array<std::optional<std::string>, kCatalogueColumnCount>;

@@ -68,17 +68,17 @@ ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget*
 
     QListWidget& list = *ui_->duplicitylw;
     for (size_t i = 0; i < plan.rows.size(); ++i) {
+        const ImportRow& r = plan.rows[i];
         QStringList why;
-        if (plan.duplicate[i]) why.append(QStringLiteral("už v katalogu"));
-        if (!plan.owned[i]) why.append(QStringLiteral("nevlastněná"));
-        if (plan.repeats[i] >= 0)
-            why.append(QStringLiteral("opakuje %1 %2").arg(plan.unit).arg(plan.lines[static_cast<size_t>(plan.repeats[i])]));
+        if (r.duplicate) why.append(QStringLiteral("už v katalogu"));
+        if (!r.owned) why.append(QStringLiteral("nevlastněná"));
+        if (r.repeats >= 0)
+            why.append(QStringLiteral("opakuje %1 %2").arg(plan.unit).arg(plan.rows[static_cast<size_t>(r.repeats)].line));
         if (why.isEmpty()) continue;
         auto* item = new QListWidgetItem(QStringLiteral("%1 %2: %3 – %4 (%5)")
                                              .arg(plan.unit)
-                                             .arg(plan.lines[i])
-                                             .arg(Shown(plan.rows[i][kAuthorColumn]), Shown(plan.rows[i][kTitleColumn]),
-                                                  why.join(", ")));
+                                             .arg(r.line)
+                                             .arg(Shown(r.row[kAuthorColumn]), Shown(r.row[kTitleColumn]), why.join(", ")));
         item->setData(kRowRole, static_cast<int>(i));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(chosen_[i] ? Qt::Checked : Qt::Unchecked);
@@ -107,7 +107,7 @@ void ImportDialog::IncludeStored(bool include) {
     for (int k = 0; k < list.count(); ++k) {
         QListWidgetItem* item = list.item(k);
         const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
-        if (!plan_.duplicate[row]) continue;
+        if (!plan_.rows[row].duplicate) continue;
         chosen_[row] = include;
         item->setCheckState(include ? Qt::Checked : Qt::Unchecked);
     }
@@ -124,7 +124,7 @@ void ImportDialog::Refresh() {
         const bool skipped = !chosen_[i];
         if (!skipped) ++stored;
         if (static_cast<int>(i) >= shown) continue;
-        const CatalogueRow& row = plan_.rows[i];
+        const CatalogueRow& row = plan_.rows[i].row;
         for (int c = 0; c < kCatalogueColumnCount; ++c) {
             QString text = Shown(row[static_cast<size_t>(c)]);
             if (c == kIdColumn) text = skipped ? QStringLiteral("přeskočí se") : QString::number(id);

@@ -23,8 +23,9 @@ inline int FuzzImportReader(const ImportReader& reader, const uint8_t* data, siz
                    "a refusal that does not say nothing was imported");
         return 0;
     }
-    FUZZ_CHECK(plan.lines.size() == plan.rows.size(), "a row without its place");
-    for (const CatalogueRow& row : plan.rows) {
+    for (const ImportRow& r : plan.rows) {
+        FUZZ_CHECK(r.line >= 1, "a row without its place");
+        const CatalogueRow& row = r.row;
         for (const auto& value : row)
             FUZZ_CHECK(!value || value->find('\0') == std::string::npos, "a zero byte in a stored text");
         const auto& rating = row[kRatingColumn];
@@ -36,8 +37,8 @@ inline int FuzzImportReader(const ImportReader& reader, const uint8_t* data, siz
                        "an ISBN not in the stored form");
     }
     MarkStored(plan, {}, {}, 1);
-    for (size_t i = 0; i < plan.repeats.size(); ++i)
-        FUZZ_CHECK(plan.repeats[i] < static_cast<int>(i), "a repeat of a later row");
+    for (size_t i = 0; i < plan.rows.size(); ++i)
+        FUZZ_CHECK(plan.rows[i].repeats < static_cast<int>(i), "a repeat of a later row");
     return 0;
 }
 

@@ -103,8 +103,7 @@ public:
                 if (!(plan.ownExport && !f.quoted && f.text.empty())) value = Stored(table, f, table.header[k], problems);
                 row[static_cast<size_t>(c)] = c == kRatingColumn ? std::optional(Rating(value)) : value;
             }
-            plan.rows.push_back(std::move(row));
-            plan.lines.push_back(record.line);
+            plan.rows.push_back({std::move(row), record.line});
         }
         problems.ThrowIfAny();
         return plan;

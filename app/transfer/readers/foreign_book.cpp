@@ -152,7 +152,5 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     row[kUdaj1Column] = isbn;
     row[12] = std::string();
     row[13] = std::string();
-    plan.rows.push_back(std::move(row));
-    plan.lines.push_back(place);
-    plan.owned.push_back(book.owned);
+    plan.rows.push_back({std::move(row), place, book.owned});
 }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <unordered_map>
 
-#include "catalogue/isbn.h"
 #include "app/transfer/readers/table_file.h"
 
 namespace {
@@ -57,21 +55,17 @@ void ImportProblems::Fail(const QString& problem) {
 }
 
 int ImportPlan::DuplicateCount() const {
-    int n = 0;
-    for (bool d : duplicate) n += d ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const ImportRow& r) { return r.duplicate; }));
 }
 
 int ImportPlan::RepeatCount() const {
-    int n = 0;
-    for (int r : repeats) n += r >= 0 ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const ImportRow& r) { return r.repeats >= 0; }));
 }
 
 std::vector<bool> ImportPlan::Offered() const {
-    std::vector<bool> offered(rows.size(), true);
-    for (size_t i = 0; i < rows.size(); ++i)
-        offered[i] = !(i < duplicate.size() && duplicate[i]) && !(i < owned.size() && !owned[i]);
+    std::vector<bool> offered;
+    offered.reserve(rows.size());
+    for (const ImportRow& r : rows) offered.push_back(!r.duplicate && r.owned);
     return offered;
 }
 
@@ -79,7 +73,7 @@ std::vector<CatalogueRow> ImportPlan::RowsToStore(const std::vector<bool>& chose
     std::vector<CatalogueRow> out;
     out.reserve(rows.size());
     for (size_t i = 0; i < rows.size() && i < chosen.size(); ++i)
-        if (chosen[i]) out.push_back(rows[i]);
+        if (chosen[i]) out.push_back(rows[i].row);
     return out;
 }
 
@@ -97,41 +91,12 @@ QString SeparatorName(char separator) {
 ImportPlan ParseImport(std::string_view bytes) {
     ImportSource source{bytes, FirstRowNames(bytes)};
     for (const auto& reader : ImportReaders())
-        if (reader->Recognises(source)) {
-            ImportPlan plan = reader->Read(source);
-            plan.owned.resize(plan.rows.size(), true);
-            plan.duplicate.assign(plan.rows.size(), false);
-            plan.repeats.assign(plan.rows.size(), -1);
-            return plan;
-        }
+        if (reader->Recognises(source)) return reader->Read(source);
     ImportProblems().Fail(QStringLiteral("Formát souboru se nepodařilo rozpoznat."));
 }
 
 void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedKeys,
                 const std::unordered_set<std::string>& storedUdaj1, long long nextId) {
-    // A stored ISBN typed with hyphens, or as an ISBN-10, is the same book.
-    std::unordered_set<std::string> storedIsbns;
-    for (const std::string& text : storedUdaj1)
-        if (const auto stored = isbn::Normalize(text)) storedIsbns.insert(*stored);
-    plan.duplicate.assign(plan.rows.size(), false);
-    plan.repeats.assign(plan.rows.size(), -1);
-    std::unordered_map<std::string, int> seenKeys;
-    std::unordered_map<std::string, int> seenIsbns;
-    for (size_t i = 0; i < plan.rows.size(); ++i) {
-        const CatalogueRow& row = plan.rows[i];
-        const int index = static_cast<int>(i);
-        const std::string* isbn = row[kUdaj1Column] && !row[kUdaj1Column]->empty() ? &*row[kUdaj1Column] : nullptr;
-        bool stored = isbn && storedIsbns.count(*isbn) > 0;
-        int earlier = -1;
-        if (isbn) earlier = seenIsbns.try_emplace(*isbn, index).first->second;
-        if (row[kAuthorColumn] && row[kTitleColumn]) {
-            const std::string key = AuthorTitleKey(*row[kAuthorColumn], *row[kTitleColumn]);
-            stored = stored || storedKeys.count(key) > 0;
-            const int first = seenKeys.try_emplace(key, index).first->second;
-            if (earlier == index || earlier < 0) earlier = first;
-        }
-        plan.duplicate[i] = stored;
-        if (earlier >= 0 && earlier != index) plan.repeats[i] = earlier;
-    }
+    MarkStored(plan.rows, storedKeys, storedUdaj1);
     plan.firstId = nextId;
 }

@@ -13,22 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/catalogue_transfer.h"
-
-inline constexpr int kUdaj1Column = 11;
+#include "catalogue/import_rows.h"
 
 struct ImportPlan {
     QString format;    // "CSV", "Goodreads", "LibraryThing", "Calibre", "Tellico"
     QString encoding;  // "UTF-8" or "Windows-1250"
     char separator = 0;  // of a delimited file; 0 for other formats
     QString unit = QStringLiteral("řádek");  // what `lines` counts: "řádek" or "záznam"
-    // The rows as they will be stored: texts in the catalogue's code page,
-    // ratings in 1 to 5. Ids are given on writing, from the highest plus one.
-    std::vector<CatalogueRow> rows;
-    std::vector<int> lines;       // the line (or record) each row comes from
-    std::vector<bool> owned;      // false: a wish-list book, offered unticked
-    std::vector<bool> duplicate;  // author and title, or ISBN, already stored
-    std::vector<int> repeats;     // index of an earlier row of the file it repeats, or -1
+    std::vector<ImportRow> rows;  // `line` counts in `unit`
     QStringList mapping;          // "Author l-f → autor (Příjmení Jméno)", one per source column
     QStringList warnings;         // what the user should know before importing
     QStringList ignoredColumns;   // header names that name no column of the catalogue
@@ -114,8 +106,8 @@ ImportPlan ParseImport(std::string_view bytes);
 // The separator as the user is shown it.
 QString SeparatorName(char separator);
 
-// Marks the rows the catalogue already has (author and title, or the ISBN
-// of a stored `udaj1` text) and those that repeat an earlier row of the file,
-// and sets the id expected for the first stored row.
+// Marks the rows the catalogue already has and those that repeat an earlier
+// row of the file (catalogue/import_rows.h), and sets the id expected for the
+// first stored row.
 void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedKeys,
                 const std::unordered_set<std::string>& storedUdaj1, long long nextId);

@@ -256,9 +256,9 @@ TEST(CsvImportParse, DetectsSeparatorAndEncoding) {
         EXPECT_EQ(plan.separator, c.separator) << c.bytes;
         ASSERT_EQ(plan.rows.size(), 1u) << c.bytes;
     }
-    EXPECT_EQ(*ParseImport(cases[0].bytes).rows[0][kAuthorColumn], cz);
-    EXPECT_EQ(*ParseImport(cases[2].bytes).rows[0][kAuthorColumn], cz);
-    EXPECT_EQ(*ParseImport(cases[4].bytes).rows[0][kAuthorColumn], cz);
+    EXPECT_EQ(*ParseImport(cases[0].bytes).rows[0].row[kAuthorColumn], cz);
+    EXPECT_EQ(*ParseImport(cases[2].bytes).rows[0].row[kAuthorColumn], cz);
+    EXPECT_EQ(*ParseImport(cases[4].bytes).rows[0].row[kAuthorColumn], cz);
 }
 
 }  // namespace

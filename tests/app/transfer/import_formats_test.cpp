@@ -32,7 +32,7 @@ std::string Shown(const CatalogueRow& row) {
 
 std::vector<std::string> Shown(const ImportPlan& plan) {
     std::vector<std::string> out;
-    for (const CatalogueRow& row : plan.rows) out.push_back(Shown(row));
+    for (const ImportRow& r : plan.rows) out.push_back(Shown(r.row));
     return out;
 }
 
@@ -54,7 +54,9 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
         "de la Mare Walter|The Return||Penguin|||||3|Koupit.\nNejlépe vázané.|9780141181233||",
         "Voskovec Jiří|Hry, \"Osvobozené\" divadlo|||||||3|spoluautoři: Jan Werich, Adolf Hoffmeister|||",
     }));
-    EXPECT_EQ(gr.lines, (std::vector<int>{2, 3, 5}));
+    std::vector<int> lines;
+    for (const ImportRow& r : gr.rows) lines.push_back(r.line);
+    EXPECT_EQ(lines, (std::vector<int>{2, 3, 5}));
     EXPECT_EQ(gr.Offered(), (std::vector<bool>{true, false, true}));  // Owned Copies 0: a wish
     EXPECT_TRUE(gr.mapping.contains(QString::fromUtf8("Author l-f → autor (Příjmení Jméno)")));
     EXPECT_TRUE(gr.ignoredColumns.contains("Average Rating"));
