@@ -12,7 +12,7 @@
 #include "app/platform/ui_services.h"
 #include "storage/connection.h"
 
-void CsvImport::Run(CatalogueSession& session) {
+void CatalogueImport::Run(CatalogueSession& session) {
     UiServices& ui = session.Ui();
     const QFileInfo catalogue(QFile::decodeName(QByteArray::fromStdString(session.Connection().FormPath())));
     const std::optional<QString> path =

@@ -10,7 +10,7 @@
 class CatalogueSession;
 
 // The command "importovat z CSV…".
-class CsvImport {
+class CatalogueImport {
 public:
     // Asked before anything is written (the backup); false means do nothing.
     std::function<bool()> beforeChange = [] { return true; };

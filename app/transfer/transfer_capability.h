@@ -16,7 +16,7 @@ public:
                        QObject* parent);
 
     // The import; its beforeChange hook runs before it writes.
-    CsvImport csvimport;
+    CatalogueImport csvimport;
 
 private:
     CatalogueSession& session_;
