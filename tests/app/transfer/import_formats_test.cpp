@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "app/core/codepage.h"
 #include "app/transfer/catalogue_import.h"
 #include "app/transfer/import_dialog.h"
@@ -99,6 +101,41 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
     EXPECT_EQ(ltCsv.format.toStdString(), "LibraryThing");
     EXPECT_EQ(Shown(ltCsv), std::vector<std::string>{"Čapek Karel|R.U.R.|||||||2||||"});
     EXPECT_EQ(ParseImport("Autor,Titul\nA,B\n").format.toStdString(), "CSV");
+}
+
+TEST(ImportFormats, TheOpenDialogOffersEachFormatsFilesFromTheReaders) {
+    // Asked in this order: the generic CSV reader takes any table, so it is last.
+    QStringList names;
+    for (const auto& reader : ImportReaders()) names.append(reader->Name());
+    EXPECT_EQ(names, (QStringList{"Tellico", "Goodreads", "LibraryThing", "Calibre", "CSV"}));
+
+    // Each sample file is read by the format whose patterns take its name.
+    const std::pair<const char*, const char*> files[] = {
+        {"goodreads_library_export.csv", "Goodreads"}, {"librarything_export.tsv", "LibraryThing"},
+        {"calibre_catalog.csv", "Calibre"},            {"tellico.tc", "Tellico"},
+        {"tellico.xml", "Tellico"},
+    };
+    const QStringList entries = ImportFileFilter().split(QStringLiteral(";;"));
+    for (const auto& [file, name] : files) {
+        EXPECT_TRUE(ParseImport(Slurp(Data(file))).format.startsWith(QString::fromUtf8(name))) << file;
+        const QString pattern = QStringLiteral("*.") + QString::fromUtf8(file).section(u'.', -1);
+        const auto reader = std::find_if(ImportReaders().begin(), ImportReaders().end(),
+                                         [&](const auto& r) { return r->Name() == QString::fromUtf8(name); });
+        ASSERT_NE(reader, ImportReaders().end()) << name;
+        EXPECT_TRUE((*reader)->FilePatterns().contains(pattern)) << file;
+        EXPECT_TRUE(entries.contains(QStringLiteral("%1 (%2)").arg(name, (*reader)->FilePatterns().join(u' '))))
+            << name;
+    }
+
+    // First every file of any format, each pattern once; all files last.
+    ASSERT_GE(entries.size(), 2);
+    const QString every = entries.front();
+    ASSERT_TRUE(every.startsWith(QStringLiteral("Soubory k importu (")) && every.endsWith(u')')) << every.toStdString();
+    QStringList patterns = every.mid(19, every.size() - 20).split(u' ');
+    patterns.sort();
+    EXPECT_EQ(patterns, (QStringList{"*.csv", "*.tc", "*.tsv", "*.txt", "*.xml"}));
+    EXPECT_EQ(entries.back(), QString::fromUtf8("Všechny soubory (*)"));
+    EXPECT_EQ(entries.size(), static_cast<qsizetype>(ImportReaders().size()) + 2);
 }
 
 TEST(ImportFormats, NamesAreTurnedOnlyWhenTheRuleIsSure) {
