@@ -20,7 +20,7 @@
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "storage/engine_api.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/row_identity.h"

@@ -22,7 +22,7 @@
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"

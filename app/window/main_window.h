@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window/catalogue_stamp.h"
+#include "app/platform/catalogue_stamp.h"
 #include "app/platform/settings_location.h"
 #include "catalogue/loans_store.h"
 #include "storage/connection.h"

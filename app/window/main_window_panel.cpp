@@ -18,7 +18,7 @@
 #include "app/platform/web_browser.h"
 #include "catalogue/row_identity.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "ui_main_window.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "catalogue/tree_rows.h"
 #include "ui_main_window.h"
 

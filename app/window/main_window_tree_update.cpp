@@ -16,7 +16,7 @@
 #include "app/platform/collation.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "ui_main_window.h"
 
 namespace {

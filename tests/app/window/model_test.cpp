@@ -30,7 +30,7 @@
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
 #include "ui_edit_dialog.h"
