@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/window/edit_fields.h"
 #include "app/platform/error_box.h"
@@ -106,7 +107,7 @@ void Teditf::FormActivate() {
     size_t filled = 0;
     try {
         TakeNextId();
-        for (; filled < std::size(lists); ++filled) main_.valueLists().FillEmpty(columns[filled], *lists[filled]);
+        for (; filled < std::size(lists); ++filled) main_.session().Lists().FillEmpty(columns[filled], *lists[filled]);
     } catch (...) {
         // What failed left its list and those after it empty.
         for (; filled < std::size(lists); ++filled) EmptyList(lists[filled]);

@@ -22,7 +22,6 @@
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
-#include "app/platform/value_lists.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
@@ -134,7 +133,6 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
-    value_lists_ = std::make_unique<ValueLists>(con1);
 
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in

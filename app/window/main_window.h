@@ -32,7 +32,6 @@ class QTreeWidgetItem;
 class Teditf;
 class TreeNode;
 class UiServices;
-class ValueLists;
 class WebBrowser;
 
 class TForm1 : public QMainWindow {
@@ -89,8 +88,6 @@ public:
                         bool deleted = false, int64_t historyLines = 0);
     // The tree as after a rebuild: in place when nothing changed since it was read, else rebuilt.
     void RefreshTree();
-    // The drop-down lists of distinct values, shared with the new-record dialog.
-    ValueLists& valueLists() const { return *value_lists_; }
 
     // The open catalogue as the capabilities reach it (catalogue_session.h).
     CatalogueSession& session() const { return *session_; }
@@ -182,7 +179,6 @@ private:
     TreeNode* FindTitleNode(int64_t key) const;
     bool UpdateTreeRow(const NotedRow& before);
     void ShowTreeAsRebuilt();
-    std::unique_ptr<ValueLists> value_lists_;
     // --- start-up state (main_window_startup.cpp) ---
     // Where the settings are read and written, found once at start.
     SettingsLocation settings_;

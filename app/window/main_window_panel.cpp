@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/window/main_window.h"
@@ -132,11 +133,12 @@ void TForm1::tv1Click() {
     shown_row_key_ = rowKey.value_or(0);
 
     // The five lists, each every distinct value of its column.
-    value_lists_->Fill(ValueLists::Autor, *f.autorcb);
-    value_lists_->Fill(ValueLists::Zanr, *f.zanrcb);
-    value_lists_->Fill(ValueLists::Umisteni, *f.umistenicb);
-    value_lists_->Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
-    value_lists_->Fill(ValueLists::Vydal, *f.vydalcb);
+    ValueLists& lists = session().Lists();
+    lists.Fill(ValueLists::Autor, *f.autorcb);
+    lists.Fill(ValueLists::Zanr, *f.zanrcb);
+    lists.Fill(ValueLists::Umisteni, *f.umistenicb);
+    lists.Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
+    lists.Fill(ValueLists::Vydal, *f.vydalcb);
 }
 
 std::optional<std::optional<int64_t>> TForm1::KnownRow(QTreeWidgetItem& node) {

@@ -42,7 +42,7 @@ void TForm1::tv1update() {
     tree_stamp_ = CatalogueStamp{};
     tree_top_ = nullptr;
     // The file may be another one (or replaced); the lists are read anew when next shown.
-    value_lists_->Forget();
+    session_->Lists().Forget();
     tree.clear();
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(con1);

@@ -62,7 +62,7 @@ TreeNode* TForm1::FindTitleNode(int64_t key) const {
 }
 
 void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
-    value_lists_->BeforeOwnChange(rows);
+    session_->Lists().BeforeOwnChange(rows);
     noted_stamp_ = StampOf(con1);
     noted_rows_.clear();
     // Only a tree read from the catalogue as it is now can follow the change.
@@ -76,7 +76,7 @@ void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
 
 void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted,
                             int64_t historyLines) {
-    value_lists_->AfterOwnChange(changes, added, historyLines);
+    session_->Lists().AfterOwnChange(changes, added, historyLines);
     const CatalogueStamp now = StampOf(con1);
     bool follows = tree_follows_ && Follows(noted_stamp_, now, changes, historyLines);
     tree_follows_ = false;

@@ -17,6 +17,7 @@
 #include "app/isbn/isbn_window.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/profile_file.h"
+#include "app/platform/value_lists.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
 #include "storage/connection.h"
@@ -51,6 +52,7 @@ protected:
         IsbnWindowContext c;
         c.db = &con;
         c.ui = &ui;
+        c.lists = &lists;
         c.settingsPath = settings;
         c.beforeChange = [this] {
             ++backups;
@@ -72,6 +74,7 @@ protected:
     }
     QString settings;
     ScriptedUi ui;
+    ValueLists lists{con};
     OpenLibraryServer ol;
     int backups = 0;
     int changes = 0;

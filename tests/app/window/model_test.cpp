@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/platform/catalogue_session.h"
 #include "app/platform/codepage.h"
 #include "app/platform/collation.h"
 #include "app/window/edit_dialog.h"
@@ -718,7 +719,7 @@ private:
         for (const auto& [list, column] : lists) {
             QComboBox box;
             box.setEditable(true);
-            window->valueLists().Fill(list, box);
+            window->session().Lists().Fill(list, box);
             QStringList shown;
             for (int i = 0; i < box.count(); ++i) shown << box.itemText(i);
             const QStringList expected = DistinctValues(column);
