@@ -19,6 +19,7 @@
 #include "app/platform/codepage.h"
 #include "app/window/edit_fields.h"
 #include "app/platform/error_box.h"
+#include "app/platform/rows_change.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"
 #include "app/platform/value_lists.h"
@@ -156,7 +157,7 @@ void Teditf::ulozitbClick() {
         // left to the rebuild when the dialog closes, which reports it.
         try {
             const TASQLite3DB& db = main_.con1;
-            main_.AfterOwnChange(1, {db.Api().last_insert_rowid(db.Handle())});
+            main_.AfterOwnChange(RowsChange{.rows = {}, .changed = 1, .added = {db.Api().last_insert_rowid(db.Handle())}});
         } catch (...) {
         }
 
