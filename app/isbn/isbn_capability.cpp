@@ -65,6 +65,7 @@ void IsbnCapability::Open() {
         IsbnWindowContext c;
         c.db = &session_.Connection();
         c.ui = &session_.Ui();
+        c.lists = &session_.Lists();
         c.settingsPath = session_.SettingsPath();
         c.beforeChange = [this] { return session_.BeforeChange(); };
         c.changed = [this] {

@@ -14,6 +14,7 @@
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
+#include "app/platform/value_lists.h"
 #include "catalogue/isbn.h"
 #include "catalogue/isbn_store.h"
 #include "storage/connection.h"
@@ -57,22 +58,11 @@ QString Fitted(const QString& text, bool& replaced) {
     return out;
 }
 
-void FillList(TASQLite3DB& db, QComboBox* list, const char* sql) {
-    TASQLite3Query query("isbnlistq");
-    query.SetConnection(&db);
-    query.SQL().Add(sql);
-    query.Open();
-    QStringList items;
-    query.First();
-    for (int i = 0, n = query.RecordCount(); i < n; ++i) {
-        items.append(FromCodePage(query.Fields(0).AsString()));
-        query.Next();
-    }
-    const QString kept = list->currentText();
-    list->clear();
-    list->addItems(items);
-    list->setCurrentIndex(-1);
-    list->setEditText(kept);
+// The column's values with none of them current, and the text typed so far kept.
+void FillList(ValueLists& lists, ValueLists::Column column, QComboBox& box) {
+    const QString kept = box.currentText();
+    lists.FillEmpty(column, box);
+    box.setEditText(kept);
 }
 
 }  // namespace
@@ -240,8 +230,8 @@ void Tisbnf::ReadCatalogueKeys() {
 
 void Tisbnf::CatalogueChanged() {
     keys_.reset();
-    FillList(*context_.db, ui_->umistenicb, "select distinct umisteni from svazkovna order by umisteni");
-    FillList(*context_.db, ui_->zanrcb, "select distinct zanr from svazkovna order by zanr");
+    FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
+    FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
 }
 
 void Tisbnf::ulozitbClick() {

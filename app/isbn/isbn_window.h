@@ -20,11 +20,13 @@ class Tisbnf;
 class QUrl;
 class TASQLite3DB;
 class UiServices;
+class ValueLists;
 
 // What the window needs of the program around it.
 struct IsbnWindowContext {
     TASQLite3DB* db = nullptr;
     UiServices* ui = nullptr;
+    ValueLists* lists = nullptr;           // the session's drop-down lists
     QString settingsPath;                  // for "zdrojeisbn"
     std::function<bool()> beforeChange;    // the backup gate; false: store nothing
     std::function<void()> changed;         // the catalogue gained rows

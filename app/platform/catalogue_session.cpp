@@ -4,9 +4,14 @@
 #include <QMenu>
 #include <QWidget>
 
+#include "app/platform/value_lists.h"
+
 CatalogueSession::CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
                                    std::function<QString()> settingsPath, QObject* parent)
-    : QObject(parent), con_(con), ui_(ui), window_(window), settings_path_(std::move(settingsPath)) {}
+    : QObject(parent), con_(con), ui_(ui), window_(window), settings_path_(std::move(settingsPath)),
+      lists_(std::make_unique<ValueLists>(con)) {}
+
+CatalogueSession::~CatalogueSession() = default;
 
 void CatalogueSession::AddCommand(QAction& command) {
     if (command_menu_) command_menu_->insertAction(command_before_, &command);

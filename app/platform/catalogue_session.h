@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ class QMenu;
 class QWidget;
 class TASQLite3DB;
 class UiServices;
+class ValueLists;
 
 // A damaged catalogue that the user chose not to restore: it was left as it
 // is and is not open for changes. The message has been shown already.
@@ -56,6 +58,7 @@ class CatalogueSession : public QObject {
 public:
     CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
                      std::function<QString()> settingsPath, QObject* parent = nullptr);
+    ~CatalogueSession() override;
 
     TASQLite3DB& Connection() const { return con_; }
     UiServices& Ui() const { return ui_; }
@@ -65,6 +68,9 @@ public:
     void PlaceOverWindow(QWidget& window) const;
     // The settings file (nastav.ini) as it is read and written.
     QString SettingsPath() const { return settings_path_(); }
+    // The drop-down lists of distinct values: one copy for the panel, the
+    // new-record dialog and every capability window that offers them.
+    ValueLists& Lists() const { return *lists_; }
 
     void SetGuard(CatalogueGuard* guard) { guard_ = guard; }
     bool BeforeChange() { return guard_ ? guard_->BeforeChange() : true; }
@@ -117,4 +123,5 @@ private:
     QMenu* command_menu_ = nullptr;
     QAction* command_before_ = nullptr;
     std::vector<TitleMenuEntries> title_menu_;
+    std::unique_ptr<ValueLists> lists_;
 };

@@ -15,12 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/window/edit_fields.h"
 #include "app/platform/error_box.h"
+#include "app/platform/rows_change.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "storage/engine_api.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/row_identity.h"
@@ -106,7 +108,7 @@ void Teditf::FormActivate() {
     size_t filled = 0;
     try {
         TakeNextId();
-        for (; filled < std::size(lists); ++filled) main_.valueLists().FillEmpty(columns[filled], *lists[filled]);
+        for (; filled < std::size(lists); ++filled) main_.session().Lists().FillEmpty(columns[filled], *lists[filled]);
     } catch (...) {
         // What failed left its list and those after it empty.
         for (; filled < std::size(lists); ++filled) EmptyList(lists[filled]);
@@ -155,7 +157,7 @@ void Teditf::ulozitbClick() {
         // left to the rebuild when the dialog closes, which reports it.
         try {
             const TASQLite3DB& db = main_.con1;
-            main_.AfterOwnChange(1, {db.Api().last_insert_rowid(db.Handle())});
+            main_.AfterOwnChange(RowsChange{.rows = {}, .changed = 1, .added = {db.Api().last_insert_rowid(db.Handle())}});
         } catch (...) {
         }
 

@@ -65,3 +65,9 @@ void PrepareEditFields(QWidget& window) {
     for (QLineEdit* edit : window.findChildren<QLineEdit*>())
         edit->setMaxLength(std::numeric_limits<int>::max());
 }
+
+void ClearComboItems(QComboBox& box) {
+    const QString text = box.currentText();
+    box.clear();
+    box.setEditText(text);
+}

@@ -22,12 +22,14 @@
 #include "app/loans/loans_capability.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
-#include "app/window/value_lists.h"
+#include "app/platform/rows_change.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
 #include "app/statistics/statistics_capability.h"
 #include "app/transfer/transfer_capability.h"
+#include "app/window/catalogue_opening.h"
+#include "app/window/catalogue_tree.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/edit_fields.h"
 #include "app/window/spin_edit.h"
@@ -35,11 +37,11 @@
 
 TForm1* Form1 = nullptr;
 
+namespace {
+
 // A book database whose search page takes "index.php?search_text=", and a search engine.
 const char* const kBookDatabaseHost = "www.legie.info";
 const char* const kSearchEngineHost = "www.google.com";
-
-namespace {
 
 constexpr int kBrowserHeight = 311;
 constexpr int kTreeWidth = 136;
@@ -109,32 +111,22 @@ void SetUpQuery(TASQLite3Query& query, TASQLite3DB& connection) {
 
 }  // namespace
 
-void ClearComboItems(QComboBox& box) {
-    const QString text = box.currentText();
-    box.clear();
-    box.setEditText(text);
-}
-
-std::string NodeBytes(const QTreeWidgetItem& node) {
-    return node.data(0, Qt::UserRole).toByteArray().toStdString();
-}
-
 TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
                QString startDir, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       ui_services_(ui),
       browser_(std::move(browser)),
-      executable_dir_(std::move(executableDir)),
-      start_dir_(std::move(startDir)),
-      session_(std::make_unique<CatalogueSession>(con1, ui, *this, [this] { return SettingsPath(); })) {
+      session_(std::make_unique<CatalogueSession>(con1, ui, *this, [this] { return SettingsPath(); })),
+      opening_(std::make_unique<CatalogueOpening>(*session_, query1, std::move(executableDir),
+                                                  std::move(startDir))) {
     // The library's resources are not linked in unless asked for by name.
     Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
     setFont(WindowFont());
     PrepareEditFields(*this);
     SetUpComponents();
-    value_lists_ = std::make_unique<ValueLists>(con1);
+    tree_ = std::make_unique<CatalogueTree>(*ui_->tv1, *session_, nodesq, [this] { tv1update(); });
 
     Ui::TForm1& f = *ui_;
     // Texts are kept as typed: leaving a drop-down whose list holds the text in
@@ -191,7 +183,10 @@ void TForm1::SetUpCapabilities() {
     session_->rebuildTree = [this] { tv1update(); };
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
     session_->beforeLoanChange = [this](const std::vector<int64_t>& rows) { BeforeOwnChange(rows); };
-    session_->afterLoanChange = [this](int64_t changed) { AfterOwnChange(changed, {}, false, false, changed); };
+    session_->afterLoanChange = [this](int64_t changed) {
+        AfterOwnChange(
+            RowsChange{.rows = {}, .changed = changed, .added = {}, .treeShape = false, .historyLines = changed});
+    };
     session_->SetCommandPlace(*f.databazem, *f.konec);
     connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
     SetUpTitleMenu();
@@ -206,6 +201,10 @@ void TForm1::SetUpCapabilities() {
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }
+
+void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) { tree_->Before(rows); }
+void TForm1::AfterOwnChange(const RowsChange& change) { tree_->After(change); }
+void TForm1::RefreshTree() { tree_->Refresh(); }
 
 TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;

@@ -6,6 +6,7 @@
 
 #include "app/platform/catalogue_session.h"
 #include "app/window/main_window.h"
+#include "app/window/tree_node.h"
 #include "ui_main_window.h"
 
 void TForm1::SetUpTitleMenu() {

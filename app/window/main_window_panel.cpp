@@ -6,19 +6,23 @@
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
+#include "app/platform/rows_change.h"
 #include "app/window/main_window.h"
 #include "app/window/spin_edit.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
+#include "app/window/catalogue_tree.h"
 #include "catalogue/row_identity.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "ui_main_window.h"
 
 namespace {
@@ -55,7 +59,7 @@ void TForm1::RunChange(const std::string& sql) {
 
 void TForm1::tv1Click() {
     Ui::TForm1& f = *form();
-    QTreeWidgetItem* node = SelectedNode();
+    QTreeWidgetItem* node = tree_->Selected();
     if (node == nullptr) return;
 
     // Blanks are a prefix too: only an empty text switches the lookup off.
@@ -65,7 +69,7 @@ void TForm1::tv1Click() {
     QTreeWidgetItem* author = node->parent();
     if (author == nullptr) return;
 
-    const std::optional<std::optional<int64_t>> known = KnownRow(*node);
+    const std::optional<std::optional<int64_t>> known = tree_->KnownRow(*node);
     int position = 0;
     std::optional<int64_t> rowKey;
     if (known) {
@@ -132,32 +136,12 @@ void TForm1::tv1Click() {
     shown_row_key_ = rowKey.value_or(0);
 
     // The five lists, each every distinct value of its column.
-    value_lists_->Fill(ValueLists::Autor, *f.autorcb);
-    value_lists_->Fill(ValueLists::Zanr, *f.zanrcb);
-    value_lists_->Fill(ValueLists::Umisteni, *f.umistenicb);
-    value_lists_->Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
-    value_lists_->Fill(ValueLists::Vydal, *f.vydalcb);
-}
-
-std::optional<std::optional<int64_t>> TForm1::KnownRow(QTreeWidgetItem& node) {
-    QTreeWidgetItem* author = node.parent();
-    if (!author || !tree_stamp_.Same(StampOf(con1))) return std::nullopt;
-    // What the select by author and title returns: the author's titles of the
-    // same text that are all of their stored title, in row order; the node's
-    // rank among the titles of the same text picks one, the last one at most.
-    const QByteArray& bytes = AsTreeNode(node).Bytes();
-    int rank = 0;
-    bool before = true;
-    std::vector<int64_t> rows;
-    for (int i = 0, n = author->childCount(); i < n; ++i) {
-        TreeNode& sibling = AsTreeNode(*author->child(i));
-        if (&sibling == &node) before = false;
-        if (sibling.Bytes() != bytes) continue;
-        if (before) ++rank;
-        if (sibling.WholeTitle()) rows.push_back(sibling.RowKey());
-    }
-    if (rows.empty()) return std::optional<int64_t>{};
-    return rows[static_cast<size_t>(std::min(rank, static_cast<int>(rows.size()) - 1))];
+    ValueLists& lists = session().Lists();
+    lists.Fill(ValueLists::Autor, *f.autorcb);
+    lists.Fill(ValueLists::Zanr, *f.zanrcb);
+    lists.Fill(ValueLists::Umisteni, *f.umistenicb);
+    lists.Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
+    lists.Fill(ValueLists::Vydal, *f.vydalcb);
 }
 
 void TForm1::ulozitbClick() {
@@ -183,6 +167,7 @@ void TForm1::ulozitbClick() {
         {"zapujcenokdy", TextOf(f.zapujcenokdyle)},
         {"poznamka", TextOf(f.poznamkale)},
     };
+    static_assert(std::size(texts) == kPanelTexts);
     // Every conversion happens here, before any statement: a character the
     // code page cannot hold stops the save with nothing written.
     std::string sql = "update svazkovna set ";
@@ -209,11 +194,11 @@ void TForm1::ulozitbClick() {
     SaveKeepingLoanHistory(con1, shown_row_key_, uiServices(), ProgramTitle(), [&] { RunChange(sql); });
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < kPanelTexts; ++i)
         if (!cut_texts_[i].isNull() && texts[i].text != cut_texts_[i]) cut_texts_[i] = QString();
 
     // One row changed: the tree follows it in place, as a rebuild would show it.
-    AfterOwnChange(1, {}, true, false, 1);
+    AfterOwnChange(RowsChange{.rows = {shown_row_key_}, .changed = 1, .added = {}, .historyLines = 1});
 }
 
 void TForm1::smazatbClick() {
@@ -234,7 +219,10 @@ void TForm1::smazatbClick() {
     }
     if (changes == 0) BeforeOwnChange({});
     vymazokna();
-    AfterOwnChange(changes, {}, true, true);
+    AfterOwnChange(RowsChange{.rows = changes ? std::vector<int64_t>{shown_row_key_} : std::vector<int64_t>{},
+                              .changed = changes,
+                              .added = {},
+                              .deleted = true});
 }
 
 void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {

@@ -13,36 +13,19 @@
 #include "app/window/main_window.h"
 #include "app/platform/ui_services.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/window/catalogue_tree.h"
 #include "catalogue/tree_rows.h"
 #include "ui_main_window.h"
 
-QTreeWidgetItem* TForm1::SelectedNode() const {
-    const QList<QTreeWidgetItem*> selected = ui_->tv1->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
-void TForm1::SelectNode(QTreeWidgetItem* node) {
-    QTreeWidget& tree = *ui_->tv1;
-    if (!node) {
-        tree.clearSelection();
-        tree.setCurrentItem(nullptr);
-        return;
-    }
-    tree.setCurrentItem(node);
-    tree.scrollToItem(node);
-}
-
 void TForm1::tv1update() {
+    // Until the rebuild is through, the tree stands for no state of the
+    // catalogue; the drop-down lists are forgotten before the capabilities are
+    // told, since some refill theirs from them at once.
+    tree_->RebuildStarts();
     // Whatever follows, the rows may have changed: the capabilities that show
     // them read them anew (once the running handler is done).
     emit session_->CatalogueChanged();
     QTreeWidget& tree = *ui_->tv1;
-    // Until the rebuild is through, the tree stands for no state of the catalogue.
-    tree_stamp_ = CatalogueStamp{};
-    tree_top_ = nullptr;
-    // The file may be another one (or replaced); the lists are read anew when next shown.
-    value_lists_->Forget();
     tree.clear();
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(con1);
@@ -53,7 +36,7 @@ void TForm1::tv1update() {
         TreeRows& rows = read.emplace();
         rows.authors = ReadTreeAuthors(autoriq);
         if (rows.authors.empty()) {
-            tree_stamp_ = stamp;
+            tree_->Rebuilt(stamp, nullptr);
             return;
         }
         try {
@@ -63,12 +46,12 @@ void TForm1::tv1update() {
             // the first author, selected, without titles.
             QTreeWidgetItem* first = new TreeNode(rows.authors.front());
             tree.addTopLevelItem(first);
-            SelectNode(first);
+            tree_->Select(first);
             throw;
         }
     }
     if (read->authors.empty()) {
-        tree_stamp_ = stamp;
+        tree_->Rebuilt(stamp, nullptr);
         return;
     }
     // The nodes share the rows: an author's titles are made when it is first opened.
@@ -99,9 +82,8 @@ void TForm1::tv1update() {
     tree.setUpdatesEnabled(false);
     tree.addTopLevelItems(top);
     tree.setUpdatesEnabled(true);
-    SelectNode(selected);
-    tree_top_ = selected;
-    if (rows->keysKnown) tree_stamp_ = stamp;
+    tree_->Select(selected);
+    tree_->Rebuilt(rows->keysKnown ? stamp : CatalogueStamp{}, selected);
     // The drop-down lists are read by the first click that needs them, not
     // here: a new tree is not kept waiting for lists nobody may look at.
 }
@@ -112,7 +94,7 @@ void TForm1::vyhledatExecute() {
     QTreeWidget& tree = *ui_->tv1;
 
     // Collapsing a selected title's author moves the selection to the author.
-    QTreeWidgetItem* selected = SelectedNode();
+    QTreeWidgetItem* selected = tree_->Selected();
     if (selected && selected->parent()) selected = selected->parent();
 
     // The selection then steps once per node: next sibling, else previous
@@ -144,5 +126,5 @@ void TForm1::vyhledatExecute() {
             }
         }
     }
-    SelectNode(end);
+    tree_->Select(end);
 }

@@ -62,3 +62,7 @@ int TreeNode::TitleWithKey(int64_t key) const {
         if (static_cast<const TreeNode*>(child(t))->RowKey() == key) return t;
     return -1;
 }
+
+std::string NodeBytes(const QTreeWidgetItem& node) {
+    return node.data(0, Qt::UserRole).toByteArray().toStdString();
+}

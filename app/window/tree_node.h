@@ -45,6 +45,9 @@ private:
     size_t author_ = 0;
 };
 
+// The bytes a tree node stands for; its shown text is their code-page reading.
+std::string NodeBytes(const QTreeWidgetItem& node);
+
 inline TreeNode& AsTreeNode(QTreeWidgetItem& item) { return static_cast<TreeNode&>(item); }
 
 // A title node of an author, made if it was held back.

@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
+#include "app/window/edit_fields.h"
 #include "app/window/tree_node.h"
 #include "app/core/codepage.h"
 #include "app/window/spin_edit.h"

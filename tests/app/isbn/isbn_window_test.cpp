@@ -11,16 +11,20 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <functional>
 
 #include "app/isbn/isbn_capability.h"
 #include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_window.h"
 #include "app/platform/catalogue_session.h"
+#include "app/core/codepage.h"
 #include "app/core/profile_file.h"
+#include "app/platform/value_lists.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
 #include "storage/connection.h"
 #include "app/window/main_window.h"
+#include "app/window/tree_node.h"
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
@@ -51,6 +55,7 @@ protected:
         IsbnWindowContext c;
         c.db = &con;
         c.ui = &ui;
+        c.lists = &lists;
         c.settingsPath = settings;
         c.beforeChange = [this] {
             ++backups;
@@ -72,6 +77,7 @@ protected:
     }
     QString settings;
     ScriptedUi ui;
+    ValueLists lists{con};
     OpenLibraryServer ol;
     int backups = 0;
     int changes = 0;
@@ -244,6 +250,73 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
                                         "\xC8" "apek Karel|Povidky|rom\xE1n|"}));
     QTest::qWait(20);
     EXPECT_TRUE(guard.isNull());
+}
+
+// The window's drop-downs are the session's lists: after every kind of change
+// they offer the catalogue's distinct places and genres (read back with the
+// engine's own API), and keep what was typed in them.
+TEST_F(IsbnMenuTest, DropDownsFollowEveryChangeOfTheCatalogue) {
+    testsupport::Book a = testsupport::BookOf("A", "1");
+    a.umisteni = "Reg\xE1l A";
+    a.zanr = "rom\xE1n";
+    testsupport::Book b = testsupport::BookOf("B", "2");
+    b.umisteni = "Reg\xE1l B";
+    MakeCatalogue({a, b});
+    const std::string other = startDir.file("jiny.db");
+    testsupport::Book c = testsupport::BookOf("C", "3");
+    c.umisteni = "Sklep";
+    c.zanr = "poezie";
+    testsupport::CreateCatalogue(other);
+    testsupport::InsertBooks(other, {c});
+    TForm1& form = OpenWindow();
+    form.capability<IsbnCapability>().Command().trigger();
+    Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
+    ASSERT_TRUE(w);
+    std::string open = CataloguePath();
+    const auto offered = [](const QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        return items;
+    };
+    const auto stored = [&](const std::string& column) {
+        QStringList values;
+        const std::string sql = "select distinct " + column + " from svazkovna order by " + column;
+        for (const std::string& v : SelectRows(open, sql.c_str())) values << (v == "<NULL>" ? "" : FromCodePage(v));
+        return values;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"opened", [] {}},
+        // Nothing changed on either connection: only the switch tells the files apart.
+        {"another catalogue", [&] {
+             Reconnect(other);
+             open = other;
+         }},
+        // Followed in place, without reading the lists anew.
+        {"the panel's save", [&] {
+             testsupport::ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
+             form.form()->umistenicb->setEditText(QString::fromUtf8("Půda"));
+             form.form()->ulozitb->click();
+         }},
+        {"another program", [&] {
+             testsupport::ExecSql(open, "insert into svazkovna(autor,titul,zanr) values('D','4','drama')");
+             form.tv1update();
+         }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        w->form()->umistenicb->setEditText(QStringLiteral("napsáno"));
+        step.change();
+        EXPECT_EQ(offered(w->form()->umistenicb), stored("umisteni"));
+        EXPECT_EQ(offered(w->form()->zanrcb), stored("zanr"));
+        EXPECT_EQ(w->form()->umistenicb->currentText(), QStringLiteral("napsáno"));
+    }
+    EXPECT_TRUE(offered(w->form()->umistenicb).contains(QString::fromUtf8("Půda")));
+    EXPECT_TRUE(ui.boxes.empty());
+    w->close();
 }
 
 }  // namespace

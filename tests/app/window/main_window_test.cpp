@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 
 #include "app/window/edit_dialog.h"
+#include "app/window/edit_fields.h"
 #include "app/window/spin_edit.h"
 #include "support/app_window_fixture.h"
 #include "ui_edit_dialog.h"

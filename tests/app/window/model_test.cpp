@@ -25,12 +25,13 @@
 #include <sstream>
 
 #include "app/loans/loan_history_notice.h"
+#include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
 #include "ui_edit_dialog.h"
@@ -718,7 +719,7 @@ private:
         for (const auto& [list, column] : lists) {
             QComboBox box;
             box.setEditable(true);
-            window->valueLists().Fill(list, box);
+            window->session().Lists().Fill(list, box);
             QStringList shown;
             for (int i = 0; i < box.count(); ++i) shown << box.itemText(i);
             const QStringList expected = DistinctValues(column);

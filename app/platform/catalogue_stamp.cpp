@@ -1,4 +1,4 @@
-#include "app/window/catalogue_stamp.h"
+#include "app/platform/catalogue_stamp.h"
 
 #include "storage/connection.h"
 #include "storage/engine_api.h"

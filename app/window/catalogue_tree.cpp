@@ -4,6 +4,8 @@
 // cannot place exactly as a rebuild would (texts that are not all there is of
 // the stored value, authors the collation finds equal, the top author going
 // away) and any change the program did not make rebuild the tree instead.
+#include "app/window/catalogue_tree.h"
+
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <algorithm>
@@ -11,13 +13,13 @@
 #include <optional>
 #include <string>
 
-#include "app/core/codepage.h"
 #include "app/platform/catalogue_session.h"
+#include "app/core/codepage.h"
 #include "app/core/collation.h"
-#include "app/window/main_window.h"
+#include "app/platform/rows_change.h"
+#include "app/platform/value_lists.h"
 #include "app/window/tree_node.h"
-#include "app/window/value_lists.h"
-#include "ui_main_window.h"
+#include "storage/query.h"
 
 namespace {
 
@@ -52,8 +54,39 @@ QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast
 
 }  // namespace
 
-TreeNode* TForm1::FindTitleNode(int64_t key) const {
-    QTreeWidget& tree = *ui_->tv1;
+CatalogueTree::CatalogueTree(QTreeWidget& tree, CatalogueSession& session, TASQLite3Query& nodes,
+                             std::function<void()> rebuild)
+    : tree_(tree), session_(session), nodes_(nodes), rebuild_(std::move(rebuild)) {}
+
+QTreeWidgetItem* CatalogueTree::Selected() const {
+    const QList<QTreeWidgetItem*> selected = tree_.selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void CatalogueTree::Select(QTreeWidgetItem* node) {
+    if (!node) {
+        tree_.clearSelection();
+        tree_.setCurrentItem(nullptr);
+        return;
+    }
+    tree_.setCurrentItem(node);
+    tree_.scrollToItem(node);
+}
+
+void CatalogueTree::RebuildStarts() {
+    stamp_ = CatalogueStamp{};
+    top_ = nullptr;
+    // The file may be another one (or replaced); the lists are read anew when next shown.
+    session_.Lists().Forget();
+}
+
+void CatalogueTree::Rebuilt(const CatalogueStamp& stamp, TreeNode* top) {
+    stamp_ = stamp;
+    top_ = top;
+}
+
+TreeNode* CatalogueTree::FindTitleNode(int64_t key) const {
+    QTreeWidget& tree = tree_;
     for (int a = 0, authors = tree.topLevelItemCount(); a < authors; ++a) {
         TreeNode& author = AsTreeNode(*tree.topLevelItem(a));
         if (const int at = author.TitleWithKey(key); at >= 0) return &AsTreeNode(*TitleNode(author, at));
@@ -61,59 +94,79 @@ TreeNode* TForm1::FindTitleNode(int64_t key) const {
     return nullptr;
 }
 
-void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
-    value_lists_->BeforeOwnChange(rows);
-    noted_stamp_ = StampOf(con1);
+void CatalogueTree::Before(const std::vector<int64_t>& rows) {
+    session_.Lists().BeforeOwnChange(rows);
+    noted_stamp_ = StampOf(session_.Connection());
     noted_rows_.clear();
     // Only a tree read from the catalogue as it is now can follow the change.
-    tree_follows_ = tree_stamp_.Same(noted_stamp_);
-    if (!tree_follows_) return;
+    follows_ = stamp_.Same(noted_stamp_);
+    if (!follows_) return;
     for (int64_t key : rows) {
-        const TreeRow row = ReadTreeRow(nodesq, key);
+        const TreeRow row = ReadTreeRow(nodes_, key);
         noted_rows_.push_back({key, row.exists, row.exists && row.wholeAuthor, false});
     }
 }
 
-void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted,
-                            int64_t historyLines) {
-    value_lists_->AfterOwnChange(changes, added, historyLines);
-    const CatalogueStamp now = StampOf(con1);
-    bool follows = tree_follows_ && Follows(noted_stamp_, now, changes, historyLines);
-    tree_follows_ = false;
-    if (follows && treeShape) {
+void CatalogueTree::After(const RowsChange& change) {
+    session_.Lists().AfterOwnChange(change.changed, change.added, change.historyLines);
+    const CatalogueStamp now = StampOf(session_.Connection());
+    bool follows = follows_ && Follows(noted_stamp_, now, change.changed, change.historyLines);
+    follows_ = false;
+    if (follows && change.treeShape) {
         std::vector<NotedRow> rows = noted_rows_;
-        for (NotedRow& row : rows) row.gone = deleted;
-        for (int64_t key : added) rows.push_back({key, false, false, false});
+        for (NotedRow& row : rows) row.gone = change.deleted;
+        for (int64_t key : change.added) rows.push_back({key, false, false, false});
         try {
-            for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateTreeRow(rows[i]);
+            for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateRow(rows[i]);
         } catch (...) {
             follows = false;  // the rebuild reads it all and reports what fails
         }
     }
     if (!follows) {
-        tv1update();
+        rebuild_();
         return;
     }
-    tree_stamp_ = now;
-    ShowTreeAsRebuilt();
+    stamp_ = now;
+    ShowAsRebuilt();
 }
 
-void TForm1::RefreshTree() {
-    if (!tree_stamp_.Same(StampOf(con1))) {
-        tv1update();
+void CatalogueTree::Refresh() {
+    if (!stamp_.Same(StampOf(session_.Connection()))) {
+        rebuild_();
         return;
     }
-    ShowTreeAsRebuilt();
+    ShowAsRebuilt();
 }
 
-void TForm1::ShowTreeAsRebuilt() {
-    QTreeWidget& tree = *ui_->tv1;
+std::optional<std::optional<int64_t>> CatalogueTree::KnownRow(QTreeWidgetItem& node) const {
+    QTreeWidgetItem* author = node.parent();
+    if (!author || !stamp_.Same(StampOf(session_.Connection()))) return std::nullopt;
+    // What the select by author and title returns: the author's titles of the
+    // same text that are all of their stored title, in row order; the node's
+    // rank among the titles of the same text picks one, the last one at most.
+    const QByteArray& bytes = AsTreeNode(node).Bytes();
+    int rank = 0;
+    bool before = true;
+    std::vector<int64_t> rows;
+    for (int i = 0, n = author->childCount(); i < n; ++i) {
+        TreeNode& sibling = AsTreeNode(*author->child(i));
+        if (&sibling == &node) before = false;
+        if (sibling.Bytes() != bytes) continue;
+        if (before) ++rank;
+        if (sibling.WholeTitle()) rows.push_back(sibling.RowKey());
+    }
+    if (rows.empty()) return std::optional<int64_t>{};
+    return rows[static_cast<size_t>(std::min(rank, static_cast<int>(rows.size()) - 1))];
+}
+
+void CatalogueTree::ShowAsRebuilt() {
+    QTreeWidget& tree = tree_;
     // A rebuild makes every node anew: all collapsed, the view at its start,
     // the top author selected.
     tree.collapseAll();
     tree.verticalScrollBar()->setValue(0);
     tree.horizontalScrollBar()->setValue(0);
-    SelectNode(nullptr);
+    Select(nullptr);
     // A view reset (the search makes one) empties the selection without
     // telling the nodes; new nodes would not remember having been selected.
     for (int a = 0, authors = tree.topLevelItemCount(); a < authors; ++a) {
@@ -122,14 +175,14 @@ void TForm1::ShowTreeAsRebuilt() {
         for (int t = 0, titles = author->childCount(); t < titles; ++t)
             if (author->child(t)->isSelected()) author->child(t)->setSelected(false);
     }
-    SelectNode(tree_top_);
+    Select(top_);
     // The rows may have changed: the capabilities that show them read them anew.
-    emit session_->CatalogueChanged();
+    emit session_.CatalogueChanged();
 }
 
-bool TForm1::UpdateTreeRow(const NotedRow& before) {
-    QTreeWidget& tree = *ui_->tv1;
-    const TreeRow after = ReadTreeRow(nodesq, before.key);
+bool CatalogueTree::UpdateRow(const NotedRow& before) {
+    QTreeWidget& tree = tree_;
+    const TreeRow after = ReadTreeRow(nodes_, before.key);
     // A row that is not where the change should have left it (a catalogue that
     // is a view over another table, say): only the engine knows what changed.
     if (after.exists == before.gone) return false;
@@ -149,7 +202,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
     if (oldAuthor && authorsOf(AsTreeNode(*oldAuthor).Bytes()).size() != 1) return false;
     const bool sameAuthor = oldAuthor && after.exists && AsTreeNode(*oldAuthor).Bytes() == Bytes(after.author);
     const bool authorGoes = oldAuthor && !sameAuthor && oldAuthor->childCount() == 1;
-    if (authorGoes && oldAuthor == tree_top_) return false;
+    if (authorGoes && oldAuthor == top_) return false;
 
     QTreeWidgetItem* newAuthor = nullptr;
     int newAuthorAt = -1;
@@ -175,7 +228,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
                 return false;
             newAuthorAt = lo;
             // The rebuild selects the author the engine orders last.
-            if (!tree_top_ || tree_top_->TitleCount() == 0 || authorsOf(tree_top_->Bytes()).size() != 1)
+            if (!top_ || top_->TitleCount() == 0 || authorsOf(top_->Bytes()).size() != 1)
                 return false;
         }
     }
@@ -194,7 +247,7 @@ bool TForm1::UpdateTreeRow(const NotedRow& before) {
         auto* node = new TreeNode(after.author);
         tree.insertTopLevelItem(newAuthorAt, node);
         newAuthor = node;
-        if (after.author > AsTreeNode(*tree_top_).Bytes().toStdString()) tree_top_ = node;
+        if (after.author > AsTreeNode(*top_).Bytes().toStdString()) top_ = node;
     }
     // Titles stand in the order of their rows.
     AsTreeNode(*newAuthor).MakeTitles();

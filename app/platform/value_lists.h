@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window/catalogue_stamp.h"
+#include "app/platform/catalogue_stamp.h"
 #include "storage/query.h"
 
 class QComboBox;

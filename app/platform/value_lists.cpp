@@ -1,4 +1,4 @@
-#include "app/window/value_lists.h"
+#include "app/platform/value_lists.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>
