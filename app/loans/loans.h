@@ -12,6 +12,7 @@
 #include "app/loans/loan_date.h"
 #include "catalogue/loans_store.h"
 
+class CatalogueSession;
 class TASQLite3DB;
 
 inline constexpr int kDefaultLoanPeriod = 30;
@@ -55,12 +56,11 @@ QStringList BorrowerNames(TASQLite3DB& db);
 int ReadLoanPeriod(const QString& settingsPath);
 void WriteLoanPeriod(const QString& settingsPath, int days);
 
-// Lends and returns. Every change first asks `beforeChange` (a backup may run
-// there); when it answers false nothing is written.
+// Lends and returns, each a change through the session: the backup gate
+// first (declined, nothing is written), then the notice of the rows changed.
 class LoanWriter {
 public:
-    explicit LoanWriter(TASQLite3DB& db) : db_(db) {}
-    std::function<bool()> beforeChange = [] { return true; };
+    explicit LoanWriter(CatalogueSession& session) : session_(session) {}
     // Told about returned rows whose loan could not be kept in their history.
     std::function<void(const std::vector<LoanRow>&)> historyLost = [](const std::vector<LoanRow>&) {};
 
@@ -73,7 +73,7 @@ public:
     std::optional<std::vector<LoanRow>> Lend(const LoanRow& row, const QString& komu, const QDate& today);
 
 private:
-    TASQLite3DB& db_;
+    CatalogueSession& session_;
 };
 
 // A date as the program writes it into "zapujcenokdy": d.m.yyyy.

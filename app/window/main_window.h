@@ -15,7 +15,7 @@
 
 #include "app/window/catalogue_stamp.h"
 #include "app/platform/settings_location.h"
-#include "catalogue/loans_store.h"
+#include "app/platform/rows_change.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
@@ -77,16 +77,12 @@ public:
     void vymazokna();
 
     // --- the program's own changes (main_window_tree_update.cpp) ---
-    // Called around a change of the rows with these engine keys that is meant to
-    // change `changes` rows (`added`: the keys of rows it inserted; `treeShape`
-    // false when no author or title changed). When nothing else changed the
-    // catalogue since the tree and the drop-down lists were read, they follow the
-    // rows in place; the tree then looks as after a rebuild. Else it is rebuilt.
+    // Called around every change through the session (its two notices), of the
+    // rows with these engine keys. When nothing else changed the catalogue
+    // since the tree and the drop-down lists were read, they follow the rows
+    // in place; the tree then looks as after a rebuild. Else it is rebuilt.
     void BeforeOwnChange(const std::vector<int64_t>& rows);
-    // `deleted`: the change deleted the noted rows (else they are still there).
-    // `historyLines`: how many finished loans the change may also have kept in `udaj3`.
-    void AfterOwnChange(int64_t changes, const std::vector<int64_t>& added = {}, bool treeShape = true,
-                        bool deleted = false, int64_t historyLines = 0);
+    void AfterOwnChange(const RowsChange& change);
     // The tree as after a rebuild: in place when nothing changed since it was read, else rebuilt.
     void RefreshTree();
     // The drop-down lists of distinct values, shared with the new-record dialog.
@@ -94,8 +90,8 @@ public:
 
     // The open catalogue as the capabilities reach it (catalogue_session.h).
     CatalogueSession& session() const { return *session_; }
-    // Runs before every change the program makes to the catalogue (the
-    // session's guard backs it up first). False when the change must not happen.
+    // The backup gate every change through the session passes first (the
+    // safe-keeping guard backs the catalogue up). False when the change must not happen.
     bool beforeCatalogueChange();
     // A capability the window made, for the tests and benchmarks that drive it.
     template <class Capability>
@@ -141,10 +137,12 @@ private:
     // --- record panel state (main_window_panel.cpp) ---
     // Called by vymazokna: the panel no longer shows a record read from the catalogue.
     void ForgetShownRecord();
-    // After rows' loan fields were written by a capability: the panel takes the
-    // new values when it shows one of those records, so that a later save does
-    // not write the old ones back.
-    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
+    // After a change through the session: the panel takes the stored loan
+    // fields anew when it shows one of the changed records, so that a later
+    // save does not write the old ones back.
+    void PanelFollows(const RowsChange& change);
+    // Set while the panel's own save runs: what it wrote is what it shows.
+    bool panel_saving_ = false;
     // Whether the panel shows a record read by a title click (cleared by vymazokna).
     bool record_shown_ = false;
     // The engine's row key of the shown record: its id need not tell it apart.
@@ -169,6 +167,9 @@ private:
     // of the row a click shows (none when no row has its author and title);
     // nothing when the tree may be out of date.
     std::optional<std::optional<int64_t>> KnownRow(QTreeWidgetItem& node);
+    // The key of the row a click on this title node shows, also where the tree
+    // may be out of date (then found by its author, title and rank); none when no row.
+    std::optional<int64_t> TitleRow(QTreeWidgetItem& node);
     // Noted by BeforeOwnChange.
     struct NotedRow {
         int64_t key;

@@ -74,16 +74,20 @@ void TForm1::BeforeOwnChange(const std::vector<int64_t>& rows) {
     }
 }
 
-void TForm1::AfterOwnChange(int64_t changes, const std::vector<int64_t>& added, bool treeShape, bool deleted,
-                            int64_t historyLines) {
-    value_lists_->AfterOwnChange(changes, added, historyLines);
+void TForm1::AfterOwnChange(const RowsChange& change) {
+    if (change.readAnew) {
+        tree_follows_ = false;
+        tv1update();
+        return;
+    }
+    value_lists_->AfterOwnChange(change.changed, change.added, change.historyLines);
     const CatalogueStamp now = StampOf(con1);
-    bool follows = tree_follows_ && Follows(noted_stamp_, now, changes, historyLines);
+    bool follows = tree_follows_ && Follows(noted_stamp_, now, change.changed, change.historyLines);
     tree_follows_ = false;
-    if (follows && treeShape) {
+    if (follows && change.treeShape) {
         std::vector<NotedRow> rows = noted_rows_;
-        for (NotedRow& row : rows) row.gone = deleted;
-        for (int64_t key : added) rows.push_back({key, false, false, false});
+        for (NotedRow& row : rows) row.gone = change.deleted;
+        for (int64_t key : change.added) rows.push_back({key, false, false, false});
         try {
             for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateTreeRow(rows[i]);
         } catch (...) {
