@@ -95,15 +95,12 @@ const std::string* Column(const NewBook& b, const std::string& name) {
     return nullptr;
 }
 
-}  // namespace
-
-std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
+std::vector<StoredBook> ReadStoredBooks(TASQLite3DB& db, const std::string& condition) {
     TASQLite3Query query("isbntitleq");
     query.SetConnection(&db);
     // The row key as text: read as an integer column it would be cut to 32 bits.
     query.SQL().Add("select cast(rowid as text) as radek, autor, titul, zanr, vydal, serie, umisteni, udaj1 "
-                    "from svazkovna where (autor='" + QuoteLiteralBody(autor) + "') and (titul='" +
-                    QuoteLiteralBody(titul) + "')");
+                    "from svazkovna where " + condition);
     query.Open();
     std::vector<StoredBook> rows;
     query.First();
@@ -121,6 +118,18 @@ std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor
         query.Next();
     }
     return rows;
+}
+
+}  // namespace
+
+std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
+    return ReadStoredBooks(db, "(autor='" + QuoteLiteralBody(autor) + "') and (titul='" + QuoteLiteralBody(titul) + "')");
+}
+
+std::optional<StoredBook> ReadStoredBook(TASQLite3DB& db, int64_t rowKey) {
+    std::vector<StoredBook> rows = ReadStoredBooks(db, "rowid=" + std::to_string(rowKey));
+    if (rows.empty()) return std::nullopt;
+    return std::move(rows.front());
 }
 
 bool CompleteBook(TASQLite3DB& db, const StoredBook& stored, const NewBook& found,

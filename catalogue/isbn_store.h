@@ -3,6 +3,7 @@
 // the batch insert in one transaction. Texts are the catalogue's bytes; an
 // ISBN is in the stored form of catalogue/isbn.h.
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -54,6 +55,8 @@ struct StoredBook {
 
 // The rows with this author and title, in storage order (as the tree shows them).
 std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul);
+// The row with this key; none when it is gone.
+std::optional<StoredBook> ReadStoredBook(TASQLite3DB& db, int64_t rowKey);
 
 // Writes the given fields ("autor", "titul", "zanr", "vydal", "serie",
 // "udaj1") of the row `stored` to the values in `found`, only while the row

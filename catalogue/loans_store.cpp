@@ -32,7 +32,7 @@ std::vector<LoanRow> ReadRows(TASQLite3DB& db, const std::string& sql) {
     rows.reserve(static_cast<size_t>(n));
     query.First();
     for (int i = 0; i < n; ++i) {
-        rows.push_back({query.Fields(0).AsString(), query.Fields(1).AsString(), query.Fields(2).AsString(),
+        rows.push_back({std::stoll(query.Fields(0).AsString()), query.Fields(1).AsString(), query.Fields(2).AsString(),
                         query.Fields(3).AsString(), query.Fields(4).AsString(), query.Fields(5).AsString(),
                         query.Fields(6).AsString()});
         query.Next();
@@ -49,24 +49,16 @@ std::string Holds(const char* column, const std::string& read) {
            ")=cast(" + literal + " as blob)";
 }
 
-bool IsDecimal(const std::string& text) {
-    if (text.empty()) return false;
-    size_t i = text[0] == '-' ? 1 : 0;
-    if (i == text.size()) return false;
-    for (; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9') return false;
-    return true;
-}
-
 }  // namespace
 
 std::vector<LoanRow> ReadLoanRows(TASQLite3DB& db) {
     return ReadRows(db, std::string(kLoanColumns) + " where zapujcenokomu<>'' or zapujcenokdy<>''");
 }
 
-std::vector<LoanRow> ReadTitleRows(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
-    return ReadRows(db, std::string(kLoanColumns) + " where (autor='" + QuoteLiteralBody(autor) +
-                            "') and (titul='" + QuoteLiteralBody(titul) + "')");
+std::optional<LoanRow> ReadLoanRow(TASQLite3DB& db, int64_t rowKey) {
+    std::vector<LoanRow> rows = ReadRows(db, std::string(kLoanColumns) + " where rowid=" + std::to_string(rowKey));
+    if (rows.empty()) return std::nullopt;
+    return std::move(rows.front());
 }
 
 std::vector<std::string> ReadBorrowers(TASQLite3DB& db) {
@@ -85,9 +77,8 @@ std::vector<std::string> ReadBorrowers(TASQLite3DB& db) {
 }
 
 std::string LoanUpdateSql(const LoanRow& row, const std::string& komu, const std::string& kdy) {
-    if (!IsDecimal(row.rowid)) throw EDatabaseError("Invalid row key '" + row.rowid + "'");
     return "update svazkovna set zapujcenokomu='" + QuoteLiteralBody(komu) + "',zapujcenokdy='" +
-           QuoteLiteralBody(kdy) + "' where rowid=" + row.rowid + " and " +
+           QuoteLiteralBody(kdy) + "' where rowid=" + std::to_string(row.rowid) + " and " +
            Holds("zapujcenokomu", row.komu) + " and " + Holds("zapujcenokdy", row.kdy) + " and " +
            Holds("autor", row.autor) + " and " + Holds("titul", row.titul);
 }
@@ -133,7 +124,7 @@ ReturnResult ReturnLoanRows(TASQLite3DB& db, const std::vector<LoanRow>& rows, c
     std::map<int64_t, RowLoanState> whole;
     const auto readWhole = [&] {
         for (const LoanRow& row : rows) {
-            const int64_t key = std::stoll(row.rowid);
+            const int64_t key = row.rowid;
             if (std::optional<RowLoanState> state = ReadRowLoanState(db, key)) whole[key] = std::move(*state);
         }
     };
@@ -141,12 +132,12 @@ ReturnResult ReturnLoanRows(TASQLite3DB& db, const std::vector<LoanRow>& rows, c
         std::vector<EndedLoan> ended;
         ended.reserve(changed.size());
         for (const LoanRow& row : changed) {
-            const RowLoanState& state = whole[std::stoll(row.rowid)];
-            ended.push_back({std::stoll(row.rowid), state.komu, state.kdy});
+            const RowLoanState& state = whole[row.rowid];
+            ended.push_back({row.rowid, state.komu, state.kdy});
         }
         const std::vector<int64_t> lost = AppendLoanHistory(db, ended, returned);
         for (const LoanRow& row : changed)
-            if (std::find(lost.begin(), lost.end(), std::stoll(row.rowid)) != lost.end())
+            if (std::find(lost.begin(), lost.end(), row.rowid) != lost.end())
                 result.historyLost.push_back(row);
     };
     result.changed = WriteInTransaction(db, rows, "", "", readWhole, keepHistory);

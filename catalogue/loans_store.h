@@ -3,6 +3,8 @@
 // whose "zapujcenokomu" or "zapujcenokdy" is not empty, and the change of
 // those two fields on exactly the rows the user chose. Texts are the stored
 // 8-bit bytes.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@ class TASQLite3DB;
 // bits, so a row is told apart by the engine's row key, and a change is made
 // only while the row still holds the texts read here.
 struct LoanRow {
-    std::string rowid;  // decimal
+    int64_t rowid = 0;
     std::string id;     // decimal text of the id column, empty for NULL
     std::string komu;
     std::string kdy;
@@ -23,8 +25,8 @@ struct LoanRow {
 
 // Every lent row, in storage order.
 std::vector<LoanRow> ReadLoanRows(TASQLite3DB& db);
-// The rows with this author and title, in storage order (as the tree shows them).
-std::vector<LoanRow> ReadTitleRows(TASQLite3DB& db, const std::string& autor, const std::string& titul);
+// The row with this key; none when it is gone.
+std::optional<LoanRow> ReadLoanRow(TASQLite3DB& db, int64_t rowKey);
 // The distinct names lent to so far, sorted by the engine, without the empty one.
 std::vector<std::string> ReadBorrowers(TASQLite3DB& db);
 

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QKeySequence>
 #include <QUrl>
 #include <stdexcept>
 
@@ -15,30 +16,40 @@
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
 
-IsbnCapability::IsbnCapability(CatalogueSession& session, std::function<void(const QUrl&)> showPage,
-                               QObject* parent)
-    : QObject(parent), session_(session), show_page_(std::move(showPage)) {
-    command_ = new QAction(QStringLiteral("&přidat podle ISBN…"), &session_.Window());
-    command_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    command_->setShortcutContext(Qt::WindowShortcut);
-    session_.AddCommand(*command_);
+namespace {
+
+// The last but one of the capabilities' commands, before "statistika".
+constexpr int kIsbnCommandPosition = 60;
+
+}  // namespace
+
+IsbnCapability::IsbnCapability(CatalogueSession& session, QObject* parent)
+    : Capability(session, parent),
+      command_(&session.AddCommand("pridatisbn", kIsbnCommandPosition, QStringLiteral("&přidat podle ISBN…"),
+                                   QKeySequence(Qt::CTRL | Qt::Key_I))) {
     connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { Open(); }); });
     // The window's lists and duplicate check follow the catalogue, another one opened included.
-    connect(&session_, &CatalogueSession::CatalogueChanged, this, [this] {
+    const auto follow = [this] {
         if (window_) RunGuarded(session_.Ui(), [this] { window_->CatalogueChanged(); });
-    });
+    };
+    connect(&session_, &CatalogueSession::CatalogueChanged, this, follow);
+    connect(&session_, &CatalogueSession::RowsChanged, this, follow);
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) {
         menu.addAction(QStringLiteral("doplnit podle ISBN…"), this,
                        [this, title] { RunGuarded(session_.Ui(), [&] { Complete(title); }); });
     });
 }
 
+RowsWriter IsbnCapability::Writer() {
+    return [this](const std::vector<int64_t>& rows, const std::function<RowsChange()>& write) {
+        return session_.Change(rows, write);
+    };
+}
+
 void IsbnCapability::Complete(const TitleRef& title) {
-    const std::vector<StoredBook> rows = ReadTitleBooks(session_.Connection(), title.author, title.title);
-    if (title.rank < 0 || title.rank >= static_cast<int>(rows.size()))
-        throw std::runtime_error("Záznam už v katalogu není.");
-    const StoredBook& stored = rows[static_cast<size_t>(title.rank)];
-    std::optional<std::string> isbn13 = isbn::Normalize(stored.book.udaj1);
+    const std::optional<StoredBook> stored = title.row ? ReadStoredBook(session_.Connection(), *title.row) : std::nullopt;
+    if (!stored) throw std::runtime_error("Záznam už v katalogu není.");
+    std::optional<std::string> isbn13 = isbn::Normalize(stored->book.udaj1);
     if (!isbn13) {
         const std::optional<QString> typed =
             session_.Ui().InputQuery(QStringLiteral("doplnit podle ISBN"), QStringLiteral("ISBN:"), 20);
@@ -50,13 +61,9 @@ void IsbnCapability::Complete(const TitleRef& title) {
     if (sources.sources.empty())
         throw std::runtime_error("Vyhledávání podle ISBN je vypnuto (klíč „zdrojeisbn“ je prázdný).");
     if (complete_) complete_->close();
-    complete_ = new IsbnCompleteDialog(
-        session_.Connection(), session_.Ui(), stored, QString::fromStdString(*isbn13), sources.sources,
-        [this] { return session_.BeforeChange(); },
-        [this] {
-            if (session_.rebuildTree) session_.rebuildTree();
-        },
-        &session_.Window());
+    complete_ = new IsbnCompleteDialog(session_.Connection(), session_.Ui(), *stored, QString::fromStdString(*isbn13),
+                                       sources.sources, Writer(), &session_.Window());
+    session_.PlaceOverWindow(*complete_);
     complete_->show();
 }
 
@@ -67,12 +74,10 @@ void IsbnCapability::Open() {
         c.ui = &session_.Ui();
         c.lists = &session_.Lists();
         c.settingsPath = session_.SettingsPath();
-        c.beforeChange = [this] { return session_.BeforeChange(); };
-        c.changed = [this] {
-            if (session_.rebuildTree) session_.rebuildTree();
-        };
-        c.showPage = show_page_;
+        c.change = Writer();
+        c.showPage = [this](const QUrl& page) { session_.ShowPage(page); };
         window_ = new Tisbnf(std::move(c), &session_.Window());
+        session_.PlaceOverWindow(*window_);
     }
     window_->show();
     window_->raise();

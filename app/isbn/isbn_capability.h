@@ -2,23 +2,19 @@
 // Adding books by ISBN in the main window: the command "přidat podle ISBN…"
 // that opens the scanning window (non-modal, one at a time), and the tree's
 // "doplnit podle ISBN…" on a title.
-#include <QObject>
 #include <QPointer>
-#include <functional>
 
-class CatalogueSession;
+#include "app/platform/catalogue_session.h"
+
 class QAction;
-class QUrl;
 class IsbnCompleteDialog;
 class Tisbnf;
-struct TitleRef;
 
-class IsbnCapability : public QObject {
+class IsbnCapability : public Capability {
     Q_OBJECT
 public:
-    // Adds its command "přidat podle ISBN…" (Ctrl+I) to the session's menu;
-    // `showPage` shows a record's page in the embedded browser.
-    IsbnCapability(CatalogueSession& session, std::function<void(const QUrl&)> showPage, QObject* parent);
+    // Adds its command "přidat podle ISBN…" (Ctrl+I) to the session's menu.
+    IsbnCapability(CatalogueSession& session, QObject* parent);
 
     QAction& Command() const { return *command_; }
     // Opens the window, or brings the open one to the front.
@@ -30,9 +26,10 @@ public:
     IsbnCompleteDialog* completeDialog() const;
 
 private:
-    CatalogueSession& session_;
+    // Stores through the session: the backup gate, then the notice.
+    RowsWriter Writer();
+
     QAction* command_;
-    std::function<void(const QUrl&)> show_page_;
     QPointer<Tisbnf> window_;
     QPointer<IsbnCompleteDialog> complete_;
 };

@@ -34,10 +34,9 @@ std::string* Field(NewBook& b, const std::string& name) {
 }  // namespace
 
 IsbnCompleteDialog::IsbnCompleteDialog(TASQLite3DB& db, UiServices& ui, StoredBook stored, QString isbn13,
-                                       std::vector<IsbnSource> sources, std::function<bool()> beforeChange,
-                                       std::function<void()> changed, QWidget* parent)
+                                       std::vector<IsbnSource> sources, RowsWriter change, QWidget* parent)
     : QDialog(parent), db_(db), ui_(ui), stored_(std::move(stored)), isbn_(std::move(isbn13)),
-      before_change_(std::move(beforeChange)), changed_(std::move(changed)) {
+      change_(std::move(change)) {
     setObjectName(QStringLiteral("doplnitf"));
     setWindowTitle(QStringLiteral("doplnit podle ISBN"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -126,11 +125,17 @@ void IsbnCompleteDialog::Save() {
         ui_.InformationBox(windowTitle(), QStringLiteral("Není zaškrtnutý žádný údaj."));
         return;
     }
-    if (before_change_ && !before_change_()) return;
-    if (!CompleteBook(db_, stored_, found_, ticked)) {
+    bool completed = false;
+    const bool asked = change_({stored_.rowKey}, [&] {
+        completed = CompleteBook(db_, stored_, found_, ticked);
+        RowsChange change;
+        change.changed = completed ? 1 : 0;
+        return change;
+    });
+    if (!asked) return;
+    if (!completed) {
         ui_.InformationBox(windowTitle(), QStringLiteral("Záznam se mezitím v katalogu změnil; nic nebylo uloženo."));
         return;
     }
-    if (changed_) changed_();
     accept();
 }

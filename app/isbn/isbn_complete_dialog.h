@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/isbn/isbn_lookup.h"
+#include "app/platform/rows_change.h"
 #include "catalogue/isbn_store.h"
 
 class QLabel;
@@ -22,8 +23,7 @@ public:
     static const std::vector<std::pair<std::string, QString>>& Fields();
 
     IsbnCompleteDialog(TASQLite3DB& db, UiServices& ui, StoredBook stored, QString isbn13,
-                       std::vector<IsbnSource> sources, std::function<bool()> beforeChange,
-                       std::function<void()> changed, QWidget* parent);
+                       std::vector<IsbnSource> sources, RowsWriter change, QWidget* parent);
 
     QTableWidget* Table() const { return table_; }
     QPushButton* SaveButton() const { return save_; }
@@ -39,8 +39,7 @@ private:
     UiServices& ui_;
     StoredBook stored_;
     QString isbn_;
-    std::function<bool()> before_change_;
-    std::function<void()> changed_;
+    RowsWriter change_;
     IsbnLookup* lookup_;
     QTableWidget* table_;
     QLabel* status_;

@@ -264,8 +264,14 @@ void Tisbnf::ulozitbClick() {
         context_.ui->InformationBox(windowTitle(), QStringLiteral("Není zaškrtnutý žádný řádek k uložení."));
         return;
     }
-    if (context_.beforeChange && !context_.beforeChange()) return;
-    StoreNewBooks(*context_.db, books);
+    const bool stored = context_.change({}, [&] {
+        StoreNewBooks(*context_.db, books);
+        RowsChange change;
+        change.changed = static_cast<int64_t>(books.size());
+        change.readAnew = true;
+        return change;
+    });
+    if (!stored) return;
     ReadCatalogueKeys();
     for (size_t i = 0; i < chosen.size(); ++i) {
         const int row = chosen[i];
@@ -276,7 +282,6 @@ void Tisbnf::ulozitbClick() {
         for (int c = 0; c < ColumnCount; ++c) t->item(row, c)->setFlags(t->item(row, c)->flags() & ~Qt::ItemIsEditable);
         SetState(row, QString::fromUtf8(kUlozeno));
     }
-    if (context_.changed) context_.changed();
 }
 
 void Tisbnf::RowClicked(int row) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/isbn/isbn_lookup.h"
+#include "app/platform/rows_change.h"
 #include "catalogue/isbn_store.h"
 
 namespace Ui {
@@ -28,8 +29,7 @@ struct IsbnWindowContext {
     UiServices* ui = nullptr;
     ValueLists* lists = nullptr;           // the session's drop-down lists
     QString settingsPath;                  // for "zdrojeisbn"
-    std::function<bool()> beforeChange;    // the backup gate; false: store nothing
-    std::function<void()> changed;         // the catalogue gained rows
+    RowsWriter change;                     // stores through the session; false: nothing stored
     std::function<void(const QUrl&)> showPage;  // the embedded browser; may be empty
 };
 

@@ -12,8 +12,8 @@
 
 namespace {
 
-std::set<std::pair<std::string, std::string>>& ToldAbout() {
-    static std::set<std::pair<std::string, std::string>> told;
+std::set<std::pair<std::string, int64_t>>& ToldAbout() {
+    static std::set<std::pair<std::string, int64_t>> told;
     return told;
 }
 
@@ -39,7 +39,7 @@ void SaveKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, UiServices& ui, con
     const std::optional<RowLoanState> lost = ChangeKeepingLoanHistory(db, rowKey, TodayReturnText(), change);
     if (!lost) return;
     LoanRow book;
-    book.rowid = std::to_string(rowKey);
+    book.rowid = rowKey;
     book.autor = lost->autor;
     book.titul = lost->titul;
     TellHistoryNotKept(ui, caption, db, {book});

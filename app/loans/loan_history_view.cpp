@@ -20,7 +20,6 @@
 #include "app/platform/table_export.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/loan_history.h"
-#include "catalogue/row_identity.h"
 #include "storage/query.h"
 
 struct LoanHistoryView::Entry {
@@ -246,13 +245,19 @@ void LoanHistoryView::pdfbClick() {
     if (path) WriteTablePdf(*path, windowTitle(), summary_->text(), ColumnTitles(), ShownRows());
 }
 
-LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey) {
+LoanHistoryView& ShowLoanHistory(CatalogueSession& session, QWidget& owner, long long rowKey) {
     LoanHistoryView* view = nullptr;
     for (LoanHistoryView* open : owner.findChildren<LoanHistoryView*>(Qt::FindDirectChildrenOnly))
         if (open->RowKey() == rowKey) view = open;
     if (!view) {
-        view = new LoanHistoryView(db, ui, &owner, rowKey);
+        view = new LoanHistoryView(session.Connection(), session.Ui(), &owner, rowKey);
         view->setAttribute(Qt::WA_DeleteOnClose);
+        session.PlaceOverWindow(*view);
+        const auto follow = [view, &session] {
+            if (view->isVisible()) RunGuarded(session.Ui(), [view] { view->Refresh(); });
+        };
+        QObject::connect(&session, &CatalogueSession::RowsChanged, view, follow);
+        QObject::connect(&session, &CatalogueSession::CatalogueChanged, view, follow);
     }
     view->Refresh();
     view->show();
@@ -263,17 +268,12 @@ LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui
 
 void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context) {
     session.AddTitleMenuEntries([&session, &context](QMenu& menu, const TitleRef& title) {
-        // The node's row as a title click finds it (see the loans' entries).
-        const std::vector<int64_t> keys = rowidentity::RowKeys(
-            session.Connection(), "(autor='" + QuoteLiteralBody(title.author) + "') and (titul='" +
-                                      QuoteLiteralBody(title.title) + "')");
         QAction* history = menu.addAction(QStringLiteral("historie výpůjček…"));
-        const bool found = title.rank < static_cast<int>(keys.size());
-        history->setEnabled(found);
-        if (!found) return;
-        const long long key = keys[static_cast<size_t>(title.rank)];
+        history->setEnabled(title.row.has_value());
+        if (!title.row) return;
+        const long long key = *title.row;
         QObject::connect(history, &QAction::triggered, &context, [&session, key] {
-            RunGuarded(session.Ui(), [&session, key] { ShowLoanHistory(session.Window(), session.Connection(), session.Ui(), key); });
+            RunGuarded(session.Ui(), [&session, key] { ShowLoanHistory(session, session.Window(), key); });
         });
     });
 }

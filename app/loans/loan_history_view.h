@@ -22,7 +22,8 @@ class LoanHistoryView;
 
 // Opens the history (of the book `rowKey` when > 0) as a window of `owner`,
 // or brings the one already open to the front with its contents read anew.
-LoanHistoryView& ShowLoanHistory(QWidget& owner, TASQLite3DB& db, UiServices& ui, long long rowKey = 0);
+// An open view is read anew after every change of the catalogue.
+LoanHistoryView& ShowLoanHistory(CatalogueSession& session, QWidget& owner, long long rowKey = 0);
 
 // Adds "historie výpůjček…" to the tree's menu on a title: that book's history.
 void AddLoanHistoryTitleEntry(CatalogueSession& session, QObject& context);

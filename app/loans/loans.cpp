@@ -6,6 +6,7 @@
 #include "app/loans/loan_history_notice.h"
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
+#include "app/platform/catalogue_session.h"
 
 Loan LoanOf(const LoanRow& row, const QDate& today) {
     Loan loan{row,
@@ -75,9 +76,35 @@ QString LoanDateText(const QDate& date) {
            QString::number(date.year());
 }
 
+namespace {
+
+std::vector<int64_t> KeysOf(const std::vector<LoanRow>& rows) {
+    std::vector<int64_t> keys;
+    keys.reserve(rows.size());
+    for (const LoanRow& row : rows) keys.push_back(row.rowid);
+    return keys;
+}
+
+// Only loan fields changed, which the tree does not show; a return may also
+// have kept each finished loan in the row's `udaj3`.
+RowsChange LoanFieldsChange(size_t changed) {
+    RowsChange change;
+    change.changed = static_cast<int64_t>(changed);
+    change.treeShape = false;
+    change.historyLines = change.changed;
+    return change;
+}
+
+}  // namespace
+
 std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow>& rows) {
-    if (rows.empty() || !beforeChange()) return std::nullopt;
-    ReturnResult result = ReturnLoanRows(db_, rows, TodayReturnText());
+    if (rows.empty()) return std::nullopt;
+    ReturnResult result;
+    const bool done = session_.Change(KeysOf(rows), [&] {
+        result = ReturnLoanRows(session_.Connection(), rows, TodayReturnText());
+        return LoanFieldsChange(result.changed.size());
+    });
+    if (!done) return std::nullopt;
     if (!result.historyLost.empty()) historyLost(result.historyLost);
     return std::move(result.changed);
 }
@@ -85,6 +112,11 @@ std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow
 std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu,
                                                     const QDate& today) {
     const std::string name = ToCodePage(komu.trimmed());
-    if (!beforeChange()) return std::nullopt;
-    return WriteLoanFields(db_, {row}, name, ToCodePage(LoanDateText(today)));
+    std::vector<LoanRow> changed;
+    const bool done = session_.Change({row.rowid}, [&] {
+        changed = WriteLoanFields(session_.Connection(), {row}, name, ToCodePage(LoanDateText(today)));
+        return LoanFieldsChange(changed.size());
+    });
+    if (!done) return std::nullopt;
+    return changed;
 }

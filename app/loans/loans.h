@@ -13,6 +13,7 @@
 #include "app/core/loan_period.h"
 #include "catalogue/loans_store.h"
 
+class CatalogueSession;
 class TASQLite3DB;
 
 struct Loan {
@@ -46,12 +47,11 @@ QString LoanStatus(const LoanDate& date, const QDate& today, int periodDays);
 // once, in Czech order.
 QStringList BorrowerNames(TASQLite3DB& db);
 
-// Lends and returns. Every change first asks `beforeChange` (a backup may run
-// there); when it answers false nothing is written.
+// Lends and returns, each a change through the session: the backup gate
+// first (declined, nothing is written), then the notice of the rows changed.
 class LoanWriter {
 public:
-    explicit LoanWriter(TASQLite3DB& db) : db_(db) {}
-    std::function<bool()> beforeChange = [] { return true; };
+    explicit LoanWriter(CatalogueSession& session) : session_(session) {}
     // Told about returned rows whose loan could not be kept in their history.
     std::function<void(const std::vector<LoanRow>&)> historyLost = [](const std::vector<LoanRow>&) {};
 
@@ -64,7 +64,7 @@ public:
     std::optional<std::vector<LoanRow>> Lend(const LoanRow& row, const QString& komu, const QDate& today);
 
 private:
-    TASQLite3DB& db_;
+    CatalogueSession& session_;
 };
 
 // A date as the program writes it into "zapujcenokdy": d.m.yyyy.

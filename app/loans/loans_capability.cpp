@@ -1,12 +1,12 @@
 // Loans in the main window: the command that opens the loans window, the
-// tree's menu on a title ("půjčit…", "vráceno"), and what a change of a loan
-// tells the window.
+// tree's menu on a title, and the participant that keeps a finished loan.
 #include "app/loans/loans_capability.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
-#include <cstdlib>
+#include <stdexcept>
 
 #include "app/loans/loan_history_notice.h"
 #include "app/loans/loan_history_view.h"
@@ -17,21 +17,32 @@
 
 namespace {
 
+// The first of the capabilities' commands, right after "otevřít jinou...".
+constexpr int kLoansCommandPosition = 10;
+
 bool IsLent(const LoanRow& row) { return !row.komu.empty() || !row.kdy.empty(); }
 
 }  // namespace
 
-LoansCapability::LoansCapability(CatalogueSession& session, QAction& command, QObject* parent)
-    : QObject(parent), session_(session), loan_writer_(std::make_unique<LoanWriter>(session.Connection())) {
-    // A lend or return is a change like any other: the catalogue is backed up first.
-    loan_writer_->beforeChange = [this] { return session_.BeforeChange(); };
+LoansCapability::LoansCapability(CatalogueSession& session, QObject* parent)
+    : Capability(session, parent), loan_writer_(std::make_unique<LoanWriter>(session)) {
     loan_writer_->historyLost = [this](const std::vector<LoanRow>& rows) {
         TellHistoryNotKept(session_.Ui(), ProgramTitle(), session_.Connection(), rows);
     };
-    connect(&command, &QAction::triggered, this,
-            [this] { RunGuarded(session_.Ui(), [this] { zapujckyExecute(); }); });
+    QAction& command = session_.AddCommand("zapujcky", kLoansCommandPosition, QStringLiteral("&zápůjčky"),
+                                           QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(&command, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { zapujckyExecute(); }); });
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) { AddTitleEntries(menu, title); });
     AddLoanHistoryTitleEntry(session_, *this);
+    // A record's edit that empties or replaces the borrower finishes the loan:
+    // it is kept in the book's history in the same transaction.
+    session_.AddChangeParticipant([this](const std::vector<int64_t>& rows, const CatalogueSession::Write& write) {
+        if (rows.size() != 1) throw std::logic_error("Úprava záznamu mění právě jeden řádek.");
+        RowsChange done;
+        SaveKeepingLoanHistory(session_.Connection(), rows.front(), session_.Ui(), ProgramTitle(),
+                               [&] { done = write(); });
+        return done;
+    });
 }
 
 LoansCapability::~LoansCapability() = default;
@@ -44,6 +55,7 @@ void LoansCapability::zapujckyExecute() {
         // The window is the connection's context, so nothing of it is reached
         // while it is being destroyed.
         connect(&session_, &CatalogueSession::CatalogueChanged, loans_window_, &Tzapujckyf::CatalogueChanged);
+        connect(&session_, &CatalogueSession::RowsChanged, loans_window_, &Tzapujckyf::CatalogueChanged);
     }
     loans_window_->Refresh();
     loans_window_->show();
@@ -52,47 +64,28 @@ void LoansCapability::zapujckyExecute() {
 }
 
 void LoansCapability::AddTitleEntries(QMenu& menu, const TitleRef& title) {
-    // The node's row as a title click finds it: its rank among the author's
-    // titles of the same text picks among the rows of that author and title.
-    const std::vector<LoanRow> rows = ReadTitleRows(session_.Connection(), title.author, title.title);
-    const bool found = title.rank < static_cast<int>(rows.size());
-    const LoanRow row = found ? rows[static_cast<size_t>(title.rank)] : LoanRow{};
-
+    const std::optional<LoanRow> row = title.row ? ReadLoanRow(session_.Connection(), *title.row) : std::nullopt;
     QAction* lend = menu.addAction(QStringLiteral("půjčit…"));
     QAction* back = menu.addAction(QStringLiteral("vráceno"));
-    lend->setEnabled(found && !IsLent(row));
-    back->setEnabled(found && IsLent(row));
+    lend->setEnabled(row && !IsLent(*row));
+    back->setEnabled(row && IsLent(*row));
+    if (!row) return;
     UiServices& ui = session_.Ui();
-    connect(lend, &QAction::triggered, this, [this, &ui, row] { RunGuarded(ui, [this, row] { LendTitle(row); }); });
-    connect(back, &QAction::triggered, this, [this, &ui, row] { RunGuarded(ui, [this, row] { ReturnTitle(row); }); });
+    connect(lend, &QAction::triggered, this, [this, &ui, row = *row] { RunGuarded(ui, [this, row] { LendTitle(row); }); });
+    connect(back, &QAction::triggered, this, [this, &ui, row = *row] { RunGuarded(ui, [this, row] { ReturnTitle(row); }); });
 }
 
 void LoansCapability::LendTitle(const LoanRow& row) {
     const std::optional<QString> komu = session_.Ui().ItemQuery(
         QStringLiteral("půjčit"), QStringLiteral("Komu je kniha zapůjčena:"), BorrowerNames(session_.Connection()), {});
     if (!komu || komu->trimmed().isEmpty()) return;
-    const QDate today = QDate::currentDate();
-    if (session_.beforeLoanChange) session_.beforeLoanChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
-    const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, today);
-    if (!changed) return;
-    emit session_.LoanFieldsChanged(*changed, komu->trimmed(), LoanDateText(today));
-    if (session_.afterLoanChange)
-        session_.afterLoanChange(static_cast<int64_t>(changed->size()));
-    else
-        session_.rebuildTree();
-    if (changed->empty()) ReportChangedMeanwhile();
+    const std::optional<std::vector<LoanRow>> changed = loan_writer_->Lend(row, *komu, QDate::currentDate());
+    if (changed && changed->empty()) ReportChangedMeanwhile();
 }
 
 void LoansCapability::ReturnTitle(const LoanRow& row) {
-    if (session_.beforeLoanChange) session_.beforeLoanChange({std::strtoll(row.rowid.c_str(), nullptr, 10)});
     const std::optional<std::vector<LoanRow>> changed = loan_writer_->Return({row});
-    if (!changed) return;
-    emit session_.LoanFieldsChanged(*changed, QString(), QString());
-    if (session_.afterLoanChange)
-        session_.afterLoanChange(static_cast<int64_t>(changed->size()));
-    else
-        session_.rebuildTree();
-    if (changed->empty()) ReportChangedMeanwhile();
+    if (changed && changed->empty()) ReportChangedMeanwhile();
 }
 
 void LoansCapability::ReportChangedMeanwhile() {

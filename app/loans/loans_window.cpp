@@ -136,7 +136,7 @@ Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* p
     connect(f.csvb, &QPushButton::clicked, this, guarded([this] { csvbClick(); }));
     connect(f.zavritb, &QPushButton::clicked, this, &QWidget::close);
     connect(f.historieb, &QPushButton::clicked, this,
-            guarded([this] { ShowLoanHistory(*this, session_.Connection(), session_.Ui()); }));
+            guarded([this] { ShowLoanHistory(session_, *this); }));
     connect(f.seskupitchb, &QCheckBox::toggled, this, guarded([this] { Rebuild(); }));
     connect(f.hledatle, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });
@@ -160,7 +160,7 @@ void Tzapujckyf::Refresh() {
 }
 
 void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
-    std::set<std::string> gone;
+    std::set<int64_t> gone;
     for (const LoanRow& row : rows) gone.insert(row.rowid);
     std::vector<Loan> kept;
     std::vector<Made> made;
@@ -452,7 +452,6 @@ void Tzapujckyf::vracenobClick() {
     for (const Loan* loan : chosen) rows.push_back(loan->row);
     const std::optional<std::vector<LoanRow>> changed = writer_.Return(rows);
     if (!changed) return;
-    emit session_.LoanFieldsChanged(*changed, QString(), QString());
     if (changed->size() == rows.size()) {
         // Exactly what was asked for changed: the list drops those rows
         // without reading the whole catalogue again.

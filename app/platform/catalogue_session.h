@@ -1,22 +1,26 @@
 #pragma once
 // The open catalogue as the window's capabilities reach it: its connection,
-// the dialogs, the rule that runs before every change (the backup gate) and
-// the check of every opened file, and the notices the window and the
-// capabilities give each other. The window owns it; a capability never
-// needs the window's own types.
+// the dialogs, the one way to change it (the backup gate first, then one
+// notice of what changed), the check of every opened file, the commands and
+// the tree's menu entries the capabilities add. The window owns it; a
+// capability never needs the window's own types.
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "catalogue/loans_store.h"
+#include "app/platform/rows_change.h"
 
 class QAction;
+class QKeySequence;
 class QMenu;
+class QUrl;
 class QWidget;
 class TASQLite3DB;
 class UiServices;
@@ -29,12 +33,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A title node of the tree, by what it shows: the author's and the title's
-// bytes, and its rank among the author's titles of the same text.
+// A title node of the tree: the row a click on it shows, by the engine's row
+// key (none when no row has its author and title), and the author's and the
+// title's bytes it shows.
 struct TitleRef {
+    std::optional<int64_t> row;
     std::string author;
     std::string title;
-    int rank = 0;
 };
 
 // Guards the open catalogue: the safe-keeping capability is one.
@@ -72,32 +77,52 @@ public:
     // new-record dialog and every capability window that offers them.
     ValueLists& Lists() const { return *lists_; }
 
+    // The guard must be set before anything changes the catalogue: a change
+    // without one is refused loudly rather than made without its backup.
     void SetGuard(CatalogueGuard* guard) { guard_ = guard; }
-    bool BeforeChange() { return guard_ ? guard_->BeforeChange() : true; }
+    // The gate alone (Change() passes it first); throws without a guard.
+    bool BeforeChange();
     bool CheckOpened(bool lastResort) { return !guard_ || guard_->CheckOpened(lastResort); }
     void CheckAside() {
         if (guard_) guard_->CheckAside();
     }
     bool ReadingOnly() const { return guard_ && guard_->ReadingOnly(); }
 
-    // What the window does when asked (set by the window). They throw; the
-    // capability's handler that asks runs guarded.
-    std::function<void()> rebuildTree;      // the catalogue's rows changed
-    std::function<void()> reopenCatalogue;  // the file under the connection was replaced
-    // Around a change of only the loan fields of the rows with these engine
-    // keys, which changed `changed` rows: the tree shows no loan fields, so it
-    // needs no rebuild when nothing else changed the catalogue meanwhile (a
-    // return may also have kept each finished loan in the row's `udaj3`).
-    std::function<void(const std::vector<int64_t>& rows)> beforeLoanChange;
-    std::function<void(int64_t changed)> afterLoanChange;
+    // --- changing the catalogue ---
+    // A write of the rows it was asked for; returns what it did.
+    using Write = std::function<RowsChange()>;
+    // How a change edits the rows: `Record` writes a record's fields as the
+    // user typed them, so the participants (below) wrap it.
+    enum class Edit { Fields, Record };
+    // Every change of the catalogue's rows goes here: false when the backup
+    // gate declined it (nothing ran). Else RowsAboutToChange(rows), the write,
+    // then RowsChanged with what it did. A write that throws changed nothing,
+    // yet the followers are told (with `changed` 0) so they check the
+    // catalogue again; the exception then goes on to the caller.
+    bool Change(const std::vector<int64_t>& rows, const Write& write, Edit edit = Edit::Fields);
+    // Wraps a record write of `rows` (all in the caller's transaction, which
+    // the participant opens): the loans keep a loan that an edit finishes.
+    using Participant = std::function<RowsChange(const std::vector<int64_t>& rows, const Write& write)>;
+    void AddChangeParticipant(Participant participant) { participants_.push_back(std::move(participant)); }
 
-    // A new command of a capability: it goes into the "databáze" menu above
-    // "konec" (the window names the menu and the place), after those added before.
-    void SetCommandPlace(QMenu& menu, QAction& before) {
+    // The file under the connection was replaced (a restore): the window opens
+    // it again (set by the window; it throws, the asking handler runs guarded).
+    std::function<void()> reopenCatalogue;
+    // Shows a page in the embedded browser (set by the window).
+    std::function<void(const QUrl& page)> showPage;
+    void ShowPage(const QUrl& page) const;
+
+    // --- commands and menus ---
+    // The "databáze" menu and the command that stays last in it (set by the window).
+    void SetCommandPlace(QMenu& menu, QAction& last) {
         command_menu_ = &menu;
-        command_before_ = &before;
+        command_last_ = &last;
     }
-    void AddCommand(QAction& command);
+    // A capability's command in the "databáze" menu: named `id` (its
+    // objectName), shown among the others by `position` (lower first), before
+    // the last command. The window owns it.
+    QAction& AddCommand(const char* id, int position, const QString& caption, const QKeySequence& shortcut);
+    QAction& AddCommand(const char* id, int position, const QString& caption);
 
     // The tree's menu on a title: each capability adds its entries.
     using TitleMenuEntries = std::function<void(QMenu& menu, const TitleRef& title)>;
@@ -107,12 +132,13 @@ public:
     }
 
 signals:
-    // The tree was read anew: the catalogue's rows may have changed, or
-    // another catalogue was opened.
+    // The tree was read anew: another catalogue was opened, or the rows may
+    // have changed in ways no notice told.
     void CatalogueChanged();
-    // The loan fields of `rows` were written: a panel showing one of them
-    // takes the new values, so that a later save does not write the old ones back.
-    void LoanFieldsChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
+    // Around every change through Change(): the rows it is meant to touch,
+    // then what it did.
+    void RowsAboutToChange(const std::vector<int64_t>& rows);
+    void RowsChanged(const RowsChange& change);
 
 private:
     TASQLite3DB& con_;
@@ -121,7 +147,21 @@ private:
     std::function<QString()> settings_path_;
     CatalogueGuard* guard_ = nullptr;
     QMenu* command_menu_ = nullptr;
-    QAction* command_before_ = nullptr;
+    QAction* command_last_ = nullptr;
+    std::map<int, QAction*> commands_;
     std::vector<TitleMenuEntries> title_menu_;
     std::unique_ptr<ValueLists> lists_;
+    std::vector<Participant> participants_;
+};
+
+// A capability of the main window: it is made with the session and the
+// window's object that owns the capabilities, and adds its commands, its
+// entries in the tree's menu and its followers of the notices itself.
+class Capability : public QObject {
+    Q_OBJECT
+public:
+    Capability(CatalogueSession& session, QObject* parent) : QObject(parent), session_(session) {}
+
+protected:
+    CatalogueSession& session_;
 };

@@ -3,6 +3,7 @@
 // one notice that the tree, the record panel, the drop-down lists and every
 // open capability window follow.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct RowsChange {
@@ -20,4 +21,11 @@ struct RowsChange {
     bool deleted = false;
     // How many finished loans it may also have kept in `udaj3`.
     int64_t historyLines = 0;
+    // It inserted rows it does not name (a bulk insert): the views read the
+    // catalogue anew instead of following the rows.
+    bool readAnew = false;
 };
+
+// Runs a write of these rows as one change of the catalogue (the session's
+// Change); false when it was declined and nothing was written.
+using RowsWriter = std::function<bool(const std::vector<int64_t>& rows, const std::function<RowsChange()>& write)>;

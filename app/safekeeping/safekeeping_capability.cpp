@@ -11,20 +11,26 @@
 #include "app/safekeeping/catalogue_backup.h"
 #include "app/safekeeping/restore_dialog.h"
 
-SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QAction& restore, QObject* parent)
-    : QObject(parent),
-      session_(session),
+namespace {
+
+// Right after "zápůjčky"; "zálohovat nyní" after the transfer's commands.
+constexpr int kRestoreCommandPosition = 20;
+constexpr int kBackupNowCommandPosition = 50;
+
+}  // namespace
+
+SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QObject* parent)
+    : Capability(session, parent),
       backups_(std::make_unique<CatalogueBackup>(session.Connection(), session.Ui(),
                                                  [&session] { return session.SettingsPath(); })) {
     session_.SetGuard(this);
     sessionAlive_ = &session;
-    connect(&restore, &QAction::triggered, this,
-            [this] { RunGuarded(session_.Ui(), [this] { obnovitExecute(); }); });
-    backupNow_ = new QAction(QString::fromUtf8("zálohovat &nyní"), this);
-    backupNow_->setObjectName("zalohovat");
-    session_.AddCommand(*backupNow_);
-    connect(backupNow_, &QAction::triggered, this,
-            [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
+    QAction& restore =
+        session_.AddCommand("obnovit", kRestoreCommandPosition, QString::fromUtf8("o&bnovit ze zálohy…"));
+    connect(&restore, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { obnovitExecute(); }); });
+    QAction& backupNow =
+        session_.AddCommand("zalohovat", kBackupNowCommandPosition, QString::fromUtf8("zálohovat &nyní"));
+    connect(&backupNow, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
 }
 
 SafekeepingCapability::~SafekeepingCapability() {
@@ -60,6 +66,7 @@ void SafekeepingCapability::obnovitExecute() {
         return;
     }
     TRestoreDialog dialog(*backups_, name, &session_.Window());
+    session_.PlaceOverWindow(dialog);
     ui.ExecModal(dialog);
     if (!dialog.Chosen()) return;
     const bool wasDamaged = backups_->ReadingOnly();

@@ -2,7 +2,7 @@
 // Safe keeping in the main window: it guards the open catalogue (a backup
 // before the first change, the health check of every opened file) and runs
 // the commands that restore a backup and make one now ("zálohovat nyní",
-// which it adds to the "databáze" menu itself).
+// which it adds to the "databáze" menu itself, as "obnovit ze zálohy…").
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -12,11 +12,11 @@
 class CatalogueBackup;
 class QAction;
 
-class SafekeepingCapability : public QObject, public CatalogueGuard {
+class SafekeepingCapability : public Capability, public CatalogueGuard {
     Q_OBJECT
 public:
-    // `restore` is the menu command "obnovit ze zálohy…"; the window owns it and this.
-    SafekeepingCapability(CatalogueSession& session, QAction& restore, QObject* parent);
+    // Guards the session from now on; made before any other capability.
+    SafekeepingCapability(CatalogueSession& session, QObject* parent);
     ~SafekeepingCapability() override;
 
     bool BeforeChange() override;
@@ -28,9 +28,7 @@ public:
     CatalogueBackup& backups() const { return *backups_; }
 
 private:
-    CatalogueSession& session_;
     std::unique_ptr<CatalogueBackup> backups_;
-    QAction* backupNow_ = nullptr;
     // Null once the session is destroyed.
     QPointer<CatalogueSession> sessionAlive_;
 };

@@ -8,10 +8,16 @@
 #include "app/platform/error_box.h"
 #include "app/statistics/statistics_window.h"
 
+namespace {
+
+// The last of the capabilities' commands, right above "konec".
+constexpr int kStatisticsCommandPosition = 70;
+
+}  // namespace
+
 StatisticsCapability::StatisticsCapability(CatalogueSession& session, QObject* parent)
-    : QObject(parent), session_(session), command_(new QAction(QStringLiteral("&statistika"), this)) {
-    command_->setObjectName(QStringLiteral("statistika"));
-    session_.AddCommand(*command_);
+    : Capability(session, parent),
+      command_(&session.AddCommand("statistika", kStatisticsCommandPosition, QStringLiteral("&statistika"))) {
     connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { statistikaExecute(); }); });
 }
 
@@ -22,6 +28,7 @@ void StatisticsCapability::statistikaExecute() {
                                    [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
         session_.PlaceOverWindow(*window_);
         connect(&session_, &CatalogueSession::CatalogueChanged, window_, &Tstatistikaf::CatalogueChanged);
+        connect(&session_, &CatalogueSession::RowsChanged, window_, &Tstatistikaf::CatalogueChanged);
     }
     window_->Refresh();
     window_->show();

@@ -1,13 +1,12 @@
 #pragma once
 // Statistics in the main window: the command "statistika" in the "databáze"
 // menu, which opens the statistics window, read anew whenever the catalogue changes.
-#include <QObject>
+#include "app/platform/catalogue_session.h"
 
-class CatalogueSession;
 class QAction;
 class Tstatistikaf;
 
-class StatisticsCapability : public QObject {
+class StatisticsCapability : public Capability {
     Q_OBJECT
 public:
     // Adds the command "statistika" through the session; the window owns this.
@@ -19,7 +18,6 @@ public:
     QAction& command() const { return *command_; }
 
 private:
-    CatalogueSession& session_;
     QAction* command_;
     Tstatistikaf* window_ = nullptr;  // a child of the main window once made
 };

@@ -42,22 +42,24 @@ void CatalogueImport::Run(CatalogueSession& session) {
         ui.InformationBox(ProgramTitle(), QStringLiteral("Žádný záznam nebyl vybrán; nic nebylo importováno."));
         return;
     }
-    if (!beforeChange()) return;
-
     bool complete = false;
-    {
+    const bool asked = session.Change({}, [&] {
         const auto progress = ui.StartProgress(QStringLiteral("Import"),
                                                QStringLiteral("Ukládám záznamy…"),
                                                static_cast<long long>(rows.size()));
         complete = AppendCatalogueRows(session.Connection(), rows, [&](size_t written) {
             return progress->Step(static_cast<long long>(written));
         });
-    }
+        RowsChange change;
+        change.changed = complete ? static_cast<int64_t>(rows.size()) : 0;
+        change.readAnew = complete;
+        return change;
+    });
+    if (!asked) return;
     if (!complete) {
         ui.InformationBox(ProgramTitle(), QStringLiteral("Import byl zrušen, katalog zůstal beze změny."));
         return;
     }
-    session.rebuildTree();
     ui.InformationBox(ProgramTitle(),
                       QStringLiteral("Importováno záznamů: %1.").arg(static_cast<qulonglong>(rows.size())));
 }

@@ -3,15 +3,22 @@
 
 #include <QAction>
 
-#include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
 #include "app/transfer/catalogue_export.h"
 
-TransferCapability::TransferCapability(CatalogueSession& session, QAction& exportCommand,
-                                       QAction& importCommand, QObject* parent)
-    : QObject(parent), session_(session) {
-    // An import writes the catalogue, so it is backed up first like any change.
-    csvimport.beforeChange = [this] { return session_.BeforeChange(); };
+namespace {
+
+// After "obnovit ze zálohy…", before "zálohovat nyní".
+constexpr int kExportCommandPosition = 30;
+constexpr int kImportCommandPosition = 40;
+
+}  // namespace
+
+TransferCapability::TransferCapability(CatalogueSession& session, QObject* parent) : Capability(session, parent) {
+    QAction& exportCommand =
+        session_.AddCommand("exportovat", kExportCommandPosition, QStringLiteral("&exportovat do CSV…"));
+    QAction& importCommand =
+        session_.AddCommand("importovat", kImportCommandPosition, QStringLiteral("&importovat z CSV…"));
     connect(&exportCommand, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { ExportCatalogueCommand(session_); }); });
     connect(&importCommand, &QAction::triggered, this,

@@ -1,23 +1,14 @@
 #pragma once
 // Export and import in the main window: the commands "exportovat do CSV…"
 // and "importovat z CSV…".
-#include <QObject>
-
+#include "app/platform/catalogue_session.h"
 #include "app/transfer/catalogue_import.h"
 
-class CatalogueSession;
-class QAction;
-
-class TransferCapability : public QObject {
+class TransferCapability : public Capability {
     Q_OBJECT
 public:
-    // The window owns the commands and this.
-    TransferCapability(CatalogueSession& session, QAction& exportCommand, QAction& importCommand,
-                       QObject* parent);
+    TransferCapability(CatalogueSession& session, QObject* parent);
 
-    // The import; its beforeChange hook runs before it writes.
+    // The import; it writes through the session.
     CatalogueImport csvimport;
-
-private:
-    CatalogueSession& session_;
 };

@@ -108,6 +108,12 @@ void CatalogueTree::Before(const std::vector<int64_t>& rows) {
 }
 
 void CatalogueTree::After(const RowsChange& change) {
+    // Rows whose keys the change does not know (an import, say): only a rebuild shows them.
+    if (change.readAnew) {
+        follows_ = false;
+        rebuild_();
+        return;
+    }
     session_.Lists().AfterOwnChange(change.changed, change.added, change.historyLines);
     const CatalogueStamp now = StampOf(session_.Connection());
     bool follows = follows_ && Follows(noted_stamp_, now, change.changed, change.historyLines);

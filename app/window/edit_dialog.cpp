@@ -146,19 +146,24 @@ void Teditf::ulozitbClick() {
         if (!id_taken_) TakeNextId();
 
         const std::string sql = NewBookSql(ui_->idspin->Value(), b);
-        // Declined, the dialog stays open with everything entered.
-        if (!main_.beforeCatalogueChange()) return;
-        main_.BeforeOwnChange({});
-        editquery.SQL().Clear();
-        editquery.SQL().Add(sql);
-        editquery.ExecSQL();
-        stored_ = b;
         // The tree and the lists take the new row in place. A failure there is
         // left to the rebuild when the dialog closes, which reports it.
         try {
-            const TASQLite3DB& db = main_.con1;
-            main_.AfterOwnChange(RowsChange{.rows = {}, .changed = 1, .added = {db.Api().last_insert_rowid(db.Handle())}});
+            const bool done = main_.session().Change({}, [&] {
+                editquery.SQL().Clear();
+                editquery.SQL().Add(sql);
+                editquery.ExecSQL();
+                stored_ = b;
+                const TASQLite3DB& db = main_.con1;
+                RowsChange change;
+                change.changed = 1;
+                change.added = {db.Api().last_insert_rowid(db.Handle())};
+                return change;
+            });
+            // Declined, the dialog stays open with everything entered.
+            if (!done) return;
         } catch (...) {
+            if (!stored_) throw;
         }
 
         // The book is stored: a failing refresh is reported, but the dialog still closes.
@@ -196,11 +201,15 @@ void Teditf::KeepLaterEdits(const Book& b) {
         QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
         "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
         rowidentity::KeyCondition(main_.con1, id, keys.back());
-    if (!main_.beforeCatalogueChange()) return;
-    editquery.SQL().Clear();
-    editquery.SQL().Add(sql);
-    editquery.ExecSQL();
-    stored_ = b;
+    main_.session().Change({keys.back()}, [&] {
+        editquery.SQL().Clear();
+        editquery.SQL().Add(sql);
+        editquery.ExecSQL();
+        stored_ = b;
+        RowsChange change;
+        change.changed = 1;
+        return change;
+    });
 }
 
 void Teditf::stornobClick() { reject(); }

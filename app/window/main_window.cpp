@@ -180,23 +180,23 @@ TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString exec
 
 void TForm1::SetUpCapabilities() {
     Ui::TForm1& f = *ui_;
-    session_->rebuildTree = [this] { tv1update(); };
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
-    session_->beforeLoanChange = [this](const std::vector<int64_t>& rows) { BeforeOwnChange(rows); };
-    session_->afterLoanChange = [this](int64_t changed) {
-        AfterOwnChange(
-            RowsChange{.rows = {}, .changed = changed, .added = {}, .treeShape = false, .historyLines = changed});
-    };
+    session_->showPage = [this](const QUrl& page) { browser().Navigate(page.toString()); };
     session_->SetCommandPlace(*f.databazem, *f.konec);
-    connect(session_.get(), &CatalogueSession::LoanFieldsChanged, this, &TForm1::LoansChanged);
+    // The one notice of every change: the tree and the lists follow it, and the panel.
+    connect(session_.get(), &CatalogueSession::RowsAboutToChange, this,
+            [this](const std::vector<int64_t>& rows) { BeforeOwnChange(rows); });
+    connect(session_.get(), &CatalogueSession::RowsChanged, this, [this](const RowsChange& change) {
+        PanelFollows(change);
+        AfterOwnChange(change);
+    });
     SetUpTitleMenu();
-    // One line a capability: it adds itself to the menu command it is given.
+    // One line a capability. Safe keeping comes first: it guards every change.
     capabilities_ = std::make_unique<QObject>();
-    new SafekeepingCapability(*session_, *f.obnovit, capabilities_.get());
-    new LoansCapability(*session_, *f.zapujcky, capabilities_.get());
-    new TransferCapability(*session_, *f.exportovat, *f.importovat, capabilities_.get());
-    new IsbnCapability(*session_, [this](const QUrl& page) { browser().Navigate(page.toString()); },
-                       capabilities_.get());
+    new SafekeepingCapability(*session_, capabilities_.get());
+    new LoansCapability(*session_, capabilities_.get());
+    new TransferCapability(*session_, capabilities_.get());
+    new IsbnCapability(*session_, capabilities_.get());
     new StatisticsCapability(*session_, capabilities_.get());
 }
 

@@ -86,8 +86,8 @@ public:
 
     // The open catalogue as the capabilities reach it (catalogue_session.h).
     CatalogueSession& session() const { return *session_; }
-    // Runs before every change the program makes to the catalogue (the
-    // session's guard backs it up first). False when the change must not happen.
+    // The backup gate every change through the session passes first (the
+    // safe-keeping guard backs the catalogue up). False when the change must not happen.
     bool beforeCatalogueChange();
     // A capability the window made, for the tests and benchmarks that drive it.
     template <class Capability>
@@ -129,9 +129,10 @@ private:
 
     // --- record panel state (main_window_panel.cpp) ---
     void ForgetShownRecord();  // by vymazokna: the panel shows no record read from the catalogue
-    // After rows' loan fields were written by a capability: the panel takes the
-    // new values of a record it shows, so that a later save does not write the old ones back.
-    void LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy);
+    // After a change through the session: the panel takes the stored loan fields
+    // anew when it shows a changed record, so that a later save does not write the old ones back.
+    void PanelFollows(const RowsChange& change);
+    bool panel_saving_ = false;  // while the panel's own save runs: what it wrote is what it shows
     bool record_shown_ = false;  // whether it shows a record read by a title click
     int64_t shown_row_key_ = 0;  // the engine's row key of that record: its id need not tell it apart
     // Runs a change on query1. A failed change is taken out of query1, so that
@@ -142,6 +143,9 @@ private:
     // cut), else a null string. Such a field, left unchanged, keeps its stored value.
     QString cut_texts_[kPanelTexts];
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
+    // The key of the row a click on this title node shows, also where the tree
+    // may be out of date (then found by its author, title and rank); none when no row.
+    std::optional<int64_t> TitleRow(QTreeWidgetItem& node);
 };
 
 // The one main window of the program (set by the program entry).

@@ -26,10 +26,8 @@ void TForm1::SetUpTitleMenu() {
 std::unique_ptr<QMenu> TForm1::TitleMenu(QTreeWidgetItem& node) {
     QTreeWidgetItem* author = node.parent();
     if (!author) return nullptr;
-    // Namesakes are told apart by their rank among the author's titles of the same text.
-    TitleRef title{NodeBytes(*author), NodeBytes(node), 0};
-    for (int i = 0, at = author->indexOfChild(&node); i < at; ++i)
-        if (NodeBytes(*author->child(i)) == title.title) ++title.rank;
+    // The row as a click finds it; the entries act on that row by its key.
+    const TitleRef title{TitleRow(node), NodeBytes(*author), NodeBytes(node)};
     auto menu = std::make_unique<QMenu>(this);
     session_->FillTitleMenu(*menu, title);
     return menu;

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "app/loans/loan_history_notice.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
@@ -20,6 +19,7 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/window/catalogue_tree.h"
+#include "catalogue/loans_store.h"
 #include "catalogue/row_identity.h"
 #include "app/window/tree_node.h"
 #include "app/platform/value_lists.h"
@@ -69,40 +69,11 @@ void TForm1::tv1Click() {
     QTreeWidgetItem* author = node->parent();
     if (author == nullptr) return;
 
-    const std::optional<std::optional<int64_t>> known = tree_->KnownRow(*node);
-    int position = 0;
-    std::optional<int64_t> rowKey;
-    if (known) {
-        // The tree holds the row of every title as the catalogue stands: one read by its key.
-        query1.SQL().Clear();
-        query1.SQL().Add(*known ? "select * from svazkovna where rowid=" + std::to_string(**known)
-                                : std::string("select * from svazkovna where 0"));
-        query1.Open();
-        rowKey = *known;
-    } else {
-        // The nodes' stored bytes, not a re-encoding of their shown texts.
-        const std::string titleBytes = NodeBytes(*node);
-        const std::string condition = "(autor='" + QuoteLiteralBody(NodeBytes(*author)) +
-                                      "') and (titul='" + QuoteLiteralBody(titleBytes) + "')";
-        query1.SQL().Clear();
-        query1.SQL().Add("select * from svazkovna where " + condition);
-        query1.Open();
-
-        // Records sharing author and title get one node each, in the order the
-        // select returns them; the node's rank among its namesakes picks its row.
-        if (query1.RecordCount() >= 2) {
-            int earlier = 0;
-            for (int i = 0, at = author->indexOfChild(node); i < at; ++i)
-                if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
-            if (earlier > 0) position = query1.MoveBy(earlier);
-        }
-        // The same rows in the same order, by their engine keys: a save or a
-        // delete must reach this row even where others share its id.
-        if (query1.RecordCount() > 0) {
-            const std::vector<int64_t> keys = rowidentity::RowKeys(con1, condition);
-            if (position >= 0 && static_cast<size_t>(position) < keys.size()) rowKey = keys[position];
-        }
-    }
+    const std::optional<int64_t> rowKey = TitleRow(*node);
+    query1.SQL().Clear();
+    query1.SQL().Add(rowKey ? "select * from svazkovna where rowid=" + std::to_string(*rowKey)
+                            : std::string("select * from svazkovna where 0"));
+    query1.Open();
     const bool found = query1.RecordCount() > 0;
     f.idspin->SetValue(query1.Fields(0).AsInteger());
     // Column numbers of the text fields, in fill order, with their save slot.
@@ -132,7 +103,7 @@ void TForm1::tv1Click() {
     fillText(10, 8, [&](const QString& t) { SetTextOf(f.poznamkale, t); });
     // An empty result fills the panel with empties; it shows no record that a
     // save or a delete could act on.
-    record_shown_ = found && rowKey.has_value();
+    record_shown_ = found;
     shown_row_key_ = rowKey.value_or(0);
 
     // The five lists, each every distinct value of its column.
@@ -142,6 +113,26 @@ void TForm1::tv1Click() {
     lists.Fill(ValueLists::Umisteni, *f.umistenicb);
     lists.Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
     lists.Fill(ValueLists::Vydal, *f.vydalcb);
+}
+
+std::optional<int64_t> TForm1::TitleRow(QTreeWidgetItem& node) {
+    // The tree holds the row of every title as the catalogue stands.
+    if (const std::optional<std::optional<int64_t>> known = tree_->KnownRow(node)) return *known;
+    QTreeWidgetItem* author = node.parent();
+    if (!author) return std::nullopt;
+    // Records sharing author and title get one node each, in the order the
+    // select returns them; the node's rank among its namesakes picks its row
+    // (the last one when the catalogue holds fewer now). By the engine's key:
+    // a save or a delete must reach this row even where others share its id.
+    const std::string titleBytes = NodeBytes(node);
+    const std::vector<int64_t> keys = rowidentity::RowKeys(
+        con1, "(autor='" + QuoteLiteralBody(NodeBytes(*author)) + "') and (titul='" + QuoteLiteralBody(titleBytes) + "')");
+    if (keys.empty()) return std::nullopt;
+    size_t earlier = 0;
+    for (int i = 0, at = author->indexOfChild(&node); i < at; ++i)
+        if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
+    return keys[std::min(earlier, keys.size() - 1)];
+}
 }
 
 void TForm1::ulozitbClick() {
@@ -188,58 +179,79 @@ void TForm1::ulozitbClick() {
     sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) + " where " +
            rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
 
-    if (!beforeCatalogueChange()) return;
-    BeforeOwnChange({shown_row_key_});
-    // A save that empties or replaces the borrower finishes the loan: it is kept in the book's history.
-    SaveKeepingLoanHistory(con1, shown_row_key_, uiServices(), ProgramTitle(), [&] { RunChange(sql); });
+    // A save that empties or replaces the borrower finishes the loan: the
+    // session's participants keep it in the same transaction.
+    panel_saving_ = true;
+    bool saved = false;
+    try {
+        saved = session().Change(
+            {shown_row_key_},
+            [&] {
+                RunChange(sql);
+                // One row changed: the tree follows it in place, as a rebuild would show it.
+                RowsChange change;
+                change.changed = 1;
+                change.historyLines = 1;
+                return change;
+            },
+            CatalogueSession::Edit::Record);
+    } catch (...) {
+        panel_saving_ = false;
+        throw;
+    }
+    panel_saving_ = false;
+    if (!saved) return;
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
     for (int i = 0; i < kPanelTexts; ++i)
         if (!cut_texts_[i].isNull() && texts[i].text != cut_texts_[i]) cut_texts_[i] = QString();
-
-    // One row changed: the tree follows it in place, as a rebuild would show it.
-    AfterOwnChange(RowsChange{.rows = {shown_row_key_}, .changed = 1, .added = {}, .historyLines = 1});
 }
 
 void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
-    int64_t changes = 0;
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
         if (record_shown_) {
-            // Declined, nothing happened: the panel and the tree stay as they are.
-            if (!beforeCatalogueChange()) return;
-            const std::string sql =
-                "delete from svazkovna where " + rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
-            BeforeOwnChange({shown_row_key_});
-            RunChange(sql);
-            changes = 1;
-        } else {
-            uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
+            // Declined, nothing happened: the panel and the tree stay as they
+            // are. Done, the panel follows the notice and is emptied.
+            session().Change({shown_row_key_}, [&] {
+                RunChange("delete from svazkovna where " +
+                          rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_));
+                RowsChange change;
+                change.changed = 1;
+                change.deleted = true;
+                return change;
+            });
+            return;
         }
+        uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
     }
-    if (changes == 0) BeforeOwnChange({});
+    // Nothing was deleted: the panel is emptied and the tree looks as after a rebuild.
+    BeforeOwnChange({});
     vymazokna();
-    AfterOwnChange(RowsChange{.rows = changes ? std::vector<int64_t>{shown_row_key_} : std::vector<int64_t>{},
-                              .changed = changes,
-                              .added = {},
-                              .deleted = true});
+    RowsChange nothing;
+    nothing.deleted = true;
+    AfterOwnChange(nothing);
 }
 
-void TForm1::LoansChanged(const std::vector<LoanRow>& rows, const QString& komu, const QString& kdy) {
+void TForm1::PanelFollows(const RowsChange& change) {
+    if (!record_shown_ || panel_saving_ || change.changed == 0 ||
+        std::find(change.rows.begin(), change.rows.end(), shown_row_key_) == change.rows.end())
+        return;
+    if (change.deleted) {
+        vymazokna();
+        return;
+    }
     // The panel's save slots of the two loan fields (see cut_texts_).
     constexpr int kKomuSlot = 6;
     constexpr int kKdySlot = 7;
+    // The row with the shown row's key is the one the panel's save writes to.
+    const std::optional<LoanRow> row = ReadLoanRow(con1, shown_row_key_);
+    if (!row) return;
     Ui::TForm1& f = *form();
-    // The panel's row is the one its save writes to: the row with the shown
-    // row's key. Its id may be shared with other rows, NULL, or beyond what
-    // the id field holds, so it tells nothing here.
-    const std::string shownKey = std::to_string(shown_row_key_);
-    for (const LoanRow& row : rows) {
-        if (!record_shown_ || row.rowid != shownKey) continue;
-        f.zapujcenokomucb->setEditText(komu);
-        f.zapujcenokdyle->setText(kdy);
-        cut_texts_[kKomuSlot] = QString();
-        cut_texts_[kKdySlot] = QString();
-        break;
-    }
+    const QString komu = FromCodePage(row->komu);
+    const QString kdy = FromCodePage(row->kdy);
+    f.zapujcenokomucb->setEditText(komu);
+    f.zapujcenokdyle->setText(kdy);
+    cut_texts_[kKomuSlot] = row->komu.size() == kDeliveredTextBytes ? komu : QString();
+    cut_texts_[kKdySlot] = row->kdy.size() == kDeliveredTextBytes ? kdy : QString();
 }

@@ -58,7 +58,7 @@ void BM_LoansReturn100(benchmark::State& state) {
     std::string restore = "begin;";
     for (const LoanRow& row : chosen)
         restore += "update svazkovna set zapujcenokomu='" + QuoteLiteralBody(row.komu) + "',zapujcenokdy='" +
-                   QuoteLiteralBody(row.kdy) + "' where rowid=" + row.rowid + ";";
+                   QuoteLiteralBody(row.kdy) + "' where rowid=" + std::to_string(row.rowid) + ";";
     restore += "commit;";
     bool ok = chosen.size() == 100;
     for (auto _ : state) {
@@ -69,7 +69,7 @@ void BM_LoansReturn100(benchmark::State& state) {
         list.clearSelection();
         for (int i = 0; i < list.topLevelItemCount(); ++i) {
             QTreeWidgetItem* item = list.topLevelItem(i);
-            const std::string& rowid = loans.Loans()[static_cast<size_t>(item->data(0, Qt::UserRole).toInt())].row.rowid;
+            const int64_t rowid = loans.Loans()[static_cast<size_t>(item->data(0, Qt::UserRole).toInt())].row.rowid;
             for (const LoanRow& row : chosen)
                 if (row.rowid == rowid) item->setSelected(true);
         }

@@ -1,6 +1,7 @@
 #include "app/window/tree_node.h"
 #include "support/app_window_fixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QTest>
@@ -165,5 +166,11 @@ void WindowFixture::Reconnect(const std::string& path) {
 }
 
 QTreeWidget& WindowFixture::Tree() const { return *window->form()->tv1; }
+
+QAction& WindowFixture::Command(const char* id) const {
+    auto* command = window->findChild<QAction*>(QString::fromLatin1(id));
+    if (!command) throw std::logic_error(std::string("no command ") + id);
+    return *command;
+}
 
 }  // namespace testsupport

@@ -84,6 +84,8 @@ protected:
     void Reconnect(const std::string& path);
 
     QTreeWidget& Tree() const;
+    // A command of the "databáze" menu by its objectName (the capabilities add theirs).
+    QAction& Command(const char* id) const;
 
     TempDir exeDir;
     TempDir startDir;

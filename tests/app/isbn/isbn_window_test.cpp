@@ -57,11 +57,13 @@ protected:
         c.ui = &ui;
         c.lists = &lists;
         c.settingsPath = settings;
-        c.beforeChange = [this] {
+        c.change = [this](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
             ++backups;
-            return allowChange;
+            if (!allowChange) return false;
+            write();
+            ++changes;
+            return true;
         };
-        c.changed = [this] { ++changes; };
         c.showPage = [this](const QUrl& u) { pages.append(u); };
         auto* w = new Tisbnf(c);
         w->show();
@@ -232,7 +234,7 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
     ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
     auto& isbn = form.capability<IsbnCapability>();
     ui.inputAnswers.push_back(QString::fromLatin1("978-80-7106-131-1"));
-    isbn.Complete(TitleRef{"\xC8" "apek Karel", "Krakatit", 0});
+    isbn.Complete(TitleRef{1, "\xC8" "apek Karel", "Krakatit"});  // the first row
     IsbnCompleteDialog* d = isbn.completeDialog();
     ASSERT_TRUE(d);
     for (int i = 0; i < 250 && d->Lookup().Pending() > 0; ++i) QTest::qWait(20);

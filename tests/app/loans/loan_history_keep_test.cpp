@@ -42,7 +42,7 @@ protected:
         return n;
     }
     void ReturnAllFromLoansWindow() {
-        window->form()->zapujcky->trigger();
+        Command("zapujcky").trigger();
         Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
         loans.Refresh();
         loans.form()->zapujckytw->selectAll();

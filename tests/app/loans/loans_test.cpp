@@ -20,6 +20,7 @@
 #include "app/loans/loans_window.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_screen_reader.h"
+#include "support/app_scripted_guard.h"
 #include "support/app_window_fixture.h"
 #include "ui_loans_window.h"
 #include "ui_main_window.h"
@@ -43,11 +44,12 @@ protected:
         MakeCatalogue(books);
         OpenWindow();
         window->con1.BusyTimeout = std::chrono::milliseconds(50);
-        window->form()->zapujcky->trigger();
+        Command("zapujcky").trigger();
         L().SetToday(kToday);
         L().Refresh();
     }
     Tzapujckyf& L() const { return *window->capability<LoansCapability>().loansWindow(); }
+    ScriptedGuard guard;  // set where a test declines the backup
     Ui::Tzapujckyf& W() const { return *L().form(); }
     QTreeWidget& List() const { return *W().zapujckytw; }
     // The top rows as "komu|titul|stav", a borrower's row as its label and mark.
@@ -151,7 +153,8 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     Select({"B", "C", "F", "I"});
 
     // A declined backup or a "Ne" changes nothing.
-    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return false; };
+    window->session().SetGuard(&guard);
+    guard.answer = false;
     ui.QueueQuestion(true);
     const auto before = Stored();
     W().vracenob->click();
@@ -162,7 +165,7 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Question);
     EXPECT_TRUE(ui.boxes[0].text.contains("4 knih")) << ui.boxes[0].text.toStdString();
 
-    window->capability<LoansCapability>().loanWriter().beforeChange = [] { return true; };
+    guard.answer = true;
     ui.QueueQuestion(true);
     W().vracenob->click();
     QCoreApplication::processEvents();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "app/window/edit_dialog.h"
 #include "app/safekeeping/restore_dialog.h"
 #include "app/safekeeping/safekeeping_capability.h"
+#include "app/transfer/import_dialog.h"
 #include "catalogue/template_db.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -67,7 +69,7 @@ protected:
             r.zalohytv->setCurrentItem(r.zalohytv->topLevelItem(row));
             QTest::mouseClick(r.obnovitb, Qt::LeftButton);
         });
-        F().obnovit->trigger();
+        Command("obnovit").trigger();
     }
     // Names in the backup folder, oldest first.
     std::vector<std::string> Files() const {
@@ -146,6 +148,44 @@ TEST_F(BackupTest, BackupsRotateAtTheSetCountAndEachIsASoundCatalogueInTheSameFo
     }
 }
 
+// Every writer passes the one backup gate: a lend and a return from the
+// tree's menu and an import, each the first change after opening, each leave
+// a backup of the catalogue as it was before.
+TEST_F(BackupTest, LendReturnAndImportEachBackUpAsAFirstChange) {
+    MakeTemplateCatalogue(CataloguePath(), 3);
+    OpenWindow();
+    const auto fromMenu = [this](int entry) {
+        window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 0))->actions()[entry]->trigger();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } cases[] = {
+        {"lend", [&] { ui.QueueInput("Jan"); fromMenu(0); }},
+        {"return", [&] { fromMenu(1); }},
+        {"import", [&] {
+             ui.QueueFile(QStringLiteral(SVAZKOVNA_TEST_DATA "/import/goodreads_library_export.csv"));
+             ui.QueueDialog([](QDialog& d) { dynamic_cast<ImportDialog&>(d).importButton()->click(); });
+             Command("importovat").trigger();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.QueueFile(QString::fromStdString(CataloguePath()));
+        F().otevrit->trigger();  // a new first change
+        const std::vector<std::string> before = Files();
+        const std::vector<Row> rows = ReadAllRows(CataloguePath());
+        c.change();
+        EXPECT_TRUE(BoxesOf(Kind::Error).empty()) << BoxesOf(Kind::Error)[0].text.toStdString();
+        std::vector<std::string> made;
+        for (const std::string& name : Files())
+            if (std::find(before.begin(), before.end(), name) == before.end()) made.push_back(name);
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(ReadAllRows(Folder() + "/" + made[0]), rows);
+        EXPECT_NE(ReadAllRows(CataloguePath()), rows) << "the change was made";
+    }
+}
+
 TEST_F(BackupTest, DamagedCatalogueIsNeverWrittenAndItsNewestBackupRestoresIt) {
     const struct {
         const char* what;
@@ -208,7 +248,7 @@ TEST_F(BackupTest, RestoreFromTheMenuIsUndoable) {
     ASSERT_NE(changed, original);
 
     ui.QueueDialog([](QDialog& d) { static_cast<TRestoreDialog&>(d).form()->stornob->click(); });
-    F().obnovit->trigger();
+    Command("obnovit").trigger();
     EXPECT_EQ(ReadAllRows(CataloguePath()), changed) << "storno restores nothing";
 
     RestoreRow(0, [](Ui::TRestoreDialog& r) {
@@ -486,7 +526,7 @@ TEST_F(BackupTest, BackupNowIsMadeWhateverTheCountAndNamed) {
     const QAction* now = BackupNowCommand();
     ASSERT_TRUE(now);
     EXPECT_EQ(now->text(), QString::fromUtf8("zálohovat &nyní"));
-    EXPECT_LT(menu.indexOf(now), menu.indexOf(F().importovat) + 2) << "the first command added above konec";
+    EXPECT_LT(menu.indexOf(now), menu.indexOf(&Command("importovat")) + 2) << "the first command added above konec";
     EXPECT_EQ(menu.back(), F().konec);
     for (int i = 0; i < 2; ++i) BackupNow();
     std::vector<std::string> names = Files();

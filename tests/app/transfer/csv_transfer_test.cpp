@@ -12,6 +12,7 @@
 #include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_files.h"
+#include "support/app_scripted_guard.h"
 #include "support/app_window_fixture.h"
 #include "support/tmpfs.h"
 #include "ui_import_dialog.h"
@@ -33,14 +34,11 @@ protected:
     void Open(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
         OpenWindow();
-        window->capability<TransferCapability>().csvimport.beforeChange = [this] {
-            ++hookCalls;
-            return hookAnswer;
-        };
+        window->session().SetGuard(&guard);
     }
     void Export(const std::string& path) {
         ui.QueueSaveFile(QString::fromStdString(path));
-        window->form()->exportovat->trigger();
+        Command("exportovat").trigger();
     }
     // Imports `path`; the preview is accepted (with the box ticked when asked).
     void Import(const std::string& path, bool includeStored = false) {
@@ -50,7 +48,7 @@ protected:
             dialog.form()->duplicitychb->setChecked(includeStored);
             if (dialog.importButton()->isEnabled()) dialog.importButton()->click();
         });
-        window->form()->importovat->trigger();
+        Command("importovat").trigger();
     }
     std::vector<QString> Errors() const {
         std::vector<QString> out;
@@ -64,8 +62,7 @@ protected:
             if (b.kind == ScriptedUi::BoxKind::Information) out.append(b.text);
         return out;
     }
-    int hookCalls = 0;
-    bool hookAnswer = true;
+    ScriptedGuard guard;  // instead of the backups
 };
 
 TEST_F(CsvTransferTest, ExportThenImportIntoAnEmptyCatalogueGivesTheSameRows) {
@@ -91,7 +88,7 @@ TEST_F(CsvTransferTest, ExportThenImportIntoAnEmptyCatalogueGivesTheSameRows) {
     const std::vector<Row> back = ReadAllRows(startDir.file("prazdny.db"));
     ASSERT_EQ(back.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(Describe(back[i]), Describe(rows[i])) << "row " << i;
-    EXPECT_EQ(hookCalls, 1);
+    EXPECT_EQ(guard.asked, 1);
     // A NULL rating comes back as the panel shows it.
     WriteCatalogue(startDir.file("nullrating.db"), {R(1, Cp("A"), Cp("B"), std::string(""), Null{})});
     Reconnect(startDir.file("nullrating.db"));
@@ -217,7 +214,7 @@ TEST_F(CsvTransferTest, AFaultyFileOrACancelOrADeclinedBackupWritesNothing) {
         EXPECT_TRUE(Errors()[0].contains(QString::fromUtf8(c.says))) << c.name << ": " << Errors()[0].toStdString();
         EXPECT_TRUE(Errors()[0].contains(QString::fromUtf8("Nic nebylo importováno"))) << c.name;
     }
-    EXPECT_EQ(hookCalls, 0);
+    EXPECT_EQ(guard.asked, 0);
     ui.boxes.clear();
 
     // 600 good rows: the cancel comes after the first batch went in, and undoes it.
@@ -227,9 +224,9 @@ TEST_F(CsvTransferTest, AFaultyFileOrACancelOrADeclinedBackupWritesNothing) {
     ui.cancelProgressAt = 250;
     Import(startDir.file("many.csv"));
     ui.cancelProgressAt.reset();
-    hookAnswer = false;
+    guard.answer = false;
     Import(startDir.file("many.csv"));
-    EXPECT_EQ(hookCalls, 2);
+    EXPECT_EQ(guard.asked, 2);
     EXPECT_TRUE(Errors().empty());
     const std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 1u);

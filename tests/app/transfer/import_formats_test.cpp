@@ -16,6 +16,7 @@
 #include "app/transfer/transfer_capability.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_files.h"
+#include "support/app_scripted_guard.h"
 #include "support/app_window_fixture.h"
 #include "ui_import_dialog.h"
 #include "ui_main_window.h"
@@ -233,10 +234,7 @@ protected:
     void Open(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
         OpenWindow();
-        window->capability<TransferCapability>().csvimport.beforeChange = [this] {
-            ++hookCalls;
-            return true;
-        };
+        window->session().SetGuard(&guard);
     }
     // Imports `path`; `script` sees the preview before "Importovat" is clicked.
     void Import(const std::string& path, std::function<void(ImportDialog&)> script = {}) {
@@ -246,7 +244,7 @@ protected:
             if (script) script(dialog);
             if (dialog.importButton()->isEnabled()) dialog.importButton()->click();
         });
-        window->form()->importovat->trigger();
+        Command("importovat").trigger();
     }
     std::vector<std::string> Boxes(ScriptedUi::BoxKind kind) const {
         std::vector<std::string> out;
@@ -254,7 +252,7 @@ protected:
             if (b.kind == kind) out.push_back(b.text.toStdString());
         return out;
     }
-    int hookCalls = 0;
+    ScriptedGuard guard;  // instead of the backups
 };
 
 std::string Cp(const char* utf8) { return ToCodePage(QString::fromUtf8(utf8)); }
@@ -289,7 +287,7 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
                           "řádek 2: Hašek Jaroslav – Osudy dobrého vojáka Švejka za světové války (už v katalogu) [ ]",
                           "řádek 3: de la Mare Walter – The Return (nevlastněná) [ ]"}));
     EXPECT_EQ(Boxes(ScriptedUi::BoxKind::Information), std::vector<std::string>{"Importováno záznamů: 2."});
-    EXPECT_EQ(hookCalls, 1);
+    EXPECT_EQ(guard.asked, 1);
     const std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(Describe(back[1]),
@@ -335,7 +333,7 @@ TEST_F(ImportFormatsWindowTest, TellicoLoansLandInTheLoanFieldsAndRepeatsInsideT
     Import(startDir.file("poskozeny.tc"));
     EXPECT_EQ(Boxes(ScriptedUi::BoxKind::Error),
               std::vector<std::string>{"Soubor Tellico nelze přečíst: archiv ZIP je neúplný nebo poškozený. Nic nebylo importováno."});
-    EXPECT_EQ(hookCalls, 2);
+    EXPECT_EQ(guard.asked, 2);
     EXPECT_EQ(ReadAllRows(CataloguePath()).size(), 7u);
 }
 

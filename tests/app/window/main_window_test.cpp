@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
                                  "o&bnovit ze zálohy…", "&exportovat do CSV…",
                                  "&importovat z CSV…", QString::fromUtf8("zálohovat &nyní"),
                                  QString::fromUtf8("&přidat podle ISBN…"), "&statistika", "&konec"}));
-    EXPECT_EQ(F().zapujcky->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    EXPECT_EQ(Command("zapujcky").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
 
