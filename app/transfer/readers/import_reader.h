@@ -19,8 +19,8 @@ struct ImportPlan {
     QString format;    // "CSV", "Goodreads", "LibraryThing", "Calibre", "Tellico"
     QString encoding;  // "UTF-8" or "Windows-1250"
     char separator = 0;  // of a delimited file; 0 for other formats
-    QString unit = QStringLiteral("řádek");  // what `lines` counts: "řádek" or "záznam"
-    std::vector<ImportRow> rows;  // `line` counts in `unit`
+    QString unit = QStringLiteral("řádek");  // what a row's `line` counts: "řádek" or "záznam"
+    std::vector<ImportRow> rows;
     QStringList mapping;          // "Author l-f → autor (Příjmení Jméno)", one per source column
     QStringList warnings;         // what the user should know before importing
     QStringList ignoredColumns;   // header names that name no column of the catalogue
@@ -77,7 +77,7 @@ struct ImportSource {
 class ImportReader {
 public:
     virtual ~ImportReader() = default;
-    // The format as the preview names it: "Goodreads".
+    // The format as the preview names it: "Goodreads" (Tellico adds the file's kind).
     virtual QString Name() const = 0;
     // The open dialog's patterns for the format's files: "*.csv".
     virtual QStringList FilePatterns() const = 0;
