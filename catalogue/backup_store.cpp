@@ -206,6 +206,13 @@ Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chr
     return CheckOn(api, file.db, busyWait);
 }
 
+long long ChangesMade(TASQLite3DB& con) {
+    RequireOpen(con);
+    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "SELECT total_changes()", con.BusyTimeout);
+    if (row.code != kOk) throw EDatabaseError(row.message);
+    return std::stoll(row.value);
+}
+
 void RefuseWrites(TASQLite3DB& con) { con.ExecStatements("PRAGMA query_only=1"); }
 
 void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function<bool()>& tick) {

@@ -59,6 +59,10 @@ Integrity QuickCheck(TASQLite3DB& con);
 // run on another thread while the program's connection reads the catalogue.
 Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait);
 
+// The rows changed through the connection since it opened; a statement that
+// failed changed none.
+long long ChangesMade(TASQLite3DB& con);
+
 // Every later change through this engine connection fails in the engine
 // ("attempt to write a readonly database"); a new connection lifts it.
 void RefuseWrites(TASQLite3DB& con);
