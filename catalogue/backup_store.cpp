@@ -146,17 +146,11 @@ bool ReadHeaderNumber(int fd, off_t offset, unsigned char (&bytes)[4]) {
     return ::pread(fd, bytes, sizeof bytes, offset) == static_cast<ssize_t>(sizeof bytes);
 }
 
-struct Descriptor {
-    explicit Descriptor(int value) : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd;
-};
-
 }  // namespace
+
+Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
 
 std::string BackupFolderOf(const std::string& catalogue) { return catalogue + ".zalohy"; }
 

@@ -33,6 +33,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file handle of the system's, closed when it goes.
+struct Descriptor {
+    explicit Descriptor(int value) : fd(value) {}
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int fd;
+};
+
 // The folder of a catalogue's backups: "<catalogue>.zalohy" beside it.
 std::string BackupFolderOf(const std::string& catalogue);
 

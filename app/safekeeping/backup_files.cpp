@@ -40,17 +40,6 @@ QDateTime TimeIn(const std::string& name) {
                      QTime::fromString(text.mid(11, 12), "HH-mm-ss-zzz"), Qt::UTC);
 }
 
-// A handle closed when it goes.
-struct Handle {
-    explicit Handle(int value) : fd(value) {}
-    ~Handle() {
-        if (fd >= 0) ::close(fd);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    int fd;
-};
-
 bool SameFile(int fd, const std::string& path) {
     struct stat held {}, named {};
     return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
@@ -130,7 +119,7 @@ void RemoveUnfinished(const std::string& folder) {
 }
 
 void RemoveAbandoned(const std::string& path) {
-    const Handle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.fd >= 0) {
         // Its writer holds the lock until the file is complete and renamed.
         if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0 || !SameFile(file.fd, path)) return;
@@ -219,7 +208,7 @@ QString CopyFile(const std::string& from, const std::string& to, const std::func
 }
 
 QString CopyFile(const std::string& from, PartFile& to, const std::function<bool()>& tick) {
-    const Handle in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.fd < 0) return SystemErrorText(errno);
     std::vector<char> buffer(1 << 20);
     for (;;) {
