@@ -285,8 +285,10 @@ bool CatalogueBackup::BeforeChange() {
     }
     if (catalogue == firstChangeDone_) return true;
     // A change that went ahead without a backup counts as the first only once
-    // it wrote something: one that failed leaves the next to be backed up.
-    if (catalogue == unguarded_ && ChangesMade(con_) > changesBeforeUnguarded_) {
+    // it wrote something: one that failed leaves the next to be backed up,
+    // without asking again when the backup fails again.
+    const bool agreed = catalogue == unguarded_;
+    if (agreed && ChangesMade(con_) > changesBeforeUnguarded_) {
         firstChangeDone_ = catalogue;
         return true;
     }
@@ -311,7 +313,8 @@ bool CatalogueBackup::BeforeChange() {
             return false;
         case Outcome::Failed:
             // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
-            if (!ui_.DetailedQuestion(ProgramTitle(),
+            if (!agreed &&
+                !ui_.DetailedQuestion(ProgramTitle(),
                                       Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
                                       SystemDetails(made.failure)))
                 return false;
