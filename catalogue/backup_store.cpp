@@ -146,17 +146,11 @@ bool ReadHeaderNumber(int fd, off_t offset, unsigned char (&bytes)[4]) {
     return ::pread(fd, bytes, sizeof bytes, offset) == static_cast<ssize_t>(sizeof bytes);
 }
 
-struct Descriptor {
-    explicit Descriptor(int value) : fd(value) {}
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd;
-};
-
 }  // namespace
+
+Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
 
 std::string BackupFolderOf(const std::string& catalogue) { return catalogue + ".zalohy"; }
 
@@ -204,6 +198,13 @@ Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chr
     const FileConnection file(api, path);
     if (!file.db) throw EDatabaseError("out of memory");
     return CheckOn(api, file.db, busyWait);
+}
+
+long long ChangesMade(TASQLite3DB& con) {
+    RequireOpen(con);
+    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "SELECT total_changes()", con.BusyTimeout);
+    if (row.code != kOk) throw EDatabaseError(row.message);
+    return std::stoll(row.value);
 }
 
 void RefuseWrites(TASQLite3DB& con) { con.ExecStatements("PRAGMA query_only=1"); }

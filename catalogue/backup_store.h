@@ -33,6 +33,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file handle of the system's, closed when it goes.
+struct Descriptor {
+    explicit Descriptor(int value) : fd(value) {}
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int fd;
+};
+
 // The folder of a catalogue's backups: "<catalogue>.zalohy" beside it.
 std::string BackupFolderOf(const std::string& catalogue);
 
@@ -58,6 +67,10 @@ Integrity QuickCheck(TASQLite3DB& con);
 // The same on a connection of its own to the file at `path`, so that it can
 // run on another thread while the program's connection reads the catalogue.
 Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait);
+
+// The rows changed through the connection since it opened; a statement that
+// failed changed none.
+long long ChangesMade(TASQLite3DB& con);
 
 // Every later change through this engine connection fails in the engine
 // ("attempt to write a readonly database"); a new connection lifts it.

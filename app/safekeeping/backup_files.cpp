@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ namespace {
 
 const char* const kStampFormat = "yyyy-MM-dd_HH-mm-ss-zzz";
 const char* const kPartSuffix = ".part";
+const char* const kJournalSuffix = "-journal";
+// A damaged catalogue kept aside is named like a backup after this.
+const char* const kDamagedPrefix = "poskozeny-";
 
 // Backup names are ASCII; Latin-1 reads any other name byte for byte without failing.
 bool IsBackupName(const std::string& name) {
@@ -34,6 +38,21 @@ QDateTime TimeIn(const std::string& name) {
     // Read as UTC from the start: a local reading could fall into a daylight-saving gap.
     return QDateTime(QDate::fromString(text.left(10), "yyyy-MM-dd"),
                      QTime::fromString(text.mid(11, 12), "HH-mm-ss-zzz"), Qt::UTC);
+}
+
+bool SameFile(int fd, const std::string& path) {
+    struct stat held {}, named {};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
+// "<backup name>.part" or "poskozeny-<backup name>.part": what our own runs write.
+bool IsPartName(const std::string& name) {
+    const std::string suffix = kPartSuffix;
+    if (name.size() <= suffix.size() || !name.ends_with(suffix)) return false;
+    std::string stem = name.substr(0, name.size() - suffix.size());
+    if (stem.starts_with(kDamagedPrefix)) stem.erase(0, std::strlen(kDamagedPrefix));
+    return IsBackupName(stem);
 }
 
 std::vector<std::string> NamesIn(const std::string& folder) {
@@ -87,11 +106,61 @@ void Prune(const std::string& folder, int keep, const std::string& spared) {
 }
 
 void RemoveUnfinished(const std::string& folder) {
-    const std::string suffix = kPartSuffix;
-    for (const std::string& name : NamesIn(folder))
-        if (name.size() > suffix.size() && name.ends_with(suffix) &&
-            IsBackupName(name.substr(0, name.size() - suffix.size())))
-            Remove(Join(folder, name));
+    const std::string journal = kJournalSuffix;
+    for (const std::string& name : NamesIn(folder)) {
+        if (IsPartName(name)) {
+            RemoveAbandoned(Join(folder, name));
+        } else if (name.ends_with(journal)) {
+            // A journal outlives its part only when the run that wrote both was killed.
+            const std::string part = name.substr(0, name.size() - journal.size());
+            if (IsPartName(part) && !Exists(Join(folder, part))) Remove(Join(folder, name));
+        }
+    }
+}
+
+void RemoveAbandoned(const std::string& path) {
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (file.fd >= 0) {
+        // Its writer holds the lock until the file is complete and renamed.
+        if (::flock(file.fd, LOCK_EX | LOCK_NB) != 0 || !SameFile(file.fd, path)) return;
+        Remove(path);
+    } else if (errno != ENOENT) {
+        return;
+    }
+    Remove(path + kJournalSuffix);
+}
+
+PartFile::PartFile(std::string path) : path_(std::move(path)) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            failure_ = SystemErrorText(errno);
+            finished_ = true;  // not ours to remove
+            return;
+        }
+        // Another copy's clean-up may have taken the fresh file for a leftover
+        // before it was locked: it is made again. A file system without the
+        // lock still gets its copy, unguarded.
+        if (::flock(fd_, LOCK_EX) != 0 || SameFile(fd_, path_)) return;
+        ::close(fd_);
+        fd_ = -1;
+    }
+    failure_ = SystemErrorText(ENOENT);
+    finished_ = true;
+}
+
+PartFile::~PartFile() {
+    if (!finished_) {
+        Remove(path_);
+        Remove(path_ + kJournalSuffix);
+    }
+    if (fd_ >= 0) ::close(fd_);
+}
+
+QString PartFile::Finish(const std::string& name) {
+    QString failure = Rename(path_, name);
+    if (failure.isEmpty()) finished_ = true;
+    return failure;
 }
 
 std::string FreshName(const std::string& folder, const std::string& prefix) {
@@ -129,45 +198,34 @@ QString Rename(const std::string& from, const std::string& to) {
 }
 
 QString CopyFile(const std::string& from, const std::string& to, const std::function<bool()>& tick) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return SystemErrorText(errno);
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return SystemErrorText(error);
-    }
-    QString failure;
+    // The source is opened first: a missing one leaves nothing to remove.
+    if (::access(from.c_str(), R_OK) != 0) return SystemErrorText(errno);
+    PartFile out(to);
+    if (!out.failure().isEmpty()) return out.failure();
+    const QString failure = CopyFile(from, out, tick);
+    // Renaming it to its own name only keeps it.
+    return failure.isEmpty() ? out.Finish(to) : failure;
+}
+
+QString CopyFile(const std::string& from, PartFile& to, const std::function<bool()>& tick) {
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.fd < 0) return SystemErrorText(errno);
     std::vector<char> buffer(1 << 20);
     for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        const ssize_t got = ::read(in.fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            failure = SystemErrorText(errno);
-            break;
-        }
+        if (got < 0) return SystemErrorText(errno);
         if (got == 0) break;
         ssize_t done = 0;
         while (done < got) {
-            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            const ssize_t put = ::write(to.fd(), buffer.data() + done, static_cast<size_t>(got - done));
             if (put < 0 && errno == EINTR) continue;
-            if (put < 0) break;
+            if (put < 0) return SystemErrorText(errno);
             done += put;
         }
-        if (done < got) {
-            failure = SystemErrorText(errno);
-            break;
-        }
-        if (tick && !tick()) {
-            failure = kInterrupted;
-            break;
-        }
+        if (tick && !tick()) return kInterrupted;
     }
-    if (failure.isEmpty() && ::fsync(out) != 0) failure = SystemErrorText(errno);
-    if (::close(out) != 0 && failure.isEmpty()) failure = SystemErrorText(errno);
-    ::close(in);
-    if (!failure.isEmpty()) Remove(to);
-    return failure;
+    return ::fsync(to.fd()) == 0 ? QString() : SystemErrorText(errno);
 }
 
 QString SyncFile(const std::string& path) {

@@ -142,29 +142,27 @@ CatalogueBackup::Result CatalogueBackup::MakeBackup(const std::string& catalogue
     RemoveUnfinished(folder);
 
     const std::string target = FreshName(folder, {});
-    const std::string part = target + kPartSuffix;
+    // Whatever way this ends without the backup, the part and its journal go.
+    PartFile part(target + kPartSuffix);
+    if (!part.failure().isEmpty()) return {Outcome::Failed, part.failure(), {}};
     std::unique_ptr<Progress> progress;
-    const auto tick = Ticker(Czech("Zálohuje se katalog „%1“…").arg(ShownName(catalogue)), part,
+    const auto tick = Ticker(Czech("Zálohuje se katalog „%1“…").arg(ShownName(catalogue)), part.path(),
                              static_cast<double>(SizeOf(catalogue)), progress);
     QString failure;
     try {
-        VacuumInto(con_, part, tick);
-        KeepSchemaFormat(catalogue, part);
-        failure = SyncFile(part);
-        if (failure.isEmpty()) failure = Rename(part, target);
+        // The engine writes into the empty file the lock is held on.
+        VacuumInto(con_, part.path(), tick);
+        KeepSchemaFormat(catalogue, part.path());
+        failure = SyncFile(part.path());
+        if (failure.isEmpty()) failure = part.Finish(target);
     } catch (const CopyCancelled&) {
-        Remove(part);
         return {Outcome::Cancelled, {}, {}};
     } catch (const CatalogueBusy& e) {
-        Remove(part);
         return {Outcome::Busy, QString::fromLocal8Bit(e.what()), {}};
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
-    if (!failure.isEmpty()) {
-        Remove(part);
-        return {Outcome::Failed, failure, {}};
-    }
+    if (!failure.isEmpty()) return {Outcome::Failed, failure, {}};
     SyncDirectory(folder);
     const int keep = KeptBackups();
     // The backup just made stays whatever the clock said when the others were named.
@@ -196,18 +194,17 @@ CatalogueBackup::Result CatalogueBackup::KeepDamagedCopy(const std::string& cata
     if (QString failure = MakeFolder(folder); !failure.isEmpty()) return {Outcome::Failed, failure, {}};
     // Not named like a backup: it is neither listed for restoring nor rotated away.
     const std::string target = FreshName(folder, "poskozeny-");
-    const std::string part = target + kPartSuffix;
-    QString failure = CopyFile(catalogue, part, {});
-    if (failure.isEmpty()) failure = Rename(part, target);
-    if (!failure.isEmpty()) {
-        Remove(part);
-        return {Outcome::Failed, failure, {}};
-    }
+    PartFile part(target + kPartSuffix);
+    QString failure = part.failure();
+    if (failure.isEmpty()) failure = CopyFile(catalogue, part, {});
+    if (failure.isEmpty()) failure = part.Finish(target);
+    if (!failure.isEmpty()) return {Outcome::Failed, failure, {}};
     SyncDirectory(folder);
     return {Outcome::Done, {}, target};
 }
 
 bool CatalogueBackup::ReleaseCatalogue(const std::string& catalogue) {
+    if (aside_.valid()) aside_.wait();  // a check on the engine about to be let go of
     // Closing the last connection of a catalogue in write-ahead-log mode puts
     // the log back into the file and removes it; the checkpoint first does the
     // same while the connection is still there to report nothing was lost.
@@ -235,12 +232,15 @@ bool CatalogueBackup::PutInPlace(const std::string& backup, const std::string& c
                                  const std::function<bool()>& saveCurrent) {
     // The copy is made beside the catalogue and renamed over it, so the
     // catalogue is at every moment either the old file or the whole backup.
-    const std::string temporary = catalogue + kRestoreSuffix;
-    Remove(temporary);
+    // Held until it is renamed, so that another copy of the program opening
+    // the catalogue meanwhile does not take it for a leftover.
+    RemoveAbandoned(catalogue + kRestoreSuffix);
+    PartFile temporary(catalogue + kRestoreSuffix);
     std::unique_ptr<Progress> progress;
-    const auto tick = Ticker(Czech("Obnovuje se katalog „%1“…").arg(ShownName(catalogue)), temporary,
+    const auto tick = Ticker(Czech("Obnovuje se katalog „%1“…").arg(ShownName(catalogue)), temporary.path(),
                              static_cast<double>(SizeOf(backup)), progress);
-    const QString failure = CopyFile(backup, temporary, tick);
+    QString failure = temporary.failure();
+    if (failure.isEmpty()) failure = CopyFile(backup, temporary, tick);
     progress.reset();
     if (failure == kInterrupted) return false;
     if (!failure.isEmpty()) {
@@ -248,7 +248,7 @@ bool CatalogueBackup::PutInPlace(const std::string& backup, const std::string& c
         return false;
     }
     std::error_code error;
-    fs::permissions(temporary, fs::status(catalogue, error).permissions(), error);
+    fs::permissions(temporary.path(), fs::status(catalogue, error).permissions(), error);
     // The log of a catalogue in write-ahead-log mode goes into the file first,
     // so that the backup of the state before the restore holds it.
     if (con_.Handle()) {
@@ -257,18 +257,15 @@ bool CatalogueBackup::PutInPlace(const std::string& backup, const std::string& c
         } catch (const std::exception&) {
         }
     }
-    if (!saveCurrent() || !ReleaseCatalogue(catalogue)) {
-        Remove(temporary);
-        return false;
-    }
-    if (const QString why = Rename(temporary, catalogue); !why.isEmpty()) {
-        Remove(temporary);
+    if (!saveCurrent() || !ReleaseCatalogue(catalogue)) return false;
+    if (const QString why = temporary.Finish(catalogue); !why.isEmpty()) {
         con_.SetConnected(true);
         ui_.DetailedErrorBox(ProgramTitle(), Czech(kReplaceFailed).arg(Said(why)), SystemDetails(why));
         return false;
     }
     SyncDirectory(ParentOf(catalogue));
     firstChangeDone_.clear();
+    unguarded_.clear();
     damaged_.clear();
     return true;
 }
@@ -287,6 +284,14 @@ bool CatalogueBackup::BeforeChange() {
         return false;
     }
     if (catalogue == firstChangeDone_) return true;
+    // A change that went ahead without a backup counts as the first only once
+    // it wrote something: one that failed leaves the next to be backed up,
+    // without asking again when the backup fails again.
+    const bool agreed = catalogue == unguarded_;
+    if (agreed && ChangesMade(con_) > changesBeforeUnguarded_) {
+        firstChangeDone_ = catalogue;
+        return true;
+    }
     if (KeptBackups() == 0) {
         firstChangeDone_ = catalogue;
         return true;
@@ -308,11 +313,14 @@ bool CatalogueBackup::BeforeChange() {
             return false;
         case Outcome::Failed:
             // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
-            if (!ui_.DetailedQuestion(ProgramTitle(),
+            if (!agreed &&
+                !ui_.DetailedQuestion(ProgramTitle(),
                                       Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
                                       SystemDetails(made.failure)))
                 return false;
-            break;
+            unguarded_ = catalogue;
+            changesBeforeUnguarded_ = ChangesMade(con_);
+            return true;
     }
     firstChangeDone_ = catalogue;
     return true;
@@ -386,19 +394,29 @@ void CatalogueBackup::CheckAside() {
     // A journal left by a broken write is rolled back by the first reader;
     // that stays the program's own connection, checking as it always did.
     if (asidePath_.empty() || ::access((asidePath_ + "-journal").c_str(), F_OK) == 0) return;
-    aside_ = std::async(std::launch::async, [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout] {
+    aside_ = std::async(std::launch::async, [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout,
+                                             hook = beforeSideCheck] {
+        if (hook) hook();
         return QuickCheckFile(*api, path, wait);
     });
 }
 
 CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
+    // What follows may restore the file, let go of the engine the check reads
+    // through, or hand back to a caller that opens another catalogue: the
+    // check beside it finishes first, whichever way this ends.
+    std::future<Integrity> aside = std::move(aside_);
+    if (aside.valid()) aside.wait();
     firstChangeDone_.clear();
+    unguarded_.clear();
     damaged_.clear();
     const std::string reported = lastResort ? justReported_ : std::string();
     justReported_.clear();
     const std::string catalogue = OpenCatalogue();
-    std::future<Integrity> aside = std::move(aside_);
     if (catalogue.empty()) return Opened::Sound;
+    // What a killed run left: a restore's copy, unfinished backups and their journals.
+    RemoveAbandoned(catalogue + kRestoreSuffix);
+    RemoveUnfinished(FolderOf(catalogue));
     Integrity health = CheckEmptiness(catalogue);
     if (health.state == Integrity::State::Sound)
         health = aside.valid() && asidePath_ == catalogue ? aside.get() : QuickCheck(con_);

@@ -91,6 +91,8 @@ public:
     ProgressFactory progressFactory;
     // How often a running backup reports its progress.
     std::chrono::milliseconds progressInterval{40};
+    // Runs on the side check's thread before it reads the file; tests slow the check with it.
+    std::function<void()> beforeSideCheck;
 
 private:
     enum class Outcome { Done, Cancelled, Busy, Failed };
@@ -121,6 +123,10 @@ private:
     std::function<QString()> settingsPath_;
     // The catalogue whose first change in this run has been dealt with.
     std::string firstChangeDone_;
+    // The catalogue whose first change went ahead without a backup, and the
+    // rows the connection had changed before it.
+    std::string unguarded_;
+    long long changesBeforeUnguarded_ = 0;
     // The damaged catalogue that is open for reading only.
     std::string damaged_;
     // A damaged catalogue just reported and not restored: when the fallback

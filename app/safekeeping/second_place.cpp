@@ -26,13 +26,12 @@ QString Mirror(const std::string& place, const std::string& catalogue, const std
     // The same name as beside the catalogue, so both places list the same backups.
     const std::string target = backupfiles::Join(folder, backupfiles::NameOf(backup));
     const std::string part = target + ".part";
-    backupfiles::Remove(part);
-    QString failure = backupfiles::CopyFile(backup, part, tick);
-    if (failure.isEmpty()) failure = backupfiles::Rename(part, target);
-    if (!failure.isEmpty()) {
-        backupfiles::Remove(part);
-        return failure;
-    }
+    backupfiles::RemoveAbandoned(part);
+    backupfiles::PartFile copy(part);
+    if (!copy.failure().isEmpty()) return copy.failure();
+    QString failure = backupfiles::CopyFile(backup, copy, tick);
+    if (failure.isEmpty()) failure = copy.Finish(target);
+    if (!failure.isEmpty()) return failure;
     backupfiles::SyncDirectory(folder);
     backupfiles::Prune(folder, keep, target);
     return {};

@@ -329,6 +329,40 @@ TEST_F(BackupTest, ReadOnlyBackupFolderAsksOnceTheUserAgrees) {
     EXPECT_EQ(ui.boxes.size(), 2u);
 }
 
+// The user went on without a backup (its folder could not be made): only a
+// change that then went through counts as the first. One that failed leaves
+// the next change to be backed up, once the folder can be made again.
+TEST_F(BackupTest, OnlyAChangeThatWentThroughSparesTheNextItsBackup) {
+    for (const bool fails : {true, false}) {
+        SCOPED_TRACE(fails);
+        fs::remove(CataloguePath());
+        MakeTemplateCatalogue(CataloguePath(), 5);
+        const std::vector<Row> original = ReadAllRows(CataloguePath());
+        WriteFile(Folder(), "soubor místo složky");
+        OpenWindow();
+        if (fails)
+            ExecSql(CataloguePath(), "CREATE TRIGGER plno BEFORE UPDATE ON svazkovna "
+                                     "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+        ui.boxes.clear();
+        ui.QueueQuestion(true);
+        SaveNote("prvni");
+        EXPECT_EQ(Questions(), 1u);
+        EXPECT_EQ(ReadAllRows(CataloguePath()) == original, fails);
+        if (fails) ExecSql(CataloguePath(), "DROP TRIGGER plno");
+        fs::remove(Folder());
+        const std::vector<Row> before = ReadAllRows(CataloguePath());
+        SaveNote("druha");
+        EXPECT_EQ(Questions(), 1u) << "nothing more to ask";
+        ASSERT_EQ(Files().size(), fails ? 1u : 0u);
+        if (fails) {
+            EXPECT_EQ(ReadAllRows(fs::path(Folder()) / Files()[0]), before);
+        }
+        EXPECT_EQ(std::get<std::string>(ReadAllRows(CataloguePath())[0][10]), "druha");
+        CloseWindow();
+        fs::remove_all(Folder());
+    }
+}
+
 // The clock was once ahead: backups named in 2099 are older than any made
 // since, never newer; the backup just made is never pruned, and a restore names
 // only a backup that is there.
