@@ -133,7 +133,6 @@ std::optional<int64_t> TForm1::TitleRow(QTreeWidgetItem& node) {
         if (NodeBytes(*author->child(i)) == titleBytes) ++earlier;
     return keys[std::min(earlier, keys.size() - 1)];
 }
-}
 
 void TForm1::ulozitbClick() {
     Ui::TForm1& f = *form();
