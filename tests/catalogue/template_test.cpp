@@ -55,7 +55,7 @@ TEST(Template, WrittenCatalogueIsAnEmptyValidDatabase) {
     EXPECT_EQ(SelectRows(path, "select type || ',' || name || ',' || tbl_name || ',' || rootpage from sqlite_master"),
               std::vector<std::string>{"table,svazkovna,svazkovna,2"});
     EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna"), std::vector<std::string>{"0"});
-    EXPECT_EQ(SelectRows(path, "select max(id)+1 as noveid from svazkovna"), std::vector<std::string>{"<NULL>"});
+    EXPECT_EQ(SelectRows(path, "select max(id)+1 as noveid from svazkovna"), std::vector<std::string>{testsupport::kNullText});
     EXPECT_EQ(SelectRows(path, "select group_concat(name) from pragma_table_info('svazkovna')"),
               std::vector<std::string>{"id,autor,titul,zanr,vydal,serie,umisteni,zapujcenokomu,zapujcenokdy,"
                                        "hodnoceni,poznamka,udaj1,udaj2,udaj3"});
