@@ -22,20 +22,9 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 exe=$1 work=$2 shots=$3
 . "$DESKTOP_LIB"
-desktop_launch "$exe" "$work/program.log"
-pid=$!
-shot() { import -window root "$shots/$1.png" 2>/dev/null; }
-fail() { echo "FAIL: $1"; shot failure; kill "$pid" 2>/dev/null; exit 1; }
-desktop_window "$pid" '^Svazkovna$' 90 | grep -q . || fail "the main window did not appear"
-sleep 2
-# A window of that name may come and go while the browser sets itself up:
-# take the one shown once things have settled.
-win=$(desktop_window "$pid" '^Svazkovna$' 10)
-[ -n "$win" ] || fail "the main window went away"
-# No window manager runs here, so windows are focused directly. Commands go
-# by keyboard; only the tree needs the mouse (a keyboard move is not a click),
-# and there the row is found by its text on the accessibility bus.
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+desktop_start "$exe" 90
+# Commands go by keyboard; only the tree needs the mouse (a keyboard move is
+# not a click), and there the row is found by its text on the accessibility bus.
 wait_gone() {  # pattern
   for _ in $(seq 1 40); do
     desktop_window_shown "$pid" "$1" || return 0

@@ -19,14 +19,7 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 exe=$1 work=$2 shots=$3
 . "$DESKTOP_LIB"
-desktop_launch "$exe" "$work/program.log"
-pid=$!
-fail() { echo "FAIL: $1"; import -window root "$shots/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
-desktop_window "$pid" '^Svazkovna$' 60 | grep -q . || fail "the main window did not appear"
-sleep 2
-# A window of that name may come and go while the browser sets itself up:
-# take the one shown once things have settled.
-win=$(desktop_window "$pid" '^Svazkovna$' 10)
+desktop_start "$exe" 60
 # No window manager runs here: focus windows directly.
 xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
 import -window root "$shots/1-main-window.png"

@@ -22,7 +22,7 @@ today=$(date +%-d.%-m.%Y)
 make_catalogue() {
   local db=$1 genres=(román poezie drama detektivka '' sci-fi) places=('police 1' 'police 2' 'sklep' '')
   {
-    printf 'CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\nvydal text,\r\nserie text,\r\numisteni text,\r\nzapujcenokomu text,\r\nzapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\nudaj2 text,\r\nudaj3 text);\n'
+    catalogue_table_sql; printf ';\n'
     printf "insert into svazkovna values(1,'Karel Čapek','Krakatit','román','Aventinum','','police 1','Eva Dvořáková','2.11.2026',3,'','','','');\n"
     printf "insert into svazkovna values(2,'Karel Čapek','Válka s mloky','román','Aventinum','','police 1','Jan Novák','3.1.2020',4,'','','','');\n"
     printf "insert into svazkovna values(3,'Božena Němcová','Babička','','Odeon','','police 2','','',5,'','','','pozn. jiného programu');\n"
@@ -43,11 +43,7 @@ export LC_ALL=C.UTF-8
 . "$DESKTOP_LIB"
 [ -f svazkovna.db ] || cp "$work/catalogue.db" svazkovna.db
 rm -f "$work/historie.csv" "$work/statistika.pdf"
-"$exe" >"$work/program.log" 2>&1 &
-pid=$!
-shot() { import -window "${2:-root}" "$shots/$1.png" 2>/dev/null; }
-fail() { echo "FAIL: $1"; shot failure; kill "$pid" 2>/dev/null; exit 1; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+desktop_start "$exe" 90
 find_windows() { xdotool search --all --pid "$pid" --onlyvisible --name "$1" 2>/dev/null; }
 # Types a path into the focused file dialog and accepts it.
 save_as() {
@@ -62,9 +58,6 @@ save_as() {
   xdotool key ctrl+a; xdotool type --delay 20 -- "$1"; sleep 0.3
   xdotool key Return; sleep 1.5
 }
-win=$(timeout 90 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head -n1)
-[ -n "$win" ] || fail "the main window did not appear"
-sleep 2
 
 loans=$(desktop_open_from_menu "$pid" "$win" z '^z.*p.*j.*ky$')
 [ -n "$loans" ] || fail "the loans window did not open from the menu"

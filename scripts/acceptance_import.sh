@@ -15,7 +15,7 @@ exe=${2:-${BUILD_DIR:-$root/build}/app/svazkovna}
 desktop_require xvfb-run xdotool sqlite3 import iconv
 desktop_prepare "$exe"
 
-schema=$(printf 'CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\nvydal text,\r\nserie text,\r\numisteni text,\r\nzapujcenokomu text,\r\nzapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\nudaj2 text,\r\nudaj3 text)')
+schema=$(catalogue_table_sql)
 t() { printf "cast(X'%s' as text)" "$(cp1250hex "$1")"; }
 mkdir "$work/seed"
 sqlite3 "$work/seed/svazkovna.db" "$schema"
@@ -25,35 +25,10 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 export LC_ALL=C.UTF-8
 exe=$1 work=$2 shots=$3
+. "$DESKTOP_LIB"
+focus_pause=0.5
 cp "$work"/seed/* .
-"$exe" >"$work/program.log" 2>&1 &
-pid=$!
-fail() { echo "FAIL: $1"; import -window root "$shots/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
-find_window() { timeout "${2:-20}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.5; }
-dismiss_box() {
-  local _try w
-  for _try in $(seq 1 40); do
-    for w in $(xdotool search --onlyvisible --name '^Svazkovna$' 2>/dev/null); do
-      [ "$w" = "$win" ] && continue
-      focus "$w"; xdotool key Return; sleep 0.5
-      return 0
-    done
-    sleep 0.25
-  done
-  return 1
-}
-confirm_file() {
-  local _try
-  for _try in 1 2 3; do
-    xdotool key Return; sleep 1
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-  done
-  return 1
-}
-win=$(find_window '^Svazkovna$' 60)
-[ -n "$win" ] || fail "the main window did not appear"
-sleep 2
+desktop_start "$exe" 60
 n=0
 for file in goodreads_library_export.csv librarything_export.tsv calibre_catalog.csv tellico.tc; do
   n=$((n + 1))

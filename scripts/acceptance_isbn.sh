@@ -70,16 +70,9 @@ export LC_ALL=C.UTF-8
 [ -f svazkovna.db ] || cp "$work/catalogue.db" svazkovna.db
 # The sources, in the settings beside the program (a retry starts without them).
 [ -f "${exe%/*}/nastav.ini" ] || printf '[nastaveni]\r\nzdrojeisbn=%s\r\n' "$(cat "$work/sources")" >"${exe%/*}/nastav.ini"
-"$exe" >"$work/program.log" 2>&1 &
-pid=$!
-shot() { import -window "${2:-root}" "$shots/$1.png" 2>/dev/null; }
-fail() { echo "FAIL: $1"; shot failure; kill "$pid" 2>/dev/null; exit 1; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
-win=$(timeout 90 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head -n1)
-[ -n "$win" ] || fail "the main window did not appear"
-sleep 2
-
 . "$DESKTOP_LIB"
+desktop_start "$exe" 90
+
 # "&databáze", then "&přidat podle ISBN…".
 isbnw=$(desktop_open_from_menu "$pid" "$win" p 'idat podle ISBN$')
 [ -n "$isbnw" ] || fail "the ISBN window did not open from the menu"
@@ -103,7 +96,7 @@ DRIVE
 
 # A catalogue with one book, in Windows-1250 like the program writes.
 {
-  printf 'CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\nvydal text,\r\nserie text,\r\numisteni text,\r\nzapujcenokomu text,\r\nzapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\nudaj2 text,\r\nudaj3 text);\n'
+  catalogue_table_sql; printf ';\n'
   printf "insert into svazkovna values(1,'Hašek Jaroslav','Švejk','','','','','','',3,'','','','');\n"
 } | iconv -f UTF-8 -t CP1250 | sqlite3 "$work/catalogue.db"
 desktop_run "$work/drive.sh" "$shots" || exit 1

@@ -22,7 +22,7 @@ today=$(date +%-d.%-m.%Y)
 make_catalogue() {
   local db=$1
   {
-    printf 'CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\nvydal text,\r\nserie text,\r\numisteni text,\r\nzapujcenokomu text,\r\nzapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\nudaj2 text,\r\nudaj3 text);\n'
+    catalogue_table_sql; printf ';\n'
     printf "insert into svazkovna values(1,'Karel Čapek','Válka s mloky','román','','','police 1','Jan Novák','3.1.2020',4,'','','','');\n"
     printf "insert into svazkovna values(2,'Karel Čapek','Krakatit','román','','','police 1','Eva Dvořáková','%s',3,'','','','');\n" "$today"
     printf "insert into svazkovna values(3,'Božena Němcová','Babička','','','','police 2','','',5,'','','','');\n"
@@ -37,16 +37,10 @@ exe=$1 work=$2 shots=$3
 export LC_ALL=C.UTF-8
 # A retry starts from an empty start folder: the catalogue comes again.
 [ -f svazkovna.db ] || cp "$work/catalogue.db" svazkovna.db
-"$exe" >"$work/program.log" 2>&1 &
-pid=$!
-shot() { import -window "${2:-root}" "$shots/$1.png" 2>/dev/null; }
-fail() { echo "FAIL: $1"; shot failure; kill "$pid" 2>/dev/null; exit 1; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+. "$DESKTOP_LIB"
+desktop_start "$exe" 90
 # Windows of this program only, by a pattern safe for any byte reading of the name.
 find_windows() { xdotool search --all --pid "$pid" --onlyvisible --name "$1" 2>/dev/null; }
-win=$(timeout 90 xdotool search --sync --onlyvisible --name '^Svazkovna$' | head -n1)
-[ -n "$win" ] || fail "the main window did not appear"
-sleep 2
 focus "$win"
 
 # "&databáze", then "&zápůjčky".

@@ -35,17 +35,10 @@ set -u
 exe=$1 work=$2 shots=$3
 . "$DESKTOP_LIB"
 cp "$work/seed.db" svazkovna.db
-desktop_launch "$exe" "$work/program.log"
-pid=$!
-shot() { import -window root "$shots/$1.png" 2>/dev/null; }
-fail() { echo "FAIL: $1"; shot failure; kill "$pid" 2>/dev/null; exit 1; }
+desktop_start "$exe" 60
 tree() { /usr/bin/python3 "$DESKTOP_ATSPI" tree "$pid" "$@" | paste -sd '|'; }
-
-desktop_window "$pid" '^Svazkovna$' 60 | grep -q . || fail "the main window did not appear"
 locale_vars=$(tr '\0' '\n' <"/proc/$pid/environ" | grep -E '^(LANG|LANGUAGE|LC_[A-Z_]*)=' | paste -sd ' ')
 [ -z "$locale_vars" ] || fail "the program was started with a locale: $locale_vars"
-sleep 2
-win=$(desktop_window "$pid" '^Svazkovna$' 10)
 xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
 shot 1-start
 tree 30 >"$work/tree-start" || fail "the tree did not show on the accessibility bus"

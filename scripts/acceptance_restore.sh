@@ -21,15 +21,11 @@ set -u
 export LC_ALL=C.UTF-8
 exe=$1 work=$2 shots=$3
 # Two books in a catalogue table made with the command-line tool.
-sqlite3 svazkovna.db "CREATE TABLE svazkovna(id integer,autor text,titul text,zanr text,vydal text,serie text,umisteni text,zapujcenokomu text,zapujcenokdy text,hodnoceni integer,poznamka text,udaj1 text,udaj2 text,udaj3 text);
+. "$DESKTOP_LIB"
+sqlite3 svazkovna.db "$(catalogue_table_sql);
   insert into svazkovna values(1,'Hasek','Svejk','','','','','','',5,'','','','');
   insert into svazkovna values(2,'Capek','Krakatit','','','','','','',4,'','','','');"
-"$exe" >"$work/program.log" 2>&1 &
-pid=$!
-fail() { echo "FAIL: $1"; import -window root "$shots/failure.png" 2>/dev/null; kill "$pid" 2>/dev/null; exit 1; }
-win=$(timeout 60 xdotool search --sync --onlyvisible --all --pid "$pid" --name '^Svazkovna$' | head -n1)
-[ -n "$win" ] || fail "the main window did not appear"
-sleep 2
+desktop_start "$exe" 60
 xdotool windowfocus --sync "$win" 2>/dev/null || xdotool windowfocus "$win"
 import -window root "$shots/1-main-window.png"
 

@@ -14,16 +14,10 @@ desktop_prepare "$exe"
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
 . "$DESKTOP_LIB"
-desktop_launch "$1" "$2/program.log"
-pid=$!
-# Wait for the main window (the browser starts slowly).
-for _ in $(seq 1 120); do
-  desktop_window_shown "$pid" '^Svazkovna$' && break
-  kill -0 "$pid" 2>/dev/null || { echo "FAIL: the program ended by itself"; exit 1; }
-  sleep 0.5
-done
-sleep 2
-desktop_quit_from_menu "$pid" || { echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; }
+work=$2
+# The browser starts slowly.
+desktop_start "$1" 60
+desktop_quit_from_menu "$pid" || fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 

@@ -92,24 +92,19 @@ cat >"$work/drive.sh" <<'DRIVE'
 set -u
 cd "$HOME"
 [ "$(command -v "$1")" = /usr/bin/svazkovna ] || { echo "FAIL: $1 on the PATH is $(command -v "$1")"; exit 1; }
-"$1" >"$2/program.log" 2>&1 &
-pid=$!
-# Wait for the main window (the browser starts slowly).
-for _ in $(seq 1 120); do
-  xdotool search --onlyvisible --name '^Svazkovna$' >/dev/null 2>&1 && break
-  kill -0 "$pid" 2>/dev/null || { echo "FAIL: the program ended by itself"; exit 1; }
-  sleep 0.5
-done
-sleep 2
+work=$2
 . "$DESKTOP_LIB"
-desktop_quit_from_menu "$pid" || { echo "FAIL: the program did not close from its menu"; kill "$pid"; exit 1; }
+# The browser starts slowly.
+desktop_start "$1" 60
+desktop_quit_from_menu "$pid" || fail "the program did not close from its menu"
 wait "$pid"
 DRIVE
 touch "$work/program.log" && chown "$user" "$work/program.log"
 # A clean login environment; Chromium's sandbox and shared memory are not
 # available in every container this runs in.
 if ! runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" LC_ALL=C.UTF-8 \
-    PATH=/usr/local/bin:/usr/bin:/bin DESKTOP_LIB="$work/desktop_lib.sh" QTWEBENGINE_DISABLE_SANDBOX=1 \
+    PATH=/usr/local/bin:/usr/bin:/bin DESKTOP_LIB="$work/desktop_lib.sh" DESKTOP_CALLER_LOCALE=LC_ALL=C.UTF-8 \
+    QTWEBENGINE_DISABLE_SANDBOX=1 \
     QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox --disable-dev-shm-usage" \
     xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$exec_line" "$work"; then
   sed 's/^/  program: /' "$work/program.log" | tail -n 20

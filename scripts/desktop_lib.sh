@@ -89,6 +89,78 @@ desktop_launch() {
   env "${clear[@]}" $DESKTOP_CALLER_LOCALE "$exe" >"$log" 2>&1 &
 }
 
+# For the driver scripts, which source this file through $DESKTOP_LIB and set
+# $work (and $shots for screenshots): starts the program with desktop_launch,
+# its output in $work/program.log and its process id in $pid, waits up to the
+# given seconds for the main window and sets $win to it. A window of that name
+# may come and go while the browser sets itself up: the one shown once things
+# have settled is taken.
+desktop_start() {  # exe seconds
+  local _waited
+  desktop_launch "$1" "$work/program.log"
+  pid=$!
+  for ((_waited = 0; ; _waited++)); do
+    desktop_window_shown "$pid" '^Svazkovna$' && break
+    kill -0 "$pid" 2>/dev/null || fail "the program ended by itself"
+    [ "$_waited" -lt $(($2 * 2)) ] || fail "the main window did not appear"
+    sleep 0.5
+  done
+  sleep 2
+  win=$(desktop_window "$pid" '^Svazkovna$' 10)
+  [ -n "$win" ] || fail "the main window went away"
+}
+
+# A screenshot of the whole screen, or of the given window, into $shots.
+shot() {  # name [window]
+  [ -n "${shots:-}" ] || return 0
+  import -window "${2:-root}" "$shots/$1.png" 2>/dev/null
+}
+
+# Ends the drive as failed: a screenshot, and the program is ended.
+fail() {
+  echo "FAIL: $1"
+  shot failure
+  [ -z "${pid:-}" ] || kill "$pid" 2>/dev/null
+  exit 1
+}
+
+# No window manager runs, so windows are focused directly; then a pause of
+# $focus_pause seconds (0.3 unless the drive sets it) for the focus to arrive.
+focus() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+  sleep "${focus_pause:-0.3}"
+}
+
+# A visible window of any program by its name, which the drives keep ASCII and
+# unique to this program; waits up to the given seconds (20).
+find_window() { timeout "${2:-20}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+
+# A message box carries the program's title, as the main window ($win) does:
+# the other window of that title is the box; Return presses its OK.
+dismiss_box() {
+  local _try w
+  for _try in $(seq 1 40); do
+    for w in $(xdotool search --onlyvisible --name '^Svazkovna$' 2>/dev/null); do
+      [ "$w" = "$win" ] && continue
+      focus "$w"; xdotool key Return; sleep 0.5
+      return 0
+    done
+    sleep 0.25
+  done
+  return 1
+}
+
+# Return in a file dialog may first only take the name completer's proposal:
+# pressed again while the dialog titled $1 stays open.
+confirm_file() {
+  local _try
+  for _try in 1 2 3; do
+    xdotool key Return; sleep 1
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+  done
+  return 1
+}
+
 # For drivers on the accessibility bus: types a text into the field that has
 # the focus, over what it held, and reads the field back. xdotool types a
 # letter without a key of its own (every Czech one) by mapping a spare key to
@@ -166,6 +238,12 @@ desktop_quit_from_menu() {
 
 fail=0
 check() { if [ "$2" != "$3" ]; then echo "FAIL: $1: got [$2], expected [$3]"; fail=1; else echo "ok: $1"; fi; }
+
+# The catalogue table as the program's template holds it (lines end in CR LF),
+# without a closing semicolon.
+catalogue_table_sql() {
+  printf 'CREATE TABLE svazkovna(id integer,\r\nautor text,\r\ntitul text,\r\nzanr text,\r\nvydal text,\r\nserie text,\r\numisteni text,\r\nzapujcenokomu text,\r\nzapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\nudaj2 text,\r\nudaj3 text)'
+}
 
 # The Windows-1250 bytes of a text in upper-case hex, as sqlite3's hex() shows them.
 cp1250hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP1250 | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }

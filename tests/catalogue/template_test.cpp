@@ -6,25 +6,15 @@
 #include <vector>
 
 #include "catalogue/template_db.h"
+#include "support/sql_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testsupport::ReadFile;
+using testsupport::SelectRows;
 using testsupport::TempDir;
 using testsupport::WriteFile;
-
-std::vector<std::string> Column(sqlite3* db, const char* sql) {
-    std::vector<std::string> out;
-    sqlite3_stmt* stmt = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const auto* text = sqlite3_column_text(stmt, 0);
-        out.emplace_back(text ? reinterpret_cast<const char*>(text) : "<NULL>");
-    }
-    sqlite3_finalize(stmt);
-    return out;
-}
 
 TEST(Template, CarriedImageIsTheBuiltOneAndFoundByAnyCase) {
     const std::vector<unsigned char> built = BuildTemplateImage();
@@ -60,19 +50,19 @@ TEST(Template, WrittenCatalogueIsAnEmptyValidDatabase) {
 
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(Column(db, "pragma integrity_check"), std::vector<std::string>{"ok"});
-    EXPECT_EQ(Column(db, "select sql from sqlite_master"), std::vector<std::string>{kCatalogueTableSql});
-    EXPECT_EQ(Column(db, "select type || ',' || name || ',' || tbl_name || ',' || rootpage from sqlite_master"),
+    EXPECT_EQ(SelectRows(path, "pragma integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(SelectRows(path, "select sql from sqlite_master"), std::vector<std::string>{kCatalogueTableSql});
+    EXPECT_EQ(SelectRows(path, "select type || ',' || name || ',' || tbl_name || ',' || rootpage from sqlite_master"),
               std::vector<std::string>{"table,svazkovna,svazkovna,2"});
-    EXPECT_EQ(Column(db, "select count(*) from svazkovna"), std::vector<std::string>{"0"});
-    EXPECT_EQ(Column(db, "select max(id)+1 as noveid from svazkovna"), std::vector<std::string>{"<NULL>"});
-    EXPECT_EQ(Column(db, "select group_concat(name) from pragma_table_info('svazkovna')"),
+    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna"), std::vector<std::string>{"0"});
+    EXPECT_EQ(SelectRows(path, "select max(id)+1 as noveid from svazkovna"), std::vector<std::string>{testsupport::kNullText});
+    EXPECT_EQ(SelectRows(path, "select group_concat(name) from pragma_table_info('svazkovna')"),
               std::vector<std::string>{"id,autor,titul,zanr,vydal,serie,umisteni,zapujcenokomu,zapujcenokdy,"
                                        "hodnoceni,poznamka,udaj1,udaj2,udaj3"});
     // The catalogue takes rows; a text with a quote comes back unchanged.
     EXPECT_EQ(sqlite3_exec(db, "insert into svazkovna values(1,'a','O''Brien','','','','','','',3,'','','','')",
                            nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(Column(db, "select titul from svazkovna"), std::vector<std::string>{"O'Brien"});
+    EXPECT_EQ(SelectRows(path, "select titul from svazkovna"), std::vector<std::string>{"O'Brien"});
     sqlite3_close(db);
 }
 

@@ -31,43 +31,11 @@ std::string Describe(const Row& row) {
 }
 
 std::vector<Row> ReadAllRows(const std::string& path) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        std::string message = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        throw std::runtime_error(message);
-    }
-    sqlite3_busy_timeout(db, 2000);
-    sqlite3_stmt* st = nullptr;
     std::vector<Row> rows;
-    if (sqlite3_prepare_v2(db, "select * from svazkovna order by rowid", -1, &st, nullptr) != SQLITE_OK) {
-        std::string message = sqlite3_errmsg(db);
-        sqlite3_close(db);
-        throw std::runtime_error(message);
+    for (const std::vector<Value>& values : SelectValues(path, "select * from svazkovna order by rowid")) {
+        Row& row = rows.emplace_back();
+        for (size_t c = 0; c < row.size() && c < values.size(); ++c) row[c] = values[c];
     }
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        Row row;
-        for (int c = 0; c < 14 && c < sqlite3_column_count(st); ++c) {
-            switch (sqlite3_column_type(st, c)) {
-                case SQLITE_NULL: row[c] = Null{}; break;
-                case SQLITE_INTEGER: row[c] = static_cast<long long>(sqlite3_column_int64(st, c)); break;
-                default: {
-                    // Text and anything else as its bytes; a real number or a blob would show up
-                    // as a text that the model never holds.
-                    const char* p = static_cast<const char*>(sqlite3_column_blob(st, c));
-                    row[c] = std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, c)));
-                    if (sqlite3_column_type(st, c) != SQLITE_TEXT)
-                        std::get<std::string>(row[c]).insert(0, "<not text>");
-                }
-            }
-        }
-        rows.push_back(row);
-    }
-    std::string message = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    if (!message.empty()) throw std::runtime_error(message);
     return rows;
 }
 
@@ -103,27 +71,14 @@ void WriteCatalogue(const std::string& path, const std::vector<Row>& rows) {
 }
 
 std::string IntegrityCheck(const std::string& path) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        std::string message = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        return message;
+    try {
+        std::string report;
+        for (const std::string& line : SelectRows(path, "pragma integrity_check"))
+            report += (report.empty() ? "" : "\n") + line;
+        return report;
+    } catch (const std::runtime_error& e) {
+        return e.what();
     }
-    sqlite3_busy_timeout(db, 2000);
-    sqlite3_stmt* st = nullptr;
-    std::string result;
-    if (sqlite3_prepare_v2(db, "pragma integrity_check", -1, &st, nullptr) != SQLITE_OK) {
-        result = sqlite3_errmsg(db);
-    } else {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            if (!result.empty()) result += "\n";
-            result += reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        }
-        if (result.empty()) result = sqlite3_errmsg(db);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return result;
 }
 
 WriteLock::WriteLock(const std::string& path) {

@@ -5,17 +5,14 @@
 #include <array>
 #include <ostream>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "support/sql_rows.h"
 
 struct sqlite3;
 
 namespace testsupport {
 
-struct Null {
-    bool operator==(const Null&) const = default;
-};
-using Value = std::variant<Null, long long, std::string>;
 using Row = std::array<Value, 14>;
 
 std::string Describe(const Value& v);

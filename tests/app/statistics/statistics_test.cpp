@@ -16,8 +16,7 @@
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "support/app_catalogue_rows.h"
-#include "support/app_window_fixture.h"
-#include "ui_main_window.h"
+#include "support/app_session_fixture.h"
 
 namespace testsupport {
 namespace {
@@ -130,25 +129,28 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     EXPECT_THROW(window.ExportPdf(QString::fromStdString(dir.file("chybi/statistika.pdf"))), std::runtime_error);
 }
 
-class StatisticsCommandTest : public WindowFixture {};
+class StatisticsCommandTest : public SessionFixture {};
 
 TEST_F(StatisticsCommandTest, OpensFromTheMenuAboveKonecAndFollowsTheCatalogue) {
-    MakeCatalogue({BookOf("A", "t1"), BookOf("B", "t2")});
-    OpenWindow();
-    const QList<QAction*> actions = window->form()->databazem->actions();
+    OpenCatalogue({BookOf("A", "t1"), BookOf("B", "t2")});
+    QMenu databazem;
+    QAction* konec = databazem.addAction("&konec");
+    session->SetCommandPlace(databazem, *konec);
+    StatisticsCapability statistics(*session, &window);
+    const QList<QAction*> actions = databazem.actions();
     const auto at = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "&statistika"; });
     ASSERT_NE(at, actions.end());
     ASSERT_NE(at + 1, actions.end());
-    EXPECT_EQ(*(at + 1), window->form()->konec);
+    EXPECT_EQ(*(at + 1), konec);
     (*at)->trigger();
-    Tstatistikaf* stats = window->capability<StatisticsCapability>().statisticsWindow();
+    Tstatistikaf* stats = statistics.statisticsWindow();
     ASSERT_NE(stats, nullptr);
     EXPECT_TRUE(stats->isVisible());
     EXPECT_EQ(stats->Stats().books, 2);
     EXPECT_TRUE(ui.boxes.empty());
 
     ExecSql(CataloguePath(), "insert into svazkovna(autor,titul) values('C','t3')");
-    window->tv1update();
+    emit session->CatalogueChanged();
     QCoreApplication::processEvents();
     EXPECT_EQ(stats->Stats().books, 3) << "read anew after the tree";
 }

@@ -11,7 +11,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
-#include <sqlite3.h>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "app/window/spin_edit.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
+#include "support/sql_rows.h"
 #include "ui_edit_dialog.h"
 #include "ui_main_window.h"
 
@@ -31,40 +31,12 @@ using testsupport::Book;
 using testsupport::ExecSql;
 using testsupport::ShownAuthor;
 using testsupport::WriteLock;
-using Row = std::vector<std::optional<std::string>>;
-
-// Every row of `sql`, each value as its stored bytes; NULL gives no value.
-std::vector<Row> ReadRows(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* st = nullptr;
-    std::vector<Row> rows;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-        std::string message = sqlite3_errmsg(db);
-        sqlite3_close(db);
-        throw std::runtime_error(message);
-    }
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        Row row;
-        for (int c = 0; c < sqlite3_column_count(st); ++c) {
-            if (sqlite3_column_type(st, c) == SQLITE_NULL) {
-                row.emplace_back();
-            } else {
-                const char* p = static_cast<const char*>(sqlite3_column_blob(st, c));
-                row.emplace_back(std::string(p ? p : "", sqlite3_column_bytes(st, c)));
-            }
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
+using Row = std::vector<std::string>;
+constexpr auto ReadRows = testsupport::SelectTexts;
 
 std::string One(const std::string& path, const std::string& sql) {
     auto rows = ReadRows(path, sql);
-    if (rows.empty() || rows[0].empty() || !rows[0][0]) return "<null>";
-    return *rows[0][0];
+    return rows.empty() || rows[0].empty() ? testsupport::kNullText : rows[0][0];
 }
 
 // What a user enters; a field left unset is not touched.

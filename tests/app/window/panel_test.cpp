@@ -13,6 +13,7 @@
 #include "app/window/edit_dialog.h"
 #include "app/window/spin_edit.h"
 #include "support/app_window_fixture.h"
+#include "support/sql_rows.h"
 #include "ui_edit_dialog.h"
 #include "ui_main_window.h"
 
@@ -31,28 +32,6 @@ Book B(std::optional<std::string> autor, std::optional<std::string> titul, std::
     return b;
 }
 
-// Every row of `sql` as texts, NULL read as "<null>".
-std::vector<std::vector<std::string>> Rows(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* st = nullptr;
-    std::vector<std::vector<std::string>> rows;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                row.push_back(text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, c)))
-                                   : "<null>");
-            }
-            rows.push_back(row);
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return rows;
-}
-
 class PanelTest : public WindowFixture {
 protected:
     void Open(const std::vector<Book>& books) {
@@ -61,10 +40,10 @@ protected:
     }
     Ui::TForm1& F() const { return *window->form(); }
     std::vector<std::vector<std::string>> All() const {
-        return Rows(CataloguePath(), "select * from svazkovna order by rowid");
+        return SelectTexts(CataloguePath(), "select * from svazkovna order by rowid");
     }
     std::string One(const std::string& sql) const {
-        const auto rows = Rows(CataloguePath(), sql);
+        const auto rows = SelectTexts(CataloguePath(), sql);
         return rows.empty() ? "<no row>" : rows[0][0];
     }
     QTreeWidgetItem* AuthorNode(const QString& author) const {
