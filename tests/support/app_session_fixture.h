@@ -10,25 +10,12 @@
 
 #include "app/platform/catalogue_session.h"
 #include "storage/connection.h"
+#include "support/app_scripted_guard.h"
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/temp_dir.h"
 
 namespace testsupport {
-
-// Lets every change through unless told otherwise, and counts the asks.
-class ScriptedGuard : public CatalogueGuard {
-public:
-    bool BeforeChange() override {
-        ++changesAsked;
-        return allowChanges;
-    }
-    bool CheckOpened(bool) override { return true; }
-    bool ReadingOnly() const override { return false; }
-
-    bool allowChanges = true;
-    int changesAsked = 0;
-};
 
 class SessionFixture : public ::testing::Test {
 protected:
