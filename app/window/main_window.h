@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,6 @@ class QTreeWidgetItem;
 class Teditf;
 class UiServices;
 class WebBrowser;
-struct LoanRow;
 struct RowsChange;
 
 // The record panel's text fields, in the order the save writes them.
@@ -86,8 +86,7 @@ public:
 
     // The open catalogue as the capabilities reach it (catalogue_session.h).
     CatalogueSession& session() const { return *session_; }
-    // The backup gate every change through the session passes first (the
-    // safe-keeping guard backs the catalogue up). False when the change must not happen.
+    // The session's backup gate alone; false when the change must not happen.
     bool beforeCatalogueChange();
     // A capability the window made, for the tests and benchmarks that drive it.
     template <class Capability>
@@ -135,16 +134,13 @@ private:
     bool panel_saving_ = false;  // while the panel's own save runs: what it wrote is what it shows
     bool record_shown_ = false;  // whether it shows a record read by a title click
     int64_t shown_row_key_ = 0;  // the engine's row key of that record: its id need not tell it apart
-    // Runs a change on query1. A failed change is taken out of query1, so that
-    // nothing but the user's next click can run it again.
+    // Runs a change on query1; a failed one is taken out, so only the user's next click runs it again.
     void RunChange(const std::string& sql);
-    // Per text field, in the order the save writes them: the text shown by the
-    // last fill when it was exactly the 255 bytes the queries deliver (so maybe
-    // cut), else a null string. Such a field, left unchanged, keeps its stored value.
+    // Per text field: the text shown when it was exactly the 255 bytes the queries
+    // deliver (maybe cut), else null; such a field, left unchanged, keeps its stored value.
     QString cut_texts_[kPanelTexts];
     bool splitters_sized_ = false;  // the initial splitter positions are set at first show
-    // The key of the row a click on this title node shows, also where the tree
-    // may be out of date (then found by its author, title and rank); none when no row.
+    // The row a click on this title shows, also from a tree that may be out of date; none when no row.
     std::optional<int64_t> TitleRow(QTreeWidgetItem& node);
 };
 
