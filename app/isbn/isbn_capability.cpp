@@ -76,7 +76,7 @@ void IsbnCapability::Open() {
         c.settingsPath = session_.SettingsPath();
         c.change = Writer();
         c.showPage = [this](const QUrl& page) { session_.ShowPage(page); };
-        window_ = new Tisbnf(std::move(c), &session_.Window());
+        window_ = new IsbnWindow(std::move(c), &session_.Window());
         session_.PlaceOverWindow(*window_);
     }
     window_->show();
@@ -84,5 +84,5 @@ void IsbnCapability::Open() {
     window_->activateWindow();
 }
 
-Tisbnf* IsbnCapability::isbnWindow() const { return window_; }
+IsbnWindow* IsbnCapability::isbnWindow() const { return window_; }
 IsbnCompleteDialog* IsbnCapability::completeDialog() const { return complete_; }

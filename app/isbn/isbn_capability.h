@@ -8,7 +8,7 @@
 
 class QAction;
 class IsbnCompleteDialog;
-class Tisbnf;
+class IsbnWindow;
 
 class IsbnCapability : public Capability {
     Q_OBJECT
@@ -19,7 +19,7 @@ public:
     QAction& Command() const { return *command_; }
     // Opens the window, or brings the open one to the front.
     void Open();
-    Tisbnf* isbnWindow() const;
+    IsbnWindow* isbnWindow() const;
     // "doplnit podle ISBN…" on a title of the tree: the ISBN from `udaj1` or
     // asked for, then the stored and the found values side by side.
     void Complete(const TitleRef& title);
@@ -30,6 +30,6 @@ private:
     RowsWriter Writer();
 
     QAction* command_;
-    QPointer<Tisbnf> window_;
+    QPointer<IsbnWindow> window_;
     QPointer<IsbnCompleteDialog> complete_;
 };

@@ -67,8 +67,8 @@ void FillList(ValueLists& lists, ValueLists::Column column, QComboBox& box) {
 
 }  // namespace
 
-Tisbnf::Tisbnf(IsbnWindowContext context, QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(std::move(context)), ui_(std::make_unique<Ui::Tisbnf>()) {
+IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(std::move(context)), ui_(std::make_unique<Ui::IsbnWindow>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("isbnf"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -108,9 +108,9 @@ Tisbnf::Tisbnf(IsbnWindowContext context, QWidget* parent)
     ui_->isbnle->setFocus(Qt::OtherFocusReason);
 }
 
-Tisbnf::~Tisbnf() = default;
+IsbnWindow::~IsbnWindow() = default;
 
-bool Tisbnf::QueueTyped() {
+bool IsbnWindow::QueueTyped() {
     const std::string typed = ui_->isbnle->text().toStdString();
     const std::optional<std::string> stored = isbn::Normalize(typed);
     if (!stored) {
@@ -140,18 +140,18 @@ bool Tisbnf::QueueTyped() {
     return true;
 }
 
-void Tisbnf::SetState(int row, const QString& state, const QString& note) {
+void IsbnWindow::SetState(int row, const QString& state, const QString& note) {
     rows_[row].state = state;
     QTableWidgetItem* item = ui_->frontatw->item(row, Stav);
     item->setText(note.isEmpty() ? state : state + QStringLiteral(": ") + note);
     item->setToolTip(note);
 }
 
-int Tisbnf::RowCount() const { return static_cast<int>(rows_.size()); }
-QString Tisbnf::StateText(int row) const { return ui_->frontatw->item(row, Stav)->text(); }
-QString Tisbnf::Cell(int row, Column column) const { return ui_->frontatw->item(row, column)->text(); }
+int IsbnWindow::RowCount() const { return static_cast<int>(rows_.size()); }
+QString IsbnWindow::StateText(int row) const { return ui_->frontatw->item(row, Stav)->text(); }
+QString IsbnWindow::Cell(int row, Column column) const { return ui_->frontatw->item(row, column)->text(); }
 
-void Tisbnf::Finished(int ticket, const LookupResult& result) {
+void IsbnWindow::Finished(int ticket, const LookupResult& result) {
     int row = 0;
     while (row < RowCount() && rows_[row].ticket != ticket) ++row;
     if (row == RowCount()) return;
@@ -174,7 +174,7 @@ void Tisbnf::Finished(int ticket, const LookupResult& result) {
     }
 }
 
-void Tisbnf::ShowCandidate(int row, const FoundRecord& record) {
+void IsbnWindow::ShowCandidate(int row, const FoundRecord& record) {
     QTableWidget* t = ui_->frontatw;
     const QSignalBlocker quiet(t);
     bool replaced = false;
@@ -206,7 +206,7 @@ void Tisbnf::ShowCandidate(int row, const FoundRecord& record) {
     MarkDuplicate(row);
 }
 
-void Tisbnf::MarkDuplicate(int row) {
+void IsbnWindow::MarkDuplicate(int row) {
     ReadCatalogueKeys();
     NewBook b;
     b.udaj1 = rows_[row].isbn.toStdString();
@@ -224,17 +224,17 @@ void Tisbnf::MarkDuplicate(int row) {
     ui_->frontatw->item(row, Isbn)->setCheckState(Qt::Unchecked);
 }
 
-void Tisbnf::ReadCatalogueKeys() {
+void IsbnWindow::ReadCatalogueKeys() {
     if (!keys_) keys_ = ::ReadCatalogueKeys(*context_.db);
 }
 
-void Tisbnf::CatalogueChanged() {
+void IsbnWindow::CatalogueChanged() {
     keys_.reset();
     FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
     FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
 }
 
-void Tisbnf::ulozitbClick() {
+void IsbnWindow::ulozitbClick() {
     QTableWidget* t = ui_->frontatw;
     std::vector<int> chosen;
     std::vector<NewBook> books;
@@ -284,7 +284,7 @@ void Tisbnf::ulozitbClick() {
     }
 }
 
-void Tisbnf::RowClicked(int row) {
+void IsbnWindow::RowClicked(int row) {
     if (row < 0 || row >= RowCount() || rows_[row].candidates.empty() || !context_.showPage) return;
     int index = 0;
     if (auto* choice = qobject_cast<QComboBox*>(ui_->frontatw->cellWidget(row, Zdroj))) index = std::max(0, choice->currentIndex());
@@ -292,7 +292,7 @@ void Tisbnf::RowClicked(int row) {
     if (!page.isEmpty()) context_.showPage(QUrl(page));
 }
 
-bool Tisbnf::eventFilter(QObject* watched, QEvent* event) {
+bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
     // Typing again clears the mark of a refused number.
     if (watched == ui_->isbnle && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() != Qt::Key_Return && !ui_->poznamkal->text().isEmpty()) {
@@ -302,7 +302,7 @@ bool Tisbnf::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Tisbnf::closeEvent(QCloseEvent* event) {
+void IsbnWindow::closeEvent(QCloseEvent* event) {
     lookup_->CancelAll();
     QWidget::closeEvent(event);
 }

@@ -16,7 +16,7 @@
 #include "catalogue/isbn_store.h"
 
 namespace Ui {
-class Tisbnf;
+class IsbnWindow;
 }
 class QUrl;
 class TASQLite3DB;
@@ -33,15 +33,15 @@ struct IsbnWindowContext {
     std::function<void(const QUrl&)> showPage;  // the embedded browser; may be empty
 };
 
-class Tisbnf : public QWidget {
+class IsbnWindow : public QWidget {
     Q_OBJECT
 public:
     enum Column { Isbn, Stav, Autor, Titul, Vydal, Rok, Serie, Zdroj, Umisteni, Zanr, ColumnCount };
 
-    Tisbnf(IsbnWindowContext context, QWidget* parent = nullptr);
-    ~Tisbnf() override;
+    IsbnWindow(IsbnWindowContext context, QWidget* parent = nullptr);
+    ~IsbnWindow() override;
 
-    Ui::Tisbnf* form() const { return ui_.get(); }
+    Ui::IsbnWindow* form() const { return ui_.get(); }
     IsbnLookup& Lookup() { return *lookup_; }
 
     // Enter in the ISBN field: validate, queue, clear. False when refused.
@@ -76,7 +76,7 @@ private:
     QString Cell(int row, Column column) const;
 
     IsbnWindowContext context_;
-    std::unique_ptr<Ui::Tisbnf> ui_;
+    std::unique_ptr<Ui::IsbnWindow> ui_;
     IsbnLookup* lookup_ = nullptr;
     std::vector<Row> rows_;
     // The catalogue's ISBNs (stored form) and author+title pairs, read once

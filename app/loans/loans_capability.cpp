@@ -50,12 +50,12 @@ LoansCapability::~LoansCapability() = default;
 void LoansCapability::zapujckyExecute() {
     if (!loans_window_) {
         QWidget& main = session_.Window();
-        loans_window_ = new Tzapujckyf(session_, *loan_writer_, &main);
+        loans_window_ = new LoansWindow(session_, *loan_writer_, &main);
         session_.PlaceOverWindow(*loans_window_);
         // The window is the connection's context, so nothing of it is reached
         // while it is being destroyed.
-        connect(&session_, &CatalogueSession::CatalogueChanged, loans_window_, &Tzapujckyf::CatalogueChanged);
-        connect(&session_, &CatalogueSession::RowsChanged, loans_window_, &Tzapujckyf::CatalogueChanged);
+        connect(&session_, &CatalogueSession::CatalogueChanged, loans_window_, &LoansWindow::CatalogueChanged);
+        connect(&session_, &CatalogueSession::RowsChanged, loans_window_, &LoansWindow::CatalogueChanged);
     }
     loans_window_->Refresh();
     loans_window_->show();

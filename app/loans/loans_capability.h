@@ -8,7 +8,7 @@
 #include "app/platform/catalogue_session.h"
 
 class QMenu;
-class Tzapujckyf;
+class LoansWindow;
 
 class LoansCapability : public Capability {
     Q_OBJECT
@@ -18,7 +18,7 @@ public:
 
     // Opens the loans window (non-modal), or brings it to the front.
     void zapujckyExecute();
-    Tzapujckyf* loansWindow() const { return loans_window_; }
+    LoansWindow* loansWindow() const { return loans_window_; }
     // Lends and returns through the session.
     LoanWriter& loanWriter() const { return *loan_writer_; }
 
@@ -29,5 +29,5 @@ private:
     void ReportChangedMeanwhile();
 
     std::unique_ptr<LoanWriter> loan_writer_;
-    Tzapujckyf* loans_window_ = nullptr;  // a child of the main window once made
+    LoansWindow* loans_window_ = nullptr;  // a child of the main window once made
 };

@@ -42,7 +42,7 @@ constexpr int kWidestBorrowers = 360;    // the borrower column widens to fit it
 // regroup, and a new loan period only needs a repaint.
 class LoanItem : public QTreeWidgetItem {
 public:
-    LoanItem(const Tzapujckyf& window, int loan) : window_(window), loan_(loan) {}
+    LoanItem(const LoansWindow& window, int loan) : window_(window), loan_(loan) {}
     bool operator<(const QTreeWidgetItem& other) const override { return window_.LessThan(*this, other); }
     QVariant data(int column, int role) const override {
         if (role == kLoanRole) return loan_;
@@ -50,7 +50,7 @@ public:
         switch (role) {
         case Qt::DisplayRole:
             if (loan_ >= 0) return window_.CellText(loan_, column);
-            if (column == Tzapujckyf::Stav)
+            if (column == LoansWindow::Stav)
                 return overdueBooks ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdueBooks)
                                     : QString();
             break;
@@ -59,7 +59,7 @@ public:
         case Qt::BackgroundRole:
             return overdue ? QBrush(kOverdueBack) : QVariant();
         case Qt::TextAlignmentRole:
-            if (column == Tzapujckyf::Dni) return int(Qt::AlignRight | Qt::AlignVCenter);
+            if (column == LoansWindow::Dni) return int(Qt::AlignRight | Qt::AlignVCenter);
             break;
         }
         return QTreeWidgetItem::data(column, role);
@@ -68,7 +68,7 @@ public:
     int overdueBooks = 0;  // a borrower's row: how many of the books are overdue
 
 private:
-    const Tzapujckyf& window_;
+    const LoansWindow& window_;
     const int loan_;
 };
 
@@ -98,21 +98,21 @@ const QString& FoldedStatus(const QString& status) {
 
 // What is worked out of a loan once, when first needed: a column's collation
 // key the first time it is sorted by, the filter's text the first time one is typed.
-struct Tzapujckyf::Made {
-    std::array<std::optional<QCollatorSortKey>, Tzapujckyf::ColumnCount> keys;
+struct LoansWindow::Made {
+    std::array<std::optional<QCollatorSortKey>, LoansWindow::ColumnCount> keys;
     QString searched;  // null until made
 };
 
-struct Tzapujckyf::Keys {
+struct LoansWindow::Keys {
     LocaleOrder order;
     std::vector<Made> made;  // one per loan, in the loans' order
 };
 
-Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Tzapujckyf>()), session_(session), writer_(writer),
+LoansWindow::LoansWindow(CatalogueSession& session, LoanWriter& writer, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::LoansWindow>()), session_(session), writer_(writer),
       keys_(std::make_unique<Keys>()) {
     ui_->setupUi(this);
-    Ui::Tzapujckyf& f = *ui_;
+    Ui::LoansWindow& f = *ui_;
     f.zapujckytw->header()->setSortIndicator(Komu, Qt::AscendingOrder);
     f.zapujckytw->header()->setSectionsMovable(false);
     f.zapujckytw->setColumnWidth(Komu, 140);
@@ -142,16 +142,16 @@ Tzapujckyf::Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* p
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });
 }
 
-Tzapujckyf::~Tzapujckyf() {
+LoansWindow::~LoansWindow() {
     // The rows read the loans; they go before the loans do.
     ui_->zapujckytw->clear();
 }
 
-QDate Tzapujckyf::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
+QDate LoansWindow::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
 
-int Tzapujckyf::Period() const { return ui_->lhutaspin->value(); }
+int LoansWindow::Period() const { return ui_->lhutaspin->value(); }
 
-void Tzapujckyf::Refresh() {
+void LoansWindow::Refresh() {
     today_ = Today();
     std::vector<Loan> loans = ReadLoans(session_.Connection(), today_);
     ++refreshes_;
@@ -159,7 +159,7 @@ void Tzapujckyf::Refresh() {
     ReplaceLoans(std::move(loans), std::move(made));
 }
 
-void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
+void LoansWindow::Forget(const std::vector<LoanRow>& rows) {
     std::set<int64_t> gone;
     for (const LoanRow& row : rows) gone.insert(row.rowid);
     std::vector<Loan> kept;
@@ -172,19 +172,19 @@ void Tzapujckyf::Forget(const std::vector<LoanRow>& rows) {
     ReplaceLoans(std::move(kept), std::move(made));
 }
 
-void Tzapujckyf::ReplaceLoans(std::vector<Loan> loans, std::vector<Made> made) {
+void LoansWindow::ReplaceLoans(std::vector<Loan> loans, std::vector<Made> made) {
     ui_->zapujckytw->clear();
     loans_ = std::move(loans);
     keys_->made = std::move(made);
     Rebuild();
 }
 
-const Loan& Tzapujckyf::LoanAt(int loan) const {
+const Loan& LoansWindow::LoanAt(int loan) const {
     Q_ASSERT(loan >= 0 && static_cast<size_t>(loan) < loans_.size());
     return loans_[static_cast<size_t>(loan)];
 }
 
-void Tzapujckyf::CatalogueChanged() {
+void LoansWindow::CatalogueChanged() {
     if (!isVisible() || refresh_pending_) return;
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this, asked = refreshes_] {
@@ -193,14 +193,14 @@ void Tzapujckyf::CatalogueChanged() {
     });
 }
 
-QStringList Tzapujckyf::ColumnTitles() const {
+QStringList LoansWindow::ColumnTitles() const {
     QStringList titles;
     const QTreeWidgetItem* header = ui_->zapujckytw->headerItem();
     for (int c = 0; c < ColumnCount; ++c) titles << header->text(c);
     return titles;
 }
 
-QStringList Tzapujckyf::RowTexts(const Loan& loan) const {
+QStringList LoansWindow::RowTexts(const Loan& loan) const {
     const bool known = loan.date.Known();
     return {loan.komu,
             loan.kdy,
@@ -212,7 +212,7 @@ QStringList Tzapujckyf::RowTexts(const Loan& loan) const {
             loan.umisteni};
 }
 
-QString Tzapujckyf::CellText(int loan, int column) const {
+QString LoansWindow::CellText(int loan, int column) const {
     const Loan& l = LoanAt(loan);
     switch (column) {
     case Komu: return grouped_ ? QString() : l.komu;
@@ -227,9 +227,9 @@ QString Tzapujckyf::CellText(int loan, int column) const {
     return {};
 }
 
-bool Tzapujckyf::Overdue(int loan) const { return IsOverdue(LoanAt(loan).date, today_, Period()); }
+bool LoansWindow::Overdue(int loan) const { return IsOverdue(LoanAt(loan).date, today_, Period()); }
 
-void Tzapujckyf::Rebuild() {
+void LoansWindow::Rebuild() {
     QTreeWidget& tree = *ui_->zapujckytw;
     grouped_ = ui_->seskupitchb->isChecked();
     tree.setUpdatesEnabled(false);
@@ -263,7 +263,7 @@ void Tzapujckyf::Rebuild() {
     tree.setUpdatesEnabled(true);
 }
 
-void Tzapujckyf::ShowOverdue() {
+void LoansWindow::ShowOverdue() {
     QTreeWidget& tree = *ui_->zapujckytw;
     for (int i = 0; i < tree.topLevelItemCount(); ++i) {
         auto* top = static_cast<LoanItem*>(tree.topLevelItem(i));
@@ -276,7 +276,7 @@ void Tzapujckyf::ShowOverdue() {
     ui_->souhrnl->setText(SummaryText(Summarize(loans_, today_, Period())));
 }
 
-const QString& Tzapujckyf::SearchText(int loan) const {
+const QString& LoansWindow::SearchText(int loan) const {
     QString& text = keys_->made[static_cast<size_t>(loan)].searched;
     if (text.isNull()) {
         const Loan& l = LoanAt(loan);
@@ -287,7 +287,7 @@ const QString& Tzapujckyf::SearchText(int loan) const {
     return text;
 }
 
-void Tzapujckyf::ApplyFilter() {
+void LoansWindow::ApplyFilter() {
     QTreeWidget& tree = *ui_->zapujckytw;
     const QString needle = WithoutCaseAndAccents(ui_->hledatle->text().trimmed());
     const auto matches = [&](const QTreeWidgetItem* item) {
@@ -322,7 +322,7 @@ void Tzapujckyf::ApplyFilter() {
     FitBorrowers(widest);
 }
 
-void Tzapujckyf::FitBorrowers(int widestLabel) {
+void LoansWindow::FitBorrowers(int widestLabel) {
     QTreeWidget& tree = *ui_->zapujckytw;
     if (widestLabel <= 0) return;
     // The item's text margins on both sides and the branch indicator before it.
@@ -331,7 +331,7 @@ void Tzapujckyf::FitBorrowers(int widestLabel) {
     if (wanted > tree.columnWidth(Komu)) tree.setColumnWidth(Komu, wanted);
 }
 
-void Tzapujckyf::PeriodChanged(int days) {
+void LoansWindow::PeriodChanged(int days) {
     ShowOverdue();
     // Kept at once, so that no way of closing loses it; a file that cannot be
     // written is reported once, not on every step of the spin box.
@@ -347,7 +347,7 @@ void Tzapujckyf::PeriodChanged(int days) {
     }
 }
 
-const QCollatorSortKey& Tzapujckyf::SortKey(int loan, int column) const {
+const QCollatorSortKey& LoansWindow::SortKey(int loan, int column) const {
     std::optional<QCollatorSortKey>& key = keys_->made[static_cast<size_t>(loan)].keys[static_cast<size_t>(column)];
     if (!key) {
         const Loan& l = LoanAt(loan);
@@ -357,7 +357,7 @@ const QCollatorSortKey& Tzapujckyf::SortKey(int loan, int column) const {
     return *key;
 }
 
-bool Tzapujckyf::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const {
+bool LoansWindow::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) const {
     const QTreeWidget* tree = ui_->zapujckytw;
     const int ia = LoanIndex(a), ib = LoanIndex(b);
     const bool descending = tree->header()->sortIndicatorOrder() == Qt::DescendingOrder;
@@ -402,7 +402,7 @@ bool Tzapujckyf::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) co
     return order != 0 ? order < 0 : ia < ib;
 }
 
-std::vector<const Loan*> Tzapujckyf::ShownLoans() const {
+std::vector<const Loan*> LoansWindow::ShownLoans() const {
     std::vector<const Loan*> shown;
     const QTreeWidget& tree = *ui_->zapujckytw;
     const auto add = [&](const QTreeWidgetItem* item) {
@@ -419,7 +419,7 @@ std::vector<const Loan*> Tzapujckyf::ShownLoans() const {
     return shown;
 }
 
-std::vector<const Loan*> Tzapujckyf::SelectedLoans() const {
+std::vector<const Loan*> LoansWindow::SelectedLoans() const {
     std::set<int> chosen;
     for (const QTreeWidgetItem* item : ui_->zapujckytw->selectedItems()) {
         if (item->isHidden()) continue;
@@ -435,7 +435,7 @@ std::vector<const Loan*> Tzapujckyf::SelectedLoans() const {
     return loans;
 }
 
-void Tzapujckyf::vracenobClick() {
+void LoansWindow::vracenobClick() {
     const std::vector<const Loan*> chosen = SelectedLoans();
     UiServices& ui = session_.Ui();
     if (chosen.empty()) {
@@ -467,7 +467,7 @@ void Tzapujckyf::vracenobClick() {
                               .arg(rows.size()));
 }
 
-QString Tzapujckyf::ReminderUrl(const std::vector<const Loan*>& loans) {
+QString LoansWindow::ReminderUrl(const std::vector<const Loan*>& loans) {
     QString body = QStringLiteral("Dobrý den,\r\n\r\ndovoluji si připomenout knihy, které máte "
                                   "ode mě vypůjčené:\r\n\r\n");
     for (const Loan* loan : loans) {
@@ -482,7 +482,7 @@ QString Tzapujckyf::ReminderUrl(const std::vector<const Loan*>& loans) {
            QStringLiteral("&body=") + QString::fromLatin1(QUrl::toPercentEncoding(body));
 }
 
-void Tzapujckyf::pripomenoutbClick() {
+void LoansWindow::pripomenoutbClick() {
     UiServices& ui = session_.Ui();
     const QTreeWidgetItem* current = ui_->zapujckytw->currentItem();
     QString name;
@@ -506,20 +506,20 @@ void Tzapujckyf::pripomenoutbClick() {
         throw std::runtime_error("E-mailový program se nepodařilo otevřít.");
 }
 
-std::vector<ExportedLoan> Tzapujckyf::Exported() const {
+std::vector<ExportedLoan> LoansWindow::Exported() const {
     std::vector<ExportedLoan> rows;
     for (const Loan* loan : ShownLoans()) rows.push_back({RowTexts(*loan), IsOverdue(loan->date, today_, Period())});
     return rows;
 }
 
-void Tzapujckyf::csvbClick() {
+void LoansWindow::csvbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"),
         QStringLiteral("CSV (*.csv)"));
     if (path) WriteLoansCsv(*path, LoansCsv(ColumnTitles(), Exported()));
 }
 
-void Tzapujckyf::pdfbClick() {
+void LoansWindow::pdfbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"),
         QStringLiteral("PDF (*.pdf)"));

@@ -13,22 +13,22 @@
 #include "app/loans/loans.h"
 
 namespace Ui {
-class Tzapujckyf;
+class LoansWindow;
 }
 class QTreeWidgetItem;
 class CatalogueSession;
 class QCollatorSortKey;
 struct ExportedLoan;
 
-class Tzapujckyf : public QWidget {
+class LoansWindow : public QWidget {
     Q_OBJECT
 public:
     enum Column { Komu, Kdy, Datum, Dni, Stav, Autor, Titul, Umisteni, ColumnCount };
 
-    Tzapujckyf(CatalogueSession& session, LoanWriter& writer, QWidget* parent);
-    ~Tzapujckyf() override;
+    LoansWindow(CatalogueSession& session, LoanWriter& writer, QWidget* parent);
+    ~LoansWindow() override;
 
-    Ui::Tzapujckyf* form() const { return ui_.get(); }
+    Ui::LoansWindow* form() const { return ui_.get(); }
 
     // Reads the loans anew; the filter, the grouping and the sort stay.
     void Refresh();
@@ -84,7 +84,7 @@ private:
     std::vector<ExportedLoan> Exported() const;
     const QCollatorSortKey& SortKey(int loan, int column) const;
 
-    std::unique_ptr<Ui::Tzapujckyf> ui_;
+    std::unique_ptr<Ui::LoansWindow> ui_;
     CatalogueSession& session_;
     LoanWriter& writer_;
     std::vector<Loan> loans_;

@@ -7,8 +7,8 @@
 #include "app/safekeeping/catalogue_backup.h"
 #include "ui_restore_dialog.h"
 
-TRestoreDialog::TRestoreDialog(const CatalogueBackup& backups, const QString& catalogue, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::TRestoreDialog>()) {
+RestoreDialog::RestoreDialog(const CatalogueBackup& backups, const QString& catalogue, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::RestoreDialog>()) {
     ui_->setupUi(this);
     ui_->zalohyl->setText(QString::fromUtf8("&zálohy katalogu „%1“:").arg(QFileInfo(catalogue).fileName()));
     QTreeWidget& list = *ui_->zalohytv;
@@ -27,14 +27,14 @@ TRestoreDialog::TRestoreDialog(const CatalogueBackup& backups, const QString& ca
     list.setFocus(Qt::OtherFocusReason);
     ui_->obnovitb->setEnabled(list.topLevelItemCount() > 0);
 
-    connect(ui_->obnovitb, &QPushButton::clicked, this, &TRestoreDialog::obnovitbClick);
+    connect(ui_->obnovitb, &QPushButton::clicked, this, &RestoreDialog::obnovitbClick);
     connect(ui_->stornob, &QPushButton::clicked, this, &QDialog::reject);
-    connect(&list, &QTreeWidget::itemDoubleClicked, this, &TRestoreDialog::obnovitbClick);
+    connect(&list, &QTreeWidget::itemDoubleClicked, this, &RestoreDialog::obnovitbClick);
 }
 
-TRestoreDialog::~TRestoreDialog() = default;
+RestoreDialog::~RestoreDialog() = default;
 
-void TRestoreDialog::obnovitbClick() {
+void RestoreDialog::obnovitbClick() {
     const QTreeWidgetItem* item = ui_->zalohytv->currentItem();
     if (!item) return;
     chosen_ = item->data(0, Qt::UserRole).toByteArray().toStdString();

@@ -8,17 +8,17 @@
 #include <string>
 
 namespace Ui {
-class TRestoreDialog;
+class RestoreDialog;
 }
 class CatalogueBackup;
 
-class TRestoreDialog : public QDialog {
+class RestoreDialog : public QDialog {
     Q_OBJECT
 public:
-    TRestoreDialog(const CatalogueBackup& backups, const QString& catalogue, QWidget* parent = nullptr);
-    ~TRestoreDialog() override;
+    RestoreDialog(const CatalogueBackup& backups, const QString& catalogue, QWidget* parent = nullptr);
+    ~RestoreDialog() override;
 
-    Ui::TRestoreDialog* form() const { return ui_.get(); }
+    Ui::RestoreDialog* form() const { return ui_.get(); }
     // The backup chosen with "obnovit" (the file system's bytes); none when the
     // dialog was left otherwise.
     const std::optional<std::string>& Chosen() const { return chosen_; }
@@ -26,6 +26,6 @@ public:
     void obnovitbClick();
 
 private:
-    std::unique_ptr<Ui::TRestoreDialog> ui_;
+    std::unique_ptr<Ui::RestoreDialog> ui_;
     std::optional<std::string> chosen_;
 };

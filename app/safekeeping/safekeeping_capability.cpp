@@ -65,7 +65,7 @@ void SafekeepingCapability::obnovitExecute() {
                 .arg(name, backupfiles::Shown(backupfiles::FolderOf(catalogue))));
         return;
     }
-    TRestoreDialog dialog(*backups_, name, &session_.Window());
+    RestoreDialog dialog(*backups_, name, &session_.Window());
     session_.PlaceOverWindow(dialog);
     ui.ExecModal(dialog);
     if (!dialog.Chosen()) return;

@@ -24,11 +24,11 @@ StatisticsCapability::StatisticsCapability(CatalogueSession& session, QObject* p
 void StatisticsCapability::statistikaExecute() {
     if (!window_) {
         QWidget& main = session_.Window();
-        window_ = new Tstatistikaf(session_.Connection(), session_.Ui(),
+        window_ = new StatisticsWindow(session_.Connection(), session_.Ui(),
                                    [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
         session_.PlaceOverWindow(*window_);
-        connect(&session_, &CatalogueSession::CatalogueChanged, window_, &Tstatistikaf::CatalogueChanged);
-        connect(&session_, &CatalogueSession::RowsChanged, window_, &Tstatistikaf::CatalogueChanged);
+        connect(&session_, &CatalogueSession::CatalogueChanged, window_, &StatisticsWindow::CatalogueChanged);
+        connect(&session_, &CatalogueSession::RowsChanged, window_, &StatisticsWindow::CatalogueChanged);
     }
     window_->Refresh();
     window_->show();

@@ -4,7 +4,7 @@
 #include "app/platform/catalogue_session.h"
 
 class QAction;
-class Tstatistikaf;
+class StatisticsWindow;
 
 class StatisticsCapability : public Capability {
     Q_OBJECT
@@ -14,10 +14,10 @@ public:
 
     // Opens the statistics window (non-modal), or brings it to the front read anew.
     void statistikaExecute();
-    Tstatistikaf* statisticsWindow() const { return window_; }
+    StatisticsWindow* statisticsWindow() const { return window_; }
     QAction& command() const { return *command_; }
 
 private:
     QAction* command_;
-    Tstatistikaf* window_ = nullptr;  // a child of the main window once made
+    StatisticsWindow* window_ = nullptr;  // a child of the main window once made
 };

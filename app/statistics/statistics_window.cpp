@@ -97,8 +97,8 @@ QString Days(double days) { return QString::number(days, 'f', 1).replace(u'.', u
 
 QString MonthLabel(const QDate& month) { return QStringLiteral("%1/%2").arg(month.month()).arg(month.year()); }
 
-Tstatistikaf::Tstatistikaf(TASQLite3DB& db, UiServices& ui, std::function<int()> period, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Tstatistikaf>()), db_(db), services_(ui),
+StatisticsWindow::StatisticsWindow(TASQLite3DB& db, UiServices& ui, std::function<int()> period, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::StatisticsWindow>()), db_(db), services_(ui),
       period_(std::move(period)) {
     ui_->setupUi(this);
     const auto guarded = [this](auto handler) { return [this, handler] { RunGuarded(services_, handler); }; };
@@ -108,9 +108,9 @@ Tstatistikaf::Tstatistikaf(TASQLite3DB& db, UiServices& ui, std::function<int()>
     connect(ui_->zavritb, &QPushButton::clicked, this, &QWidget::close);
 }
 
-Tstatistikaf::~Tstatistikaf() = default;
+StatisticsWindow::~StatisticsWindow() = default;
 
-void Tstatistikaf::CatalogueChanged() {
+void StatisticsWindow::CatalogueChanged() {
     if (refresh_pending_ || !isVisible()) return;
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this] {
@@ -119,13 +119,13 @@ void Tstatistikaf::CatalogueChanged() {
     });
 }
 
-void Tstatistikaf::Refresh() {
+void StatisticsWindow::Refresh() {
     const QDate today = fixed_today_.isValid() ? fixed_today_ : QDate::currentDate();
     stats_ = ComputeStats(db_, today, period_ ? period_() : 30);
     Rebuild();
 }
 
-void Tstatistikaf::Rebuild() {
+void StatisticsWindow::Rebuild() {
     for (Section& section : sections_) delete section.box;
     sections_.clear();
     const CollectionStats& s = stats_;
@@ -157,7 +157,7 @@ void Tstatistikaf::Rebuild() {
     AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"), QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
 }
 
-void Tstatistikaf::AddSection(const QString& title, const QString& name, const QString& what,
+void StatisticsWindow::AddSection(const QString& title, const QString& name, const QString& what,
                               const std::vector<LabelCount>& rows,
                               int chartKind, const std::vector<std::pair<QString, QString>>& more) {
     auto* box = new QGroupBox(title, ui_->grafyw);
@@ -192,7 +192,7 @@ void Tstatistikaf::AddSection(const QString& title, const QString& name, const Q
     sections_.push_back({title, name, box, view, table});
 }
 
-QStringList Tstatistikaf::ExportPng(const QString& path) const {
+QStringList StatisticsWindow::ExportPng(const QString& path) const {
     QString stem = path;
     if (stem.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) stem.chop(4);
     QStringList written;
@@ -211,7 +211,7 @@ QStringList Tstatistikaf::ExportPng(const QString& path) const {
     return written;
 }
 
-void Tstatistikaf::ExportPdf(const QString& path) const {
+void StatisticsWindow::ExportPdf(const QString& path) const {
     WriteFileWhole(path, [&](QSaveFile& out) {
         QPdfWriter pdf(&out);
         pdf.setPageSize(QPageSize(QPageSize::A4));
@@ -256,13 +256,13 @@ void Tstatistikaf::ExportPdf(const QString& path) const {
     });
 }
 
-void Tstatistikaf::pngbClick() {
+void StatisticsWindow::pngbClick() {
     const std::optional<QString> path = services_.ChooseSaveFile(
         QStringLiteral("Export grafů do PNG"), QStringLiteral("statistika.png"), QStringLiteral("PNG (*.png)"));
     if (path) ExportPng(*path);
 }
 
-void Tstatistikaf::pdfbClick() {
+void StatisticsWindow::pdfbClick() {
     const std::optional<QString> path = services_.ChooseSaveFile(
         QStringLiteral("Export statistiky do PDF"), QStringLiteral("statistika.pdf"), QStringLiteral("PDF (*.pdf)"));
     if (path) ExportPdf(*path);

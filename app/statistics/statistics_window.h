@@ -14,7 +14,7 @@
 #include "app/statistics/figures/collection_stats.h"
 
 namespace Ui {
-class Tstatistikaf;
+class StatisticsWindow;
 }
 class QChartView;
 class QTableWidget;
@@ -22,14 +22,14 @@ class QGroupBox;
 class TASQLite3DB;
 class UiServices;
 
-class Tstatistikaf : public QWidget {
+class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
     // `period` gives the loan period in days when the figures are read.
-    Tstatistikaf(TASQLite3DB& db, UiServices& ui, std::function<int()> period, QWidget* parent);
-    ~Tstatistikaf() override;
+    StatisticsWindow(TASQLite3DB& db, UiServices& ui, std::function<int()> period, QWidget* parent);
+    ~StatisticsWindow() override;
 
-    Ui::Tstatistikaf* form() const { return ui_.get(); }
+    Ui::StatisticsWindow* form() const { return ui_.get(); }
 
     // Reads the catalogue anew and redraws every chart.
     void Refresh();
@@ -61,7 +61,7 @@ private:
     void AddSection(const QString& title, const QString& name, const QString& what, const std::vector<LabelCount>& rows,
                     int chartKind, const std::vector<std::pair<QString, QString>>& more = {});
 
-    std::unique_ptr<Ui::Tstatistikaf> ui_;
+    std::unique_ptr<Ui::StatisticsWindow> ui_;
     TASQLite3DB& db_;
     UiServices& services_;
     std::function<int()> period_;

@@ -30,7 +30,7 @@ QString Shown(const std::optional<std::string>& value) {
 }  // namespace
 
 ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget* parent)
-    : QDialog(parent), plan_(plan), ui_(std::make_unique<Ui::TImportDialog>()), chosen_(plan.Offered()) {
+    : QDialog(parent), plan_(plan), ui_(std::make_unique<Ui::ImportDialog>()), chosen_(plan.Offered()) {
     ui_->setupUi(this);
     import_ = ui_->tlacitkabb->addButton(QStringLiteral("&Importovat"), QDialogButtonBox::AcceptRole);
     ui_->tlacitkabb->addButton(QStringLiteral("Storno"), QDialogButtonBox::RejectRole);

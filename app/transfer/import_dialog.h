@@ -13,7 +13,7 @@ class QListWidgetItem;
 class QPushButton;
 
 namespace Ui {
-class TImportDialog;
+class ImportDialog;
 }
 
 class ImportDialog : public QDialog {
@@ -29,7 +29,7 @@ public:
     bool IncludeDuplicates() const;
     // Which of the plan's rows are to be stored.
     const std::vector<bool>& Chosen() const { return chosen_; }
-    Ui::TImportDialog* form() const { return ui_.get(); }
+    Ui::ImportDialog* form() const { return ui_.get(); }
     QPushButton* importButton() const { return import_; }
 
 private:
@@ -38,7 +38,7 @@ private:
     void IncludeStored(bool include);
 
     const ImportPlan& plan_;
-    std::unique_ptr<Ui::TImportDialog> ui_;
+    std::unique_ptr<Ui::ImportDialog> ui_;
     QPushButton* import_ = nullptr;
     std::vector<bool> chosen_;
 };

@@ -32,7 +32,7 @@ void BM_IsbnQueueAndShow(benchmark::State& state) {
     ProfileFile(bench.window().SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "");
     IsbnCapability& isbn = bench.window().capability<IsbnCapability>();
     isbn.Open();
-    Tisbnf& w = *isbn.isbnWindow();
+    IsbnWindow& w = *isbn.isbnWindow();
     int ticket = 0;
     auto scanAndShow = [&] {
         // Keys as a scanner types them: the digits, then Enter.

@@ -13,7 +13,7 @@
 
 namespace {
 
-void SetCounters(benchmark::State& state, Tzapujckyf& loans) {
+void SetCounters(benchmark::State& state, LoansWindow& loans) {
     state.counters["loans"] = static_cast<double>(loans.Loans().size());
 }
 
@@ -51,7 +51,7 @@ void BM_LoansReturn100(benchmark::State& state) {
     TForm1& window = bench.window();
     window.capability<LoansCapability>().zapujckyExecute();
     SettleEvents();
-    Tzapujckyf& loans = *window.capability<LoansCapability>().loansWindow();
+    LoansWindow& loans = *window.capability<LoansCapability>().loansWindow();
     loans.form()->seskupitchb->setChecked(false);
     std::vector<LoanRow> chosen;
     for (size_t i = 0; i < 100 && i < loans.Loans().size(); ++i) chosen.push_back(loans.Loans()[i].row);

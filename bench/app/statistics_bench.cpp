@@ -41,7 +41,7 @@ void BM_StatisticsCompute(benchmark::State& state) {
 void BM_StatisticsWindow(benchmark::State& state) {
     HistoryCatalogue catalogue(static_cast<int>(state.range(0)));
     BenchUi ui;
-    Tstatistikaf window(catalogue.con, ui, [] { return 30; }, nullptr);
+    StatisticsWindow window(catalogue.con, ui, [] { return 30; }, nullptr);
     window.show();
     for (auto _ : state) {
         window.Refresh();

@@ -50,7 +50,7 @@ protected:
             "insert into svazkovna values(8,'X','Y','rom\xE1n','','','Reg\xE1l B','','',3,'','80-7106-131-X','','')");
         settings = QString::fromStdString(dir.file("svazkovna.ini"));
     }
-    Tisbnf* Open(const std::string& sources) {
+    IsbnWindow* Open(const std::string& sources) {
         ProfileFile(settings).WriteString("nastaveni", "zdrojeisbn", sources);
         IsbnWindowContext c;
         c.db = &con;
@@ -65,15 +65,15 @@ protected:
             return true;
         };
         c.showPage = [this](const QUrl& u) { pages.append(u); };
-        auto* w = new Tisbnf(c);
+        auto* w = new IsbnWindow(c);
         w->show();
         return w;
     }
-    void Scan(Tisbnf* w, const QString& digits) {
+    void Scan(IsbnWindow* w, const QString& digits) {
         QTest::keyClicks(w->form()->isbnle, digits);
         QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
     }
-    void WaitDone(Tisbnf* w) {
+    void WaitDone(IsbnWindow* w) {
         for (int i = 0; i < 500 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
         ASSERT_EQ(w->Lookup().Pending(), 0);
     }
@@ -89,7 +89,7 @@ protected:
 
 TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     MarcServer marc(QString::fromStdString(dir.path().string()));
-    Tisbnf* w = Open("z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString());
+    IsbnWindow* w = Open("z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString());
     EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
     // A wrong check digit is refused at once and not queued; the text stays for correcting.
     Scan(w, "0306406153");
@@ -112,14 +112,14 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     EXPECT_EQ(w->StateText(4), QStringLiteral("nenalezeno"));
     QTableWidget* t = w->form()->frontatw;
     for (int row = 0; row < 5; ++row)
-        EXPECT_EQ(t->item(row, Tisbnf::Isbn)->checkState(), row < 2 ? Qt::Checked : Qt::Unchecked) << row;
+        EXPECT_EQ(t->item(row, IsbnWindow::Isbn)->checkState(), row < 2 ? Qt::Checked : Qt::Unchecked) << row;
     // The batch's place for every row, one row's own place, one title edited before storing.
     w->form()->umistenicb->setEditText(QStringLiteral("Regál C"));
-    t->item(1, Tisbnf::Umisteni)->setText(QStringLiteral("Police 2"));
-    t->item(0, Tisbnf::Titul)->setText(QStringLiteral("Babička"));
+    t->item(1, IsbnWindow::Umisteni)->setText(QStringLiteral("Police 2"));
+    t->item(0, IsbnWindow::Titul)->setText(QStringLiteral("Babička"));
     // The found record's page in the browser; a MARC record has none.
-    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(1, Tisbnf::Autor)).center());
-    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(0, Tisbnf::Autor)).center());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(1, IsbnWindow::Autor)).center());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(0, IsbnWindow::Autor)).center());
     EXPECT_EQ(pages, QList<QUrl>{QUrl(QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin"))});
 
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
@@ -144,7 +144,7 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
 }
 
 TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
-    Tisbnf* w = Open("openlibrary=" + ol.Url().toStdString());
+    IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
     WaitDone(w);
     allowChange = false;
@@ -157,7 +157,7 @@ TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
 
     // Closing with look-ups under way cancels them; nothing arrives afterwards.
-    QPointer<Tisbnf> slow = Open("openlibrary=" + ol.Url("/slow/").toStdString());
+    QPointer<IsbnWindow> slow = Open("openlibrary=" + ol.Url("/slow/").toStdString());
     Scan(slow, QString::fromLatin1(kKrakatit));
     EXPECT_EQ(slow->Lookup().Pending(), 1);
     slow->close();
@@ -167,21 +167,21 @@ TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
 }
 
 TEST_F(IsbnWindowTest, LookupSwitchedOffStillTakesTypedBooks) {
-    Tisbnf* w = Open("");
+    IsbnWindow* w = Open("");
     EXPECT_TRUE(w->form()->zdrojel->text().contains(QStringLiteral("vypnuto")));
     Scan(w, QString::fromLatin1(kNowhere));
     WaitDone(w);
     EXPECT_EQ(w->StateText(0), QStringLiteral("nenalezeno"));
     QTableWidget* t = w->form()->frontatw;
-    t->item(0, Tisbnf::Isbn)->setCheckState(Qt::Checked);
+    t->item(0, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
     // Without a title the batch is refused as a whole, with a message.
-    t->item(0, Tisbnf::Autor)->setText(QStringLiteral("Ručně Psaný"));
+    t->item(0, IsbnWindow::Autor)->setText(QStringLiteral("Ručně Psaný"));
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Error);
     EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "2");
     // A character the code page cannot hold becomes "?".
-    t->item(0, Tisbnf::Titul)->setText(QStringLiteral("Kniha ☃"));
+    t->item(0, IsbnWindow::Titul)->setText(QStringLiteral("Kniha ☃"));
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     EXPECT_EQ(SelectRows(path, "select autor, titul, udaj1 from svazkovna where id=9"),
               std::vector<std::string>{"Ru\xE8" "n\xEC Psan\xFD|Kniha ?|9788071453338"});
@@ -203,7 +203,7 @@ TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
     ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
     EXPECT_EQ(form.capability<IsbnCapability>().Command().shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
     form.capability<IsbnCapability>().Command().trigger();
-    Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
+    IsbnWindow* w = form.capability<IsbnCapability>().isbnWindow();
     ASSERT_TRUE(w && w->isVisible());
     form.capability<IsbnCapability>().Command().trigger();
     EXPECT_EQ(form.capability<IsbnCapability>().isbnWindow(), w);  // one window, brought to the front
@@ -211,7 +211,7 @@ TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
     QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
     for (int i = 0; i < 250 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
     ASSERT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
-    w->form()->frontatw->cellClicked(0, Tisbnf::Autor);
+    w->form()->frontatw->cellClicked(0, IsbnWindow::Autor);
     EXPECT_EQ(browser->urls, std::vector<QString>{QStringLiteral("https://openlibrary.org/books/OL1M/Saturnin")});
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     EXPECT_EQ(testsupport::ShownAuthors(Tree()), QStringList{QStringLiteral("Jirotka Zdeněk")});
@@ -272,7 +272,7 @@ TEST_F(IsbnMenuTest, DropDownsFollowEveryChangeOfTheCatalogue) {
     testsupport::InsertBooks(other, {c});
     TForm1& form = OpenWindow();
     form.capability<IsbnCapability>().Command().trigger();
-    Tisbnf* w = form.capability<IsbnCapability>().isbnWindow();
+    IsbnWindow* w = form.capability<IsbnCapability>().isbnWindow();
     ASSERT_TRUE(w);
     std::string open = CataloguePath();
     const auto offered = [](const QComboBox* box) {

@@ -43,7 +43,7 @@ protected:
     }
     void ReturnAllFromLoansWindow() {
         Command("zapujcky").trigger();
-        Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
+        LoansWindow& loans = *window->capability<LoansCapability>().loansWindow();
         loans.Refresh();
         loans.form()->zapujckytw->selectAll();
         ui.QueueQuestion(true);
@@ -65,7 +65,7 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     EXPECT_EQ(ReadAllRows(CataloguePath())[2][7], Value(std::string()));  // returned all the same
 
     // "historie…" in the loans window lists the returns.
-    Tzapujckyf& loans = *window->capability<LoansCapability>().loansWindow();
+    LoansWindow& loans = *window->capability<LoansCapability>().loansWindow();
     loans.form()->historieb->click();
     const auto views = loans.findChildren<LoanHistoryView*>();
     ASSERT_EQ(views.size(), 1);

@@ -48,9 +48,9 @@ protected:
         L().SetToday(kToday);
         L().Refresh();
     }
-    Tzapujckyf& L() const { return *window->capability<LoansCapability>().loansWindow(); }
+    LoansWindow& L() const { return *window->capability<LoansCapability>().loansWindow(); }
     ScriptedGuard guard;  // set where a test declines the backup
-    Ui::Tzapujckyf& W() const { return *L().form(); }
+    Ui::LoansWindow& W() const { return *L().form(); }
     QTreeWidget& List() const { return *W().zapujckytw; }
     // The top rows as "komu|titul|stav", a borrower's row as its label and mark.
     QStringList Shown() const {
@@ -58,16 +58,16 @@ protected:
         for (int i = 0; i < List().topLevelItemCount(); ++i) {
             const QTreeWidgetItem* top = List().topLevelItem(i);
             if (top->isHidden()) continue;
-            rows << top->text(0) + "|" + top->text(Tzapujckyf::Titul) + "|" + top->text(Tzapujckyf::Stav);
+            rows << top->text(0) + "|" + top->text(LoansWindow::Titul) + "|" + top->text(LoansWindow::Stav);
             for (int c = 0; c < top->childCount(); ++c)
                 if (!top->child(c)->isHidden())
-                    rows << "  " + top->child(c)->text(Tzapujckyf::Titul) + "|" +
-                                top->child(c)->text(Tzapujckyf::Stav);
+                    rows << "  " + top->child(c)->text(LoansWindow::Titul) + "|" +
+                                top->child(c)->text(LoansWindow::Stav);
         }
         return rows;
     }
     QTreeWidgetItem* Row(const QString& titul) const {
-        const auto found = List().findItems(titul, Qt::MatchExactly | Qt::MatchRecursive, Tzapujckyf::Titul);
+        const auto found = List().findItems(titul, Qt::MatchExactly | Qt::MatchRecursive, LoansWindow::Titul);
         if (found.isEmpty()) throw std::runtime_error("no row " + titul.toStdString());
         return found.first();
     }
@@ -78,12 +78,12 @@ protected:
     // The top rows' titles, the flat list's order.
     QStringList Titles() const {
         QStringList titles;
-        for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(Tzapujckyf::Titul);
+        for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(LoansWindow::Titul);
         return titles;
     }
     QStringList TopLabels() const {
         QStringList labels;
-        for (int i = 0; i < List().topLevelItemCount(); ++i) labels << List().topLevelItem(i)->text(Tzapujckyf::Komu);
+        for (int i = 0; i < List().topLevelItemCount(); ++i) labels << List().topLevelItem(i)->text(LoansWindow::Komu);
         return labels;
     }
     // The tree's title node of the (only) author.
@@ -118,12 +118,12 @@ TEST_F(LoansTest, GroupsCountsMarksOverdueFiltersAndSorts) {
                                     "  Dlouho|" + late, "  Nedavno|", QString::fromUtf8("(bez jména) (1)||") + late + " 1",
                                     "  Nikdo|" + late}));
     EXPECT_EQ(Row("Dlouho")->background(0).color(), QColor(255, 226, 226));
-    EXPECT_EQ(Row("Bez data")->text(Tzapujckyf::Kdy), QString::fromUtf8("2. díl")) << "shown as typed";
+    EXPECT_EQ(Row("Bez data")->text(LoansWindow::Kdy), QString::fromUtf8("2. díl")) << "shown as typed";
 
     // A day longer: the boundary loan is overdue as well.
     W().lhutaspin->setValue(29);
     EXPECT_EQ(W().souhrnl->text(), QString::fromUtf8("Zapůjčených knih: 5, vypůjčitelů: 2, po lhůtě: 3."));
-    EXPECT_EQ(Row("Hranice")->text(Tzapujckyf::Stav), late);
+    EXPECT_EQ(Row("Hranice")->text(LoansWindow::Stav), late);
 
     W().hledatle->setText("EVA");
     EXPECT_EQ(Shown(), QStringList({"Eva (2)||" + late + " 1", "  Hranice|" + late, "  Bez data|"}));
@@ -131,13 +131,13 @@ TEST_F(LoansTest, GroupsCountsMarksOverdueFiltersAndSorts) {
 
     // Flat and sorted by date: a text without a date goes last both ways.
     W().seskupitchb->setChecked(false);
-    List().sortByColumn(Tzapujckyf::Datum, Qt::AscendingOrder);
+    List().sortByColumn(LoansWindow::Datum, Qt::AscendingOrder);
     QStringList titles;
-    for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(Tzapujckyf::Titul);
+    for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(LoansWindow::Titul);
     EXPECT_EQ(titles, QStringList({"Nikdo", "Dlouho", "Hranice", "Nedavno", "Bez data"}));
-    List().sortByColumn(Tzapujckyf::Datum, Qt::DescendingOrder);
+    List().sortByColumn(LoansWindow::Datum, Qt::DescendingOrder);
     titles.clear();
-    for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(Tzapujckyf::Titul);
+    for (int i = 0; i < List().topLevelItemCount(); ++i) titles << List().topLevelItem(i)->text(LoansWindow::Titul);
     EXPECT_EQ(titles, QStringList({"Nedavno", "Hranice", "Dlouho", "Nikdo", "Bez data"}));
     EXPECT_TRUE(ui.boxes.empty());
 }
@@ -364,7 +364,7 @@ TEST_F(LoansTest, ReturnsWhileAScreenReaderReadsTheList) {
             ScreenReader::Forget();
             Return({title});
             EXPECT_TRUE(ScreenReader::Heard().contains(title)) << ScreenReader::Heard().join('|').toStdString();
-            EXPECT_FALSE(List().findItems(title, Qt::MatchExactly | Qt::MatchRecursive, Tzapujckyf::Titul).size());
+            EXPECT_FALSE(List().findItems(title, Qt::MatchExactly | Qt::MatchRecursive, LoansWindow::Titul).size());
         }
         // A list read anew (the catalogue changed meanwhile) is the same case.
         ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Eva' where titul='Druha';"
@@ -386,8 +386,8 @@ TEST_F(LoansTest, ImpossibleAndFutureDatesAreShownMarked) {
           Lent("Leto", "Eva", "v roce 2019")});
     const auto cells = [&](const char* title) {
         const QTreeWidgetItem* row = Row(title);
-        return QStringList{row->text(Tzapujckyf::Kdy), row->text(Tzapujckyf::Datum), row->text(Tzapujckyf::Dni),
-                           row->text(Tzapujckyf::Stav)};
+        return QStringList{row->text(LoansWindow::Kdy), row->text(LoansWindow::Datum), row->text(LoansWindow::Dni),
+                           row->text(LoansWindow::Stav)};
     };
     EXPECT_EQ(cells("Unor"), QStringList({"31.2.2026", "", "", QString::fromUtf8("neplatné datum")}));
     EXPECT_EQ(cells("Zitra"), QStringList({"9.12.2026", "9.12.2026", "-1", QString::fromUtf8("budoucí datum")}));
@@ -447,7 +447,7 @@ TEST_F(LoansTest, CsvCellsCannotRunFormulas) {
     Open({Lent("=HYPERLINK(\"http://x\";\"klik\")", "+420 603", "9.12.2026"), Lent("-2+3", "@SUM(A1)", "1.1.2026"),
           Lent("\tTab", "\rCR", ""), Lent("Obycejny - titul", "Jan", "1.12.2026")});
     W().seskupitchb->setChecked(false);
-    List().sortByColumn(Tzapujckyf::Titul, Qt::AscendingOrder);
+    List().sortByColumn(LoansWindow::Titul, Qt::AscendingOrder);
     const std::string csv = startDir.file("f.csv");
     ui.QueueSaveFile(QString::fromStdString(csv));
     W().csvb->click();
@@ -468,14 +468,14 @@ TEST_F(LoansTest, GroupsStayInNameOrderAndShowTheirCounts) {
                                QString::fromUtf8("Jaroslava Dlouhojmenná z Vysokého Mýta (1)"), "Zeman (1)",
                                QString::fromUtf8("(bez jména) (1)")};
     EXPECT_EQ(TopLabels(), names);
-    for (const int column : {int(Tzapujckyf::Komu), int(Tzapujckyf::Titul), int(Tzapujckyf::Datum)})
+    for (const int column : {int(LoansWindow::Komu), int(LoansWindow::Titul), int(LoansWindow::Datum)})
         for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
             List().sortByColumn(column, order);
             EXPECT_EQ(TopLabels(), names) << column << " " << order;
         }
     // The longest label fits its column whole.
     const int needed = List().fontMetrics().horizontalAdvance(names[4]) + List().indentation();
-    EXPECT_GE(List().columnWidth(Tzapujckyf::Komu), needed);
+    EXPECT_GE(List().columnWidth(LoansWindow::Komu), needed);
 
     // The "půjčit" dialog offers the names in Czech order.
     std::unique_ptr<QMenu> menu = window->TitleMenu(*TitleNode(*Tree().topLevelItem(0), 7));
@@ -491,7 +491,7 @@ TEST_F(LoansTest, ReturnSaysExactlyHowManyAndKeepsTheOrder) {
     Open({Lent("Cyril", "Jan", "1.1.2026"), Lent("Adam", "Eva", "2.1.2026"), Lent("Bedrich", "Ota", "3.1.2026"),
           Lent("Dana", "Ida", "4.1.2026"), Lent("Emil", "Jan", "5.1.2026"), Lent("Filip", "Jan", "6.1.2026")});
     W().seskupitchb->setChecked(false);
-    List().sortByColumn(Tzapujckyf::Titul, Qt::AscendingOrder);
+    List().sortByColumn(LoansWindow::Titul, Qt::AscendingOrder);
     EXPECT_EQ(Titles(), QStringList({"Adam", "Bedrich", "Cyril", "Dana", "Emil", "Filip"}));
     Return({"Adam"});
     ASSERT_EQ(ui.boxes.size(), 1u);
@@ -499,9 +499,9 @@ TEST_F(LoansTest, ReturnSaysExactlyHowManyAndKeepsTheOrder) {
                                                   "a „zapůjčeno kdy“."));
     // The rows after the returned one keep their own sort keys.
     EXPECT_EQ(Titles(), QStringList({"Bedrich", "Cyril", "Dana", "Emil", "Filip"}));
-    List().sortByColumn(Tzapujckyf::Komu, Qt::AscendingOrder);
+    List().sortByColumn(LoansWindow::Komu, Qt::AscendingOrder);
     EXPECT_EQ(Titles(), QStringList({"Dana", "Cyril", "Emil", "Filip", "Bedrich"}));
-    List().sortByColumn(Tzapujckyf::Titul, Qt::DescendingOrder);
+    List().sortByColumn(LoansWindow::Titul, Qt::DescendingOrder);
     EXPECT_EQ(Titles(), QStringList({"Filip", "Emil", "Dana", "Cyril", "Bedrich"}));
 
     // Four at once, one changed meanwhile by another program.

@@ -62,9 +62,9 @@ protected:
         F().ulozitb->click();
     }
     // "obnovit ze zálohy…", choosing the backup in `row` (newest first).
-    void RestoreRow(int row, const std::function<void(Ui::TRestoreDialog&)>& check = {}) {
+    void RestoreRow(int row, const std::function<void(Ui::RestoreDialog&)>& check = {}) {
         ui.QueueDialog([=](QDialog& d) {
-            Ui::TRestoreDialog& r = *static_cast<TRestoreDialog&>(d).form();
+            Ui::RestoreDialog& r = *static_cast<RestoreDialog&>(d).form();
             if (check) check(r);
             r.zalohytv->setCurrentItem(r.zalohytv->topLevelItem(row));
             QTest::mouseClick(r.obnovitb, Qt::LeftButton);

@@ -143,11 +143,11 @@ TEST_F(BackupTest, RestoreFromTheMenuIsUndoable) {
     const std::vector<Row> changed = ReadAllRows(CataloguePath());
     ASSERT_NE(changed, original);
 
-    ui.QueueDialog([](QDialog& d) { static_cast<TRestoreDialog&>(d).form()->stornob->click(); });
+    ui.QueueDialog([](QDialog& d) { static_cast<RestoreDialog&>(d).form()->stornob->click(); });
     Command("obnovit").trigger();
     EXPECT_EQ(ReadAllRows(CataloguePath()), changed) << "storno restores nothing";
 
-    RestoreRow(0, [](Ui::TRestoreDialog& r) {
+    RestoreRow(0, [](Ui::RestoreDialog& r) {
         ASSERT_EQ(r.zalohytv->topLevelItemCount(), 1);
         EXPECT_EQ(r.zalohytv->topLevelItem(0)->text(2), "20");
     });

@@ -102,11 +102,11 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     lent.zapujcenokdy = "1.12.2026";
     InsertBooks(path, {lent, B("Autor", ""), B("Jiný", "poezie")});
     ScriptedUi ui;
-    Tstatistikaf window(con, ui, [] { return 30; }, nullptr);
+    StatisticsWindow window(con, ui, [] { return 30; }, nullptr);
     window.SetToday(kToday);
     window.Refresh();
     ASSERT_EQ(window.Sections().size(), 8u);
-    const Tstatistikaf::Section& genres = window.Sections()[0];
+    const StatisticsWindow::Section& genres = window.Sections()[0];
     EXPECT_EQ(genres.chart->accessibleName(), "Knihy podle žánru");
     ASSERT_EQ(genres.table->rowCount(), 3);
     EXPECT_EQ(genres.table->item(0, 0)->text(), "(nevyplněno)");
@@ -143,7 +143,7 @@ TEST_F(StatisticsCommandTest, OpensFromTheMenuAboveKonecAndFollowsTheCatalogue) 
     ASSERT_NE(at + 1, actions.end());
     EXPECT_EQ(*(at + 1), konec);
     (*at)->trigger();
-    Tstatistikaf* stats = statistics.statisticsWindow();
+    StatisticsWindow* stats = statistics.statisticsWindow();
     ASSERT_NE(stats, nullptr);
     EXPECT_TRUE(stats->isVisible());
     EXPECT_EQ(stats->Stats().books, 2);
