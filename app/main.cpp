@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
 
     // Declared first so that it outlives both windows.
     QtUiServices ui;
-    auto window = std::make_unique<TForm1>(ui, CreateWebEngineBrowser(nullptr),
-                                           QCoreApplication::applicationDirPath(),
+    auto window = std::make_unique<TForm1>(ui, CreateWebEngineBrowser(nullptr), QCoreApplication::applicationDirPath(),
                                            QDir::currentPath());
     Form1 = window.get();
     editf = new Teditf(*Form1, ui, Form1);  // owned by the main window, hidden until asked for

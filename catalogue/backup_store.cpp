@@ -48,16 +48,16 @@ struct FileConnection {
 };
 
 struct FirstRow {
-    int code = kOk;        // the engine's result code, kOk when the statement ran
-    std::string message;   // the engine's message when it did not
+    int code = kOk;       // the engine's result code, kOk when the statement ran
+    std::string message;  // the engine's message when it did not
     bool hasRow = false;
-    std::string value;     // column `column` of the first rows (up to `rows`), as text, one a line
+    std::string value;  // column `column` of the first rows (up to `rows`), as text, one a line
 };
 
 // Runs `sql` up to its first row (or its first `rows` rows). A busy file is waited for within `busyWait`,
 // as the connection waits for its own statements.
-FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
-                       std::chrono::milliseconds busyWait, int column = 0, int rows = 1) {
+FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql, std::chrono::milliseconds busyWait,
+                       int column = 0, int rows = 1) {
     FirstRow result;
     const auto deadline = std::chrono::steady_clock::now() + busyWait;
     const auto waitMore = [&] {
@@ -68,8 +68,7 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
     sqlite3_stmt* stmt = nullptr;
     const char* rest = nullptr;
     int rc;
-    while ((rc = api.prepare(db, sql, -1, &stmt, &rest)) == kBusy && waitMore()) {
-    }
+    while ((rc = api.prepare(db, sql, -1, &stmt, &rest)) == kBusy && waitMore()) {}
     if (rc != kOk) {
         if (stmt) api.finalize(stmt);
         result.code = rc & 0xFF;
@@ -78,16 +77,14 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql,
         return result;
     }
     if (!stmt) return result;
-    while ((rc = api.step(stmt)) == kBusy && waitMore()) {
-    }
+    while ((rc = api.step(stmt)) == kBusy && waitMore()) {}
     for (int got = 0; rc == kRow;) {
         result.hasRow = true;
         const auto* text = reinterpret_cast<const char*>(api.column_text(stmt, column));
         if (got++ > 0) result.value += '\n';
         if (text) result.value += text;
         if (got == rows) break;
-        while ((rc = api.step(stmt)) == kBusy && waitMore()) {
-        }
+        while ((rc = api.step(stmt)) == kBusy && waitMore()) {}
         // The rows read so far are the answer; a failure after them does not undo it.
         if (rc != kRow && rc != kDone) rc = kDone;
     }
@@ -156,9 +153,9 @@ std::string BackupFolderOf(const std::string& catalogue) { return catalogue + ".
 
 bool WouldOverwriteCatalogue(const std::string& catalogue, const std::string& target) {
     const auto same = [](const std::string& a, const std::string& b) {
-        struct stat x {}, y {};
-        return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
-               x.st_ino == y.st_ino;
+        struct stat x {
+        }, y{};
+        return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
     };
     for (const char* suffix : {"", "-journal", "-wal", "-shm"})
         if (same(catalogue + suffix, target)) return true;
@@ -172,8 +169,7 @@ std::string OpenCataloguePath(TASQLite3DB& con) {
     // The engine keeps the full name it opened; the connection's own name may
     // be relative to a directory that has changed since.
     // The main database comes first; its file name is the third column.
-    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "PRAGMA database_list",
-                                       con.BusyTimeout, 2);
+    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "PRAGMA database_list", con.BusyTimeout, 2);
     if (row.code != kOk) throw EDatabaseError(row.message);
     return row.value;
 }
@@ -219,15 +215,17 @@ void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function
     sqlite3* db = con.Handle();
     if (progress && tick) {
         // A non-zero answer interrupts the statement; nothing may be thrown through the engine.
-        progress(db, kInstructionsPerTick, [](void* data) -> int {
-            auto* h = static_cast<Hook*>(data);
-            try {
-                if ((*h->tick)()) return 0;
-            } catch (...) {
-            }
-            h->cancelled = true;
-            return 1;
-        }, &hook);
+        progress(
+            db, kInstructionsPerTick,
+            [](void* data) -> int {
+                auto* h = static_cast<Hook*>(data);
+                try {
+                    if ((*h->tick)()) return 0;
+                } catch (...) {}
+                h->cancelled = true;
+                return 1;
+            },
+            &hook);
     }
     try {
         con.ExecStatements("VACUUM INTO " + QuotedLiteral(target));

@@ -96,9 +96,9 @@ bool LooksTruncated(const std::string& path);
 
 // A catalogue file that is not the open one, on a handle of its own.
 struct CatalogueSummary {
-    Integrity integrity;    // checked only when asked for, else left sound
-    long long books = -1;   // rows of the table "svazkovna"; -1 when it cannot be read
-    std::string failure;    // the engine's message when the rows could not be counted
+    Integrity integrity;   // checked only when asked for, else left sound
+    long long books = -1;  // rows of the table "svazkovna"; -1 when it cannot be read
+    std::string failure;   // the engine's message when the rows could not be counted
 };
 // Never creates the file: a missing one counts as unreadable.
 CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& path, bool check);

@@ -8,9 +8,8 @@
 #include "storage/query.h"
 
 const char* const kCatalogueColumns[kCatalogueColumnCount] = {
-    "id",       "autor",         "titul",        "zanr",      "vydal",
-    "serie",    "umisteni",      "zapujcenokomu", "zapujcenokdy", "hodnoceni",
-    "poznamka", "udaj1",         "udaj2",        "udaj3"};
+    "id",           "autor",     "titul",    "zanr",  "vydal", "serie", "umisteni", "zapujcenokomu",
+    "zapujcenokdy", "hodnoceni", "poznamka", "udaj1", "udaj2", "udaj3"};
 
 namespace {
 
@@ -48,8 +47,7 @@ void AppendInsert(std::string& sql, const CatalogueRow& row, long long id) {
             sql += *value;
         } else {
             // The statement text ends at a zero byte: a text holding one would be cut short.
-            if (value->find('\0') != std::string::npos)
-                throw std::invalid_argument("a text holds a zero byte");
+            if (value->find('\0') != std::string::npos) throw std::invalid_argument("a text holds a zero byte");
             sql += '\'';
             sql += QuoteLiteralBody(*value);
             sql += '\'';
@@ -151,8 +149,7 @@ bool AppendCatalogueRows(TASQLite3DB& con, const std::vector<CatalogueRow>& rows
         // The first failure is the one to report; a failing rollback adds nothing.
         try {
             con.RollBack();
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
     return true;

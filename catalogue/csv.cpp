@@ -6,9 +6,7 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 
-std::string LineMessage(int line, const char* what) {
-    return "Řádek " + std::to_string(line) + ": " + what;
-}
+std::string LineMessage(int line, const char* what) { return "Řádek " + std::to_string(line) + ": " + what; }
 
 }  // namespace
 
@@ -104,8 +102,9 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator, std::vector<C
                 ++i;
                 for (;;) {
                     if (i >= n) {
-                        CsvError error(opened, LineMessage(opened, "uvozovky otevřené na tomto řádku "
-                                                                   "se do konce souboru neuzavřely."));
+                        CsvError error(opened, LineMessage(opened,
+                                                           "uvozovky otevřené na tomto řádku "
+                                                           "se do konce souboru neuzavřely."));
                         if (!malformed) throw error;
                         // The rest of the file is inside the quotes: nothing more can be read.
                         malformed->push_back(std::move(error));
@@ -132,8 +131,9 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator, std::vector<C
                     field.text.append(d.substr(start, i - start));
                 }
                 if (i < n && d[i] != separator && !IsLineEnd(d[i])) {
-                    CsvError error(line, LineMessage(line, "za uzavírací uvozovkou pole nenásleduje "
-                                                           "oddělovač ani konec řádku."));
+                    CsvError error(line, LineMessage(line,
+                                                     "za uzavírací uvozovkou pole nenásleduje "
+                                                     "oddělovač ani konec řádku."));
                     if (!malformed) throw error;
                     // The record is dropped; reading goes on after the line's end.
                     malformed->push_back(std::move(error));

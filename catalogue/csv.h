@@ -46,8 +46,7 @@ std::string_view WithoutUtf8Bom(std::string_view data, bool* hadBom = nullptr);
 // closed and for anything but a separator or a line end after a closing quote;
 // with `malformed` given, those go there instead and reading goes on at the
 // next line (a quote never closed ends the reading).
-std::vector<CsvRecord> ReadCsv(std::string_view data, char separator,
-                               std::vector<CsvError>* malformed = nullptr);
+std::vector<CsvRecord> ReadCsv(std::string_view data, char separator, std::vector<CsvError>* malformed = nullptr);
 
 // Appends one field. It goes between quotes (quotes inside doubled) when it
 // holds the separator, a quote, CR or LF, or when `quoteEmpty` and it is empty.

@@ -15,8 +15,7 @@ void InTransaction(TASQLite3DB& db, Work&& work) {
     } catch (...) {
         try {
             db.RollBack();
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         throw;
     }
 }

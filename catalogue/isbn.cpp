@@ -81,9 +81,12 @@ std::optional<std::string> Find(std::string_view text) {
         std::string compact;
         for (size_t j = i; j < text.size() && compact.size() < 13; ++j) {
             const char c = text[j];
-            if (IsDigit(c)) compact += c;
-            else if ((c == 'x' || c == 'X') && compact.size() == 9) compact += 'X';
-            else if (!IsSeparator(c)) break;
+            if (IsDigit(c))
+                compact += c;
+            else if ((c == 'x' || c == 'X') && compact.size() == 9)
+                compact += 'X';
+            else if (!IsSeparator(c))
+                break;
             if (compact.back() == 'X') break;
         }
         // The longer form first: the first ten digits of an ISBN-13 may pass as an ISBN-10.

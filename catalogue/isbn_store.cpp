@@ -99,8 +99,10 @@ std::vector<StoredBook> ReadStoredBooks(TASQLite3DB& db, const std::string& cond
     TASQLite3Query query("isbntitleq");
     query.SetConnection(&db);
     // The row key as text: read as an integer column it would be cut to 32 bits.
-    query.SQL().Add("select cast(rowid as text) as radek, autor, titul, zanr, vydal, serie, umisteni, udaj1 "
-                    "from svazkovna where " + condition);
+    query.SQL().Add(
+        "select cast(rowid as text) as radek, autor, titul, zanr, vydal, serie, umisteni, udaj1 "
+        "from svazkovna where " +
+        condition);
     query.Open();
     std::vector<StoredBook> rows;
     query.First();
@@ -123,7 +125,8 @@ std::vector<StoredBook> ReadStoredBooks(TASQLite3DB& db, const std::string& cond
 }  // namespace
 
 std::vector<StoredBook> ReadTitleBooks(TASQLite3DB& db, const std::string& autor, const std::string& titul) {
-    return ReadStoredBooks(db, "(autor='" + QuoteLiteralBody(autor) + "') and (titul='" + QuoteLiteralBody(titul) + "')");
+    return ReadStoredBooks(db,
+                           "(autor='" + QuoteLiteralBody(autor) + "') and (titul='" + QuoteLiteralBody(titul) + "')");
 }
 
 std::optional<StoredBook> ReadStoredBook(TASQLite3DB& db, int64_t rowKey) {

@@ -13,12 +13,12 @@ namespace {
 void AppendEscaped(std::string& out, const std::string& text) {
     for (char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\0': throw std::invalid_argument("a text holds a zero byte");
-            default: out += c;
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\0': throw std::invalid_argument("a text holds a zero byte");
+        default: out += c;
         }
     }
 }
@@ -33,11 +33,11 @@ bool ReadField(std::string_view line, size_t& at, std::string& field) {
         if (c == '\\') {
             if (at == line.size()) return false;
             switch (line[at++]) {
-                case '\\': c = '\\'; break;
-                case 't': c = '\t'; break;
-                case 'n': c = '\n'; break;
-                case 'r': c = '\r'; break;
-                default: return false;
+            case '\\': c = '\\'; break;
+            case 't': c = '\t'; break;
+            case 'n': c = '\n'; break;
+            case 'r': c = '\r'; break;
+            default: return false;
             }
         }
         field += c;
@@ -122,9 +122,9 @@ std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey) {
         if (state || row.size() < 5) return;
         state = RowLoanState{RowText(row[0]), RowText(row[1]), RowText(row[2]), RowText(row[3]), RowText(row[4])};
     });
-    db.SQLiteExecute("select zapujcenokomu, zapujcenokdy, udaj3, autor, titul from svazkovna where rowid=" +
-                         std::to_string(rowKey),
-                     &sink);
+    db.SQLiteExecute(
+        "select zapujcenokomu, zapujcenokdy, udaj3, autor, titul from svazkovna where rowid=" + std::to_string(rowKey),
+        &sink);
     return state;
 }
 
@@ -138,9 +138,10 @@ std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& c
                          std::move(*loans)});
     });
     // The row key as text under a name of its own: a column named "rowid" becomes no value.
-    db.SQLiteExecute("select cast(rowid as text) as radek, autor, titul, udaj3 from svazkovna where ifnull(udaj3,'')<>''" +
-                         (condition.empty() ? std::string() : " and (" + condition + ")"),
-                     &sink);
+    db.SQLiteExecute(
+        "select cast(rowid as text) as radek, autor, titul, udaj3 from svazkovna where ifnull(udaj3,'')<>''" +
+            (condition.empty() ? std::string() : " and (" + condition + ")"),
+        &sink);
     return books;
 }
 
@@ -172,8 +173,7 @@ std::vector<int64_t> AppendLoanHistory(TASQLite3DB& db, const std::vector<EndedL
     return foreign;
 }
 
-std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey,
-                                                     const std::string& returned,
+std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, const std::string& returned,
                                                      const std::function<void()>& change) {
     std::optional<RowLoanState> lost;
     InTransaction(db, [&] {

@@ -83,4 +83,4 @@ bool FinishesLoan(const RowLoanState& before, const RowLoanState& after);
 // land or neither. Returns the row as changed when a finished loan could not
 // be kept because the column holds foreign text.
 std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, const std::string& returned,
-                              const std::function<void()>& change);
+                                                     const std::function<void()>& change);

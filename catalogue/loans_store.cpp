@@ -45,8 +45,8 @@ std::vector<LoanRow> ReadRows(TASQLite3DB& db, const std::string& sql) {
 std::string Holds(const char* column, const std::string& read) {
     const std::string literal = "'" + QuoteLiteralBody(read) + "'";
     if (read.size() < kDeliveredTextBytes) return std::string("ifnull(") + column + ",'')=" + literal;
-    return std::string("substr(cast(") + column + " as blob),1," + std::to_string(read.size()) +
-           ")=cast(" + literal + " as blob)";
+    return std::string("substr(cast(") + column + " as blob),1," + std::to_string(read.size()) + ")=cast(" + literal +
+           " as blob)";
 }
 
 }  // namespace
@@ -112,8 +112,8 @@ std::vector<LoanRow> WriteInTransaction(TASQLite3DB& db, const std::vector<LoanR
 
 }  // namespace
 
-std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
-                                     const std::string& komu, const std::string& kdy) {
+std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows, const std::string& komu,
+                                     const std::string& kdy) {
     return WriteInTransaction(db, rows, komu, kdy, {}, {});
 }
 
@@ -137,8 +137,7 @@ ReturnResult ReturnLoanRows(TASQLite3DB& db, const std::vector<LoanRow>& rows, c
         }
         const std::vector<int64_t> lost = AppendLoanHistory(db, ended, returned);
         for (const LoanRow& row : changed)
-            if (std::find(lost.begin(), lost.end(), row.rowid) != lost.end())
-                result.historyLost.push_back(row);
+            if (std::find(lost.begin(), lost.end(), row.rowid) != lost.end()) result.historyLost.push_back(row);
     };
     result.changed = WriteInTransaction(db, rows, "", "", readWhole, keepHistory);
     return result;

@@ -15,7 +15,7 @@ class TASQLite3DB;
 // only while the row still holds the texts read here.
 struct LoanRow {
     int64_t rowid = 0;
-    std::string id;     // decimal text of the id column, empty for NULL
+    std::string id;  // decimal text of the id column, empty for NULL
     std::string komu;
     std::string kdy;
     std::string autor;
@@ -35,8 +35,8 @@ std::vector<std::string> ReadBorrowers(TASQLite3DB& db);
 // changes nothing and raises the engine's message. A row that no longer holds
 // what was read (another program changed the catalogue meanwhile) is left as
 // it is. Returns the rows that were changed.
-std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows,
-                                     const std::string& komu, const std::string& kdy);
+std::vector<LoanRow> WriteLoanFields(TASQLite3DB& db, const std::vector<LoanRow>& rows, const std::string& komu,
+                                     const std::string& kdy);
 
 // Empties both loan fields of each row, as WriteLoanFields does, and keeps
 // each loan it finished in that row's history (`udaj3`), in the same

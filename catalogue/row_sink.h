@@ -10,8 +10,7 @@
 
 class RowSink : public QueryTarget {
 public:
-    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each)
-        : each_(std::move(each)) {}
+    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each) : each_(std::move(each)) {}
     std::vector<std::string_view> BlobParameters() const override { return {}; }
     void MakeFieldDefs(const std::vector<ResultColumn>&, int) override {}
     bool WantsBytes(int) const override { return false; }

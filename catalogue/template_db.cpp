@@ -82,8 +82,7 @@ std::vector<unsigned char> SchemaRecord() {
 }
 
 // An empty table b-tree leaf header at `at`; the cell content area starts at `contentStart`.
-void LeafHeader(std::vector<unsigned char>& out, std::size_t at, std::uint32_t cells,
-                std::uint32_t contentStart) {
+void LeafHeader(std::vector<unsigned char>& out, std::size_t at, std::uint32_t cells, std::uint32_t contentStart) {
     out[at] = 0x0d;
     Put16(out, at + 1, 0);  // no freeblocks
     Put16(out, at + 3, cells);
@@ -110,9 +109,9 @@ std::vector<unsigned char> BuildTemplateImage() {
     Put32(image, 32, 0);  // no freelist
     Put32(image, 36, 0);
     Put32(image, 40, kSchemaCookie);
-    Put32(image, 44, 2);  // schema format number
-    Put32(image, 56, 1);  // UTF-8
-    Put32(image, 60, 0);  // user version
+    Put32(image, 44, 2);               // schema format number
+    Put32(image, 56, 1);               // UTF-8
+    Put32(image, 60, 0);               // user version
     Put32(image, 92, kChangeCounter);  // the page count above is valid
     Put32(image, 96, kWriterVersion);
 

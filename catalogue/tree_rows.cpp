@@ -122,8 +122,8 @@ void ReadTreeTitles(TASQLite3Query& query, TreeRows& rows) {
             // A view in the table's place has no row keys: clicks then search as they always did.
             rows.keysKnown = rows.keysKnown && !query.Fields(3).AsString().empty();
             const bool whole = std::to_string(title.size()) == query.Fields(4).AsString();
-            rows.AddTitle(titles[std::move(author)], title, std::strtoll(query.Fields(3).AsString().c_str(), nullptr, 10),
-                          whole);
+            rows.AddTitle(titles[std::move(author)], title,
+                          std::strtoll(query.Fields(3).AsString().c_str(), nullptr, 10), whole);
         }
         query.Next();
     }

@@ -12,8 +12,8 @@
     std::abort();
 }
 
-#define FUZZ_CHECK(cond, detail) \
-    do { \
+#define FUZZ_CHECK(cond, detail)                                    \
+    do {                                                            \
         if (!(cond)) FuzzFail(__FILE__, __LINE__, #cond, (detail)); \
     } while (0)
 

@@ -46,8 +46,7 @@ constexpr const char* kMisuseMessage = "bad parameter or other API misuse";
 std::string CurrentDirectory() {
     std::string buffer(256, '\0');
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw AsgError(std::string("Cannot read the current directory: ") + std::strerror(errno));
+        if (errno != ERANGE) throw AsgError(std::string("Cannot read the current directory: ") + std::strerror(errno));
         buffer.resize(buffer.size() * 2);
     }
     buffer.resize(std::strlen(buffer.c_str()));
@@ -203,10 +202,10 @@ bool TASQLite3DB::LoadLibs() {
     }
     static_assert(sizeof entries == sizeof api_);
     std::memcpy(static_cast<void*>(&api_), entries, sizeof api_);
-    optionalApi_.progress_handler = reinterpret_cast<decltype(optionalApi_.progress_handler)>(
-        ::dlsym(library, kProgressHandlerEntryPoint));
-    optionalApi_.total_changes = reinterpret_cast<decltype(optionalApi_.total_changes)>(
-        ::dlsym(library, kTotalChangesEntryPoint));
+    optionalApi_.progress_handler =
+        reinterpret_cast<decltype(optionalApi_.progress_handler)>(::dlsym(library, kProgressHandlerEntryPoint));
+    optionalApi_.total_changes =
+        reinterpret_cast<decltype(optionalApi_.total_changes)>(::dlsym(library, kTotalChangesEntryPoint));
     library_ = library;
     return true;
 }
@@ -323,10 +322,14 @@ void TASQLite3DB::SQLiteExecute(const std::string& sql, QueryTarget* query) {
                 for (std::string_view value : blobs)
                     api_.bind_blob(stmt, place++, value.data(), static_cast<int>(value.size()), kTransient);
             }
-            if (prepared == kSchema && attempt == 0) again = true;
-            else if (prepared != kOk) RaiseEngineError();
-            else if (!stmt) throw EDatabaseError(kMisuseMessage);  // no statement in the text
-            else again = !FetchRows(stmt, query, attempt == 0);
+            if (prepared == kSchema && attempt == 0)
+                again = true;
+            else if (prepared != kOk)
+                RaiseEngineError();
+            else if (!stmt)
+                throw EDatabaseError(kMisuseMessage);  // no statement in the text
+            else
+                again = !FetchRows(stmt, query, attempt == 0);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -385,7 +388,8 @@ bool TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetr
                 value.text = copies[at];
                 const void* bytes = api_.column_blob(stmt, i);
                 const int size = api_.column_bytes(stmt, i);
-                if (bytes) value.bytes = std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+                if (bytes)
+                    value.bytes = std::string_view(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
             }
         }
         query->StoreRow(values, rowKey);
@@ -434,8 +438,7 @@ void TASQLite3DB::ExecPragma() {
     if (!connected_ || !pragma_) return;
     const TASQLite3Pragma& p = *pragma_;
     if (p.TempCacheSize != 0) ExecStatements("pragma cache_size=" + std::to_string(p.TempCacheSize));
-    if (p.DefaultCacheSize != 0)
-        ExecStatements("pragma default_cache_size=" + std::to_string(p.DefaultCacheSize));
+    if (p.DefaultCacheSize != 0) ExecStatements("pragma default_cache_size=" + std::to_string(p.DefaultCacheSize));
     if (!p.DefaultSynchronous.empty()) ExecStatements("pragma default_synchronous=" + p.DefaultSynchronous);
     if (!p.DefaultTempStore.empty()) ExecStatements("pragma default_temp_store=" + p.DefaultTempStore);
     if (!p.TempStore.empty()) ExecStatements("pragma temp_store=" + p.TempStore);

@@ -55,8 +55,7 @@ std::optional<double> TryStrToFloat(std::string_view text) {
     // Only plain decimal notation: the engine's texts for numbers never use
     // hexadecimal, infinities or NaN, and strtod would accept them.
     for (char c : copy)
-        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
-            return std::nullopt;
+        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) return std::nullopt;
     char* stop = nullptr;
     errno = 0;
     const double value = std::strtod(copy.c_str(), &stop);
@@ -108,15 +107,15 @@ FieldInfo GetFieldInfo(std::string_view declaredType) {
         int size;
     };
     static constexpr Entry kTable[] = {
-        {"date", TFieldType::ftDate, 10},         {"datetime", TFieldType::ftDateTime, 24},
-        {"time", TFieldType::ftTime, 12},         {"timestamp", TFieldType::ftTimeStamp, 12},
-        {"integer", TFieldType::ftInteger, 12},   {"float", TFieldType::ftFloat, 12},
-        {"real", TFieldType::ftFloat, 12},        {"boolean", TFieldType::ftBoolean, 2},
-        {"logical", TFieldType::ftBoolean, 2},    {"text", TFieldType::ftString, 255},
-        {"string", TFieldType::ftString, 255},    {"currency", TFieldType::ftCurrency, 10},
+        {"date", TFieldType::ftDate, 10},          {"datetime", TFieldType::ftDateTime, 24},
+        {"time", TFieldType::ftTime, 12},          {"timestamp", TFieldType::ftTimeStamp, 12},
+        {"integer", TFieldType::ftInteger, 12},    {"float", TFieldType::ftFloat, 12},
+        {"real", TFieldType::ftFloat, 12},         {"boolean", TFieldType::ftBoolean, 2},
+        {"logical", TFieldType::ftBoolean, 2},     {"text", TFieldType::ftString, 255},
+        {"string", TFieldType::ftString, 255},     {"currency", TFieldType::ftCurrency, 10},
         {"financial", TFieldType::ftCurrency, 10}, {"money", TFieldType::ftCurrency, 10},
-        {"blob", TFieldType::ftBlob, 4},          {"graphic", TFieldType::ftGraphic, 4},
-        {"clob", TFieldType::ftMemo, 4},          {"memo", TFieldType::ftMemo, 4},
+        {"blob", TFieldType::ftBlob, 4},           {"graphic", TFieldType::ftGraphic, 4},
+        {"clob", TFieldType::ftMemo, 4},           {"memo", TFieldType::ftMemo, 4},
         {"longtext", TFieldType::ftMemo, 4},
     };
     const std::string lower = LowerAscii(declaredType);
@@ -201,8 +200,8 @@ std::optional<int> Digits(std::string_view text, size_t pos, size_t width) {
 std::optional<double> ToMsecs(const DateTimeParts& p) {
     const auto day = DayNumber(p.year, p.month, p.day);
     if (!day || p.hour > 23 || p.minute > 59 || p.second > 59 || p.msec > 999) return std::nullopt;
-    return static_cast<double>(*day) * kMsecsPerDay + p.hour * 3600000.0 + p.minute * 60000.0 +
-           p.second * 1000.0 + p.msec;
+    return static_cast<double>(*day) * kMsecsPerDay + p.hour * 3600000.0 + p.minute * 60000.0 + p.second * 1000.0 +
+           p.msec;
 }
 
 bool ParseTime(std::string_view t, DateTimeParts& p) {
@@ -255,14 +254,22 @@ std::string FormatDateTime(std::string_view format, const DateTimeParts& p) {
     };
     for (size_t i = 0; i < format.size();) {
         const std::string_view rest = format.substr(i);
-        if (rest.starts_with("yyyy")) put("%04d", p.year), i += 4;
-        else if (rest.starts_with("zzz")) put("%03d", p.msec), i += 3;
-        else if (rest.starts_with("mm")) put("%02d", p.month), i += 2;
-        else if (rest.starts_with("dd")) put("%02d", p.day), i += 2;
-        else if (rest.starts_with("hh")) put("%02d", p.hour), i += 2;
-        else if (rest.starts_with("nn")) put("%02d", p.minute), i += 2;
-        else if (rest.starts_with("ss")) put("%02d", p.second), i += 2;
-        else out += format[i++];
+        if (rest.starts_with("yyyy"))
+            put("%04d", p.year), i += 4;
+        else if (rest.starts_with("zzz"))
+            put("%03d", p.msec), i += 3;
+        else if (rest.starts_with("mm"))
+            put("%02d", p.month), i += 2;
+        else if (rest.starts_with("dd"))
+            put("%02d", p.day), i += 2;
+        else if (rest.starts_with("hh"))
+            put("%02d", p.hour), i += 2;
+        else if (rest.starts_with("nn"))
+            put("%02d", p.minute), i += 2;
+        else if (rest.starts_with("ss"))
+            put("%02d", p.second), i += 2;
+        else
+            out += format[i++];
     }
     return out;
 }

@@ -9,13 +9,11 @@
 #include "storage/field_info.h"
 #include "storage/result_store.h"
 
-void TField::SetAsString(const std::string&) {
-    throw EDatabaseError("Field '" + FieldName() + "' cannot be modified");
-}
+void TField::SetAsString(const std::string&) { throw EDatabaseError("Field '" + FieldName() + "' cannot be modified"); }
 
 bool IsBlobKind(TFieldType kind) {
-    return kind == TFieldType::ftBlob || kind == TFieldType::ftMemo ||
-           kind == TFieldType::ftGraphic || kind == TFieldType::ftFmtMemo;
+    return kind == TFieldType::ftBlob || kind == TFieldType::ftMemo || kind == TFieldType::ftGraphic ||
+           kind == TFieldType::ftFmtMemo;
 }
 
 namespace {
@@ -40,8 +38,7 @@ std::string FloatText(double value) {
 
 }  // namespace
 
-void AppendStored(RowWriter& writer, TFieldType kind, int size, const ColumnValue& value,
-                  bool sqliteDateFormat) {
+void AppendStored(RowWriter& writer, TFieldType kind, int size, const ColumnValue& value, bool sqliteDateFormat) {
     const std::string_view text = value.text;
     switch (kind) {
     case TFieldType::ftString: {
@@ -53,44 +50,36 @@ void AppendStored(RowWriter& writer, TFieldType kind, int size, const ColumnValu
         return;
     }
     case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-        writer.Append(Raw(TryStrToInt(text).value_or(0)));
-        return;
-    case TFieldType::ftBoolean:
-        writer.Append(Raw(static_cast<int16_t>(StrToBool(text) ? -1 : 0)));
-        return;
+    case TFieldType::ftInteger: writer.Append(Raw(TryStrToInt(text).value_or(0))); return;
+    case TFieldType::ftBoolean: writer.Append(Raw(static_cast<int16_t>(StrToBool(text) ? -1 : 0))); return;
     case TFieldType::ftFloat:
     case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
-        writer.Append(Raw(TryStrToFloat(text).value_or(0.0)));
-        return;
+    case TFieldType::ftBCD: writer.Append(Raw(TryStrToFloat(text).value_or(0.0))); return;
     case TFieldType::ftDate:
     case TFieldType::ftTime: {
         int32_t number = 0;
         if (!text.empty()) {
             const DateTimeParts p = StrToDateTime(text);
-            number = kind == TFieldType::ftDate
-                         ? DayNumber(p.year, p.month, p.day).value_or(0)
-                         : ((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.msec;
+            number = kind == TFieldType::ftDate ? DayNumber(p.year, p.month, p.day).value_or(0)
+                                                : ((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.msec;
         }
         writer.Append(Raw(number));
         return;
     }
     case TFieldType::ftDateTime: {
         double msecs = 0;
-        if (sqliteDateFormat) msecs = SQLiteDateTimeToMsecs(text);
-        else if (!text.empty()) msecs = DateTimeToMsecs(StrToDateTime(text)).value_or(0);
+        if (sqliteDateFormat)
+            msecs = SQLiteDateTimeToMsecs(text);
+        else if (!text.empty())
+            msecs = DateTimeToMsecs(StrToDateTime(text)).value_or(0);
         writer.Append(Raw(msecs));
         return;
     }
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
     case TFieldType::ftGraphic:
-    case TFieldType::ftFmtMemo:
-        writer.Append(value.bytes.empty() ? text : value.bytes);
-        return;
-    default:
-        throw AsgError("Fieldtype not supported!");
+    case TFieldType::ftFmtMemo: writer.Append(value.bytes.empty() ? text : value.bytes); return;
+    default: throw AsgError("Fieldtype not supported!");
     }
 }
 
@@ -138,8 +127,8 @@ std::string StoredAsString(TFieldType kind, std::string_view stored) {
 }
 
 TQueryField::TQueryField(TASQLite3BaseQuery& query, int index, const TFieldDef& def, bool typeLess)
-    : query_(query), index_(index), name_(def.Name),
-      kind_(typeLess ? TFieldType::ftString : def.DataType), size_(def.Size) {}
+    : query_(query), index_(index), name_(def.Name), kind_(typeLess ? TFieldType::ftString : def.DataType),
+      size_(def.Size) {}
 
 std::string TQueryField::AsString() const {
     const auto stored = query_.FieldValue(index_);
@@ -160,8 +149,7 @@ int32_t TQueryField::AsInteger() const {
     case TFieldType::ftBCD:
     case TFieldType::ftDateTime: {
         const double value = stored ? std::round(Load<double>(*stored)) : 0.0;
-        if (!(value >= std::numeric_limits<int32_t>::min() &&
-              value <= std::numeric_limits<int32_t>::max()))
+        if (!(value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max()))
             throw EConvertError("'" + AsString() + "' is not a valid integer value");
         return static_cast<int32_t>(value);
     }

@@ -28,8 +28,7 @@ private:
 
 // The stored form of a value of `kind`, from text; `size` caps text kinds.
 // Conversions that the kind does not allow raise EConvertError.
-void AppendStored(class RowWriter& writer, TFieldType kind, int size, const ColumnValue& value,
-                  bool sqliteDateFormat);
+void AppendStored(class RowWriter& writer, TFieldType kind, int size, const ColumnValue& value, bool sqliteDateFormat);
 // The stored form of an empty row slot of `kind` (new rows start so).
 std::string EmptyStored(TFieldType kind);
 // Reading a stored value back as text.

@@ -4,9 +4,7 @@ namespace {
 
 bool IsQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
-bool EndsName(char c) {
-    return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';
-}
+bool EndsName(char c) { return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n'; }
 
 }  // namespace
 

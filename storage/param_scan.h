@@ -6,9 +6,9 @@
 #include <vector>
 
 struct ParamScan {
-    std::string text;                 // the text with every parameter replaced by "?"
-    std::vector<std::string> names;   // in order of appearance
-    std::vector<size_t> places;       // offset in `text` of each parameter's "?"
+    std::string text;                // the text with every parameter replaced by "?"
+    std::vector<std::string> names;  // in order of appearance
+    std::vector<size_t> places;      // offset in `text` of each parameter's "?"
 };
 
 // Apostrophes, double quotes and backticks open tokens that run to the next

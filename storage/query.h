@@ -28,22 +28,36 @@ class TStringList {
 public:
     std::function<void()> OnChange;
 
-    void Clear();                          // reports only when the list was not empty
-    void Add(const std::string& line);     // always reports
+    void Clear();                       // reports only when the list was not empty
+    void Add(const std::string& line);  // always reports
     void Assign(const std::vector<std::string>& lines);
     void Assign(const TStringList& other);
     int Count() const { return static_cast<int>(lines_.size()); }
     const std::string& operator[](int i) const { return lines_.at(static_cast<size_t>(i)); }
     const std::vector<std::string>& Lines() const { return lines_; }
-    std::string Text() const;              // every line followed by CR LF
+    std::string Text() const;  // every line followed by CR LF
 
 private:
     std::vector<std::string> lines_;
 };
 
 enum class TFieldType {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftTimeStamp, ftBlob, ftMemo, ftGraphic, ftFmtMemo
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftTimeStamp,
+    ftBlob,
+    ftMemo,
+    ftGraphic,
+    ftFmtMemo
 };
 
 class TASQLite3BaseQuery;
@@ -83,8 +97,7 @@ public:
     void SetAsString(std::string value);
     void SetAsInteger(int32_t value);
     void SetAsFloat(double value);
-    void SetAsDateTime(int year, int month, int day, int hour = 0, int minute = 0,
-                       int second = 0, int msec = 0);
+    void SetAsDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0);
     void SetAsBlob(std::string bytes);  // bound as bytes when the statement runs
     void Clear();                       // no value: written as NULL
     const std::string& AsString() const { return value_; }
@@ -176,10 +189,10 @@ public:
 
     void Last();
     void Prior() { MoveBy(-1); }
-    int RecNo() const;          // current row + 1; details re-read their master values
-    void SetRecNo(int value);   // 0 .. RecordCount + 1, others ignored
-    int32_t GetBookmark() const;           // -1 without a current row
-    void GotoBookmark(int32_t bookmark);   // EDatabaseError "Bookmark not found"
+    int RecNo() const;                    // current row + 1; details re-read their master values
+    void SetRecNo(int value);             // 0 .. RecordCount + 1, others ignored
+    int32_t GetBookmark() const;          // -1 without a current row
+    void GotoBookmark(int32_t bookmark);  // EDatabaseError "Bookmark not found"
     // Field names separated by ";", one value per name; moves to the first match.
     bool Locate(const std::string& keyFields, const std::vector<std::string>& values,
                 std::initializer_list<TLocateOption> options = {});

@@ -39,8 +39,7 @@ void TASQLite3BaseQuery::RunInTransaction(const std::function<void()>& statement
     auto rollBack = [this] {
         try {
             connection_->RollBack();
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
     };
     try {
         statement();
@@ -186,8 +185,10 @@ void TASQLite3BaseQuery::InternalPost() {
     // The component is checked before a transaction is begun, so that a
     // missing one leaves no transaction open.
     RequireUpdateSQL(*this);
-    if (editState_ == TDataSetState::dsEdit && result_->Count() > 0) PostEdited();
-    else PostInserted();
+    if (editState_ == TDataSetState::dsEdit && result_->Count() > 0)
+        PostEdited();
+    else
+        PostInserted();
 }
 
 void TASQLite3BaseQuery::PostEdited() {

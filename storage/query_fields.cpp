@@ -53,10 +53,9 @@ void TASQLite3BaseQuery::MakeFieldDefs(const std::vector<ResultColumn>& columns,
     if (active_) {
         // An open result keeps its fields: rows of another shape would be
         // read past their end by them.
-        const bool same = std::equal(defs.begin(), defs.end(), fieldDefs_.begin(), fieldDefs_.end(),
-                                     [](const TFieldDef& a, const TFieldDef& b) {
-                                         return a.DataType == b.DataType && a.Size == b.Size;
-                                     });
+        const bool same = std::equal(
+            defs.begin(), defs.end(), fieldDefs_.begin(), fieldDefs_.end(),
+            [](const TFieldDef& a, const TFieldDef& b) { return a.DataType == b.DataType && a.Size == b.Size; });
         if (!same) throw AsgError("The statement's columns do not match the open result's fields");
         columnField_ = std::move(columnField);
         return;
@@ -73,8 +72,7 @@ bool TASQLite3BaseQuery::WantsBytes(int column) const {
     return field >= 0 && IsBlobKind(fieldDefs_[static_cast<size_t>(field)].DataType);
 }
 
-void TASQLite3BaseQuery::StoreValue(RowWriter& writer, const TFieldDef& def,
-                                    const ColumnValue& value) const {
+void TASQLite3BaseQuery::StoreValue(RowWriter& writer, const TFieldDef& def, const ColumnValue& value) const {
     AppendStored(writer, def.DataType, def.Size, value, sqliteDateFormat_);
 }
 

@@ -15,8 +15,10 @@ using querytext::Trim;
 void TASQLite3BaseQuery::CheckBrowseMode() {
     CheckActive();
     if (editState_ == TDataSetState::dsBrowse) return;
-    if (modified_) Post();
-    else Cancel();
+    if (modified_)
+        Post();
+    else
+        Cancel();
 }
 
 int TASQLite3BaseQuery::RecordCount() const {

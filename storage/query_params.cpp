@@ -61,8 +61,7 @@ void TParam::SetAsFloat(double value) {
     DataType = TFieldType::ftFloat;
 }
 
-void TParam::SetAsDateTime(int year, int month, int day, int hour, int minute, int second,
-                           int msec) {
+void TParam::SetAsDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
     const int parts[7] = {year, month, day, hour, minute, second, msec};
     std::copy(parts, parts + 7, dateTime_);
     SetAsString(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz"));
@@ -95,8 +94,7 @@ TParam& TASQLite3BaseQuery::ParamByName(const std::string& name) {
 std::vector<std::string_view> TASQLite3BaseQuery::BlobParameters() const {
     std::vector<std::string_view> blobs;
     for (const TParam& p : params_)
-        if (p.DataType == TFieldType::ftBlob || p.DataType == TFieldType::ftGraphic)
-            blobs.emplace_back(p.AsString());
+        if (p.DataType == TFieldType::ftBlob || p.DataType == TFieldType::ftGraphic) blobs.emplace_back(p.AsString());
     return blobs;
 }
 

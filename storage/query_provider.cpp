@@ -23,8 +23,10 @@ void TASQLite3BaseQuery::PSStartTransaction() {
 
 void TASQLite3BaseQuery::PSEndTransaction(bool commit) {
     if (!connection_) throw AsgError("no database connection");
-    if (commit) connection_->Commit();
-    else connection_->RollBack();
+    if (commit)
+        connection_->Commit();
+    else
+        connection_->RollBack();
 }
 
 std::string TASQLite3BaseQuery::PSGetTableName() const {

@@ -68,9 +68,7 @@ const char* TFResult::Store(std::string_view row) {
     return place;
 }
 
-void TFResult::Add(std::string_view row, int key) {
-    Insert(Count(), row, key);
-}
+void TFResult::Add(std::string_view row, int key) { Insert(Count(), row, key); }
 
 // Whether `row` holds exactly `fieldCount` encoded values and nothing more.
 bool TFResult::Fits(std::string_view row) const {
@@ -98,8 +96,10 @@ void TFResult::Insert(int index, std::string_view row, int key) {
     if (key < 0) key = Count();
     const Entry entry{Store(row), counter_, key};
     if (index < 0) index = 0;
-    if (index >= Count()) rows_.push_back(entry);
-    else rows_.insert(rows_.begin() + index, entry);
+    if (index >= Count())
+        rows_.push_back(entry);
+    else
+        rows_.insert(rows_.begin() + index, entry);
 }
 
 void TFResult::Delete(int index) {

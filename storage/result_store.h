@@ -40,8 +40,8 @@ public:
     // A row must hold one value per field (BufSize); anything else raises AsgError.
     void Add(std::string_view row, int key);
     void Insert(int index, std::string_view row, int key);  // beyond the end appends
-    void Delete(int index);                                  // outside the range: nothing
-    void Replace(int index, std::string_view row);           // keeps bookmark and key
+    void Delete(int index);                                 // outside the range: nothing
+    void Replace(int index, std::string_view row);          // keeps bookmark and key
 
     int Count() const { return static_cast<int>(rows_.size()); }
     const char* GetData(int index) const;  // nullptr outside the range

@@ -31,10 +31,10 @@ struct MacroAssignment {
 
 struct MacroStatement {
     std::string table;
-    std::vector<std::string> columns;         // insert with a bracketed list; empty for "*"
-    std::string values;                       // insert: the text inside "values ( )", if given
-    std::vector<MacroAssignment> assignments; // update: the "set" list; empty for "*"
-    std::string condition;                    // update and delete: the text after "where"
+    std::vector<std::string> columns;          // insert with a bracketed list; empty for "*"
+    std::string values;                        // insert: the text inside "values ( )", if given
+    std::vector<MacroAssignment> assignments;  // update: the "set" list; empty for "*"
+    std::string condition;                     // update and delete: the text after "where"
 };
 
 // Each raises AsgError "SQL macro syntax error on sql, expected <word>" on a
@@ -44,5 +44,4 @@ MacroStatement ParseInsertMacro(std::string_view text);
 MacroStatement ParseDeleteMacro(std::string_view text);
 
 // Replaces every ":name" outside quoted strings by what `value` gives for the name.
-std::string SubstituteNames(std::string_view condition,
-                            const std::function<std::string(const std::string&)>& value);
+std::string SubstituteNames(std::string_view condition, const std::function<std::string(const std::string&)>& value);

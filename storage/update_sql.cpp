@@ -186,8 +186,7 @@ MacroStatement ParseDeleteMacro(std::string_view text) {
     return s;
 }
 
-std::string SubstituteNames(std::string_view condition,
-                            const std::function<std::string(const std::string&)>& value) {
+std::string SubstituteNames(std::string_view condition, const std::function<std::string(const std::string&)>& value) {
     std::string out;
     const std::vector<MacroToken> tokens = TokenizeMacro(condition);
     size_t copied = 0;

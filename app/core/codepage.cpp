@@ -29,8 +29,7 @@ Tables BuildTables() {
             char* outp = reinterpret_cast<char*>(out);
             size_t inLeft = 1, outLeft = sizeof out;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
-                sizeof out - outLeft == 2)
+            if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && sizeof out - outLeft == 2)
                 ch = static_cast<char16_t>(out[0] | (out[1] << 8));
         } else if (b >= 0x80) {
             // Without iconv only ASCII is known; the rest would be guessed wrong.
@@ -51,8 +50,7 @@ const Tables& Get() {
 
 // The offending character as a whole code point (an emoji is two UTF-16 units).
 QString CharacterAt(const QString& text, qsizetype i) {
-    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        return text.mid(i, 2);
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) return text.mid(i, 2);
     return text.mid(i, 1);
 }
 
@@ -70,8 +68,7 @@ QString FromCodePage(std::string_view bytes) {
     const auto& dec = Get().decode;
     QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* d = out.data();
-    for (size_t i = 0; i < bytes.size(); ++i)
-        d[i] = QChar(dec[static_cast<unsigned char>(bytes[i])]);
+    for (size_t i = 0; i < bytes.size(); ++i) d[i] = QChar(dec[static_cast<unsigned char>(bytes[i])]);
     return out;
 }
 
@@ -84,11 +81,11 @@ std::string ToCodePage(const QString& text) {
         if (b == 0) {
             QString ch = CharacterAt(text, i);
             char32_t cp = ch.size() == 2 ? QChar::surrogateToUcs4(ch[0], ch[1]) : ch[0].unicode();
-            QString message = QStringLiteral("Text obsahuje znak „%1“ (U+%2), který katalog neumí "
-                                     "uložit (kódová stránka Windows-1250).")
-                          .arg(ch, QString::number(static_cast<uint>(cp), 16)
-                                       .rightJustified(4, QLatin1Char('0'))
-                                       .toUpper());
+            QString message =
+                QStringLiteral(
+                    "Text obsahuje znak „%1“ (U+%2), který katalog neumí "
+                    "uložit (kódová stránka Windows-1250).")
+                    .arg(ch, QString::number(static_cast<uint>(cp), 16).rightJustified(4, QLatin1Char('0')).toUpper());
             throw CodePageError(message.toStdString(), ch);
         }
         out[static_cast<size_t>(i)] = static_cast<char>(b - 1);

@@ -6,8 +6,7 @@
 namespace {
 
 bool IsPlainCLocale(const QString& name) {
-    return name.isEmpty() || name == u"C" || name == u"POSIX" || name.startsWith(u"C.") ||
-           name.startsWith(u"POSIX.");
+    return name.isEmpty() || name == u"C" || name == u"POSIX" || name.startsWith(u"C.") || name.startsWith(u"POSIX.");
 }
 
 // The locale the process runs in: what setlocale reports (QApplication has
@@ -49,13 +48,9 @@ LocaleOrder::LocaleOrder(const QLocale& locale) : collator_(locale) {
     collator_.setIgnorePunctuation(false);
 }
 
-int LocaleOrder::Compare(const QString& a, const QString& b) const {
-    return collator_.compare(a, b);
-}
+int LocaleOrder::Compare(const QString& a, const QString& b) const { return collator_.compare(a, b); }
 
-QCollatorSortKey LocaleOrder::SortKey(const QString& text) const {
-    return collator_.sortKey(text);
-}
+QCollatorSortKey LocaleOrder::SortKey(const QString& text) const { return collator_.sortKey(text); }
 
 QString LocaleLower(const QString& text) {
     static const QLocale locale = CatalogueLocale();

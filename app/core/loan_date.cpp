@@ -8,15 +8,15 @@ namespace {
 constexpr int kFirstYear = 1900;
 constexpr int kLastYear = 2099;
 
-const std::array<const char*, 12> kMonthNames = {
-    "leden", "únor",   "březen", "duben", "květen",   "červen",
-    "červenec", "srpen", "září", "říjen", "listopad", "prosinec"};
+const std::array<const char*, 12> kMonthNames = {"leden",    "únor",  "březen", "duben", "květen",   "červen",
+                                                 "červenec", "srpen", "září",   "říjen", "listopad", "prosinec"};
 
 // Every case form of the month names, folded (no diacritics, lower case).
 struct MonthForm {
     const char* form;
     int month;
 };
+// clang-format off
 const MonthForm kMonthForms[] = {
     {"leden", 1},     {"ledna", 1},      {"lednu", 1},      {"lednem", 1},
     {"unor", 2},      {"unora", 2},      {"unoru", 2},      {"unorem", 2},
@@ -31,15 +31,16 @@ const MonthForm kMonthForms[] = {
     {"listopad", 11}, {"listopadu", 11}, {"listopadem", 11},
     {"prosinec", 12}, {"prosince", 12},  {"prosinci", 12},  {"prosincem", 12},
 };
+// clang-format on
 const char* const kRoman[] = {"i", "ii", "iii", "iv", "v", "vi", "vii", "viii", "ix", "x", "xi", "xii"};
 
 struct Token {
     enum Kind { Number, Word, Dot, Slash, Dash, Space, Other };
     explicit Token(Kind k) : kind(k) {}
     Kind kind;
-    int value = -1;   // numbers of at most four digits, else -1
+    int value = -1;  // numbers of at most four digits, else -1
     int digits = 0;
-    QString word;     // folded
+    QString word;  // folded
 };
 
 QChar Fold(QChar c) {
@@ -70,8 +71,10 @@ std::vector<Token> Tokenize(const QString& text) {
             while (i < n && text[i].isSpace()) ++i;
             tokens.emplace_back(Token::Space);
         } else {
-            const Token::Kind kind = c == u'.' ? Token::Dot : c == u'/' ? Token::Slash
-                                   : c == u'-' ? Token::Dash : Token::Other;
+            const Token::Kind kind = c == u'.'   ? Token::Dot
+                                     : c == u'/' ? Token::Slash
+                                     : c == u'-' ? Token::Dash
+                                                 : Token::Other;
             tokens.emplace_back(kind);
             ++i;
         }
@@ -117,10 +120,9 @@ private:
 
 // Words that make a year standing after them a date: "v roce 2019", "léto 2019".
 const char* const kYearWords[] = {
-    "rok",    "roku",    "roce",      "rokem",   "leto",   "leta",    "lete",     "letu",
-    "jaro",   "jara",    "jare",      "jaru",    "podzim", "podzimu", "podzime",  "zima",
-    "zimy",   "zime",    "zimu",      "zacatek", "zacatkem", "konec", "koncem",   "polovina",
-    "polovine", "polovinou", "behem", "cca",     "kolem",  "okolo",
+    "rok",      "roku",  "roce",   "rokem",    "leto",     "leta",      "lete",  "letu", "jaro",  "jara",
+    "jare",     "jaru",  "podzim", "podzimu",  "podzime",  "zima",      "zimy",  "zime", "zimu",  "zacatek",
+    "zacatkem", "konec", "koncem", "polovina", "polovine", "polovinou", "behem", "cca",  "kolem", "okolo",
 };
 
 bool IsYearWord(const QString& word) {
@@ -284,9 +286,7 @@ Found DateAt(const std::vector<Token>& tokens, size_t i, const QDate& today, boo
 
 }  // namespace
 
-int LoanDate::DaysOut(const QDate& today) const {
-    return Known() ? static_cast<int>(last.daysTo(today)) : 0;
-}
+int LoanDate::DaysOut(const QDate& today) const { return Known() ? static_cast<int>(last.daysTo(today)) : 0; }
 
 QString LoanDate::Shown() const {
     switch (precision) {
@@ -296,10 +296,8 @@ QString LoanDate::Shown() const {
     case Precision::Month:
         return QString::fromUtf8(kMonthNames[static_cast<size_t>(first.month() - 1)]) + u' ' +
                QString::number(first.year());
-    case Precision::Year:
-        return QString::number(first.year());
-    case Precision::None:
-        break;
+    case Precision::Year: return QString::number(first.year());
+    case Precision::None: break;
     }
     return {};
 }
@@ -315,8 +313,7 @@ LoanDate ReadLoanDate(const QString& text, const QDate& today) {
         if (d.impossible) impossible = true;
         if (!d.Known()) return;
         // The earliest: a range's start, and the day inside a month or year.
-        if (!best.Known() || d.last < best.last || (d.last == best.last && d.precision > best.precision))
-            best = d;
+        if (!best.Known() || d.last < best.last || (d.last == best.last && d.precision > best.precision)) best = d;
     };
     std::vector<Found> waiting;  // "1.2." until the next full date gives it a year
     for (size_t i = 0; i < tokens.size(); ++i) {

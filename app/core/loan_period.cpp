@@ -9,8 +9,7 @@ const char* const kSettingsSection = "nastaveni";
 }
 
 int ReadLoanPeriod(const QString& settingsPath) {
-    const std::string text =
-        ProfileFile(settingsPath).ReadString(kSettingsSection, kLoanPeriodKey, "");
+    const std::string text = ProfileFile(settingsPath).ReadString(kSettingsSection, kLoanPeriodKey, "");
     bool ok = false;
     const int days = QString::fromStdString(text).trimmed().toInt(&ok);
     return ok && days >= 1 && days <= kMaxLoanPeriod ? days : kDefaultLoanPeriod;

@@ -85,8 +85,7 @@ bool SectionName(const std::string& text, std::string* name) {
     while (b < text.size() && IsBlank(text[b])) ++b;
     if (b >= text.size() || text[b] != '[') return false;
     size_t close = text.find(']', b + 1);
-    *name = Trim(std::string_view(text).substr(b + 1, close == std::string::npos ? std::string::npos
-                                                                                : close - b - 1));
+    *name = Trim(std::string_view(text).substr(b + 1, close == std::string::npos ? std::string::npos : close - b - 1));
     return true;
 }
 
@@ -142,8 +141,10 @@ std::string FileLineEnd(const std::string& content) {
 // last line of the content; left alone, it would join the added line to it,
 // so it gets its LF (the line's text stays as every reader sees it).
 void EndLine(Line& line, const std::string& eol) {
-    if (line.end.empty()) line.end = eol;
-    else if (line.end == "\r") line.end = "\r\n";
+    if (line.end.empty())
+        line.end = eol;
+    else if (line.end == "\r")
+        line.end = "\r\n";
 }
 
 void CheckName(const std::string& what, const std::string& s, const char* forbidden) {
@@ -227,10 +228,8 @@ std::string ProfileFile::ReadString(const std::string& section, const std::strin
     return profile::Lookup(content, section, key, fallback);
 }
 
-void ProfileFile::WriteString(const std::string& section, const std::string& key,
-                              const std::string& value) {
-    const std::string failure =
-        "Unable to write to " + QFileInfo(path_).absoluteFilePath().toStdString();
+void ProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+    const std::string failure = "Unable to write to " + QFileInfo(path_).absoluteFilePath().toStdString();
     std::string content;
     // Writing over a file that could not be read would lose its other sections.
     if (!ReadAll(path_, &content)) throw std::runtime_error(failure);
@@ -243,8 +242,7 @@ void ProfileFile::WriteString(const std::string& section, const std::string& key
     // place, without the atomic replacement.
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error(failure);
-    if (file.write(updated.data(), static_cast<qint64>(updated.size())) !=
-            static_cast<qint64>(updated.size()) ||
+    if (file.write(updated.data(), static_cast<qint64>(updated.size())) != static_cast<qint64>(updated.size()) ||
         !file.commit())
         throw std::runtime_error(failure);
 }

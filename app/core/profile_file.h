@@ -18,8 +18,7 @@ public:
     const QString& Path() const { return path_; }
 
     // The value, or `fallback` when the file, the section or the key is missing.
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& fallback) const;
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& fallback) const;
 
     // Creates the file, the section or the key as needed. Throws
     // std::runtime_error "Unable to write to <full path>" when it cannot.

@@ -7,8 +7,8 @@ QString WithoutEndPunctuation(const QString& text) {
     QString t = text.trimmed();
     for (;;) {
         const qsizetype before = t.size();
-        while (!t.isEmpty() && (t.endsWith(u'/') || t.endsWith(u':') || t.endsWith(u';') ||
-                                t.endsWith(u'=') || t.endsWith(u',')))
+        while (!t.isEmpty() &&
+               (t.endsWith(u'/') || t.endsWith(u':') || t.endsWith(u';') || t.endsWith(u'=') || t.endsWith(u',')))
             t = t.left(t.size() - 1).trimmed();
         // "Praha : Odeon, 1990." keeps nothing of the full stop; an initial ("Karel J.") keeps it.
         if (t.endsWith(u'.')) {

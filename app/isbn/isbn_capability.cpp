@@ -47,7 +47,8 @@ RowsWriter IsbnCapability::Writer() {
 }
 
 void IsbnCapability::Complete(const TitleRef& title) {
-    const std::optional<StoredBook> stored = title.row ? ReadStoredBook(session_.Connection(), *title.row) : std::nullopt;
+    const std::optional<StoredBook> stored =
+        title.row ? ReadStoredBook(session_.Connection(), *title.row) : std::nullopt;
     if (!stored) throw std::runtime_error("Záznam už v katalogu není.");
     std::optional<std::string> isbn13 = isbn::Normalize(stored->book.udaj1);
     if (!isbn13) {

@@ -14,9 +14,8 @@
 
 const std::vector<std::pair<std::string, QString>>& IsbnCompleteDialog::Fields() {
     static const std::vector<std::pair<std::string, QString>> fields = {
-        {"autor", QStringLiteral("autor")}, {"titul", QStringLiteral("titul")},
-        {"zanr", QStringLiteral("žánr")},   {"vydal", QStringLiteral("vydal")},
-        {"serie", QStringLiteral("série")}, {"udaj1", QStringLiteral("ISBN")}};
+        {"autor", QStringLiteral("autor")}, {"titul", QStringLiteral("titul")}, {"zanr", QStringLiteral("žánr")},
+        {"vydal", QStringLiteral("vydal")}, {"serie", QStringLiteral("série")}, {"udaj1", QStringLiteral("ISBN")}};
     return fields;
 }
 
@@ -41,7 +40,8 @@ IsbnCompleteDialog::IsbnCompleteDialog(TASQLite3DB& db, UiServices& ui, StoredBo
     setWindowTitle(QStringLiteral("doplnit podle ISBN"));
     setAttribute(Qt::WA_DeleteOnClose);
     table_ = new QTableWidget(static_cast<int>(Fields().size()), 3, this);
-    table_->setHorizontalHeaderLabels({QStringLiteral("údaj"), QStringLiteral("v katalogu"), QStringLiteral("nalezeno")});
+    table_->setHorizontalHeaderLabels(
+        {QStringLiteral("údaj"), QStringLiteral("v katalogu"), QStringLiteral("nalezeno")});
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -77,9 +77,8 @@ QString IsbnCompleteDialog::Status() const { return status_->text(); }
 
 void IsbnCompleteDialog::Finished(const LookupResult& result) {
     if (result.state != LookupResult::State::Found) {
-        status_->setText(result.state == LookupResult::State::NotFound
-                             ? QStringLiteral("nenalezeno")
-                             : QStringLiteral("chyba: %1").arg(result.note));
+        status_->setText(result.state == LookupResult::State::NotFound ? QStringLiteral("nenalezeno")
+                                                                       : QStringLiteral("chyba: %1").arg(result.note));
         return;
     }
     const FoundRecord& f = result.candidates.front();
@@ -88,8 +87,12 @@ void IsbnCompleteDialog::Finished(const LookupResult& result) {
         // What the code page cannot hold becomes "?", as in the scanning window.
         QString out;
         for (const QChar c : text) {
-            if (FitsCodePage(QString(c))) out += c;
-            else if (!c.isLowSurrogate()) { out += u'?'; replaced = true; }
+            if (FitsCodePage(QString(c)))
+                out += c;
+            else if (!c.isLowSurrogate()) {
+                out += u'?';
+                replaced = true;
+            }
         }
         return ToCodePage(out);
     };
@@ -107,13 +110,15 @@ void IsbnCompleteDialog::Finished(const LookupResult& result) {
         QTableWidgetItem* tick = table_->item(r, 0);
         const bool differs = !value.empty() && value != *Field(stored_.book, name);
         const bool allowed = differs && (name != "udaj1" || isbnWritable);
-        tick->setFlags(allowed ? (tick->flags() | Qt::ItemIsUserCheckable) : (tick->flags() & ~Qt::ItemIsUserCheckable));
+        tick->setFlags(allowed ? (tick->flags() | Qt::ItemIsUserCheckable)
+                               : (tick->flags() & ~Qt::ItemIsUserCheckable));
         tick->setData(Qt::CheckStateRole, allowed ? QVariant(Qt::Unchecked) : QVariant());
         if (name == "udaj1" && differs && !isbnWritable)
             tick->setToolTip(QStringLiteral("Pole udaj1 drží jiný text; ISBN se do něj neukládá."));
     }
-    status_->setText(QStringLiteral("nalezeno (%1)").arg(f.source) +
-                     (replaced ? QStringLiteral("; znaky, které katalog neumí uložit, jsou nahrazeny „?“") : QString()));
+    status_->setText(
+        QStringLiteral("nalezeno (%1)").arg(f.source) +
+        (replaced ? QStringLiteral("; znaky, které katalog neumí uložit, jsou nahrazeny „?“") : QString()));
     save_->setEnabled(true);
 }
 

@@ -89,7 +89,8 @@ void IsbnLookup::Ask(int ticket) {
     Ticket& t = tickets_.at(ticket);
     if (sources_.empty()) {
         // Reported from the event loop, as every answer is.
-        QMetaObject::invokeMethod(this, [this, ticket] { Answered(ticket, {}); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { Answered(ticket, {}); }, Qt::QueuedConnection);
         return;
     }
     const IsbnSource& source = sources_.at(t.next);
@@ -106,8 +107,8 @@ void IsbnLookup::Ask(int ticket) {
         if (!mailbox) return;
         std::lock_guard lock(mailbox->mutex);
         if (IsbnLookup* owner = mailbox->owner)
-            QMetaObject::invokeMethod(owner, [owner, ticket, answer] { owner->Answered(ticket, answer); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner, ticket, answer] { owner->Answered(ticket, answer); }, Qt::QueuedConnection);
     });
 }
 
@@ -135,8 +136,7 @@ void IsbnLookup::AskOpenLibrary(int ticket, const IsbnSource& source) {
         it->second.reply = nullptr;
         SourceAnswer a;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() == QNetworkReply::OperationCanceledError ||
-            reply->error() == QNetworkReply::TimeoutError) {
+        if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError) {
             a.kind = SourceAnswer::Kind::NetworkError;
             a.note = QStringLiteral("server neodpověděl včas");
         } else if (status >= 400 || (reply->error() != QNetworkReply::NoError && status > 0)) {

@@ -31,8 +31,7 @@ IsbnSourceList ParseIsbnSources(const std::string& value) {
         } else if (kind == u"sru" || kind == u"openlibrary") {
             s.kind = kind == u"sru" ? IsbnSource::Kind::Sru : IsbnSource::Kind::OpenLibrary;
             const QUrl url(address);
-            ok = ok && url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") &&
-                 !url.host().isEmpty();
+            ok = ok && url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https") && !url.host().isEmpty();
         } else {
             list.faults.append(QStringLiteral("neznámý druh zdroje „%1“").arg(entry));
             continue;

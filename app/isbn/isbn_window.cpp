@@ -33,12 +33,12 @@ const char* const kUlozeno = "uloženo";
 
 QString FaultNote(isbn::Fault fault) {
     switch (fault) {
-        case isbn::Fault::Empty: return QStringLiteral("Zadejte ISBN.");
-        case isbn::Fault::Character: return QStringLiteral("ISBN obsahuje nepřípustný znak.");
-        case isbn::Fault::Length: return QStringLiteral("ISBN musí mít 10 nebo 13 číslic.");
-        case isbn::Fault::CheckDigit: return QStringLiteral("Kontrolní číslice nesouhlasí.");
-        case isbn::Fault::Prefix: return QStringLiteral("ISBN-13 začíná 978 nebo 979.");
-        case isbn::Fault::None: break;
+    case isbn::Fault::Empty: return QStringLiteral("Zadejte ISBN.");
+    case isbn::Fault::Character: return QStringLiteral("ISBN obsahuje nepřípustný znak.");
+    case isbn::Fault::Length: return QStringLiteral("ISBN musí mít 10 nebo 13 číslic.");
+    case isbn::Fault::CheckDigit: return QStringLiteral("Kontrolní číslice nesouhlasí.");
+    case isbn::Fault::Prefix: return QStringLiteral("ISBN-13 začíná 978 nebo 979.");
+    case isbn::Fault::None: break;
     }
     return {};
 }
@@ -89,17 +89,18 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
     const IsbnSourceList sources = ReadIsbnSources(context_.settingsPath);
     QStringList notes = sources.faults;
     if (sources.sources.empty())
-        notes.prepend(QStringLiteral("Vyhledávání je vypnuto (klíč „zdrojeisbn“ je prázdný); "
-                                     "ISBN se jen zařadí a údaje lze vepsat ručně."));
+        notes.prepend(
+            QStringLiteral("Vyhledávání je vypnuto (klíč „zdrojeisbn“ je prázdný); "
+                           "ISBN se jen zařadí a údaje lze vepsat ručně."));
     ui_->zdrojel->setText(notes.join(QStringLiteral(" ")));
     ui_->zdrojel->setVisible(!notes.isEmpty());
 
     lookup_ = new IsbnLookup(sources.sources, this);
-    connect(lookup_, &IsbnLookup::Finished, this, [this](int ticket, const LookupResult& r) {
-        RunGuarded(*context_.ui, [&] { Finished(ticket, r); });
-    });
+    connect(lookup_, &IsbnLookup::Finished, this,
+            [this](int ticket, const LookupResult& r) { RunGuarded(*context_.ui, [&] { Finished(ticket, r); }); });
     connect(ui_->isbnle, &QLineEdit::returnPressed, this, [this] { QueueTyped(); });
-    connect(ui_->ulozitb, &QPushButton::clicked, this, [this] { RunGuarded(*context_.ui, [this] { ulozitbClick(); }); });
+    connect(ui_->ulozitb, &QPushButton::clicked, this,
+            [this] { RunGuarded(*context_.ui, [this] { ulozitbClick(); }); });
     connect(ui_->zavritb, &QPushButton::clicked, this, &QWidget::close);
     connect(t, &QTableWidget::cellClicked, this, [this](int row, int) { RowClicked(row); });
     ui_->isbnle->installEventFilter(this);
@@ -158,19 +159,13 @@ void IsbnWindow::Finished(int ticket, const LookupResult& result) {
     Row& r = rows_[row];
     r.ticket = 0;
     switch (result.state) {
-        case LookupResult::State::Found:
-            r.candidates = result.candidates;
-            ShowCandidate(row, r.candidates.front());
-            return;
-        case LookupResult::State::NotFound:
-            SetState(row, QString::fromUtf8(kNenalezeno));
-            return;
-        case LookupResult::State::NetworkError:
-            SetState(row, QString::fromUtf8(kChybaSite), result.note);
-            return;
-        case LookupResult::State::BadAnswer:
-            SetState(row, QString::fromUtf8(kChyba), result.note);
-            return;
+    case LookupResult::State::Found:
+        r.candidates = result.candidates;
+        ShowCandidate(row, r.candidates.front());
+        return;
+    case LookupResult::State::NotFound: SetState(row, QString::fromUtf8(kNenalezeno)); return;
+    case LookupResult::State::NetworkError: SetState(row, QString::fromUtf8(kChybaSite), result.note); return;
+    case LookupResult::State::BadAnswer: SetState(row, QString::fromUtf8(kChyba), result.note); return;
     }
 }
 
@@ -287,7 +282,8 @@ void IsbnWindow::ulozitbClick() {
 void IsbnWindow::RowClicked(int row) {
     if (row < 0 || row >= RowCount() || rows_[row].candidates.empty() || !context_.showPage) return;
     int index = 0;
-    if (auto* choice = qobject_cast<QComboBox*>(ui_->frontatw->cellWidget(row, Zdroj))) index = std::max(0, choice->currentIndex());
+    if (auto* choice = qobject_cast<QComboBox*>(ui_->frontatw->cellWidget(row, Zdroj)))
+        index = std::max(0, choice->currentIndex());
     const QString page = rows_[row].candidates[static_cast<size_t>(index)].page;
     if (!page.isEmpty()) context_.showPage(QUrl(page));
 }

@@ -27,9 +27,9 @@ class ValueLists;
 struct IsbnWindowContext {
     TASQLite3DB* db = nullptr;
     UiServices* ui = nullptr;
-    ValueLists* lists = nullptr;           // the session's drop-down lists
-    QString settingsPath;                  // for "zdrojeisbn"
-    RowsWriter change;                     // stores through the session; false: nothing stored
+    ValueLists* lists = nullptr;                // the session's drop-down lists
+    QString settingsPath;                       // for "zdrojeisbn"
+    RowsWriter change;                          // stores through the session; false: nothing stored
     std::function<void(const QUrl&)> showPage;  // the embedded browser; may be empty
 };
 

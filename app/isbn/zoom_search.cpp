@@ -26,19 +26,19 @@ std::optional<SourceAnswer> Failure(ZOOM_connection c) {
     if (code == 0) return std::nullopt;
     SourceAnswer a;
     switch (code) {
-        case ZOOM_ERROR_CONNECT:
-        case ZOOM_ERROR_CONNECTION_LOST:
-            a.kind = SourceAnswer::Kind::NetworkError;
-            a.note = QStringLiteral("nelze se spojit se serverem");
-            break;
-        case ZOOM_ERROR_TIMEOUT:
-            a.kind = SourceAnswer::Kind::NetworkError;
-            a.note = QStringLiteral("server neodpověděl včas");
-            break;
-        default:
-            a.kind = SourceAnswer::Kind::BadAnswer;
-            a.note = QStringLiteral("chyba serveru: %1").arg(QString::fromUtf8(message ? message : ""));
-            if (addinfo && *addinfo) a.note += QStringLiteral(" (%1)").arg(QString::fromUtf8(addinfo));
+    case ZOOM_ERROR_CONNECT:
+    case ZOOM_ERROR_CONNECTION_LOST:
+        a.kind = SourceAnswer::Kind::NetworkError;
+        a.note = QStringLiteral("nelze se spojit se serverem");
+        break;
+    case ZOOM_ERROR_TIMEOUT:
+        a.kind = SourceAnswer::Kind::NetworkError;
+        a.note = QStringLiteral("server neodpověděl včas");
+        break;
+    default:
+        a.kind = SourceAnswer::Kind::BadAnswer;
+        a.note = QStringLiteral("chyba serveru: %1").arg(QString::fromUtf8(message ? message : ""));
+        if (addinfo && *addinfo) a.note += QStringLiteral(" (%1)").arg(QString::fromUtf8(addinfo));
     }
     return a;
 }

@@ -24,8 +24,7 @@ std::string TodayReturnText() {
     return ReturnDateText(today.year(), today.month(), today.day());
 }
 
-void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db,
-                        const std::vector<LoanRow>& rows) {
+void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db, const std::vector<LoanRow>& rows) {
     QStringList books;
     for (const LoanRow& row : rows)
         if (ToldAbout().insert({db.Database(), row.rowid}).second)

@@ -14,8 +14,7 @@ struct LoanRow;
 inline constexpr const char* kHistoryNotKept = "historii výpůjček nelze uložit: pole udaj3 obsahuje jiná data";
 
 // Tells about the books not told about before (keyed by catalogue and row key).
-void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db,
-                        const std::vector<LoanRow>& rows);
+void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db, const std::vector<LoanRow>& rows);
 
 // Runs `change` (the panel's save of the row `rowKey`) and keeps, in the same
 // transaction, the loan the save finishes (the borrower emptied or replaced);

@@ -47,10 +47,10 @@ public:
         }
         int c = 0;
         switch (column) {
-            case LoanHistoryView::Od: c = Compare(entry_->from, that->entry_->from); break;
-            case LoanHistoryView::Vraceno: c = Compare(entry_->returned, that->entry_->returned); break;
-            case LoanHistoryView::Dni: c = entry_->days - that->entry_->days; break;
-            default: c = order_.Compare(text(column), other.text(column));
+        case LoanHistoryView::Od: c = Compare(entry_->from, that->entry_->from); break;
+        case LoanHistoryView::Vraceno: c = Compare(entry_->returned, that->entry_->returned); break;
+        case LoanHistoryView::Dni: c = entry_->days - that->entry_->days; break;
+        default: c = order_.Compare(text(column), other.text(column));
         }
         return c != 0 ? c < 0 : index_ < that->index_;
     }
@@ -91,7 +91,8 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     filterLabel->setBuddy(filter_);
     auto* groupLabel = new QLabel(QStringLiteral("&seskupit:"), this);
     grouping_ = new QComboBox(this);
-    grouping_->addItems({QStringLiteral("neseskupovat"), QStringLiteral("podle vypůjčitele"), QStringLiteral("podle knihy")});
+    grouping_->addItems(
+        {QStringLiteral("neseskupovat"), QStringLiteral("podle vypůjčitele"), QStringLiteral("podle knihy")});
     groupLabel->setBuddy(grouping_);
     top->addWidget(filterLabel);
     top->addWidget(filter_, 1);
@@ -152,9 +153,14 @@ void LoanHistoryView::Refresh() {
             const LoanDate date = ReadLoanDate(kdy, today_);
             if (date.precision == LoanDate::Precision::Day) entry.from = date.first;
             entry.returned = ReturnDay(loan.returned);
-            if (entry.from.isValid() && entry.from <= entry.returned) entry.days = static_cast<int>(entry.from.daysTo(entry.returned));
-            entry.texts = {FromCodePage(loan.komu), kdy, QString::fromLatin1(loan.returned.c_str()),
-                           entry.days >= 0 ? QString::number(entry.days) : QString(), autor, titul};
+            if (entry.from.isValid() && entry.from <= entry.returned)
+                entry.days = static_cast<int>(entry.from.daysTo(entry.returned));
+            entry.texts = {FromCodePage(loan.komu),
+                           kdy,
+                           QString::fromLatin1(loan.returned.c_str()),
+                           entry.days >= 0 ? QString::number(entry.days) : QString(),
+                           autor,
+                           titul};
             entries_.push_back(std::move(entry));
         }
     }
@@ -234,14 +240,16 @@ std::vector<QStringList> LoanHistoryView::ShownRows() const {
 }
 
 void LoanHistoryView::csvbClick() {
-    const std::optional<QString> path = services_.ChooseSaveFile(
-        QStringLiteral("Export historie výpůjček do CSV"), QStringLiteral("historie.csv"), QStringLiteral("CSV (*.csv)"));
+    const std::optional<QString> path =
+        services_.ChooseSaveFile(QStringLiteral("Export historie výpůjček do CSV"), QStringLiteral("historie.csv"),
+                                 QStringLiteral("CSV (*.csv)"));
     if (path) WriteTableCsv(*path, ColumnTitles(), ShownRows());
 }
 
 void LoanHistoryView::pdfbClick() {
-    const std::optional<QString> path = services_.ChooseSaveFile(
-        QStringLiteral("Export historie výpůjček do PDF"), QStringLiteral("historie.pdf"), QStringLiteral("PDF (*.pdf)"));
+    const std::optional<QString> path =
+        services_.ChooseSaveFile(QStringLiteral("Export historie výpůjček do PDF"), QStringLiteral("historie.pdf"),
+                                 QStringLiteral("PDF (*.pdf)"));
     if (path) WriteTablePdf(*path, windowTitle(), summary_->text(), ColumnTitles(), ShownRows());
 }
 

@@ -72,8 +72,7 @@ QStringList BorrowerNames(TASQLite3DB& db) {
 }
 
 QString LoanDateText(const QDate& date) {
-    return QString::number(date.day()) + u'.' + QString::number(date.month()) + u'.' +
-           QString::number(date.year());
+    return QString::number(date.day()) + u'.' + QString::number(date.month()) + u'.' + QString::number(date.year());
 }
 
 namespace {
@@ -109,8 +108,7 @@ std::optional<std::vector<LoanRow>> LoanWriter::Return(const std::vector<LoanRow
     return std::move(result.changed);
 }
 
-std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu,
-                                                    const QDate& today) {
+std::optional<std::vector<LoanRow>> LoanWriter::Lend(const LoanRow& row, const QString& komu, const QDate& today) {
     const std::string name = ToCodePage(komu.trimmed());
     std::vector<LoanRow> changed;
     const bool done = session_.Change({row.rowid}, [&] {

@@ -71,8 +71,10 @@ void LoansCapability::AddTitleEntries(QMenu& menu, const TitleRef& title) {
     back->setEnabled(row && IsLent(*row));
     if (!row) return;
     UiServices& ui = session_.Ui();
-    connect(lend, &QAction::triggered, this, [this, &ui, row = *row] { RunGuarded(ui, [this, row] { LendTitle(row); }); });
-    connect(back, &QAction::triggered, this, [this, &ui, row = *row] { RunGuarded(ui, [this, row] { ReturnTitle(row); }); });
+    connect(lend, &QAction::triggered, this,
+            [this, &ui, row = *row] { RunGuarded(ui, [this, row] { LendTitle(row); }); });
+    connect(back, &QAction::triggered, this,
+            [this, &ui, row = *row] { RunGuarded(ui, [this, row] { ReturnTitle(row); }); });
 }
 
 void LoansCapability::LendTitle(const LoanRow& row) {

@@ -11,8 +11,7 @@ namespace {
 
 QString CsvField(const QString& text) {
     const QString safe = SpreadsheetSafe(text);
-    if (!safe.contains(u';') && !safe.contains(u'"') && !safe.contains(u'\n') && !safe.contains(u'\r'))
-        return safe;
+    if (!safe.contains(u';') && !safe.contains(u'"') && !safe.contains(u'\n') && !safe.contains(u'\r')) return safe;
     QString quoted = safe;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
@@ -26,8 +25,7 @@ bool IsWholeNumber(const QString& text) {
 
 [[noreturn]] void CannotWrite(const QString& path, const QString& why) {
     const QString reason = why.isEmpty() ? QString() : QStringLiteral(": ") + why;
-    throw std::runtime_error(
-        QStringLiteral("Soubor „%1“ se nepodařilo zapsat%2.").arg(path, reason).toStdString());
+    throw std::runtime_error(QStringLiteral("Soubor „%1“ se nepodařilo zapsat%2.").arg(path, reason).toStdString());
 }
 
 }  // namespace
@@ -35,8 +33,8 @@ bool IsWholeNumber(const QString& text) {
 QString SpreadsheetSafe(const QString& text) {
     if (text.isEmpty() || IsWholeNumber(text)) return text;
     const QChar first = text.front();
-    const bool formula = first == u'=' || first == u'+' || first == u'-' || first == u'@' ||
-                         first == u'\t' || first == u'\r';
+    const bool formula =
+        first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r';
     return formula ? u'\'' + text : text;
 }
 
@@ -89,8 +87,7 @@ void WriteLoansPdf(const QString& path, const QString& html) {
         document.setHtml(html);
         document.print(&printer);
     }
-    if (QFileInfo(part).size() <= 0 || (QFile::exists(path) && !QFile::remove(path)) ||
-        !QFile::rename(part, path)) {
+    if (QFileInfo(part).size() <= 0 || (QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(part, path)) {
         QFile::remove(part);
         CannotWrite(path, QString());
     }

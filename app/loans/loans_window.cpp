@@ -54,10 +54,8 @@ public:
                 return overdueBooks ? QString::fromUtf8(kOverdueWord) + u' ' + QString::number(overdueBooks)
                                     : QString();
             break;
-        case Qt::ForegroundRole:
-            return overdue ? QBrush(kOverdueText) : QVariant();
-        case Qt::BackgroundRole:
-            return overdue ? QBrush(kOverdueBack) : QVariant();
+        case Qt::ForegroundRole: return overdue ? QBrush(kOverdueText) : QVariant();
+        case Qt::BackgroundRole: return overdue ? QBrush(kOverdueBack) : QVariant();
         case Qt::TextAlignmentRole:
             if (column == LoansWindow::Dni) return int(Qt::AlignRight | Qt::AlignVCenter);
             break;
@@ -135,8 +133,7 @@ LoansWindow::LoansWindow(CatalogueSession& session, LoanWriter& writer, QWidget*
     connect(f.pdfb, &QPushButton::clicked, this, guarded([this] { pdfbClick(); }));
     connect(f.csvb, &QPushButton::clicked, this, guarded([this] { csvbClick(); }));
     connect(f.zavritb, &QPushButton::clicked, this, &QWidget::close);
-    connect(f.historieb, &QPushButton::clicked, this,
-            guarded([this] { ShowLoanHistory(session_, *this); }));
+    connect(f.historieb, &QPushButton::clicked, this, guarded([this] { ShowLoanHistory(session_, *this); }));
     connect(f.seskupitchb, &QCheckBox::toggled, this, guarded([this] { Rebuild(); }));
     connect(f.hledatle, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
     connect(f.lhutaspin, &QSpinBox::valueChanged, this, [this](int days) { PeriodChanged(days); });
@@ -281,8 +278,8 @@ const QString& LoansWindow::SearchText(int loan) const {
     if (text.isNull()) {
         const Loan& l = LoanAt(loan);
         // One line per text, so that a search never matches across two of them.
-        text = WithoutCaseAndAccents(QStringList{l.komu, l.kdy, l.date.Shown(), l.autor, l.titul, l.umisteni}
-                                         .join(u'\n'));
+        text =
+            WithoutCaseAndAccents(QStringList{l.komu, l.kdy, l.date.Shown(), l.autor, l.titul, l.umisteni}.join(u'\n'));
     }
     return text;
 }
@@ -351,8 +348,11 @@ const QCollatorSortKey& LoansWindow::SortKey(int loan, int column) const {
     std::optional<QCollatorSortKey>& key = keys_->made[static_cast<size_t>(loan)].keys[static_cast<size_t>(column)];
     if (!key) {
         const Loan& l = LoanAt(loan);
-        key = keys_->order.SortKey(column == Komu ? l.komu : column == Kdy ? l.kdy : column == Autor ? l.autor
-                                   : column == Titul ? l.titul : l.umisteni);
+        key = keys_->order.SortKey(column == Komu    ? l.komu
+                                   : column == Kdy   ? l.kdy
+                                   : column == Autor ? l.autor
+                                   : column == Titul ? l.titul
+                                                     : l.umisteni);
     }
     return *key;
 }
@@ -393,8 +393,11 @@ bool LoansWindow::LessThan(const QTreeWidgetItem& a, const QTreeWidgetItem& b) c
     default: {
         // Equal texts (a borrower's books when grouped) need no collation.
         const auto bytes = [column](const Loan& l) -> const std::string& {
-            return column == Komu ? l.row.komu : column == Kdy ? l.row.kdy : column == Autor ? l.row.autor
-                 : column == Titul ? l.row.titul : l.row.umisteni;
+            return column == Komu    ? l.row.komu
+                   : column == Kdy   ? l.row.kdy
+                   : column == Autor ? l.row.autor
+                   : column == Titul ? l.row.titul
+                                     : l.row.umisteni;
         };
         if (bytes(la) != bytes(lb)) order = SortKey(ia, column).compare(SortKey(ib, column));
     }
@@ -439,8 +442,7 @@ void LoansWindow::vracenobClick() {
     const std::vector<const Loan*> chosen = SelectedLoans();
     UiServices& ui = session_.Ui();
     if (chosen.empty()) {
-        ui.InformationBox(QString::fromUtf8(kCaption),
-                          QStringLiteral("Vyberte v seznamu knihy, které se vrátily."));
+        ui.InformationBox(QString::fromUtf8(kCaption), QStringLiteral("Vyberte v seznamu knihy, které se vrátily."));
         return;
     }
     if (!ui.Question(QString::fromUtf8(kCaption),
@@ -468,8 +470,9 @@ void LoansWindow::vracenobClick() {
 }
 
 QString LoansWindow::ReminderUrl(const std::vector<const Loan*>& loans) {
-    QString body = QStringLiteral("Dobrý den,\r\n\r\ndovoluji si připomenout knihy, které máte "
-                                  "ode mě vypůjčené:\r\n\r\n");
+    QString body = QStringLiteral(
+        "Dobrý den,\r\n\r\ndovoluji si připomenout knihy, které máte "
+        "ode mě vypůjčené:\r\n\r\n");
     for (const Loan* loan : loans) {
         body += QStringLiteral("- ") + loan->autor + QStringLiteral(": ") + loan->titul;
         if (!loan->kdy.trimmed().isEmpty()) body += QStringLiteral(" (od ") + loan->kdy.trimmed() + u')';
@@ -502,8 +505,7 @@ void LoansWindow::pripomenoutbClick() {
     for (const Loan& loan : loans_)
         if (loan.Borrower() == name) theirs.push_back(&loan);
     const QString url = ReminderUrl(theirs);
-    if (!ui.OpenUrl(QUrl(url, QUrl::StrictMode)))
-        throw std::runtime_error("E-mailový program se nepodařilo otevřít.");
+    if (!ui.OpenUrl(QUrl(url, QUrl::StrictMode))) throw std::runtime_error("E-mailový program se nepodařilo otevřít.");
 }
 
 std::vector<ExportedLoan> LoansWindow::Exported() const {
@@ -514,15 +516,13 @@ std::vector<ExportedLoan> LoansWindow::Exported() const {
 
 void LoansWindow::csvbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
-        QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"),
-        QStringLiteral("CSV (*.csv)"));
+        QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"), QStringLiteral("CSV (*.csv)"));
     if (path) WriteLoansCsv(*path, LoansCsv(ColumnTitles(), Exported()));
 }
 
 void LoansWindow::pdfbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
-        QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"),
-        QStringLiteral("PDF (*.pdf)"));
+        QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"), QStringLiteral("PDF (*.pdf)"));
     if (path)
         WriteLoansPdf(*path, LoansHtml(SummaryText(Summarize(loans_, today_, Period())), ColumnTitles(), Exported()));
 }

@@ -61,8 +61,8 @@ public:
 class CatalogueSession : public QObject {
     Q_OBJECT
 public:
-    CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window,
-                     std::function<QString()> settingsPath, QObject* parent = nullptr);
+    CatalogueSession(TASQLite3DB& con, UiServices& ui, QWidget& window, std::function<QString()> settingsPath,
+                     QObject* parent = nullptr);
     ~CatalogueSession() override;
 
     TASQLite3DB& Connection() const { return con_; }

@@ -14,14 +14,10 @@ CursorKind QtCursorHook::Current() const {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     if (!cursor) return CursorKind::Normal;
     switch (cursor->shape()) {
-    case Qt::BusyCursor:
-        return CursorKind::SqlWait;
-    case Qt::WaitCursor:
-        return CursorKind::Hourglass;
-    case Qt::ArrowCursor:
-        return CursorKind::Normal;
-    default:
-        return CursorKind::Other;
+    case Qt::BusyCursor: return CursorKind::SqlWait;
+    case Qt::WaitCursor: return CursorKind::Hourglass;
+    case Qt::ArrowCursor: return CursorKind::Normal;
+    default: return CursorKind::Other;
     }
 }
 
@@ -52,9 +48,7 @@ void QtCursorHook::Set(CursorKind kind) {
 
 namespace {
 
-void StorageDebugLine(const std::string& line) {
-    qCDebug(StorageLog).noquote() << FromCodePage(line);
-}
+void StorageDebugLine(const std::string& line) { qCDebug(StorageLog).noquote() << FromCodePage(line); }
 
 }  // namespace
 

@@ -44,6 +44,6 @@ SettingsLocation LocateSettings(const QString& executableDir, const SettingsEnvi
     const QString configHome = !env.configHome.isEmpty() && QDir::isAbsolutePath(env.configHome)
                                    ? env.configHome
                                    : QDir(env.home).filePath(".config");
-    return {QDir(configHome).filePath(QStringLiteral("svazkovna/") + kSettingsName),
-            besideExists ? beside : QString(), true};
+    return {QDir(configHome).filePath(QStringLiteral("svazkovna/") + kSettingsName), besideExists ? beside : QString(),
+            true};
 }

@@ -8,8 +8,8 @@
 #include <functional>
 
 struct SettingsLocation {
-    QString path;  // read at start and written at close
-    QString seed;  // read instead while `path` does not exist yet; empty: none
+    QString path;             // read at start and written at close
+    QString seed;             // read instead while `path` does not exist yet; empty: none
     bool userFolder = false;  // `path` is in the user's configuration folder
 
     // The file the settings are read from now.
@@ -24,8 +24,8 @@ struct SettingsLocation {
 
 // What the rule looks at, kept apart so that tests can set every answer.
 struct SettingsEnvironment {
-    QString configHome;  // $XDG_CONFIG_HOME; used only when it is an absolute path
-    QString home;        // the user's home folder
+    QString configHome;                            // $XDG_CONFIG_HOME; used only when it is an absolute path
+    QString home;                                  // the user's home folder
     std::function<bool(const QString&)> writable;  // may this file or folder be written?
 
     static SettingsEnvironment Current();

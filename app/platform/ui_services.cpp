@@ -44,8 +44,7 @@ void SetDetails(QMessageBox& box, const QString& details) {
     box.setDetailedText(details);
 }
 
-void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
-             const QString& details = {}) {
+void ShowBox(QMessageBox::Icon icon, const QString& caption, const QString& text, const QString& details = {}) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     SetDetails(box, details);
     box.exec();
@@ -76,8 +75,7 @@ void QtUiServices::InformationBox(const QString& caption, const QString& text) {
     ShowBox(QMessageBox::Information, caption, text);
 }
 
-std::optional<QString> QtUiServices::InputQuery(const QString& caption, const QString& prompt,
-                                                int maxLength) {
+std::optional<QString> QtUiServices::InputQuery(const QString& caption, const QString& prompt, int maxLength) {
     QDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
@@ -114,17 +112,14 @@ std::optional<QString> QtUiServices::OpenFileName(const QString& initialDir) {
 
 void QtUiServices::ExecModal(QDialog& dialog) { dialog.exec(); }
 
-bool QtUiServices::Question(const QString& caption, const QString& text) {
-    return DetailedQuestion(caption, text, {});
-}
+bool QtUiServices::Question(const QString& caption, const QString& text) { return DetailedQuestion(caption, text, {}); }
 
 void QtUiServices::DetailedErrorBox(const QString& caption, const QString& text, const QString& details) {
     ShowBox(QMessageBox::Critical, caption, text, details);
 }
 
 bool QtUiServices::DetailedQuestion(const QString& caption, const QString& text, const QString& details) {
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     SetDetails(box, details);
     QPushButton* yes = box.addButton(QStringLiteral("&Ano"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&Ne"), QMessageBox::NoRole);
@@ -135,8 +130,8 @@ bool QtUiServices::DetailedQuestion(const QString& caption, const QString& text,
     return box.clickedButton() == yes;
 }
 
-std::optional<QString> QtUiServices::ItemQuery(const QString& caption, const QString& prompt,
-                                               const QStringList& items, const QString& initial) {
+std::optional<QString> QtUiServices::ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
+                                               const QString& initial) {
     QDialog dialog(QApplication::activeWindow());
     dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
@@ -164,8 +159,7 @@ std::optional<QString> QtUiServices::ItemQuery(const QString& caption, const QSt
     return combo->currentText();
 }
 
-std::optional<QString> QtUiServices::ChooseOpenFile(const QString& caption,
-                                                    const QString& initialDir,
+std::optional<QString> QtUiServices::ChooseOpenFile(const QString& caption, const QString& initialDir,
                                                     const QString& filter) {
     QFileDialog dialog(QApplication::activeWindow(), caption, initialDir, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -176,8 +170,7 @@ std::optional<QString> QtUiServices::ChooseOpenFile(const QString& caption,
     return QFileInfo(files.first()).absoluteFilePath();
 }
 
-std::optional<QString> QtUiServices::ChooseSaveFile(const QString& caption,
-                                                    const QString& initialPath,
+std::optional<QString> QtUiServices::ChooseSaveFile(const QString& caption, const QString& initialPath,
                                                     const QString& filter) {
     QFileDialog dialog(QApplication::activeWindow(), caption, initialPath, filter);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -232,7 +225,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Progress> QtUiServices::StartProgress(const QString& caption, const QString& label,
-                                                      long long maximum) {
+std::unique_ptr<Progress> QtUiServices::StartProgress(const QString& caption, const QString& label, long long maximum) {
     return std::make_unique<DialogProgress>(caption, label, maximum);
 }

@@ -25,8 +25,7 @@ public:
 
     // The standard one-line input dialog, modal and centred, with "OK" (default)
     // and "Cancel"; the edit starts empty. No value unless closed with "OK".
-    virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                              int maxLength) = 0;
+    virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt, int maxLength) = 0;
 
     // The open-file dialog: starts in `initialDir`, no filter, a name of a file
     // that does not exist is accepted. No value when cancelled; else a full path.
@@ -40,8 +39,7 @@ public:
 
     // A one-line input with a drop-down of `items` that also takes a typed text,
     // starting with `initial`. No value unless closed with "OK".
-    virtual std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
-                                             const QStringList& items,
+    virtual std::optional<QString> ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
                                              const QString& initial) = 0;
 
     // File dialogs with a caption and a name filter ("CSV (*.csv)"). The open one
@@ -49,8 +47,7 @@ public:
     // No value when cancelled; else a full path.
     virtual std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
                                                   const QString& filter) = 0;
-    virtual std::optional<QString> ChooseSaveFile(const QString& caption,
-                                                  const QString& initialPath,
+    virtual std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
                                                   const QString& filter) = 0;
 
     // Hands an address (mailto:, file:) to the desktop's handler; false when
@@ -65,8 +62,7 @@ public:
 
     // Progress of long work over `maximum` steps, with a cancel button; shown
     // only when the work takes long enough to notice. The default shows nothing.
-    virtual std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
-                                                    long long maximum);
+    virtual std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum);
 };
 
 // The real dialogs of the program.
@@ -75,13 +71,12 @@ public:
     void ErrorBox(const QString& caption, const QString& text) override;
     void PlainBox(const QString& caption, const QString& text) override;
     void InformationBox(const QString& caption, const QString& text) override;
-    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                      int maxLength) override;
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt, int maxLength) override;
     std::optional<QString> OpenFileName(const QString& initialDir) override;
     void ExecModal(QDialog& dialog) override;
     bool Question(const QString& caption, const QString& text) override;
-    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
-                                     const QStringList& items, const QString& initial) override;
+    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
+                                     const QString& initial) override;
     std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
                                           const QString& filter) override;
     std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
@@ -89,6 +84,5 @@ public:
     bool OpenUrl(const QUrl& url) override;
     void DetailedErrorBox(const QString& caption, const QString& text, const QString& details) override;
     bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
-    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
-                                            long long maximum) override;
+    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum) override;
 };

@@ -152,7 +152,8 @@ int Order(const ValueLists::Value& whole, const ValueLists::Value& listed) {
     const size_t common = std::min(whole.shown.size(), listed.shown.size());
     const int c = whole.shown.compare(0, common, listed.shown, 0, common);
     if (c != 0) return c < 0 ? -1 : 1;
-    if (listed.whole) return whole.shown.size() == listed.shown.size() ? 0 : (whole.shown.size() < listed.shown.size() ? -1 : 1);
+    if (listed.whole)
+        return whole.shown.size() == listed.shown.size() ? 0 : (whole.shown.size() < listed.shown.size() ? -1 : 1);
     // The listed value goes on beyond its shown text: past a zero byte, which
     // sorts before any byte of a whole text, or past the delivered size, which
     // a whole text does not reach.

@@ -30,15 +30,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::ToolTip:
-        case QEvent::WhatsThis:
-            return true;
+        case QEvent::WhatsThis: return true;
         case QEvent::ChildAdded: {
             QObject* child = static_cast<QChildEvent*>(event)->child();
             if (child->isWidgetType()) Watch(child);
             break;
         }
-        default:
-            break;
+        default: break;
         }
         return QObject::eventFilter(watched, event);
     }

@@ -28,8 +28,7 @@ const char* const kDamagedPrefix = "poskozeny-";
 
 // Backup names are ASCII; Latin-1 reads any other name byte for byte without failing.
 bool IsBackupName(const std::string& name) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}-\\d{3}Z\\.db$"));
+    static const QRegularExpression pattern(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}-\\d{3}Z\\.db$"));
     return pattern.match(QString::fromLatin1(name.data(), qsizetype(name.size()))).hasMatch();
 }
 
@@ -41,7 +40,8 @@ QDateTime TimeIn(const std::string& name) {
 }
 
 bool SameFile(int fd, const std::string& path) {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
@@ -69,9 +69,7 @@ std::vector<std::string> NamesIn(const std::string& folder) {
 
 std::string FolderOf(const std::string& catalogue) { return BackupFolderOf(catalogue); }
 
-std::string Join(const std::string& folder, const std::string& name) {
-    return (fs::path(folder) / name).native();
-}
+std::string Join(const std::string& folder, const std::string& name) { return (fs::path(folder) / name).native(); }
 
 std::string NameOf(const std::string& path) { return fs::path(path).filename().native(); }
 
@@ -166,8 +164,7 @@ QString PartFile::Finish(const std::string& name) {
 std::string FreshName(const std::string& folder, const std::string& prefix) {
     QDateTime made = QDateTime::currentDateTimeUtc();
     for (;;) {
-        const std::string path =
-            Join(folder, prefix + made.toString(kStampFormat).toStdString() + "Z.db");
+        const std::string path = Join(folder, prefix + made.toString(kStampFormat).toStdString() + "Z.db");
         if (!Exists(path) && !Exists(path + kPartSuffix)) return path;
         made = made.addMSecs(1);
     }

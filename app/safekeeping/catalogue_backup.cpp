@@ -59,8 +59,7 @@ const char* const kDamageDetails = "Hlášení databázového stroje:\n%1";
 const char* const kNotOpened = "katalog se neotevře.";
 const char* const kOpenedReadOnly = "katalog se otevře jen pro čtení.";
 const char* const kBadBackup = "Zálohu „%1“ nelze použít: %2.\nKatalog zůstal beze změny.";
-const char* const kCopyFailed =
-    "Zálohu se nepodařilo zkopírovat vedle katalogu: %1.\nKatalog zůstal beze změny.";
+const char* const kCopyFailed = "Zálohu se nepodařilo zkopírovat vedle katalogu: %1.\nKatalog zůstal beze změny.";
 const char* const kDamagedNotKept =
     "Poškozený katalog se nepodařilo uschovat do složky záloh: %1.\nKatalog zůstal beze změny.";
 const char* const kReplaceFailed = "Katalog se nepodařilo nahradit zálohou: %1.\nKatalog zůstal beze změny.";
@@ -119,8 +118,7 @@ long long CatalogueBackup::BooksIn(const std::string& backup) const {
     return InspectCatalogueFile(con_.Api(), backup, false).books;
 }
 
-std::function<bool()> CatalogueBackup::Ticker(const QString& label, const std::string& growing,
-                                              double expected,
+std::function<bool()> CatalogueBackup::Ticker(const QString& label, const std::string& growing, double expected,
                                               std::unique_ptr<Progress>& progress) const {
     auto last = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
     return [=, this, &progress]() {
@@ -128,8 +126,8 @@ std::function<bool()> CatalogueBackup::Ticker(const QString& label, const std::s
         if (now - *last < progressInterval) return true;
         *last = now;
         if (!progress)
-            progress = progressFactory ? progressFactory(label)
-                                       : ui_.StartProgress(ProgramTitle(), label, kProgressSteps);
+            progress =
+                progressFactory ? progressFactory(label) : ui_.StartProgress(ProgramTitle(), label, kProgressSteps);
         const double written = static_cast<double>(std::max(0LL, SizeOf(growing)));
         const double share = std::min(1.0, written / std::max(expected, 1.0));
         return progress->Step(static_cast<long long>(share * kProgressSteps));
@@ -178,8 +176,7 @@ void CatalogueBackup::CopyToSecondPlace(const std::string& catalogue, const std:
     std::unique_ptr<Progress> progress;
     const std::string folder = secondplace::FolderFor(place, catalogue);
     const auto tick = Ticker(Czech("Záloha se kopíruje do „%1“…").arg(Shown(folder)),
-                             Join(folder, NameOf(backup) + kPartSuffix),
-                             static_cast<double>(SizeOf(backup)), progress);
+                             Join(folder, NameOf(backup) + kPartSuffix), static_cast<double>(SizeOf(backup)), progress);
     const QString failure = secondplace::Mirror(place, catalogue, backup, keep, tick);
     progress.reset();
     // A cancelled copy is the user's choice, not a fault of the place.
@@ -254,8 +251,7 @@ bool CatalogueBackup::PutInPlace(const std::string& backup, const std::string& c
     if (con_.Handle()) {
         try {
             con_.ExecStatements("PRAGMA wal_checkpoint(TRUNCATE)");
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     if (!saveCurrent() || !ReleaseCatalogue(catalogue)) return false;
     if (const QString why = temporary.Finish(catalogue); !why.isEmpty()) {
@@ -302,25 +298,22 @@ bool CatalogueBackup::BeforeChange() {
 
     const Result made = MakeBackup(catalogue);
     switch (made.outcome) {
-        case Outcome::Done:
-            break;
-        case Outcome::Cancelled:
+    case Outcome::Done: break;
+    case Outcome::Cancelled: return false;
+    case Outcome::Busy:
+        // The change would meet the same lock: it is reported as the change's
+        // own failure would be, and the backup is tried again next time.
+        ui_.ErrorBox(ProgramTitle(), ErrorBoxText(made.failure));
+        return false;
+    case Outcome::Failed:
+        // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
+        if (!agreed && !ui_.DetailedQuestion(ProgramTitle(),
+                                             Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
+                                             SystemDetails(made.failure)))
             return false;
-        case Outcome::Busy:
-            // The change would meet the same lock: it is reported as the change's
-            // own failure would be, and the backup is tried again next time.
-            ui_.ErrorBox(ProgramTitle(), ErrorBoxText(made.failure));
-            return false;
-        case Outcome::Failed:
-            // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
-            if (!agreed &&
-                !ui_.DetailedQuestion(ProgramTitle(),
-                                      Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
-                                      SystemDetails(made.failure)))
-                return false;
-            unguarded_ = catalogue;
-            changesBeforeUnguarded_ = ChangesMade(con_);
-            return true;
+        unguarded_ = catalogue;
+        changesBeforeUnguarded_ = ChangesMade(con_);
+        return true;
     }
     firstChangeDone_ = catalogue;
     return true;
@@ -358,8 +351,7 @@ bool CatalogueBackup::Restore(const std::string& backup) {
     const CatalogueSummary summary = InspectCatalogueFile(con_.Api(), backup, true);
     if (summary.integrity.state != Integrity::State::Sound || summary.books < 0) {
         const QString why = QString::fromLocal8Bit(
-            (summary.integrity.state != Integrity::State::Sound ? summary.integrity.report : summary.failure)
-                .c_str());
+            (summary.integrity.state != Integrity::State::Sound ? summary.integrity.report : summary.failure).c_str());
         ui_.DetailedErrorBox(ProgramTitle(), Czech(kBadBackup).arg(ShownName(backup), Said(why.section('\n', 0, 0))),
                              why);
         return false;
@@ -382,9 +374,9 @@ bool CatalogueBackup::Restore(const std::string& backup) {
                                  SystemDetails(saved.failure));
             return false;
         }
-        return ui_.DetailedQuestion(
-            ProgramTitle(), Czech(kCurrentNotSaved).arg(Shown(FolderOf(catalogue)), Said(saved.failure)),
-            SystemDetails(saved.failure));
+        return ui_.DetailedQuestion(ProgramTitle(),
+                                    Czech(kCurrentNotSaved).arg(Shown(FolderOf(catalogue)), Said(saved.failure)),
+                                    SystemDetails(saved.failure));
     });
 }
 
@@ -394,11 +386,11 @@ void CatalogueBackup::CheckAside() {
     // A journal left by a broken write is rolled back by the first reader;
     // that stays the program's own connection, checking as it always did.
     if (asidePath_.empty() || ::access((asidePath_ + "-journal").c_str(), F_OK) == 0) return;
-    aside_ = std::async(std::launch::async, [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout,
-                                             hook = beforeSideCheck] {
-        if (hook) hook();
-        return QuickCheckFile(*api, path, wait);
-    });
+    aside_ = std::async(std::launch::async,
+                        [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout, hook = beforeSideCheck] {
+                            if (hook) hook();
+                            return QuickCheckFile(*api, path, wait);
+                        });
 }
 
 CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
@@ -430,15 +422,13 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     const std::vector<BackupFile> backups = Backups();
     // Without backups, a file with no database header is taken for what it
     // most likely is, some other file: the caller's usual failure follows.
-    if (health.state == Integrity::State::NotADatabase && backups.empty())
-        throw EDatabaseError(health.report);
+    if (health.state == Integrity::State::NotADatabase && backups.empty()) throw EDatabaseError(health.report);
 
     const bool empty = SizeOf(catalogue) == 0;
-    const char* problem = empty ? "soubor je prázdný"
-                          : health.state == Integrity::State::NotADatabase
-                              ? "soubor nemá platnou hlavičku databáze"
-                          : LooksTruncated(catalogue) ? "soubor je zkrácený, chybí jeho konec"
-                                                      : "kontrola celistvosti v něm našla chyby";
+    const char* problem = empty                                            ? "soubor je prázdný"
+                          : health.state == Integrity::State::NotADatabase ? "soubor nemá platnou hlavičku databáze"
+                          : LooksTruncated(catalogue)                      ? "soubor je zkrácený, chybí jeho konec"
+                                                                           : "kontrola celistvosti v něm našla chyby";
     const QString name = ShownName(catalogue);
     const QString details = Czech(kDamageDetails).arg(QString::fromLocal8Bit(health.report.c_str()));
     const BackupFile* newest = nullptr;
@@ -453,10 +443,9 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     }
     const QString outcome = Czech(lastResort ? kOpenedReadOnly : kNotOpened);
     if (newest) {
-        const QString question = Czech(kDamagedAsk).arg(name, Czech(problem), ShownTime(newest->made),
-                                                        BooksText(books), outcome);
-        if (ui_.DetailedQuestion(ProgramTitle(), question, details) &&
-            PutInPlace(newest->path, catalogue, [&] {
+        const QString question =
+            Czech(kDamagedAsk).arg(name, Czech(problem), ShownTime(newest->made), BooksText(books), outcome);
+        if (ui_.DetailedQuestion(ProgramTitle(), question, details) && PutInPlace(newest->path, catalogue, [&] {
                 const Result kept = KeepDamagedCopy(catalogue);
                 if (kept.outcome != Outcome::Done)
                     ui_.DetailedErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(Said(kept.failure)),

@@ -110,8 +110,7 @@ private:
     // Copies `backup` beside `catalogue`, runs `saveCurrent`, closes the
     // connection, then renames the copy over the catalogue. False after a
     // message; the connection is then open again.
-    bool PutInPlace(const std::string& backup, const std::string& catalogue,
-                    const std::function<bool()>& saveCurrent);
+    bool PutInPlace(const std::string& backup, const std::string& catalogue, const std::function<bool()>& saveCurrent);
     // Closes the connection so that its journal is gone; false (reopened) when
     // another program still keeps one beside the catalogue.
     bool ReleaseCatalogue(const std::string& catalogue);

@@ -30,7 +30,8 @@ SafekeepingCapability::SafekeepingCapability(CatalogueSession& session, QObject*
     connect(&restore, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { obnovitExecute(); }); });
     QAction& backupNow =
         session_.AddCommand("zalohovat", kBackupNowCommandPosition, QString::fromUtf8("zálohovat &nyní"));
-    connect(&backupNow, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
+    connect(&backupNow, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { backups_->BackupNow(); }); });
 }
 
 SafekeepingCapability::~SafekeepingCapability() {
@@ -58,11 +59,10 @@ void SafekeepingCapability::obnovitExecute() {
     }
     const QString name = backupfiles::Shown(backupfiles::NameOf(catalogue));
     if (backups_->Backups().empty()) {
-        ui.InformationBox(
-            ProgramTitle(),
-            QString::fromUtf8("Katalog „%1“ zatím nemá žádnou zálohu. Zálohy vznikají ve složce „%2“ "
-                              "před první změnou katalogu při každém spuštění programu.")
-                .arg(name, backupfiles::Shown(backupfiles::FolderOf(catalogue))));
+        ui.InformationBox(ProgramTitle(),
+                          QString::fromUtf8("Katalog „%1“ zatím nemá žádnou zálohu. Zálohy vznikají ve složce „%2“ "
+                                            "před první změnou katalogu při každém spuštění programu.")
+                              .arg(name, backupfiles::Shown(backupfiles::FolderOf(catalogue))));
         return;
     }
     RestoreDialog dialog(*backups_, name, &session_.Window());

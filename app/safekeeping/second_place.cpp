@@ -9,9 +9,8 @@
 namespace secondplace {
 
 std::string FolderFor(const std::string& place, const std::string& catalogue) {
-    const std::string base = !place.empty() && place.front() != '/'
-                                 ? backupfiles::Join(backupfiles::ParentOf(catalogue), place)
-                                 : place;
+    const std::string base =
+        !place.empty() && place.front() != '/' ? backupfiles::Join(backupfiles::ParentOf(catalogue), place) : place;
     return backupfiles::Join(base, backupfiles::NameOf(backupfiles::FolderOf(catalogue)));
 }
 

@@ -18,14 +18,15 @@ constexpr int kStatisticsCommandPosition = 70;
 StatisticsCapability::StatisticsCapability(CatalogueSession& session, QObject* parent)
     : Capability(session, parent),
       command_(&session.AddCommand("statistika", kStatisticsCommandPosition, QStringLiteral("&statistika"))) {
-    connect(command_, &QAction::triggered, this, [this] { RunGuarded(session_.Ui(), [this] { statistikaExecute(); }); });
+    connect(command_, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { statistikaExecute(); }); });
 }
 
 void StatisticsCapability::statistikaExecute() {
     if (!window_) {
         QWidget& main = session_.Window();
-        window_ = new StatisticsWindow(session_.Connection(), session_.Ui(),
-                                   [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
+        window_ = new StatisticsWindow(
+            session_.Connection(), session_.Ui(), [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
         session_.PlaceOverWindow(*window_);
         connect(&session_, &CatalogueSession::CatalogueChanged, window_, &StatisticsWindow::CatalogueChanged);
         connect(&session_, &CatalogueSession::RowsChanged, window_, &StatisticsWindow::CatalogueChanged);

@@ -57,7 +57,9 @@ QChart* MakeChart(const QString& title, const std::vector<LabelCount>& all, int 
     if (kind == Pie) {
         auto* series = new QPieSeries;
         for (const LabelCount& row : rows)
-            if (row.count > 0) series->append(Elided(row.label) + QStringLiteral(" (%1)").arg(row.count), static_cast<qreal>(row.count));
+            if (row.count > 0)
+                series->append(Elided(row.label) + QStringLiteral(" (%1)").arg(row.count),
+                               static_cast<qreal>(row.count));
         chart->addSeries(series);
         return chart;
     }
@@ -135,14 +137,19 @@ void StatisticsWindow::Rebuild() {
                           .arg(s.overdueNow)
                           .arg(s.finishedLoans);
     if (s.foreignHistories > 0)
-        summary += QStringLiteral(" Knih s jinými daty v poli udaj3 (jejich historie se nepočítá): %1.").arg(s.foreignHistories);
+        summary += QStringLiteral(" Knih s jinými daty v poli udaj3 (jejich historie se nepočítá): %1.")
+                       .arg(s.foreignHistories);
     ui_->souhrnl->setText(summary);
 
     AddSection(QStringLiteral("Knihy podle žánru"), QStringLiteral("zanr"), QStringLiteral("žánr"), s.genres, Bars);
-    AddSection(QStringLiteral("Knihy podle umístění"), QStringLiteral("umisteni"), QStringLiteral("umístění"), s.locations, Bars);
-    AddSection(QStringLiteral("Knihy podle hodnocení"), QStringLiteral("hodnoceni"), QStringLiteral("hodnocení"), s.ratings, Columns);
-    AddSection(QStringLiteral("Autoři s nejvíce knihami"), QStringLiteral("autori"), QStringLiteral("autor"), s.topAuthors, Bars);
-    AddSection(QStringLiteral("Nakladatelé s nejvíce knihami"), QStringLiteral("nakladatele"), QStringLiteral("nakladatel"), s.topPublishers, Bars);
+    AddSection(QStringLiteral("Knihy podle umístění"), QStringLiteral("umisteni"), QStringLiteral("umístění"),
+               s.locations, Bars);
+    AddSection(QStringLiteral("Knihy podle hodnocení"), QStringLiteral("hodnoceni"), QStringLiteral("hodnocení"),
+               s.ratings, Columns);
+    AddSection(QStringLiteral("Autoři s nejvíce knihami"), QStringLiteral("autori"), QStringLiteral("autor"),
+               s.topAuthors, Bars);
+    AddSection(QStringLiteral("Nakladatelé s nejvíce knihami"), QStringLiteral("nakladatele"),
+               QStringLiteral("nakladatel"), s.topPublishers, Bars);
     const std::vector<LabelCount> lent = {{QStringLiteral("zapůjčeno v lhůtě"), s.lentNow - s.overdueNow},
                                           {QStringLiteral("po lhůtě"), s.overdueNow},
                                           {QStringLiteral("doma"), std::max(0LL, s.books - s.lentNow)}};
@@ -153,13 +160,15 @@ void StatisticsWindow::Rebuild() {
                 {QStringLiteral("výpůjček se známou délkou"), QString::number(s.measuredLoans)}});
     std::vector<LabelCount> months;
     for (const MonthCount& m : s.loansPerMonth) months.push_back({MonthLabel(m.month), m.count});
-    AddSection(QStringLiteral("Výpůjčky podle měsíce začátku"), QStringLiteral("mesice"), QStringLiteral("měsíc"), months, Columns);
-    AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"), QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
+    AddSection(QStringLiteral("Výpůjčky podle měsíce začátku"), QStringLiteral("mesice"), QStringLiteral("měsíc"),
+               months, Columns);
+    AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"),
+               QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
 }
 
 void StatisticsWindow::AddSection(const QString& title, const QString& name, const QString& what,
-                              const std::vector<LabelCount>& rows,
-                              int chartKind, const std::vector<std::pair<QString, QString>>& more) {
+                                  const std::vector<LabelCount>& rows, int chartKind,
+                                  const std::vector<std::pair<QString, QString>>& more) {
     auto* box = new QGroupBox(title, ui_->grafyw);
     auto* layout = new QHBoxLayout(box);
     auto* view = new QChartView(MakeChart(title, rows, chartKind), box);

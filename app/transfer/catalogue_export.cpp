@@ -33,8 +33,7 @@ void AppendRow(std::string& out, const CatalogueRow& row) {
             AppendCsvField(out, *row[c], kSeparator, true);
         } else {
             const QByteArray utf8 = FromCodePage(*row[c]).toUtf8();
-            AppendCsvField(out, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())),
-                           kSeparator, true);
+            AppendCsvField(out, std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), kSeparator, true);
         }
     }
     out += kCsvLineEnd;
@@ -70,8 +69,7 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     long long rows = 0;
     const auto flush = [&] {
         errno = 0;
-        if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size())) {
+        if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
             writeFailed = true;
             writeError = errno;
         }
@@ -108,10 +106,9 @@ void ExportCatalogueCommand(CatalogueSession& session) {
         ui.ChooseSaveFile(QStringLiteral("Exportovat do CSV"), proposed, QStringLiteral("CSV (*.csv)"));
     if (!path) return;
     // A CSV text in the place of the catalogue or of one of its backups would destroy what it exports.
-    const std::string open =
-        session.Connection().LibraryLoaded() && session.Connection().Handle()
-            ? OpenCataloguePath(session.Connection())
-            : std::string();
+    const std::string open = session.Connection().LibraryLoaded() && session.Connection().Handle()
+                                 ? OpenCataloguePath(session.Connection())
+                                 : std::string();
     if (!open.empty() && WouldOverwriteCatalogue(open, QFile::encodeName(*path).toStdString())) {
         ui.ErrorBox(ProgramTitle(),
                     QStringLiteral("Do souboru „%1“ nelze exportovat: je to otevřený katalog nebo jeho záloha. "
@@ -122,8 +119,7 @@ void ExportCatalogueCommand(CatalogueSession& session) {
     long long rows = 0;
     {
         // Gone before any box: a progress dialog left alive would show itself over it.
-        const auto progress = ui.StartProgress(QStringLiteral("Export do CSV"),
-                                               QStringLiteral("Zapisuji záznamy…"),
+        const auto progress = ui.StartProgress(QStringLiteral("Export do CSV"), QStringLiteral("Zapisuji záznamy…"),
                                                CountCatalogueRows(session.Connection()));
         rows = ExportCatalogueCsv(session.Connection(), *path, *progress);
     }

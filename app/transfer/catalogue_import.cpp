@@ -27,8 +27,7 @@ void CatalogueImport::Run(CatalogueSession& session) {
 
     ImportPlan plan = ParseImport(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     if (plan.rows.empty()) {
-        ui.InformationBox(ProgramTitle(),
-                          QStringLiteral("Soubor „%1“ neobsahuje žádné záznamy.").arg(*path));
+        ui.InformationBox(ProgramTitle(), QStringLiteral("Soubor „%1“ neobsahuje žádné záznamy.").arg(*path));
         return;
     }
     TASQLite3DB& con = session.Connection();
@@ -44,12 +43,10 @@ void CatalogueImport::Run(CatalogueSession& session) {
     }
     bool complete = false;
     const bool asked = session.Change({}, [&] {
-        const auto progress = ui.StartProgress(QStringLiteral("Import"),
-                                               QStringLiteral("Ukládám záznamy…"),
+        const auto progress = ui.StartProgress(QStringLiteral("Import"), QStringLiteral("Ukládám záznamy…"),
                                                static_cast<long long>(rows.size()));
-        complete = AppendCatalogueRows(session.Connection(), rows, [&](size_t written) {
-            return progress->Step(static_cast<long long>(written));
-        });
+        complete = AppendCatalogueRows(session.Connection(), rows,
+                                       [&](size_t written) { return progress->Step(static_cast<long long>(written)); });
         RowsChange change;
         change.changed = complete ? static_cast<int64_t>(rows.size()) : 0;
         change.readAnew = complete;

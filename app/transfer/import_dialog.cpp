@@ -17,15 +17,13 @@
 namespace {
 
 const char* const kColumnTitles[kCatalogueColumnCount] = {
-    "id",       "autor",   "titul",   "žánr",   "vydal", "série", "umístění", "zapůjčeno komu",
-    "zapůjčeno kdy", "hodnocení", "poznámka", "údaj 1", "údaj 2", "údaj 3"};
+    "id",        "autor",    "titul",  "žánr",   "vydal", "série", "umístění", "zapůjčeno komu", "zapůjčeno kdy",
+    "hodnocení", "poznámka", "údaj 1", "údaj 2", "údaj 3"};
 
 // The row index a list item stands for.
 constexpr int kRowRole = Qt::UserRole;
 
-QString Shown(const std::optional<std::string>& value) {
-    return value ? FromCodePage(*value) : QString();
-}
+QString Shown(const std::optional<std::string>& value) { return value ? FromCodePage(*value) : QString(); }
 
 }  // namespace
 
@@ -73,12 +71,14 @@ ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget*
         if (r.duplicate) why.append(QStringLiteral("už v katalogu"));
         if (!r.owned) why.append(QStringLiteral("nevlastněná"));
         if (r.repeats >= 0)
-            why.append(QStringLiteral("opakuje %1 %2").arg(plan.unit).arg(plan.rows[static_cast<size_t>(r.repeats)].line));
+            why.append(
+                QStringLiteral("opakuje %1 %2").arg(plan.unit).arg(plan.rows[static_cast<size_t>(r.repeats)].line));
         if (why.isEmpty()) continue;
-        auto* item = new QListWidgetItem(QStringLiteral("%1 %2: %3 – %4 (%5)")
-                                             .arg(plan.unit)
-                                             .arg(r.line)
-                                             .arg(Shown(r.row[kAuthorColumn]), Shown(r.row[kTitleColumn]), why.join(", ")));
+        auto* item =
+            new QListWidgetItem(QStringLiteral("%1 %2: %3 – %4 (%5)")
+                                    .arg(plan.unit)
+                                    .arg(r.line)
+                                    .arg(Shown(r.row[kAuthorColumn]), Shown(r.row[kTitleColumn]), why.join(", ")));
         item->setData(kRowRole, static_cast<int>(i));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(chosen_[i] ? Qt::Checked : Qt::Unchecked);

@@ -36,10 +36,7 @@ std::string Trimmed(const std::string& name) {
 
 CatalogueOpening::CatalogueOpening(CatalogueSession& session, TASQLite3Query& probe, QString executableDir,
                                    QString startDir)
-    : session_(session),
-      con_(session.Connection()),
-      probe_(probe),
-      executable_dir_(std::move(executableDir)),
+    : session_(session), con_(session.Connection()), probe_(probe), executable_dir_(std::move(executableDir)),
       start_dir_(std::move(startDir)) {}
 
 void CatalogueOpening::FindSettings() { settings_ = LocateSettings(executable_dir_); }
@@ -54,8 +51,7 @@ std::optional<std::string> CatalogueOpening::RememberedCatalogue(const std::stri
     // Paths are kept in the file system's encoding, so that a folder with
     // Czech letters is opened and not created anew under garbled bytes; a
     // value written in the code page by an older settings file is still found.
-    for (const QString& candidate : {QFile::decodeName(QByteArray::fromStdString(name)),
-                                     FromCodePage(name)}) {
+    for (const QString& candidate : {QFile::decodeName(QByteArray::fromStdString(name)), FromCodePage(name)}) {
         if (QFileInfo(QDir(start_dir_).absoluteFilePath(candidate)).isFile())
             return QFile::encodeName(candidate).toStdString();
     }
@@ -119,14 +115,12 @@ void CatalogueOpening::Reopen() {
 }
 
 void CatalogueOpening::OpenAtStart(const ProfileFile& settings) {
-    const std::string remembered =
-        Trimmed(settings.ReadString(kSettingsSection, kCatalogueKey, kDefaultName));
+    const std::string remembered = Trimmed(settings.ReadString(kSettingsSection, kCatalogueKey, kDefaultName));
     bool open = false;
     bool reported = false;
     // Reopen the catalogue used last, when it is still there and not the default.
     const std::optional<std::string> file =
-        remembered.empty() || remembered == kDefaultName ? std::nullopt
-                                                         : RememberedCatalogue(remembered);
+        remembered.empty() || remembered == kDefaultName ? std::nullopt : RememberedCatalogue(remembered);
     if (file) {
         try {
             // A relative name means the folder the program was started in.

@@ -22,8 +22,7 @@ class CatalogueOpening {
 public:
     // `probe` runs the probe on the session's connection; `executableDir` and
     // `startDir` as the window's constructor takes them.
-    CatalogueOpening(CatalogueSession& session, TASQLite3Query& probe, QString executableDir,
-                     QString startDir);
+    CatalogueOpening(CatalogueSession& session, TASQLite3Query& probe, QString executableDir, QString startDir);
 
     // Finds where the settings are read and written, once at start.
     void FindSettings();

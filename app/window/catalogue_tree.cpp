@@ -37,15 +37,16 @@ TreeRow ReadTreeRow(TASQLite3Query& query, int64_t key) {
     query.SQL().Add(
         "select autor, titul, typeof(autor), length(cast(autor as blob)), "
         "case typeof(titul) when 'text' then length(cast(titul as blob)) else -1 end "
-        "from svazkovna where rowid=" + std::to_string(key));
+        "from svazkovna where rowid=" +
+        std::to_string(key));
     query.Open();
     TreeRow row;
     row.exists = query.RecordCount() > 0;
     if (!row.exists) return row;
     row.author = query.Fields(0).AsString();
     row.title = query.Fields(1).AsString();
-    row.wholeAuthor = query.Fields(2).AsString() == "text" &&
-                      query.Fields(3).AsString() == std::to_string(row.author.size());
+    row.wholeAuthor =
+        query.Fields(2).AsString() == "text" && query.Fields(3).AsString() == std::to_string(row.author.size());
     row.wholeTitle = query.Fields(4).AsString() == std::to_string(row.title.size());
     return row;
 }
@@ -227,15 +228,16 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
             int lo = 0, hi = tree.topLevelItemCount();
             while (lo < hi) {
                 const int mid = (lo + hi) / 2;
-                if (order.SortKey(tree.topLevelItem(mid)->text(0)).compare(key) < 0) lo = mid + 1;
-                else hi = mid;
+                if (order.SortKey(tree.topLevelItem(mid)->text(0)).compare(key) < 0)
+                    lo = mid + 1;
+                else
+                    hi = mid;
             }
             if (lo < tree.topLevelItemCount() && order.SortKey(tree.topLevelItem(lo)->text(0)).compare(key) == 0)
                 return false;
             newAuthorAt = lo;
             // The rebuild selects the author the engine orders last.
-            if (!top_ || top_->TitleCount() == 0 || authorsOf(top_->Bytes()).size() != 1)
-                return false;
+            if (!top_ || top_->TitleCount() == 0 || authorsOf(top_->Bytes()).size() != 1) return false;
         }
     }
 
@@ -260,8 +262,10 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     int lo = 0, hi = newAuthor->childCount();
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        if (AsTreeNode(*newAuthor->child(mid)).RowKey() < before.key) lo = mid + 1;
-        else hi = mid;
+        if (AsTreeNode(*newAuthor->child(mid)).RowKey() < before.key)
+            lo = mid + 1;
+        else
+            hi = mid;
     }
     newAuthor->insertChild(lo, new TreeNode(after.title, before.key, after.wholeTitle));
     return true;

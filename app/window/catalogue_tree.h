@@ -21,8 +21,7 @@ class CatalogueTree {
 public:
     // `nodes` reads single rows on the session's connection; `rebuild` runs
     // the window's rebuild of the whole tree.
-    CatalogueTree(QTreeWidget& tree, CatalogueSession& session, TASQLite3Query& nodes,
-                  std::function<void()> rebuild);
+    CatalogueTree(QTreeWidget& tree, CatalogueSession& session, TASQLite3Query& nodes, std::function<void()> rebuild);
 
     // Around one of the program's own changes of the rows with these engine
     // keys. When nothing else changed the catalogue since the tree and the

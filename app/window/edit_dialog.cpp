@@ -43,8 +43,7 @@ Teditf::Teditf(TForm1& form, UiServices& ui, QWidget* parent)
     : QDialog(parent), main_(form), ui_services_(ui), ui_(std::make_unique<Ui::Teditf>()) {
     ui_->setupUi(this);
     PrepareEditFields(*this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(475, 219);
     setSizeGripEnabled(false);
 
@@ -103,8 +102,7 @@ void Teditf::FormActivate() {
     ui_->hodnocenispin->SetValue(3);
 
     // Every distinct value of the column, in the engine's order; a NULL gives an empty entry.
-    const ValueLists::Column columns[] = {ValueLists::Autor, ValueLists::Zanr, ValueLists::Umisteni,
-                                          ValueLists::Vydal};
+    const ValueLists::Column columns[] = {ValueLists::Autor, ValueLists::Zanr, ValueLists::Umisteni, ValueLists::Vydal};
     size_t filled = 0;
     try {
         TakeNextId();
@@ -183,24 +181,21 @@ void Teditf::KeepLaterEdits(const Book& b) {
     const Book& s = *stored_;
     const int32_t id = ui_->idspin->Value();
     const std::vector<int64_t> keys = rowidentity::RowKeys(
-        main_.con1, "(id=" + std::to_string(id) + ") and (autor='" + QuoteLiteralBody(s.autor) +
-                        "') and (titul='" + QuoteLiteralBody(s.titul) + "') and (zanr='" +
-                        QuoteLiteralBody(s.zanr) + "') and (vydal='" + QuoteLiteralBody(s.vydal) +
-                        "') and (serie='" + QuoteLiteralBody(s.serie) + "') and (umisteni='" +
-                        QuoteLiteralBody(s.umisteni) + "') and (poznamka='" +
-                        QuoteLiteralBody(s.poznamka) + "') and (hodnoceni=" +
-                        std::to_string(s.hodnoceni) + ")");
+        main_.con1, "(id=" + std::to_string(id) + ") and (autor='" + QuoteLiteralBody(s.autor) + "') and (titul='" +
+                        QuoteLiteralBody(s.titul) + "') and (zanr='" + QuoteLiteralBody(s.zanr) + "') and (vydal='" +
+                        QuoteLiteralBody(s.vydal) + "') and (serie='" + QuoteLiteralBody(s.serie) +
+                        "') and (umisteni='" + QuoteLiteralBody(s.umisteni) + "') and (poznamka='" +
+                        QuoteLiteralBody(s.poznamka) + "') and (hodnoceni=" + std::to_string(s.hodnoceni) + ")");
     if (keys.empty())
         throw std::runtime_error(
             "Kniha byla uložena, ale v katalogu už není, jak byla uložena; pozdější změny "
             "proto nebyly uloženy.");
-    const std::string sql =
-        "update svazkovna set autor='" + QuoteLiteralBody(b.autor) + "',titul='" +
-        QuoteLiteralBody(b.titul) + "',zanr='" + QuoteLiteralBody(b.zanr) + "',vydal='" +
-        QuoteLiteralBody(b.vydal) + "',serie='" + QuoteLiteralBody(b.serie) + "',umisteni='" +
-        QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
-        "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
-        rowidentity::KeyCondition(main_.con1, id, keys.back());
+    const std::string sql = "update svazkovna set autor='" + QuoteLiteralBody(b.autor) + "',titul='" +
+                            QuoteLiteralBody(b.titul) + "',zanr='" + QuoteLiteralBody(b.zanr) + "',vydal='" +
+                            QuoteLiteralBody(b.vydal) + "',serie='" + QuoteLiteralBody(b.serie) + "',umisteni='" +
+                            QuoteLiteralBody(b.umisteni) + "',poznamka='" + QuoteLiteralBody(b.poznamka) +
+                            "',hodnoceni=" + std::to_string(b.hodnoceni) + " where " +
+                            rowidentity::KeyCondition(main_.con1, id, keys.back());
     main_.session().Change({keys.back()}, [&] {
         editquery.SQL().Clear();
         editquery.SQL().Add(sql);
@@ -236,13 +231,10 @@ void Teditf::closeEvent(QCloseEvent* event) { QDialog::closeEvent(event); }
 void Teditf::keyPressEvent(QKeyEvent* event) {
     // Neither button is a default or cancel button: Enter and Esc do nothing.
     switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }
 

@@ -22,9 +22,7 @@ public:
         if (t == QAccessible::Value) return box->currentText();
         return QAccessibleWidget::text(t);
     }
-    QStringList actionNames() const override {
-        return QAccessibleWidget::actionNames() << showMenuAction();
-    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << showMenuAction(); }
     void doAction(const QString& action) override {
         if (action == showMenuAction())
             static_cast<QComboBox*>(widget())->showPopup();
@@ -62,8 +60,7 @@ void PrepareEditFields(QWidget& window) {
         // The edit inside a drop-down or a spin edit is what holds the focus.
         for (QLineEdit* edit : field->findChildren<QLineEdit*>()) edit->setAccessibleName(name);
     }
-    for (QLineEdit* edit : window.findChildren<QLineEdit*>())
-        edit->setMaxLength(std::numeric_limits<int>::max());
+    for (QLineEdit* edit : window.findChildren<QLineEdit*>()) edit->setMaxLength(std::numeric_limits<int>::max());
 }
 
 void ClearComboItems(QComboBox& box) {

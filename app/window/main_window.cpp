@@ -74,8 +74,8 @@ public:
             item->icon.paint(painter, picture);
             text.setLeft(picture.right() + 1);
         }
-        drawItemText(painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, item->palette,
-                     item->state & State_Enabled, item->text, QPalette::ButtonText);
+        drawItemText(painter, text, Qt::AlignCenter | Qt::TextShowMnemonic, item->palette, item->state & State_Enabled,
+                     item->text, QPalette::ButtonText);
     }
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
                            const QWidget* widget) const override {
@@ -111,15 +111,11 @@ void SetUpQuery(TASQLite3Query& query, TASQLite3DB& connection) {
 
 }  // namespace
 
-TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
-               QString startDir, QWidget* parent)
-    : QMainWindow(parent),
-      ui_(std::make_unique<Ui::TForm1>()),
-      ui_services_(ui),
-      browser_(std::move(browser)),
+TForm1::TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir, QString startDir,
+               QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::TForm1>()), ui_services_(ui), browser_(std::move(browser)),
       session_(std::make_unique<CatalogueSession>(con1, ui, *this, [this] { return SettingsPath(); })),
-      opening_(std::make_unique<CatalogueOpening>(*session_, query1, std::move(executableDir),
-                                                  std::move(startDir))) {
+      opening_(std::make_unique<CatalogueOpening>(*session_, query1, std::move(executableDir), std::move(startDir))) {
     // The library's resources are not linked in unless asked for by name.
     Q_INIT_RESOURCE(resources);
     ui_->setupUi(this);
@@ -241,8 +237,7 @@ void TForm1::ConnectSignals() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == ui_->tv1->viewport()) {
             Guarded([this] { tv1Click(); });
             return false;
@@ -291,9 +286,7 @@ void TForm1::legielClick() {
     ui_->wb1skriptle->setText(QString("http://") + kBookDatabaseHost + "/index.php?search_text=");
 }
 
-void TForm1::googlelClick() {
-    ui_->wb1skriptle->setText(QString("http://") + kSearchEngineHost + "/search?q=");
-}
+void TForm1::googlelClick() { ui_->wb1skriptle->setText(QString("http://") + kSearchEngineHost + "/search?q="); }
 
 void TForm1::vymazokna() {
     Ui::TForm1& f = *ui_;

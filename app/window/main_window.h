@@ -44,8 +44,8 @@ public:
     // `executableDir` holds "nastav.ini" (where it cannot be written, the file
     // the user's own settings start from); `startDir` is the directory that was
     // current when the program started, against which "svazkovna.db" is resolved.
-    TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir,
-           QString startDir, QWidget* parent = nullptr);
+    TForm1(UiServices& ui, std::unique_ptr<WebBrowser> browser, QString executableDir, QString startDir,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The components the window owns; every query reaches the engine through con1.

@@ -30,8 +30,7 @@ namespace {
 // The queries deliver at most this many bytes of a text column.
 constexpr std::string::size_type kDeliveredTextBytes = 255;
 
-const char* const kNoRecordShown =
-    "Není zobrazen žádný záznam: nejprve klepněte na titul ve stromu.";
+const char* const kNoRecordShown = "Není zobrazen žádný záznam: nejprve klepněte na titul ve stromu.";
 
 QString TextOf(const QComboBox* box) { return box->currentText(); }
 QString TextOf(const QLineEdit* edit) { return edit->text(); }
@@ -125,8 +124,9 @@ std::optional<int64_t> TForm1::TitleRow(QTreeWidgetItem& node) {
     // (the last one when the catalogue holds fewer now). By the engine's key:
     // a save or a delete must reach this row even where others share its id.
     const std::string titleBytes = NodeBytes(node);
-    const std::vector<int64_t> keys = rowidentity::RowKeys(
-        con1, "(autor='" + QuoteLiteralBody(NodeBytes(*author)) + "') and (titul='" + QuoteLiteralBody(titleBytes) + "')");
+    const std::vector<int64_t> keys =
+        rowidentity::RowKeys(con1, "(autor='" + QuoteLiteralBody(NodeBytes(*author)) + "') and (titul='" +
+                                       QuoteLiteralBody(titleBytes) + "')");
     if (keys.empty()) return std::nullopt;
     size_t earlier = 0;
     for (int i = 0, at = author->indexOfChild(&node); i < at; ++i)

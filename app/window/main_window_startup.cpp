@@ -28,8 +28,7 @@ void TForm1::FormCreate() {
     // The browser, the splitter and the tabs are docked by the constructor.
     opening_->FindSettings();
     const ProfileFile settings(opening_->SettingsReadPath());
-    form()->wb1skriptle->setText(
-        FromCodePage(settings.ReadString(kSettingsSection, kPrefixKey, "")));
+    form()->wb1skriptle->setText(FromCodePage(settings.ReadString(kSettingsSection, kPrefixKey, "")));
     opening_->OpenAtStart(settings);
     // The tree is rebuilt from whatever is open; its failure must not keep the window from showing.
     RunGuarded(uiServices(), [this] { tv1update(); });
@@ -41,15 +40,12 @@ bool TForm1::FormClose() {
         try {
             prefix = ToCodePage(form()->wb1skriptle->text());
         } catch (const CodePageError& e) {
-            throw CodePageError(std::string(e.what()) +
-                                    " Skript pro webbrowser proto nebyl uložen.",
-                                e.Character());
+            throw CodePageError(std::string(e.what()) + " Skript pro webbrowser proto nebyl uložen.", e.Character());
         }
         // A line break has no place in the file either; refused alone, so that
         // the catalogue is still remembered.
         if (prefix.find_first_of("\r\n") != std::string::npos)
-            throw std::runtime_error(
-                "Skript pro webbrowser obsahuje konec řádku, proto nebyl uložen.");
+            throw std::runtime_error("Skript pro webbrowser obsahuje konec řádku, proto nebyl uložen.");
     });
     // The first failed write stops the rest, so the box is shown once; the
     // window closes all the same, or it could never be closed while the file

@@ -8,13 +8,10 @@
 // The shown text is not stored: it is read from the bytes when asked for,
 // which a view does only for the rows it paints.
 TreeNode::TreeNode(std::string_view bytes, int64_t rowKey, bool wholeTitle)
-    : QTreeWidgetItem(QTreeWidgetItem::UserType),
-      bytes_(bytes.data(), static_cast<qsizetype>(bytes.size())),
-      row_key_(rowKey),
-      whole_title_(wholeTitle) {}
+    : QTreeWidgetItem(QTreeWidgetItem::UserType), bytes_(bytes.data(), static_cast<qsizetype>(bytes.size())),
+      row_key_(rowKey), whole_title_(wholeTitle) {}
 
-TreeNode::TreeNode(std::string_view bytes, std::shared_ptr<const TreeRows> rows, size_t author)
-    : TreeNode(bytes) {
+TreeNode::TreeNode(std::string_view bytes, std::shared_ptr<const TreeRows> rows, size_t author) : TreeNode(bytes) {
     if (!rows || author >= rows->titles.size() || rows->titles[author].empty()) return;
     held_ = std::move(rows);
     author_ = author;
@@ -42,9 +39,7 @@ void TreeNode::MakeTitles() {
     setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
-int TreeNode::TitleCount() const {
-    return held_ ? static_cast<int>(held_->titles[author_].size()) : childCount();
-}
+int TreeNode::TitleCount() const { return held_ ? static_cast<int>(held_->titles[author_].size()) : childCount(); }
 
 QString TreeNode::TitleText(int i) const {
     if (!held_) return child(i)->text(0);
@@ -63,6 +58,4 @@ int TreeNode::TitleWithKey(int64_t key) const {
     return -1;
 }
 
-std::string NodeBytes(const QTreeWidgetItem& node) {
-    return node.data(0, Qt::UserRole).toByteArray().toStdString();
-}
+std::string NodeBytes(const QTreeWidgetItem& node) { return node.data(0, Qt::UserRole).toByteArray().toStdString(); }

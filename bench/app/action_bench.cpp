@@ -90,19 +90,23 @@ void BM_PanelDelete(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         const std::string id = std::to_string(ClickedId(w, place));
-        const std::vector<std::string> copy = ReadColumn(
-            w, "select rowid||','||quote(id)||','||quote(autor)||','||quote(titul)||','||quote(zanr)||','||"
-               "quote(vydal)||','||quote(serie)||','||quote(umisteni)||','||quote(zapujcenokomu)||','||"
-               "quote(zapujcenokdy)||','||quote(hodnoceni)||','||quote(poznamka)||','||quote(udaj1)||','||"
-               "quote(udaj2)||','||quote(udaj3) from svazkovna where id=" + id);
+        const std::vector<std::string> copy =
+            ReadColumn(w,
+                       "select rowid||','||quote(id)||','||quote(autor)||','||quote(titul)||','||quote(zanr)||','||"
+                       "quote(vydal)||','||quote(serie)||','||quote(umisteni)||','||quote(zapujcenokomu)||','||"
+                       "quote(zapujcenokdy)||','||quote(hodnoceni)||','||quote(poznamka)||','||quote(udaj1)||','||"
+                       "quote(udaj2)||','||quote(udaj3) from svazkovna where id=" +
+                           id);
         state.ResumeTiming();
         w.smazatbClick();
         SettleEvents();
         state.PauseTiming();
         const bool gone = copy.size() == 1 && ReadColumn(w, "select id from svazkovna where id=" + id).empty();
         if (FailedRun(state, bench.ui, gone, "the delete did not remove the row")) break;
-        RunChange(w, "insert into svazkovna(rowid,id,autor,titul,zanr,vydal,serie,umisteni,zapujcenokomu,"
-                     "zapujcenokdy,hodnoceni,poznamka,udaj1,udaj2,udaj3) values(" + copy.front() + ")");
+        RunChange(w,
+                  "insert into svazkovna(rowid,id,autor,titul,zanr,vydal,serie,umisteni,zapujcenokomu,"
+                  "zapujcenokdy,hodnoceni,poznamka,udaj1,udaj2,udaj3) values(" +
+                      copy.front() + ")");
         w.tv1update();
         SettleEvents();
         state.ResumeTiming();
@@ -142,8 +146,7 @@ void BM_TitleReturn(benchmark::State& state) {
     const Place place = FindTitle(w, 0.5, [&](QTreeWidgetItem& n) { return MenuEntry(w, n, back, false); });
     if (FailedRun(state, bench.ui, place.author >= 0, "no title to return")) return;
     const std::string id = std::to_string(ClickedId(w, place));
-    const std::string restore =
-        "update svazkovna set zapujcenokomu='Bench',zapujcenokdy='1.3.2009' where id=" + id;
+    const std::string restore = "update svazkovna set zapujcenokomu='Bench',zapujcenokdy='1.3.2009' where id=" + id;
     for (auto _ : state) {
         QTreeWidgetItem* node = NodeAt(w, place);
         const bool returned = node && MenuEntry(w, *node, back, true);

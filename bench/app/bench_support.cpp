@@ -83,8 +83,7 @@ std::string BenchFolders::AddCatalogue(const std::string& name, int books, uint3
     return path;
 }
 
-BenchWindow::BenchWindow(int books)
-    : ownFolders_(std::make_unique<BenchFolders>(books)), folders_(ownFolders_.get()) {
+BenchWindow::BenchWindow(int books) : ownFolders_(std::make_unique<BenchFolders>(books)), folders_(ownFolders_.get()) {
     Start();
 }
 
@@ -104,8 +103,7 @@ void BenchWindow::Start() {
     window_->show();
     SettleEvents();
     // With no settings file the start must have chosen the default catalogue.
-    if (!ui.errors.empty())
-        throw std::runtime_error("start-up showed: " + ui.errors.front().toStdString());
+    if (!ui.errors.empty()) throw std::runtime_error("start-up showed: " + ui.errors.front().toStdString());
 }
 
 BenchWindow::~BenchWindow() {
@@ -138,8 +136,12 @@ void RunChange(TForm1& window, const std::string& sql) {
 }
 
 void AtCatalogueSizes(benchmark::internal::Benchmark* b) {
-    b->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->Repetitions(5)
-        ->ReportAggregatesOnly(true)->UseRealTime();
+    b->Arg(20000)
+        ->Arg(100000)
+        ->Unit(benchmark::kMillisecond)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
 }
 
 void FromEmptyCatalogue(benchmark::internal::Benchmark* b) {

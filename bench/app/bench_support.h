@@ -35,12 +35,10 @@ public:
                                      const QString& initial) override {
         return itemAnswer ? itemAnswer : std::optional<QString>(initial);
     }
-    std::optional<QString> ChooseOpenFile(const QString&, const QString&,
-                                          const QString&) override {
+    std::optional<QString> ChooseOpenFile(const QString&, const QString&, const QString&) override {
         return fileAnswer;
     }
-    std::optional<QString> ChooseSaveFile(const QString&, const QString&,
-                                          const QString&) override {
+    std::optional<QString> ChooseSaveFile(const QString&, const QString&, const QString&) override {
         return fileAnswer;
     }
     bool OpenUrl(const QUrl&) override { return true; }
@@ -50,7 +48,7 @@ public:
     std::function<void(QDialog&)> dialogScript;
     std::optional<QString> fileAnswer;
     std::optional<QString> itemAnswer;  // a choice from a list, else its initial entry
-    std::vector<QString> errors;  // every box shown, in order
+    std::vector<QString> errors;        // every box shown, in order
 };
 
 class BenchBrowser : public WebBrowser {

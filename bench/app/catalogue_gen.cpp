@@ -18,16 +18,16 @@ const char* const kTable =
     "zapujcenokdy text,\r\nhodnoceni integer,\r\npoznamka text,\r\nudaj1 text,\r\n"
     "udaj2 text,\r\nudaj3 text)";
 
-const QStringList kFirst = {"Jan", "Petr", "Karel", "Jiří", "Josef", "Božena", "Věra", "Alena",
-                            "Ondřej", "Tomáš", "Šárka", "Ludmila", "Zdeněk", "Jaroslav", "Eliška",
-                            "Václav", "Hana", "Miloš", "Růžena", "Čeněk", "Žofie", "Radek"};
-const QStringList kLast = {"Novák", "Svoboda", "Dvořák", "Černý", "Procházka", "Kučera", "Veselý",
-                           "Horák", "Němcová", "Čapek", "Hrabal", "Škvorecký", "Šťastný", "Žáček",
-                           "Řezníček", "Urban", "Vaculík", "Kundera", "Holub", "Ďurová", "Zahrada",
-                           "Čtvrtek", "Macháček", "Třešňák", "Fuks", "Ptáčník", "Olbracht"};
-const QStringList kWords = {"Zima", "jaro", "noc", "Příběh", "dům", "řeka", "Válka", "láska", "kůň",
-                            "zahrada", "Stíny", "město", "Cesta", "hvězdy", "ticho", "Ďábel",
-                            "poklad", "Šumava", "čas", "moře", "Léto", "dopisy", "Žena", "okno"};
+const QStringList kFirst = {"Jan",    "Petr",  "Karel",  "Jiří",    "Josef",  "Božena",   "Věra",   "Alena",
+                            "Ondřej", "Tomáš", "Šárka",  "Ludmila", "Zdeněk", "Jaroslav", "Eliška", "Václav",
+                            "Hana",   "Miloš", "Růžena", "Čeněk",   "Žofie",  "Radek"};
+const QStringList kLast = {"Novák",    "Svoboda",  "Dvořák",  "Černý",   "Procházka", "Kučera",  "Veselý",
+                           "Horák",    "Němcová",  "Čapek",   "Hrabal",  "Škvorecký", "Šťastný", "Žáček",
+                           "Řezníček", "Urban",    "Vaculík", "Kundera", "Holub",     "Ďurová",  "Zahrada",
+                           "Čtvrtek",  "Macháček", "Třešňák", "Fuks",    "Ptáčník",   "Olbracht"};
+const QStringList kWords = {"Zima",   "jaro",    "noc",   "Příběh", "dům",   "řeka",   "Válka", "láska",
+                            "kůň",    "zahrada", "Stíny", "město",  "Cesta", "hvězdy", "ticho", "Ďábel",
+                            "poklad", "Šumava",  "čas",   "moře",   "Léto",  "dopisy", "Žena",  "okno"};
 const QStringList kGenres = {"román", "sci-fi", "detektivka", "poezie", "povídky", "fantasy"};
 const QStringList kPublishers = {"Odeon", "Albatros", "Mladá fronta", "Argo", "Host", "Academia"};
 const QStringList kPlaces = {"obývák", "ložnice", "sklep", "chalupa", "police 3"};
@@ -69,8 +69,8 @@ CatalogueStats GenerateCatalogue(const std::string& path, int books, uint32_t se
     d.Exec(kTable);
     d.Exec("begin");
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(d.db, "insert into svazkovna values(?,?,?,?,?,?,?,?,?,?,?,'','','')", -1, &st,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(d.db, "insert into svazkovna values(?,?,?,?,?,?,?,?,?,?,?,'','','')", -1, &st, nullptr) !=
+        SQLITE_OK)
         d.Fail();
 
     std::set<std::string> authors;
@@ -79,15 +79,13 @@ CatalogueStats GenerateCatalogue(const std::string& path, int books, uint32_t se
     while (id < books) {
         std::string author = Cp(pick(kFirst) + " " + pick(kLast));
         // Many distinct authors: a middle initial or a number keeps namesakes apart.
-        author += " " + std::string(1, static_cast<char>('A' + random() % 26)) + "." +
-                  std::to_string(random() % 400);
+        author += " " + std::string(1, static_cast<char>('A' + random() % 26)) + "." + std::to_string(random() % 400);
         const int count = std::min(booksOf(), books - id);
         for (int i = 0; i < count; ++i) {
             ++id;
             std::string title = Cp(pick(kWords) + " " + pick(kWords).toLower());
             if (random() % 4 == 0) title += " " + std::to_string(random() % 20 + 1);
-            const std::string genre = Cp(pick(kGenres)), publisher = Cp(pick(kPublishers)),
-                              place = Cp(pick(kPlaces));
+            const std::string genre = Cp(pick(kGenres)), publisher = Cp(pick(kPublishers)), place = Cp(pick(kPlaces));
             std::string series = random() % 5 == 0 ? Cp(pick(kWords)) : "";
             std::string lentTo = random() % 10 == 0 ? Cp(pick(kFirst)) : "", lentWhen;
             if (!lentTo.empty()) lentWhen = std::to_string(random() % 28 + 1) + ".3.2009";
@@ -101,11 +99,20 @@ CatalogueStats GenerateCatalogue(const std::string& path, int books, uint32_t se
             const std::string* titleCell = &title;
             std::string odd;
             switch (random() % 2000) {  // a few rows from elsewhere
-                case 0: authorCell = nullptr; nullAuthor = true; break;
-                case 1: titleCell = nullptr; break;
-                case 2: odd = "O'Brien, Flann"; authorCell = &odd; break;
-                case 3: odd.clear(); authorCell = &odd; break;
-                default: break;
+            case 0:
+                authorCell = nullptr;
+                nullAuthor = true;
+                break;
+            case 1: titleCell = nullptr; break;
+            case 2:
+                odd = "O'Brien, Flann";
+                authorCell = &odd;
+                break;
+            case 3:
+                odd.clear();
+                authorCell = &odd;
+                break;
+            default: break;
             }
             if (authorCell) authors.insert(*authorCell);
             sqlite3_bind_int(st, 1, id);

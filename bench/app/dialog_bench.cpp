@@ -28,8 +28,8 @@ void BM_DialogShow(benchmark::State& state) {
         SettleEvents();
         state.PauseTiming();
         // The generated ids run from 1 to `books`; the lists hold every distinct value.
-        const bool filled = f.idspin->Value() == books + 1 && f.autorcb->count() == stats.authors &&
-                            f.vydalcb->count() > 0;
+        const bool filled =
+            f.idspin->Value() == books + 1 && f.autorcb->count() == stats.authors && f.vydalcb->count() > 0;
         if (FailedRun(state, bench.ui, filled, "the dialog was not filled")) break;
         dialog.hide();
         ClearComboItems(*f.vydalcb);  // refilled by the next showing, or the check fails
@@ -59,8 +59,7 @@ void BM_DialogStore(benchmark::State& state) {
         state.PauseTiming();
         QTreeWidget& tree = *w.form()->tv1;
         const QList<QTreeWidgetItem*> shown = tree.findItems("Nový autor", Qt::MatchExactly);
-        const bool ok = !dialog.isVisible() &&
-                        ReadColumn(w, stored) == std::vector<std::string>{ToCodePage(title)} &&
+        const bool ok = !dialog.isVisible() && ReadColumn(w, stored) == std::vector<std::string>{ToCodePage(title)} &&
                         shown.size() == 1 && AsTreeNode(*shown[0]).TitleCount() == 1 &&
                         TitleNode(*shown[0], 0)->text(0) == title;
         if (FailedRun(state, bench.ui, ok, "the dialog did not store the book")) break;

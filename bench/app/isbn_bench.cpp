@@ -65,7 +65,9 @@ void BM_IsbnStore50(benchmark::State& state) {
     TForm1& window = bench.window();
     std::vector<NewBook> batch(50);
     for (size_t i = 0; i < batch.size(); ++i) {
-        batch[i].autor = "\xC8" "apek Karel";
+        batch[i].autor =
+            "\xC8"
+            "apek Karel";
         batch[i].titul = "Krakatit " + std::to_string(i);
         batch[i].umisteni = "Reg\xE1l 3";
         batch[i].udaj1 = "9788071061311";

@@ -27,7 +27,9 @@ void BM_LoansOpen(benchmark::State& state) {
         SettleEvents();
         state.ResumeTiming();
     }
-    if (FailedRun(state, bench.ui, bench.window().capability<LoansCapability>().loansWindow()->Loans().size() > 0, "no loans")) return;
+    if (FailedRun(state, bench.ui, bench.window().capability<LoansCapability>().loansWindow()->Loans().size() > 0,
+                  "no loans"))
+        return;
     SetCounters(state, *bench.window().capability<LoansCapability>().loansWindow());
 }
 
@@ -88,5 +90,9 @@ void BM_LoansReturn100(benchmark::State& state) {
 
 BENCHMARK(BM_LoansOpen)->Apply(AtCatalogueSizes);
 BENCHMARK(BM_LoansRegroup)->Apply(AtCatalogueSizes);
-BENCHMARK(BM_LoansReturn100)->Arg(100000)->Unit(benchmark::kMillisecond)->Repetitions(5)
-    ->ReportAggregatesOnly(true)->UseRealTime();
+BENCHMARK(BM_LoansReturn100)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();

@@ -69,8 +69,7 @@ void BM_PanelSave(benchmark::State& state) {
     if (FailedRun(state, bench.ui, title != nullptr, "no title to click")) return;
     w.form()->tv1->setCurrentItem(title);
     w.tv1Click();
-    const std::string check =
-        "select poznamka from svazkovna where id=" + std::to_string(f.idspin->Value());
+    const std::string check = "select poznamka from svazkovna where id=" + std::to_string(f.idspin->Value());
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();

@@ -18,7 +18,10 @@ struct HistoryCatalogue {
         con.SetDatabase(folders.catalogue);
         con.SetConnected(true);
         const std::string history = EncodeLoanLine({"Jan Nov\xE1k", "3.2.2025", "1.3.2025"}) +
-                                    EncodeLoanLine({"Eva", "b\xF8" "ezen 2025", "2.5.2025"}) +
+                                    EncodeLoanLine({"Eva",
+                                                    "b\xF8"
+                                                    "ezen 2025",
+                                                    "2.5.2025"}) +
                                     EncodeLoanLine({"Ota", "12.6.2026", "13.7.2026"});
         con.ExecStatements("update svazkovna set udaj3='" + QuoteLiteralBody(history) + "' where rowid%5=0");
     }
@@ -41,7 +44,8 @@ void BM_StatisticsCompute(benchmark::State& state) {
 void BM_StatisticsWindow(benchmark::State& state) {
     HistoryCatalogue catalogue(static_cast<int>(state.range(0)));
     BenchUi ui;
-    StatisticsWindow window(catalogue.con, ui, [] { return 30; }, nullptr);
+    StatisticsWindow window(
+        catalogue.con, ui, [] { return 30; }, nullptr);
     window.show();
     for (auto _ : state) {
         window.Refresh();

@@ -19,9 +19,7 @@ void Connect(TASQLite3DB& con, const std::string& path) {
     con.SetConnected(true);
 }
 
-std::string TempFile(const char* name) {
-    return (std::filesystem::temp_directory_path() / name).string();
-}
+std::string TempFile(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
 void BM_ExportCsv(benchmark::State& state) {
     const int books = static_cast<int>(state.range(0));
@@ -91,15 +89,16 @@ std::string Isbn13(int i) {
 }
 
 std::string GoodreadsExport(int books) {
-    std::string csv = "Book Id,Title,Author,Author l-f,Additional Authors,ISBN,ISBN13,My Rating,Average Rating,"
-                      "Publisher,Binding,Number of Pages,Year Published,Original Publication Year,Date Read,"
-                      "Date Added,Bookshelves,Bookshelves with positions,Exclusive Shelf,My Review,Spoiler,"
-                      "Private Notes,Read Count,Owned Copies\n";
+    std::string csv =
+        "Book Id,Title,Author,Author l-f,Additional Authors,ISBN,ISBN13,My Rating,Average Rating,"
+        "Publisher,Binding,Number of Pages,Year Published,Original Publication Year,Date Read,"
+        "Date Added,Bookshelves,Bookshelves with positions,Exclusive Shelf,My Review,Spoiler,"
+        "Private Notes,Read Count,Owned Copies\n";
     for (int i = 0; i < books; ++i) {
         const std::string n = std::to_string(i);
         csv += n + ",Kniha č. " + n + " (díl " + std::to_string(i % 7) + "),Jan Novák" + n + ",\"Novák" + n +
-               ", Jan\",Josef Lada,=\"\",=\"" + Isbn13(i) + "\"," +
-               std::to_string(i % 6) + ",3.9,Odeon,Hardcover,300,1990,1921,,2024/01/15,\"klasika, read\",,read,"
+               ", Jan\",Josef Lada,=\"\",=\"" + Isbn13(i) + "\"," + std::to_string(i % 6) +
+               ",3.9,Odeon,Hardcover,300,1990,1921,,2024/01/15,\"klasika, read\",,read,"
                "\"Dobrá kniha.<br/>\nDruhý řádek \"\"citát\"\"\",,,1,1\n";
     }
     return csv;

@@ -18,12 +18,46 @@ namespace {
 const char* const kSelect = "SELECT * FROM svazkovna order by autor";
 
 // Windows-1250 pieces: Czech names and words with their accented letters.
-const char* const kFirst[] = {"Karel", "Jaroslav", "Bo\xBE" "ena", "V\xEDt\xECzslav", "Franti\x9A" "ek",
-                              "Ji\xF8\xED", "Ludv\xEDk", "Old\xF8ich", "Jan", "Zden\xECk"};
-const char* const kLast[] = {"\xC8" "apek", "Ha\x9A" "ek", "N\xECmcov\xE1", "Nezval", "Hrabal",
-                             "\x8Akvoreck\xFD", "Vacul\xEDk", "Kundera", "Havel", "Seifert"};
-const char* const kWords[] = {"p\xF8\xED" "b\xEC" "h", "\xE8" "erven\xFD", "\x9A" "kola", "\xBElu\x9Douck\xFD",
-                              "k\xF9\xF2", "dobrodru\xBEstv\xED", "v\xE1lka", "m\xECsto", "noc", "l\xE1ska"};
+const char* const kFirst[] = {"Karel",
+                              "Jaroslav",
+                              "Bo\xBE"
+                              "ena",
+                              "V\xEDt\xECzslav",
+                              "Franti\x9A"
+                              "ek",
+                              "Ji\xF8\xED",
+                              "Ludv\xEDk",
+                              "Old\xF8ich",
+                              "Jan",
+                              "Zden\xECk"};
+const char* const kLast[] = {
+    "\xC8"
+    "apek",
+    "Ha\x9A"
+    "ek",
+    "N\xECmcov\xE1",
+    "Nezval",
+    "Hrabal",
+    "\x8Akvoreck\xFD",
+    "Vacul\xEDk",
+    "Kundera",
+    "Havel",
+    "Seifert"};
+const char* const kWords[] = {
+    "p\xF8\xED"
+    "b\xEC"
+    "h",
+    "\xE8"
+    "erven\xFD",
+    "\x9A"
+    "kola",
+    "\xBElu\x9Douck\xFD",
+    "k\xF9\xF2",
+    "dobrodru\xBEstv\xED",
+    "v\xE1lka",
+    "m\xECsto",
+    "noc",
+    "l\xE1ska"};
 
 std::string Words(std::mt19937& rng, int count) {
     std::string out;
@@ -55,8 +89,8 @@ std::string MakeCatalogue(int rows) {
     std::mt19937 rng(1250);
     int id = 1;
     for (int author = 0; id <= rows; ++author) {
-        const std::string name = std::string(kLast[rng() % 10]) + " " + kFirst[rng() % 10] + " " +
-                                 std::to_string(author);
+        const std::string name =
+            std::string(kLast[rng() % 10]) + " " + kFirst[rng() % 10] + " " + std::to_string(author);
         const int titles = 1 + static_cast<int>(rng() % 50);
         for (int t = 0; t < titles && id <= rows; ++t, ++id) {
             // About one book in twenty carries a long note.
@@ -66,8 +100,8 @@ std::string MakeCatalogue(int rows) {
                 Quote(Words(rng, 1 + static_cast<int>(rng() % 5))) + "," + Quote(kWords[rng() % 10]) + "," +
                 Quote("Odeon") + "," + Quote(rng() % 3 ? "" : "Edice " + Words(rng, 1)) + "," +
                 Quote("police " + std::to_string(rng() % 40)) + "," + Quote(rng() % 10 ? "" : kFirst[rng() % 10]) +
-                "," + Quote(rng() % 10 ? "" : "2024-05-01") + "," + std::to_string(rng() % 6) + "," +
-                Quote(note) + ",'','','')";
+                "," + Quote(rng() % 10 ? "" : "2024-05-01") + "," + std::to_string(rng() % 6) + "," + Quote(note) +
+                ",'','','')";
             sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
         }
     }
@@ -123,8 +157,16 @@ void BM_QueryOpenWholeCatalogue(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BM_EngineStepAndRead)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
-BENCHMARK(BM_QueryOpenWholeCatalogue)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)->UseRealTime();
+BENCHMARK(BM_EngineStepAndRead)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
+BENCHMARK(BM_QueryOpenWholeCatalogue)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -32,8 +32,8 @@ inline int FuzzImportReader(const ImportReader& reader, const uint8_t* data, siz
         FUZZ_CHECK(rating && rating->size() == 1 && (*rating)[0] >= '1' && (*rating)[0] <= '5', "a rating outside 1-5");
         const auto& isbn = row[kUdaj1Column];
         if (!plan.ownExport && plan.format != QLatin1String("CSV"))
-            FUZZ_CHECK(isbn && (isbn->empty() || (isbn->size() == 13 && isbn->find_first_not_of("0123456789") ==
-                                                                             std::string::npos)),
+            FUZZ_CHECK(isbn && (isbn->empty() ||
+                                (isbn->size() == 13 && isbn->find_first_not_of("0123456789") == std::string::npos)),
                        "an ISBN not in the stored form");
     }
     MarkStored(plan, {}, {}, 1);
@@ -42,8 +42,8 @@ inline int FuzzImportReader(const ImportReader& reader, const uint8_t* data, siz
     return 0;
 }
 
-#define SVAZKOVNA_FUZZ_READER(name)                                                  \
-    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {        \
-        static const std::unique_ptr<ImportReader> reader = Make##name##Reader();    \
-        return FuzzImportReader(*reader, data, size);                                \
+#define SVAZKOVNA_FUZZ_READER(name)                                               \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {     \
+        static const std::unique_ptr<ImportReader> reader = Make##name##Reader(); \
+        return FuzzImportReader(*reader, data, size);                             \
     }

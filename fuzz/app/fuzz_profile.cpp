@@ -34,7 +34,8 @@ std::vector<std::string> Lines(const std::string& content) {
 std::string Show(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        if (c >= ' ' && c < 0x7f && c != '\\') out += static_cast<char>(c);
+        if (c >= ' ' && c < 0x7f && c != '\\')
+            out += static_cast<char>(c);
         else {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02x", c);

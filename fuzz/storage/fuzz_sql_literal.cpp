@@ -37,8 +37,10 @@ std::string Hex(const std::string& s) {
 void Run(TASQLite3Query& q, const std::string& sql, bool open) {
     q.SQL().Clear();
     q.SQL().Add(sql);
-    if (open) q.Open();
-    else q.ExecSQL();
+    if (open)
+        q.Open();
+    else
+        q.ExecSQL();
 }
 
 // The value as stored in a column declared wide enough to keep it whole.

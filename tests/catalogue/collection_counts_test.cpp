@@ -49,8 +49,9 @@ TEST_F(CollectionCountsTest, AgreeWithPlainSqlOnRandomCatalogues) {
             const char* rating = ratings[random() % ratings.size()];
             sql += "insert into svazkovna values(" + std::to_string(i) + "," + Pick(random, texts) + ",'t'," +
                    Pick(random, texts) + "," + Pick(random, texts) + ",''," + Pick(random, texts) + "," +
-                   Pick(random, {"", "", "", nullptr, "Eva", "Jan"}) + "," + Pick(random, {"", "", nullptr, "1.1.2024", "jaro"}) +
-                   "," + (rating ? rating : "NULL") + ",'','',''," + Pick(random, histories) + ");";
+                   Pick(random, {"", "", "", nullptr, "Eva", "Jan"}) + "," +
+                   Pick(random, {"", "", nullptr, "1.1.2024", "jaro"}) + "," + (rating ? rating : "NULL") +
+                   ",'','',''," + Pick(random, histories) + ");";
         }
         RunSql(path, sql + "commit;");
 
@@ -71,15 +72,21 @@ TEST_F(CollectionCountsTest, AgreeWithPlainSqlOnRandomCatalogues) {
         for (const auto& [name, n] : counts.borrowers) byBorrower += n;
         EXPECT_EQ(byBorrower, current + finished);
         EXPECT_EQ(std::to_string(counts.borrowers.at("Eva")),
-                  Select1(path, "select (select count(*) from svazkovna where zapujcenokomu='Eva') + "
-                                "(select count(*) from svazkovna where udaj3 like '#vypujcka%'||char(10))"));
+                  Select1(path,
+                          "select (select count(*) from svazkovna where zapujcenokomu='Eva') + "
+                          "(select count(*) from svazkovna where udaj3 like '#vypujcka%'||char(10))"));
         EXPECT_EQ(std::to_string(current),
-                  Select1(path, "select count(*) from svazkovna where ifnull(zapujcenokomu,'')<>'' or "
-                                "ifnull(zapujcenokdy,'')<>''"));
-        EXPECT_EQ(std::to_string(finished),
-                  Select1(path, "select 2*count(*) from svazkovna where udaj3 like '#vypujcka%' and udaj3 like '%'||char(10)"));
-        EXPECT_EQ(std::to_string(counts.foreignHistories),
-                  Select1(path, "select count(*) from svazkovna where udaj3<>'' and not (udaj3 like '#vypujcka%'||char(10))"));
+                  Select1(path,
+                          "select count(*) from svazkovna where ifnull(zapujcenokomu,'')<>'' or "
+                          "ifnull(zapujcenokdy,'')<>''"));
+        EXPECT_EQ(
+            std::to_string(finished),
+            Select1(path,
+                    "select 2*count(*) from svazkovna where udaj3 like '#vypujcka%' and udaj3 like '%'||char(10)"));
+        EXPECT_EQ(
+            std::to_string(counts.foreignHistories),
+            Select1(path,
+                    "select count(*) from svazkovna where udaj3<>'' and not (udaj3 like '#vypujcka%'||char(10))"));
     }
 }
 

@@ -65,9 +65,17 @@ TEST(Csv, TellsUtf8FromOtherBytes) {
         const char* bytes;
         bool utf8;
     } cases[] = {
-        {"ascii", true},          {"\xC5\xBD", true},        {"\xF0\x9F\x98\x80", true},
-        {"\x8E" "lu", false},     {"\xC0\xAF", false},       {"\xED\xA0\x80", false},
-        {"\xE2\x82", false},      {"\xF4\x90\x80\x80", false}, {"\xE0\x80\x80", false},
+        {"ascii", true},
+        {"\xC5\xBD", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"\x8E"
+         "lu",
+         false},
+        {"\xC0\xAF", false},
+        {"\xED\xA0\x80", false},
+        {"\xE2\x82", false},
+        {"\xF4\x90\x80\x80", false},
+        {"\xE0\x80\x80", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.bytes), c.utf8) << c.bytes;
 }

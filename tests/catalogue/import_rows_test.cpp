@@ -25,14 +25,14 @@ TEST(ImportRows, StoredBooksAndRepeatsAreFoundByAuthorAndTitleOrByIsbn) {
     } cases[] = {
         {Book("Hašek Jaroslav", "Švejk", ""), true, -1},
         {Book("Hašek Jaroslav", "Švejk II", ""), false, -1},
-        {Book("Jiný", "Jiný titul", "9788071061311"), true, -1},    // the stored ISBN-10
+        {Book("Jiný", "Jiný titul", "9788071061311"), true, -1},  // the stored ISBN-10
         {Book("Čapek Karel", "Krakatit", "9780306406157"), false, -1},
-        {Book("Čapek Karel", "Krakatit", ""), false, 3},            // same author and title
-        {Book("Kdokoli", "Cokoli", "9780306406157"), false, 3},     // same ISBN, other title
+        {Book("Čapek Karel", "Krakatit", ""), false, 3},                  // same author and title
+        {Book("Kdokoli", "Cokoli", "9780306406157"), false, 3},           // same ISBN, other title
         {Book("Hašek Jaroslav", "Švejk II", "9791090636071"), false, 1},  // new ISBN, earlier title
         {Book(std::nullopt, "Bez autora", ""), false, -1},
-        {Book(std::nullopt, "Bez autora", ""), false, -1},          // no key without an author
-        {Book("Hašek Jaroslav", "Švejk", "sign. 12"), true, 0},     // no ISBN, but stored and repeated
+        {Book(std::nullopt, "Bez autora", ""), false, -1},       // no key without an author
+        {Book("Hašek Jaroslav", "Švejk", "sign. 12"), true, 0},  // no ISBN, but stored and repeated
     };
     std::vector<ImportRow> rows;
     for (const Case& c : cases) rows.push_back(c.row);

@@ -33,26 +33,30 @@ NewBook Book(std::string autor, std::string titul, std::string isbn) {
 
 TEST_F(IsbnStore, DuplicatesByAnyIsbnFormOrByAuthorAndTitle) {
     // A hyphenated ISBN-10 stored by hand, a stored ISBN-13, and a row whose udaj1 is not an ISBN.
-    Exec("insert into svazkovna values(1,'\xC8" "apek Karel','Krakatit','','','','','','',3,'','80-7106-131-X','','');"
-         "insert into svazkovna values(2,'Hrabal Bohumil','Ta\xB9ka','','','','','','',3,'','9780306406157','','');"
-         "insert into svazkovna values(3,'Nikdo','Nic','','','','','','',3,'','sign. 12','','')");
+    Exec(
+        "insert into svazkovna values(1,'\xC8"
+        "apek Karel','Krakatit','','','','','','',3,'','80-7106-131-X','','');"
+        "insert into svazkovna values(2,'Hrabal Bohumil','Ta\xB9ka','','','','','','',3,'','9780306406157','','');"
+        "insert into svazkovna values(3,'Nikdo','Nic','','','','','','',3,'','sign. 12','','')");
     const std::vector<NewBook> batch = {
-        Book("Jin\xFD", "Jin\xE9", "9788071061311"),           // same as row 1's ISBN-10
-        Book("Hrabal Bohumil", "Ta\xB9ka", "9788000000001"),   // same author and title
+        Book("Jin\xFD", "Jin\xE9", "9788071061311"),          // same as row 1's ISBN-10
+        Book("Hrabal Bohumil", "Ta\xB9ka", "9788000000001"),  // same author and title
         Book("Hrabal Bohumil", "Jin\xE1 kniha", "9780306406157"),
         Book("Nov\xFD", "Nov\xE1", "9791090636071"),
         Book("Nikdo", "Nic ", ""),  // a title differing by a blank is another title
     };
-    EXPECT_EQ(FindDuplicates(con, batch),
-              (std::vector<Duplicate>{Duplicate::Isbn, Duplicate::AuthorTitle, Duplicate::Isbn,
-                                      Duplicate::None, Duplicate::None}));
+    EXPECT_EQ(FindDuplicates(con, batch), (std::vector<Duplicate>{Duplicate::Isbn, Duplicate::AuthorTitle,
+                                                                  Duplicate::Isbn, Duplicate::None, Duplicate::None}));
 }
 
 TEST_F(IsbnStore, BatchGetsConsecutiveIdsAndTheDialogsEmptyTexts) {
     Exec("insert into svazkovna values(41,'A','B','','','','','','',3,'','','','')");
     std::vector<NewBook> batch;
     for (int i = 0; i < 50; ++i) {
-        NewBook b = Book("\xC8" "apek Karel", "Titul " + std::to_string(i), "9788071061311");
+        NewBook b = Book(
+            "\xC8"
+            "apek Karel",
+            "Titul " + std::to_string(i), "9788071061311");
         b.umisteni = "Regál 1";
         b.vydal = "O'Neill";
         batch.push_back(b);
@@ -63,9 +67,11 @@ TEST_F(IsbnStore, BatchGetsConsecutiveIdsAndTheDialogsEmptyTexts) {
     EXPECT_EQ(ids.back(), 91);
     EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna")[0], "51");
     EXPECT_EQ(SelectRows(path, "select * from svazkovna where id=42")[0],
-              "42|\xC8" "apek Karel|Titul 0||O'Neill||Regál 1|||3||9788071061311||");
+              "42|\xC8"
+              "apek Karel|Titul 0||O'Neill||Regál 1|||3||9788071061311||");
     // Empty text, not NULL, in the columns the batch leaves alone.
-    EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna where zapujcenokomu is null or udaj2 is null "
+    EXPECT_EQ(SelectRows(path,
+                         "select count(*) from svazkovna where zapujcenokomu is null or udaj2 is null "
                          "or udaj3 is null or zanr is null")[0],
               "0");
 }
@@ -88,8 +94,9 @@ TEST_F(IsbnStore, AFailureStoresNothing) {
 }
 
 TEST_F(IsbnStore, CompletingKeepsOtherTextInUdaj1AndSkipsAChangedRow) {
-    Exec("insert into svazkovna values(1,'A','B','','','','','','',3,'','dar od babi\xE8ky','','');"
-         "insert into svazkovna values(1,'A','B','','','','','','',3,'','','','')");
+    Exec(
+        "insert into svazkovna values(1,'A','B','','','','','','',3,'','dar od babi\xE8ky','','');"
+        "insert into svazkovna values(1,'A','B','','','','','','',3,'','','','')");
     const std::vector<StoredBook> rows = ReadTitleBooks(con, "A", "B");
     ASSERT_EQ(rows.size(), 2u);
     NewBook found = Book("A", "B (nalezeno)", "9788071061311");

@@ -40,9 +40,9 @@ TEST(LoanHistoryFormat, ForeignTextIsToldApart) {
     const std::string ours = EncodeLoanLine({"Eva", "1.1.2024", "2.2.2024"});
     const char* const foreign[] = {
         "pozn\xE1mka",
-        "#vypujcka\tEva\t1.1.2024\t2.2.2024",          // no line end: cut or typed by hand
-        "#vypujcka\tEva\t1.1.2024\t2.2.2024\r\n",      // line ends rewritten
-        "#vypujcka\tEva\t1.1.2024\t30.2.2024\n",       // no such day
+        "#vypujcka\tEva\t1.1.2024\t2.2.2024",      // no line end: cut or typed by hand
+        "#vypujcka\tEva\t1.1.2024\t2.2.2024\r\n",  // line ends rewritten
+        "#vypujcka\tEva\t1.1.2024\t30.2.2024\n",   // no such day
         "#vypujcka\tEva\t1.1.2024\t2.2.24\n",
         "#vypujcka\tEva\t1.1.2024\n",                  // fields missing
         "#vypujcka\tEva\t1.1.2024\t2.2.2024\tmore\n",  // a field too many
@@ -116,8 +116,9 @@ TEST_F(LoanHistoryStore, ALockedCatalogueKeepsNeitherReturnNorHistory) {
 
 TEST_F(LoanHistoryStore, ASaveThatReplacesTheBorrowerFinishesTheLoan) {
     auto save = [&](int rowKey, const std::string& set) {
-        return ChangeKeepingLoanHistory(con, rowKey, "7.7.2024",
-                                        [&] { ExecSql("update svazkovna set " + set + " where rowid=" + std::to_string(rowKey)); });
+        return ChangeKeepingLoanHistory(con, rowKey, "7.7.2024", [&] {
+            ExecSql("update svazkovna set " + set + " where rowid=" + std::to_string(rowKey));
+        });
     };
     EXPECT_FALSE(save(1, "titul='Jiný'"));  // other fields only: the loan goes on
     EXPECT_EQ(History(1), "");

@@ -37,16 +37,16 @@ TEST(Template, WrittenCatalogueIsAnEmptyValidDatabase) {
     ASSERT_EQ(bytes.size(), 2048u);
     EXPECT_EQ(bytes.substr(0, 16), std::string("SQLite format 3\0", 16));
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    EXPECT_EQ(byte(16) * 256 + byte(17), 1024);                  // page size
-    EXPECT_EQ(byte(18), 1);                                      // legacy journal
+    EXPECT_EQ(byte(16) * 256 + byte(17), 1024);  // page size
+    EXPECT_EQ(byte(18), 1);                      // legacy journal
     EXPECT_EQ(byte(19), 1);
     EXPECT_EQ(byte(21) * 10000 + byte(22) * 100 + byte(23), 643232);
-    EXPECT_EQ(byte(31), 2);   // pages
+    EXPECT_EQ(byte(31), 2);      // pages
     EXPECT_EQ(byte(36 + 3), 0);  // free pages
-    EXPECT_EQ(byte(43), 7);   // schema cookie
-    EXPECT_EQ(byte(47), 2);   // schema format
-    EXPECT_EQ(byte(59), 1);   // UTF-8
-    EXPECT_EQ(byte(63), 0);   // user version
+    EXPECT_EQ(byte(43), 7);      // schema cookie
+    EXPECT_EQ(byte(47), 2);      // schema format
+    EXPECT_EQ(byte(59), 1);      // UTF-8
+    EXPECT_EQ(byte(63), 0);      // user version
 
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
@@ -55,13 +55,15 @@ TEST(Template, WrittenCatalogueIsAnEmptyValidDatabase) {
     EXPECT_EQ(SelectRows(path, "select type || ',' || name || ',' || tbl_name || ',' || rootpage from sqlite_master"),
               std::vector<std::string>{"table,svazkovna,svazkovna,2"});
     EXPECT_EQ(SelectRows(path, "select count(*) from svazkovna"), std::vector<std::string>{"0"});
-    EXPECT_EQ(SelectRows(path, "select max(id)+1 as noveid from svazkovna"), std::vector<std::string>{testsupport::kNullText});
+    EXPECT_EQ(SelectRows(path, "select max(id)+1 as noveid from svazkovna"),
+              std::vector<std::string>{testsupport::kNullText});
     EXPECT_EQ(SelectRows(path, "select group_concat(name) from pragma_table_info('svazkovna')"),
               std::vector<std::string>{"id,autor,titul,zanr,vydal,serie,umisteni,zapujcenokomu,zapujcenokdy,"
                                        "hodnoceni,poznamka,udaj1,udaj2,udaj3"});
     // The catalogue takes rows; a text with a quote comes back unchanged.
     EXPECT_EQ(sqlite3_exec(db, "insert into svazkovna values(1,'a','O''Brien','','','','','','',3,'','','','')",
-                           nullptr, nullptr, nullptr), SQLITE_OK);
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
     EXPECT_EQ(SelectRows(path, "select titul from svazkovna"), std::vector<std::string>{"O'Brien"});
     sqlite3_close(db);
 }

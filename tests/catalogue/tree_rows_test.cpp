@@ -53,9 +53,9 @@ protected:
 
 TEST_F(TreeRowsTest, OnePassEqualsTheStatementsOnRandomCatalogues) {
     const std::string a255 = Repeat('a', 255);
-    const std::vector<std::string> pool = {"", "\xC8\x61pek Karel", "Capek Karel", "\xE8\x61pek", "Hasek", "a b",
-                                           std::string("zero\0byte", 9), a255, a255 + "x", a255 + "y",
-                                           Repeat('b', 300), "' ;--", "Z\xE1vada"};
+    const std::vector<std::string> pool = {
+        "",   "\xC8\x61pek Karel", "Capek Karel", "\xE8\x61pek",    "Hasek", "a b",      std::string("zero\0byte", 9),
+        a255, a255 + "x",          a255 + "y",    Repeat('b', 300), "' ;--", "Z\xE1vada"};
     for (unsigned seed = 1; seed <= 6; ++seed) {
         std::mt19937 random(seed);
         RunSql(path, "delete from svazkovna");
@@ -93,13 +93,15 @@ TEST_F(TreeRowsTest, DeclinesWhatOnlyTheStatementsKnow) {
     } cases[] = {
         {"an author stored as a blob", "update svazkovna set autor = x'4142' where autor is null"},
         {"an index", "create index i on svazkovna(autor, titul)"},
-        {"a declared collation", "alter table svazkovna rename to s0; "
-                                 "create table svazkovna(id integer, autor text collate nocase, titul text, zanr text, "
-                                 "vydal text, serie text, umisteni text, zapujcenokomu text, zapujcenokdy text, "
-                                 "hodnoceni integer, poznamka text, udaj1 text, udaj2 text, udaj3 text); "
-                                 "insert into svazkovna select * from s0; drop table s0"},
-        {"a view in the table's place", "alter table svazkovna rename to s0; "
-                                        "create view svazkovna as select * from s0"},
+        {"a declared collation",
+         "alter table svazkovna rename to s0; "
+         "create table svazkovna(id integer, autor text collate nocase, titul text, zanr text, "
+         "vydal text, serie text, umisteni text, zapujcenokomu text, zapujcenokdy text, "
+         "hodnoceni integer, poznamka text, udaj1 text, udaj2 text, udaj3 text); "
+         "insert into svazkovna select * from s0; drop table s0"},
+        {"a view in the table's place",
+         "alter table svazkovna rename to s0; "
+         "create view svazkovna as select * from s0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -29,7 +29,9 @@ TEST_F(BlobStreamTest, ReadsTheStoredBytes) {
     char buffer[8] = {};
     EXPECT_EQ(stream.Seek(1, TSeekOrigin::soBeginning), 1);
     EXPECT_EQ(stream.Read(buffer, sizeof buffer), 2u);
-    EXPECT_EQ(std::string(buffer, 2), "\xff" "A");
+    EXPECT_EQ(std::string(buffer, 2),
+              "\xff"
+              "A");
     EXPECT_EQ(stream.Read(buffer, sizeof buffer), 0u);
     EXPECT_THROW(stream.Write("x", 1), EDatabaseError);
     EXPECT_EQ(MessageOf<EDatabaseError>([&] { TASQLite3BlobStream(query.Fields(0), TBlobStreamMode::bmRead); }),
@@ -49,7 +51,9 @@ TEST_F(BlobStreamTest, WritingMarksTheRowModifiedAndAMovePostsIt) {
         stream.Write("a", 1);
     }
     EXPECT_TRUE(query.Modified());
-    EXPECT_EQ(query.Fields(1).AsString(), std::string("a\xff" "ABC", 5));
+    EXPECT_EQ(query.Fields(1).AsString(), std::string("a\xff"
+                                                      "ABC",
+                                                      5));
     query.Next();
     query.Edit();
     TASQLite3BlobStream(query.Fields(1), TBlobStreamMode::bmWrite).Write("nové", 5);

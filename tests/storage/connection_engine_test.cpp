@@ -56,7 +56,7 @@ TEST_F(ConnectionEngineTest, AnotherProgramsSchemaChangeIsReadAgainNotReported) 
     // Each change follows a read that loaded the schema; even ones go to a
     // query's statement, odd ones to ExecStatements.
     const char* changes[] = {"create index ia on t(a)", "drop index ia", "vacuum",
-                             "create table u(x)", "drop table u", "create index ib on t(b)"};
+                             "create table u(x)",       "drop table u",  "create index ib on t(b)"};
     for (int i = 0; i < 6; ++i) {
         RecordingQuery before;
         con.SQLiteExecute("select a from t", &before);
@@ -84,8 +84,7 @@ TEST_F(ConnectionEngineTest, ByteTwoInsideLiteralsIsKeptBesideBlobParameters) {
 TEST_F(ConnectionEngineTest, TextWithoutAStatementFails) {
     for (const char* sql : {"-- x", ";", "/* c */", " \r\n"}) {
         RecordingQuery q;
-        EXPECT_EQ(MessageOf<EDatabaseError>([&] { con.SQLiteExecute(sql, &q); }),
-                  "bad parameter or other API misuse")
+        EXPECT_EQ(MessageOf<EDatabaseError>([&] { con.SQLiteExecute(sql, &q); }), "bad parameter or other API misuse")
             << sql;
         EXPECT_THROW(con.ExecStatements(sql), EDatabaseError) << sql;
     }

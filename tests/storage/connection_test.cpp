@@ -130,8 +130,8 @@ TEST_F(Connection, BindingFailuresAndLoadingOnce) {
     EXPECT_EQ(con.RowsAffected(), -1);
     con.SetConnected(true);  // binds again after a release
     EXPECT_EQ(std::count(g_debug.begin(), g_debug.end(), "loading sqlite lib"), 2);
-    EXPECT_EQ(events, (Strings{"BeforeConnect", "AfterConnect", "BeforeConnect", "AfterConnect",
-                               "BeforeDisconnect", "AfterDisconnect", "BeforeConnect", "AfterConnect"}));
+    EXPECT_EQ(events, (Strings{"BeforeConnect", "AfterConnect", "BeforeConnect", "AfterConnect", "BeforeDisconnect",
+                               "AfterDisconnect", "BeforeConnect", "AfterConnect"}));
 }
 
 TEST_F(Connection, PropertiesAndPathRules) {
@@ -145,7 +145,10 @@ TEST_F(Connection, PropertiesAndPathRules) {
         {"/data", "sub/x.db", "/data/sub/x.db", "/data/"},
         {"", "sub/x.db", "sub/x.db", ""},
         {"", "/abs/x", "/abs/x", ""},
-        {"", "\x01\x1f" "a b\x7f\xa0 \x20", cwd + "/a b\x7f\xa0", ""},
+        {"",
+         "\x01\x1f"
+         "a b\x7f\xa0 \x20",
+         cwd + "/a b\x7f\xa0", ""},
     };
     for (const Case& c : cases) {
         TASQLite3DB con;
@@ -358,8 +361,7 @@ TEST_F(Connection, CzechBytesStoredUnconverted) {
     con.ExecStatements("create table t(titul text)");
     RecordingQuery none;
     con.SQLiteExecute("insert into t values('" + czech + "')", &none);
-    EXPECT_EQ(Select(con.Handle(), "select hex(titul) from t"),
-              Strings{"50F8ED6C699A209E6C759D6F75E86BFD206BF9F2"});
+    EXPECT_EQ(Select(con.Handle(), "select hex(titul) from t"), Strings{"50F8ED6C699A209E6C759D6F75E86BFD206BF9F2"});
     RecordingQuery query;
     con.SQLiteExecute("select titul from t where titul='" + czech + "'", &query);
     ASSERT_EQ(query.rows.size(), 1u);
@@ -449,12 +451,10 @@ TEST_F(Connection, TransactionAndPragmaTexts) {
         con.StartTransaction(kind);
         con.Commit();
     }
-    EXPECT_EQ(trace, (Strings{"begin immediate transaction", "commit transaction",
-                              "begin transaction", "commit transaction",
-                              "begin deferred transaction", "commit transaction",
-                              "begin immediate transaction", "commit transaction",
-                              "begin exclusive transaction", "commit transaction",
-                              "begin transaction", "commit transaction"}));
+    EXPECT_EQ(trace, (Strings{"begin immediate transaction", "commit transaction", "begin transaction",
+                              "commit transaction", "begin deferred transaction", "commit transaction",
+                              "begin immediate transaction", "commit transaction", "begin exclusive transaction",
+                              "commit transaction", "begin transaction", "commit transaction"}));
 
     auto pragma = std::make_unique<TASQLite3Pragma>("pragma");
     pragma->TempCacheSize = 100;
@@ -466,9 +466,9 @@ TEST_F(Connection, TransactionAndPragmaTexts) {
     con.SetASQLitePragma(pragma.get());
     trace.clear();
     con.ExecPragma();
-    EXPECT_EQ(trace, (Strings{"pragma cache_size=100", "pragma default_cache_size=-200",
-                              "pragma default_synchronous=FULL", "pragma default_temp_store=MEMORY",
-                              "pragma temp_store=MEMORY", "pragma synchronous=OFF"}));
+    EXPECT_EQ(trace,
+              (Strings{"pragma cache_size=100", "pragma default_cache_size=-200", "pragma default_synchronous=FULL",
+                       "pragma default_temp_store=MEMORY", "pragma temp_store=MEMORY", "pragma synchronous=OFF"}));
 
     // Pragmas run after every successful open.
     con.SetConnected(true);

@@ -15,8 +15,9 @@ class QueryEditTest : public querytest::QueryFixture {
 protected:
     void SetUp() override {
         QueryFixture::SetUp();
-        RunSql(path, "insert into svazkovna(id,autor,titul,hodnoceni) values"
-                     "(1,'Hašek','Švejk',5),(2,'Čapek','Krakatit',4),(3,'Čapek','R.U.R.',3),(4,'','Anonym',1)");
+        RunSql(path,
+               "insert into svazkovna(id,autor,titul,hodnoceni) values"
+               "(1,'Hašek','Švejk',5),(2,'Čapek','Krakatit',4),(3,'Čapek','R.U.R.',3),(4,'','Anonym',1)");
         usql.InsertSQL.Add("insert into svazkovna *");
         usql.UpdateSQL.Add("update svazkovna * where id=:id");
         usql.DeleteSQL.Add("delete from svazkovna where autor=:autor");

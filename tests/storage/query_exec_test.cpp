@@ -14,8 +14,9 @@ class QueryExecTest : public querytest::QueryFixture {
 protected:
     void SetUp() override {
         QueryFixture::SetUp();
-        RunSql(path, "insert into svazkovna(id,autor,titul,hodnoceni) values"
-                     "(1,'Hašek','Švejk',5),(2,'Čapek','Krakatit',4),(3,'Čapek','R.U.R.',3)");
+        RunSql(path,
+               "insert into svazkovna(id,autor,titul,hodnoceni) values"
+               "(1,'Hašek','Švejk',5),(2,'Čapek','Krakatit',4),(3,'Čapek','R.U.R.',3)");
     }
 };
 
@@ -83,9 +84,9 @@ TEST_F(QueryExecTest, AutoCommitWrapsTheStatementInTheChosenTransaction) {
     query.SetAutoCommit(true);
     query.SetTransactionType("immediate");
     ExecSql("update svazkovna set hodnoceni=1 where id=1");
-    EXPECT_EQ(sent, (std::vector<std::string>{"begin immediate transaction",
-                                              "update svazkovna set hodnoceni=1 where id=1\r\n",
-                                              "commit transaction"}));
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{"begin immediate transaction",
+                                        "update svazkovna set hodnoceni=1 where id=1\r\n", "commit transaction"}));
 
     // A failing statement is rolled back, so the connection is not left
     // inside a transaction.

@@ -13,8 +13,9 @@ class QueryMasterDetailTest : public querytest::QueryFixture {
 protected:
     void SetUp() override {
         QueryFixture::SetUp();
-        RunSql(path, "insert into svazkovna(id,autor,titul) values(1,'Hašek','Švejk'),(2,'Čapek','Krakatit'),"
-                     "(3,'Čapek','R.U.R.')");
+        RunSql(path,
+               "insert into svazkovna(id,autor,titul) values(1,'Hašek','Švejk'),(2,'Čapek','Krakatit'),"
+               "(3,'Čapek','R.U.R.')");
     }
     std::unique_ptr<TASQLite3Query> NewQuery(const char* name, const char* sql) {
         auto q = std::make_unique<TASQLite3Query>(name);

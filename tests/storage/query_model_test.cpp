@@ -171,7 +171,8 @@ protected:
         ASSERT_EQ(query.State(), m.state) << trace;
         if (!m.active) return;
         ASSERT_EQ(query.RecordCount(), m.n()) << trace;
-        for (int i = 0; i < m.n(); ++i) ASSERT_EQ(Stored(query.Result()->GetData(i)), m.result[static_cast<size_t>(i)]) << trace;
+        for (int i = 0; i < m.n(); ++i)
+            ASSERT_EQ(Stored(query.Result()->GetData(i)), m.result[static_cast<size_t>(i)]) << trace;
         ASSERT_EQ(query.Bof(), m.bof) << trace;
         ASSERT_EQ(query.Eof(), m.eof) << trace;
         if (m.state == State::dsBrowse && m.cur < 0) return;
@@ -198,10 +199,22 @@ TEST_F(QueryModelTest, RandomEditingMatchesTheModelAfterEveryStep) {
             const int op = m.active ? pick(16) : 0;
             trace += " " + std::to_string(op);
             switch (op) {
-            case 0: query.Close(); query.Open(); m.Close(); m.Open(); break;
-            case 1: query.Close(); m.Close(); break;
-            case 2: query.Edit(); m.Edit(); break;
-            case 3: case 4:
+            case 0:
+                query.Close();
+                query.Open();
+                m.Close();
+                m.Open();
+                break;
+            case 1:
+                query.Close();
+                m.Close();
+                break;
+            case 2:
+                query.Edit();
+                m.Edit();
+                break;
+            case 3:
+            case 4:
                 if (m.state == State::dsBrowse) break;
                 if (op == 3) {
                     m.pending.autor = authors[pick(6)];
@@ -221,21 +234,55 @@ TEST_F(QueryModelTest, RandomEditingMatchesTheModelAfterEveryStep) {
                     m.modified = true;
                 }
                 break;
-            case 6: query.Post(); m.Post(); break;
-            case 7: query.Cancel(); m.Cancel(); break;
-            case 8:
-                if (m.Delete()) query.Delete();
-                else ASSERT_THROW(query.Delete(), EDatabaseError) << trace;
+            case 6:
+                query.Post();
+                m.Post();
                 break;
-            case 9: query.Next(); m.MoveBy(1); break;
-            case 10: query.Prior(); m.MoveBy(-1); break;
-            case 11: query.First(); m.First(); break;
-            case 12: query.Last(); m.Last(); break;
-            case 13: { const int d = pick(7) - 3; query.MoveBy(d); m.MoveBy(d); break; }
-            case 14: { const int id = pick(nextId + 1); query.Locate("id", {std::to_string(id)}); m.Locate(id); break; }
+            case 7:
+                query.Cancel();
+                m.Cancel();
+                break;
+            case 8:
+                if (m.Delete())
+                    query.Delete();
+                else
+                    ASSERT_THROW(query.Delete(), EDatabaseError) << trace;
+                break;
+            case 9:
+                query.Next();
+                m.MoveBy(1);
+                break;
+            case 10:
+                query.Prior();
+                m.MoveBy(-1);
+                break;
+            case 11:
+                query.First();
+                m.First();
+                break;
+            case 12:
+                query.Last();
+                m.Last();
+                break;
+            case 13: {
+                const int d = pick(7) - 3;
+                query.MoveBy(d);
+                m.MoveBy(d);
+                break;
+            }
+            case 14: {
+                const int id = pick(nextId + 1);
+                query.Locate("id", {std::to_string(id)});
+                m.Locate(id);
+                break;
+            }
             case 15:
                 if (m.n() == 0) break;
-                { const int r = 1 + pick(m.n()); query.SetRecNo(r); m.SetRecNo(r); }
+                {
+                    const int r = 1 + pick(m.n());
+                    query.SetRecNo(r);
+                    m.SetRecNo(r);
+                }
                 break;
             }
             Check(m, trace);

@@ -69,7 +69,7 @@ TEST_F(QueryOpenTest, NavigationFlagsAndMoveByCountsAtBothEnds) {
         bool bof, eof;
     } steps[] = {
         {-1, 1, 2, false, false}, {-5, 1, 1, true, false}, {-1, 0, 1, true, false},
-        {5, 2, 3, false, true},   {0, 0, 3, false, true},   {-2, 2, 1, false, false},
+        {5, 2, 3, false, true},   {0, 0, 3, false, true},  {-2, 2, 1, false, false},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(query.MoveBy(s.distance), s.moved) << s.distance;
@@ -124,7 +124,13 @@ TEST_F(QueryOpenTest, NextIdOnEmptyAndFilledCatalogue) {
 }
 
 TEST_F(QueryOpenTest, TextValuesAreCutToTheirSizeAndKeptByteForByte) {
-    const std::string czech = "\xC8" "apek, Karel \x9A" "est \xE8" "erven\xFD" "ch \xF8\xED\xE8\x9A" "k\xF9";
+    const std::string czech =
+        "\xC8"
+        "apek, Karel \x9A"
+        "est \xE8"
+        "erven\xFD"
+        "ch \xF8\xED\xE8\x9A"
+        "k\xF9";
     RunSql(path, "insert into svazkovna(id,autor,poznamka) values(1,'" + czech + "','" + std::string(300, 'p') + "')");
     OpenSql("select autor, poznamka from svazkovna");
     EXPECT_EQ(query.Fields(0).AsString(), czech);
@@ -150,6 +156,7 @@ TEST_F(QueryOpenTest, FloatBooleanAndDateColumnsReadOnlyWhatConverts) {
         OpenSql(std::string("select ") + column + " from k");
         return query.Fields(0).AsString();
     };
+    // clang-format off
     struct Case {
         const char* column;
         const char* text;
@@ -162,6 +169,7 @@ TEST_F(QueryOpenTest, FloatBooleanAndDateColumnsReadOnlyWhatConverts) {
         {"dt", "2020-01-02 03:04:05.006", "2020-01-02 03:04:05.006"}, {"dt", "0000-01-01 10:00:00.000", ""},
         {"dt", "2020-13-01", ""}, {"t", "10:20:30", "10:20:30"}, {"t", "24:00", nullptr},
     };
+    // clang-format on
     for (const Case& c : cases) {
         if (c.read) {
             EXPECT_EQ(read(c.column, c.text), c.read) << c.column << " " << c.text;
@@ -188,14 +196,15 @@ TEST_F(QueryOpenTest, DuplicateNamesAndTheRowidColumn) {
 TEST_F(QueryOpenTest, DeclaredTypesOfResultColumns) {
     RunSql(path,
            "create table t(a varchar(40), b VARCHAR(40), c varchar, d int, e numeric(10,2), f integer);"
-           "insert into t values('" + std::string(50, 'a') + "','" + std::string(50, 'b') + "','" +
-               std::string(300, 'c') + "','" + std::string(300, 'd') + "', 3.25, 4)");
+           "insert into t values('" +
+               std::string(50, 'a') + "','" + std::string(50, 'b') + "','" + std::string(300, 'c') + "','" +
+               std::string(300, 'd') + "', 3.25, 4)");
     OpenSql("select * from t");
     struct Want {
         TFieldType kind;
         size_t length;
-    } want[] = {{TFieldType::ftString, 40}, {TFieldType::ftString, 40}, {TFieldType::ftString, 255},
-                {TFieldType::ftString, 255}, {TFieldType::ftFloat, 4}, {TFieldType::ftInteger, 1}};
+    } want[] = {{TFieldType::ftString, 40},  {TFieldType::ftString, 40}, {TFieldType::ftString, 255},
+                {TFieldType::ftString, 255}, {TFieldType::ftFloat, 4},   {TFieldType::ftInteger, 1}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(query.Fields(i).DataType(), want[i].kind) << i;
         EXPECT_EQ(query.Fields(i).AsString().size(), want[i].length) << i;
@@ -213,8 +222,9 @@ TEST_F(QueryOpenTest, DeclaredTypesOfResultColumns) {
 }
 
 TEST_F(QueryOpenTest, BadInputFailsWithItsMessageAndLeavesTheQueryClosed) {
-    RunSql(path, "create table ts(kdy timestamp); create table bad(a varchar(1e3)); insert into ts values('x');"
-                 "insert into svazkovna(id, autor) values(1, 'a?b:c')");
+    RunSql(path,
+           "create table ts(kdy timestamp); create table bad(a varchar(1e3)); insert into ts values('x');"
+           "insert into svazkovna(id, autor) values(1, 'a?b:c')");
     struct Case {
         std::string sql;
         std::string message;

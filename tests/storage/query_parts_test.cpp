@@ -13,6 +13,7 @@ using querytest::MessageOf;
 
 TEST(FieldInfoTest, DeclaredTypeTable) {
     using K = TFieldType;
+    // clang-format off
     struct Case {
         const char* declared;
         K kind;
@@ -34,6 +35,7 @@ TEST(FieldInfoTest, DeclaredTypeTable) {
         {"blob", K::ftBlob, 4, 0},          {"graphic", K::ftGraphic, 4, 0},
         {"longtext", K::ftMemo, 4, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const FieldInfo info = GetFieldInfo(c.declared);
         EXPECT_EQ(info.kind, c.kind) << c.declared;
@@ -159,14 +161,16 @@ TEST(SqlMacroTest, ParsesTheThreeFormsAndNamesTheExpectedWord) {
         {[] { ParseInsertMacro("insert into t values"); }, "SQL macro syntax error on insertsql, expected ( or *"},
         {[] { ParseDeleteMacro("delete t where a=1"); }, "SQL macro syntax error on sql, expected from"},
         {[] { ParseDeleteMacro(""); }, "SQL macro syntax error on sql, expected delete"},
-        {[] { ParseUpdateMacro("update 'svazkovna' * where a=1"); }, "SQL macro syntax error on sql, expected table name"},
+        {[] { ParseUpdateMacro("update 'svazkovna' * where a=1"); },
+         "SQL macro syntax error on sql, expected table name"},
         {[] { ParseUpdateMacro("update * where a=1"); }, "SQL macro syntax error on sql, expected table name"},
         {[] { ParseDeleteMacro("delete from 12 where a=1"); }, "SQL macro syntax error on sql, expected table name"},
         {[] { ParseInsertMacro("insert into (a) values(1)"); }, "SQL macro syntax error on sql, expected table name"},
     };
     for (const Case& c : cases) EXPECT_EQ(MessageOf<AsgError>(c.parse), c.message);
 
-    const std::string s = SubstituteNames("a=:a and b=':b' and c= :c", [](const std::string& n) { return "<" + n + ">"; });
+    const std::string s =
+        SubstituteNames("a=:a and b=':b' and c= :c", [](const std::string& n) { return "<" + n + ">"; });
     EXPECT_EQ(s, "a=<a> and b=':b' and c= <c>");
     // Table and field names may hold letters of the code page (Windows-1250 bytes).
     EXPECT_EQ(ParseUpdateMacro("update kn\xEChy * where autor=:autor").table, "kn\xEChy");

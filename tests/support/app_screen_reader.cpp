@@ -49,10 +49,8 @@ void OnUpdate(QAccessibleEvent* event) {
     // A reader never asks a vanishing object about itself.
     case QAccessible::ObjectDestroyed:
     case QAccessible::ObjectHide:
-    case QAccessible::TableModelChanged:
-        return;
-    default:
-        Read(event->accessibleInterface());
+    case QAccessible::TableModelChanged: return;
+    default: Read(event->accessibleInterface());
     }
 }
 

@@ -15,8 +15,7 @@ void ScriptedUi::InformationBox(const QString& caption, const QString& text) {
     boxes.push_back({BoxKind::Information, caption, text, {}});
 }
 
-std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QString& prompt,
-                                              int maxLength) {
+std::optional<QString> ScriptedUi::InputQuery(const QString& caption, const QString& prompt, int maxLength) {
     inputs.push_back({caption, prompt, maxLength});
     if (inputAnswers.empty()) return std::nullopt;
     const bool accepted = inputAnswers.front().has_value();
@@ -66,9 +65,7 @@ std::optional<QString> TakeFront(std::deque<std::optional<QString>>& queue) {
 }
 }  // namespace
 
-bool ScriptedUi::Question(const QString& caption, const QString& text) {
-    return DetailedQuestion(caption, text, {});
-}
+bool ScriptedUi::Question(const QString& caption, const QString& text) { return DetailedQuestion(caption, text, {}); }
 
 void ScriptedUi::DetailedErrorBox(const QString& caption, const QString& text, const QString& details) {
     boxes.push_back({BoxKind::Error, caption, text, details});
@@ -82,20 +79,18 @@ bool ScriptedUi::DetailedQuestion(const QString& caption, const QString& text, c
     return yes;
 }
 
-std::optional<QString> ScriptedUi::ItemQuery(const QString& caption, const QString& prompt,
-                                             const QStringList& items, const QString& initial) {
+std::optional<QString> ScriptedUi::ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
+                                             const QString& initial) {
     itemInputs.push_back({caption, prompt, items, initial});
     return TakeFront(inputAnswers);
 }
 
-std::optional<QString> ScriptedUi::ChooseOpenFile(const QString&, const QString& initialDir,
-                                                  const QString&) {
+std::optional<QString> ScriptedUi::ChooseOpenFile(const QString&, const QString& initialDir, const QString&) {
     fileDialogDirs.push_back(initialDir);
     return TakeFront(fileAnswers);
 }
 
-std::optional<QString> ScriptedUi::ChooseSaveFile(const QString&, const QString& initialPath,
-                                                  const QString&) {
+std::optional<QString> ScriptedUi::ChooseSaveFile(const QString&, const QString& initialPath, const QString&) {
     fileDialogDirs.push_back(initialPath);
     return TakeFront(saveAnswers);
 }
@@ -123,8 +118,7 @@ private:
 };
 }  // namespace
 
-std::unique_ptr<Progress> ScriptedUi::StartProgress(const QString& caption, const QString&,
-                                                    long long maximum) {
+std::unique_ptr<Progress> ScriptedUi::StartProgress(const QString& caption, const QString&, long long maximum) {
     progressRuns.push_back({caption, maximum, {}});
     return std::make_unique<ScriptedProgress>(*this, progressRuns.size() - 1);
 }

@@ -32,8 +32,7 @@ public:
     void ErrorBox(const QString& caption, const QString& text) override;
     void PlainBox(const QString& caption, const QString& text) override;
     void InformationBox(const QString& caption, const QString& text) override;
-    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                      int maxLength) override;
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt, int maxLength) override;
     std::optional<QString> OpenFileName(const QString& initialDir) override;
     // Shows the dialog non-modally, runs the next queued script (if any), and
     // then closes the dialog the way its close box would, when still shown.
@@ -41,8 +40,8 @@ public:
     void ExecModal(QDialog& dialog) override;
     // Recorded as a Question box; answered from the queue, "Ne" when it is empty.
     bool Question(const QString& caption, const QString& text) override;
-    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt,
-                                     const QStringList& items, const QString& initial) override;
+    std::optional<QString> ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
+                                     const QString& initial) override;
     std::optional<QString> ChooseOpenFile(const QString& caption, const QString& initialDir,
                                           const QString& filter) override;
     std::optional<QString> ChooseSaveFile(const QString& caption, const QString& initialPath,
@@ -54,8 +53,7 @@ public:
     bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
     // Recorded (caption and every step); cancels at the first step that
     // reaches `cancelProgressAt`, when set.
-    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label,
-                                            long long maximum) override;
+    std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum) override;
 
     // Answers, used in order; an empty queue answers "cancelled".
     void QueueInput(std::optional<QString> answer) { inputAnswers.push_back(std::move(answer)); }

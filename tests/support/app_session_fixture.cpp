@@ -3,8 +3,8 @@
 namespace testsupport {
 
 SessionFixture::SessionFixture()
-    : session(std::make_unique<CatalogueSession>(
-          con, ui, window, [this] { return QString::fromStdString(dir.file("nastav.ini")); })) {
+    : session(std::make_unique<CatalogueSession>(con, ui, window,
+                                                 [this] { return QString::fromStdString(dir.file("nastav.ini")); })) {
     session->SetGuard(&guard);
 }
 

@@ -29,8 +29,7 @@ struct Db {
 };
 
 void BindText(const Db& d, sqlite3_stmt* st, int column, const std::optional<std::string>& text) {
-    const int rc = text ? sqlite3_bind_text(st, column, text->data(), static_cast<int>(text->size()),
-                                            SQLITE_TRANSIENT)
+    const int rc = text ? sqlite3_bind_text(st, column, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT)
                         : sqlite3_bind_null(st, column);
     if (rc != SQLITE_OK) d.Fail();
 }
@@ -56,8 +55,8 @@ void InsertBooks(const std::string& path, const std::vector<Book>& books) {
     Db d(path);
     d.Exec("begin");
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(d.db, "insert into svazkovna values(?,?,?,?,?,?,?,?,?,?,?,'','','')", -1,
-                           &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(d.db, "insert into svazkovna values(?,?,?,?,?,?,?,?,?,?,?,'','','')", -1, &st, nullptr) !=
+        SQLITE_OK)
         d.Fail();
     long long position = 0;
     for (const Book& b : books) {
@@ -147,8 +146,7 @@ TForm1& WindowFixture::OpenWindow() {
         browser = fake.get();
         shown = std::move(fake);
     }
-    window = std::make_unique<TForm1>(ui, std::move(shown),
-                                      QString::fromStdString(exeDir.path().string()),
+    window = std::make_unique<TForm1>(ui, std::move(shown), QString::fromStdString(exeDir.path().string()),
                                       QString::fromStdString(startDir.path().string()));
     Form1 = window.get();
     editf = new Teditf(*window, ui, window.get());

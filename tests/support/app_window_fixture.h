@@ -21,9 +21,7 @@ class QTreeWidgetItem;
 
 // Readable failure messages for Qt texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '[' << list.join(", ").toStdString() << ']';
-}
+inline void PrintTo(const QStringList& list, std::ostream* os) { *os << '[' << list.join(", ").toStdString() << ']'; }
 
 namespace testsupport {
 

@@ -25,9 +25,7 @@ public:
     int rowKeyColumn = -2;  // -2: MakeFieldDefs was never called
     std::vector<Row> rows;
 
-    std::vector<std::string_view> BlobParameters() const override {
-        return {blobs.begin(), blobs.end()};
-    }
+    std::vector<std::string_view> BlobParameters() const override { return {blobs.begin(), blobs.end()}; }
     void MakeFieldDefs(const std::vector<ResultColumn>& cols, int rowKey) override {
         columns = cols;
         rowKeyColumn = rowKey;

@@ -17,14 +17,14 @@ struct Finalize {
 
 Value ColumnValue(sqlite3_stmt* st, int c) {
     switch (sqlite3_column_type(st, c)) {
-        case SQLITE_NULL: return Null{};
-        case SQLITE_INTEGER: return static_cast<long long>(sqlite3_column_int64(st, c));
-        default: {
-            const char* p = static_cast<const char*>(sqlite3_column_blob(st, c));
-            std::string bytes(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, c)));
-            if (sqlite3_column_type(st, c) != SQLITE_TEXT) bytes.insert(0, "<not text>");
-            return bytes;
-        }
+    case SQLITE_NULL: return Null{};
+    case SQLITE_INTEGER: return static_cast<long long>(sqlite3_column_int64(st, c));
+    default: {
+        const char* p = static_cast<const char*>(sqlite3_column_blob(st, c));
+        std::string bytes(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, c)));
+        if (sqlite3_column_type(st, c) != SQLITE_TEXT) bytes.insert(0, "<not text>");
+        return bytes;
+    }
     }
 }
 

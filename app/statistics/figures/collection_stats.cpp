@@ -9,9 +9,7 @@
 
 namespace {
 
-QString Label(const std::string& bytes) {
-    return bytes.empty() ? QString::fromUtf8(kUnfilled) : FromCodePage(bytes);
-}
+QString Label(const std::string& bytes) { return bytes.empty() ? QString::fromUtf8(kUnfilled) : FromCodePage(bytes); }
 
 // Most first; equal counts in the collator's order. With `limit`, only the
 // first `limit` (ties at the cut are taken in byte order): only those are
@@ -27,7 +25,7 @@ std::vector<LabelCount> Ranked(const TextCounts& counts, const LocaleOrder& orde
                          });
         entries.resize(limit);
     }
-std::vector<LabelCount> ranked;
+    std::vector<LabelCount> ranked;
     ranked.reserve(entries.size());
     for (const auto& [text, count] : entries) ranked.push_back({Label(*text), count});
     std::sort(ranked.begin(), ranked.end(), [&](const LabelCount& a, const LabelCount& b) {
@@ -104,8 +102,10 @@ CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today,
         }
     }
     stats.topBorrowers = Ranked(counts.borrowers, order, kTopCount);
-    for (int i = 0; i < kMonthsShown; ++i) stats.loansPerMonth.push_back({firstMonth.addMonths(i), perMonth[static_cast<size_t>(i)]});
-    if (stats.measuredLoans > 0) stats.averageLoanDays = static_cast<double>(measuredDays) / static_cast<double>(stats.measuredLoans);
+    for (int i = 0; i < kMonthsShown; ++i)
+        stats.loansPerMonth.push_back({firstMonth.addMonths(i), perMonth[static_cast<size_t>(i)]});
+    if (stats.measuredLoans > 0)
+        stats.averageLoanDays = static_cast<double>(measuredDays) / static_cast<double>(stats.measuredLoans);
     return stats;
 }
 

@@ -13,8 +13,8 @@
 namespace {
 
 const char* const kShownColumns[kCatalogueColumnCount] = {
-    "id",       "autor",   "titul",   "žánr",   "vydal", "série", "umístění", "zapůjčeno komu",
-    "zapůjčeno kdy", "hodnocení", "poznámka", "údaj 1", "údaj 2", "údaj 3"};
+    "id",        "autor",    "titul",  "žánr",   "vydal", "série", "umístění", "zapůjčeno komu", "zapůjčeno kdy",
+    "hodnocení", "poznámka", "údaj 1", "údaj 2", "údaj 3"};
 
 // Letters and digits only, without accents, case folded: "Umístění", "UMISTENI"
 // and "umisteni" name the same column.
@@ -32,9 +32,8 @@ const QHash<QString, int>& ColumnAliases() {
         QHash<QString, int> map;
         for (int c = 0; c < kCatalogueColumnCount; ++c) map.insert(QString::fromLatin1(kCatalogueColumns[c]), c);
         const std::pair<const char*, int> english[] = {
-            {"author", 1},    {"title", 2},     {"genre", 3},   {"publisher", 4},
-            {"series", 5},    {"location", 6},  {"lentto", 7},  {"lenton", 8},
-            {"rating", 9},    {"notes", 10},    {"note", 10},   {"poznamkakomentar", 10},
+            {"author", 1}, {"title", 2},  {"genre", 3},  {"publisher", 4}, {"series", 5}, {"location", 6},
+            {"lentto", 7}, {"lenton", 8}, {"rating", 9}, {"notes", 10},    {"note", 10},  {"poznamkakomentar", 10},
         };
         for (const auto& [name, column] : english) map.insert(QString::fromLatin1(name), column);
         return map;
@@ -56,7 +55,9 @@ std::string Rating(const std::optional<std::string>& value) {
 class CsvReader : public ImportReader {
 public:
     QString Name() const override { return QStringLiteral("CSV"); }
-    QStringList FilePatterns() const override { return {QStringLiteral("*.csv"), QStringLiteral("*.txt"), QStringLiteral("*.tsv")}; }
+    QStringList FilePatterns() const override {
+        return {QStringLiteral("*.csv"), QStringLiteral("*.txt"), QStringLiteral("*.tsv")};
+    }
     // The last reader asked takes whatever is left, to say what is wrong with it.
     bool Recognises(const ImportSource&) const override { return true; }
 
@@ -87,8 +88,9 @@ public:
             plan.mapping.append(QStringLiteral("%1 → %2").arg(name, QString::fromUtf8(kShownColumns[*found])));
         }
         if (!used[kAuthorColumn] && !used[kTitleColumn])
-            problems.Fail(QStringLiteral("První řádek souboru musí nést názvy sloupců a mezi nimi alespoň "
-                                         "„Autor“ (Author) nebo „Titul“ (Title)."));
+            problems.Fail(
+                QStringLiteral("První řádek souboru musí nést názvy sloupců a mezi nimi alespoň "
+                               "„Autor“ (Author) nebo „Titul“ (Title)."));
 
         for (const CsvRecord& record : table.records) {
             CatalogueRow row;
@@ -100,7 +102,8 @@ public:
                 if (c < 0) continue;
                 const CsvField& f = record.fields[static_cast<size_t>(k)];
                 std::optional<std::string> value;
-                if (!(plan.ownExport && !f.quoted && f.text.empty())) value = Stored(table, f, table.header[k], problems);
+                if (!(plan.ownExport && !f.quoted && f.text.empty()))
+                    value = Stored(table, f, table.header[k], problems);
                 row[static_cast<size_t>(c)] = c == kRatingColumn ? std::optional(Rating(value)) : value;
             }
             plan.rows.push_back({std::move(row), record.line});

@@ -15,9 +15,9 @@ namespace {
 QString DecodeEntities(const QString& text) {
     static const QRegularExpression entity(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]{2,6});"));
     static const std::pair<const char*, char16_t> named[] = {
-        {"amp", u'&'},  {"lt", u'<'},     {"gt", u'>'},     {"quot", u'"'},   {"apos", u'\''},
-        {"nbsp", u' '}, {"ndash", u'–'}, {"mdash", u'—'}, {"hellip", u'…'}, {"bdquo", u'„'},
-        {"ldquo", u'“'}, {"rdquo", u'”'}, {"lsquo", u'‘'}, {"rsquo", u'’'}, {"sbquo", u'‚'},
+        {"amp", u'&'},   {"lt", u'<'},    {"gt", u'>'},    {"quot", u'"'},   {"apos", u'\''},
+        {"nbsp", u' '},  {"ndash", u'–'}, {"mdash", u'—'}, {"hellip", u'…'}, {"bdquo", u'„'},
+        {"ldquo", u'“'}, {"rdquo", u'”'}, {"lsquo", u'‘'}, {"rsquo", u'’'},  {"sbquo", u'‚'},
     };
     QString out;
     qsizetype from = 0;
@@ -65,8 +65,7 @@ QString AuthorFromFirstLast(const QString& name, bool* kept) {
     // "Jaroslav", "Jean-Paul", "O'Neill": capitalised parts joined by a hyphen or an apostrophe.
     static const QRegularExpression word(QStringLiteral("^\\p{Lu}\\p{Ll}*(?:[-'’]\\p{Lu}?\\p{Ll}+)*$"));
     const auto sure = [&](const QString& w) { return w.size() >= 2 && word.match(w).hasMatch(); };
-    if (words.size() == 2 && sure(words[0]) && sure(words[1]))
-        return words[1] + u' ' + words[0];
+    if (words.size() == 2 && sure(words[0]) && sure(words[1])) return words[1] + u' ' + words[0];
     *kept = true;
     return simple;
 }
@@ -77,7 +76,8 @@ QString TurnedAuthor(ImportPlan& plan, const QString& name, int place) {
     if (kept) {
         QString unit = plan.unit;
         unit[0] = unit[0].toUpper();
-        plan.warnings.append(QStringLiteral("%1 %2: autor „%3“ ponechán, jak je zapsán.").arg(unit).arg(place).arg(author));
+        plan.warnings.append(
+            QStringLiteral("%1 %2: autor „%3“ ponechán, jak je zapsán.").arg(unit).arg(place).arg(author));
     }
     return author;
 }
@@ -124,7 +124,9 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
         } else {
             notes.append(QStringLiteral("ISBN: ") + isbnText);
             plan.warnings.append(QStringLiteral("%1 %2: ISBN „%3“ není platné, je uloženo v poznámce.")
-                                     .arg(plan.unit).arg(place).arg(isbnText));
+                                     .arg(plan.unit)
+                                     .arg(place)
+                                     .arg(isbnText));
         }
     }
     if (!book.coauthors.isEmpty()) notes.append(QStringLiteral("spoluautoři: ") + book.coauthors.join(", "));

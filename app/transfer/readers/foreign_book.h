@@ -8,8 +8,8 @@ struct ImportPlan;
 class ImportProblems;
 
 struct ForeignBook {
-    QString author;          // already in the stored form ("Příjmení Jméno" where known)
-    QStringList coauthors;   // as written; they go into the note
+    QString author;         // already in the stored form ("Příjmení Jméno" where known)
+    QStringList coauthors;  // as written; they go into the note
     QString title, genre, publisher, series, location, loanTo, loanDate;
     QString rating;          // as written; see StoredRating
     double ratingScale = 1;  // the source's rating is divided by this (Calibre: 2)

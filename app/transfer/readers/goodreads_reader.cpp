@@ -6,7 +6,20 @@
 
 namespace {
 
-enum Col { kTitle, kAuthor, kAuthorLf, kMore, kIsbn, kIsbn13, kRating, kPublisher, kShelves, kReview, kPrivate, kOwned };
+enum Col {
+    kTitle,
+    kAuthor,
+    kAuthorLf,
+    kMore,
+    kIsbn,
+    kIsbn13,
+    kRating,
+    kPublisher,
+    kShelves,
+    kReview,
+    kPrivate,
+    kOwned
+};
 
 const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
@@ -56,15 +69,17 @@ public:
             book.rating = cell(kRating);
             book.publisher = cell(kPublisher).trimmed();
             QStringList shelves = SplitList(cell(kShelves));
-            for (const char* state : {"read", "to-read", "currently-reading"}) shelves.removeAll(QString::fromLatin1(state));
+            for (const char* state : {"read", "to-read", "currently-reading"})
+                shelves.removeAll(QString::fromLatin1(state));
             if (!shelves.isEmpty()) book.genre = shelves.takeFirst();
             book.notes = {HtmlToText(cell(kReview)), cell(kPrivate).trimmed()};
             if (!shelves.isEmpty()) book.notes.append(QStringLiteral("police: ") + shelves.join(", "));
             book.owned = cell(kOwned).trimmed() != QLatin1String("0");
             in.Add(book, record.line);
         }
-        return in.Finish("Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se nezaškrtnuté, "
-                         "zaškrtněte ty, které máte.");
+        return in.Finish(
+            "Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se nezaškrtnuté, "
+            "zaškrtněte ty, které máte.");
     }
 };
 

@@ -16,8 +16,7 @@ std::string Message(const QStringList& problems, int total) {
     } else {
         text = QStringLiteral("Soubor nelze importovat, chyb: %1.\n").arg(total);
         for (const QString& p : problems) text += p + u'\n';
-        if (total > problems.size())
-            text += QStringLiteral("… a dalších %1 chyb.\n").arg(total - problems.size());
+        if (total > problems.size()) text += QStringLiteral("… a dalších %1 chyb.\n").arg(total - problems.size());
     }
     // Names taken from the file may hold control characters; a zero one would
     // even cut the message short.
@@ -79,12 +78,9 @@ std::vector<CatalogueRow> ImportPlan::RowsToStore(const std::vector<bool>& chose
 
 QString SeparatorName(char separator) {
     switch (separator) {
-        case ';':
-            return QStringLiteral("středník (;)");
-        case '\t':
-            return QStringLiteral("tabulátor");
-        default:
-            return QStringLiteral("čárka (,)");
+    case ';': return QStringLiteral("středník (;)");
+    case '\t': return QStringLiteral("tabulátor");
+    default: return QStringLiteral("čárka (,)");
     }
 }
 

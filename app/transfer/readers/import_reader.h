@@ -16,14 +16,14 @@
 #include "catalogue/import_rows.h"
 
 struct ImportPlan {
-    QString format;    // "CSV", "Goodreads", "LibraryThing", "Calibre", "Tellico"
-    QString encoding;  // "UTF-8" or "Windows-1250"
-    char separator = 0;  // of a delimited file; 0 for other formats
+    QString format;                          // "CSV", "Goodreads", "LibraryThing", "Calibre", "Tellico"
+    QString encoding;                        // "UTF-8" or "Windows-1250"
+    char separator = 0;                      // of a delimited file; 0 for other formats
     QString unit = QStringLiteral("řádek");  // what a row's `line` counts: "řádek" or "záznam"
     std::vector<ImportRow> rows;
-    QStringList mapping;          // "Author l-f → autor (Příjmení Jméno)", one per source column
-    QStringList warnings;         // what the user should know before importing
-    QStringList ignoredColumns;   // header names that name no column of the catalogue
+    QStringList mapping;         // "Author l-f → autor (Příjmení Jméno)", one per source column
+    QStringList warnings;        // what the user should know before importing
+    QStringList ignoredColumns;  // header names that name no column of the catalogue
     // The program's own export: an empty field stands for NULL, "" for empty text.
     bool ownExport = false;
     long long firstId = 1;  // the id the first stored row is expected to get

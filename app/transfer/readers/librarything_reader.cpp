@@ -10,8 +10,21 @@
 
 namespace {
 
-enum Col { kTitle, kAuthorLf, kPrimary, kPublication, kSeries, kTags, kCollections, kRating, kReview,
-           kComment, kComments, kIsbn, kIsbns };
+enum Col {
+    kTitle,
+    kAuthorLf,
+    kPrimary,
+    kPublication,
+    kSeries,
+    kTags,
+    kCollections,
+    kRating,
+    kReview,
+    kComment,
+    kComments,
+    kIsbn,
+    kIsbns
+};
 
 const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
@@ -44,7 +57,9 @@ QString FirstIsbn(const QString& cell) {
 class LibraryThingReader : public ImportReader {
 public:
     QString Name() const override { return QStringLiteral("LibraryThing"); }
-    QStringList FilePatterns() const override { return {QStringLiteral("*.tsv"), QStringLiteral("*.csv"), QStringLiteral("*.txt")}; }
+    QStringList FilePatterns() const override {
+        return {QStringLiteral("*.tsv"), QStringLiteral("*.csv"), QStringLiteral("*.txt")};
+    }
     bool Recognises(const ImportSource& source) const override {
         return HeaderHas(source.header, {"Title"}) &&
                (HeaderHas(source.header, {"Primary Author"}) || HeaderHas(source.header, {"Author (Last, First)"}));
@@ -74,8 +89,9 @@ public:
             if (!collections.isEmpty()) book.notes.append(QStringLiteral("sbírky: ") + collections.join(", "));
             in.Add(book, record.line);
         }
-        return in.Finish("Knih ze sbírky Wishlist (nevlastněných): %1; nabízejí se nezaškrtnuté, "
-                         "zaškrtněte ty, které máte.");
+        return in.Finish(
+            "Knih ze sbírky Wishlist (nevlastněných): %1; nabízejí se nezaškrtnuté, "
+            "zaškrtněte ty, které máte.");
     }
 };
 

@@ -45,9 +45,7 @@ QStringList FirstRowNames(std::string_view bytes) {
     return names;
 }
 
-QString TableFile::Encoding() const {
-    return utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1250");
-}
+QString TableFile::Encoding() const { return utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1250"); }
 
 QString TableFile::Text(const CsvField& field) const { return Decode(field.text, utf8); }
 
@@ -61,8 +59,9 @@ int TableFile::Column(std::initializer_list<const char*> names) const {
 TableFile ReadTableFile(std::string_view bytes, ImportProblems& problems) {
     TableFile table;
     if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")
-        problems.Fail(QStringLiteral("Soubor je v kódování UTF-16; uložte jej jako CSV v kódování UTF-8 "
-                                     "nebo Windows-1250."));
+        problems.Fail(
+            QStringLiteral("Soubor je v kódování UTF-16; uložte jej jako CSV v kódování UTF-8 "
+                           "nebo Windows-1250."));
     bool bom = false;
     const std::string_view data = WithoutUtf8Bom(bytes, &bom);
     table.utf8 = bom || IsUtf8(data);
@@ -146,7 +145,8 @@ std::vector<int> MapColumns(const TableFile& table, const std::vector<SourceColu
         plan.mapping.append(QStringLiteral("%1 → %2").arg(table.header[k], QString::fromUtf8(column.meaning)));
     }
     for (int k = 0; k < table.header.size(); ++k)
-        if (!used[static_cast<size_t>(k)] && !table.header[k].trimmed().isEmpty()) plan.ignoredColumns.append(table.header[k]);
+        if (!used[static_cast<size_t>(k)] && !table.header[k].trimmed().isEmpty())
+            plan.ignoredColumns.append(table.header[k]);
     return index;
 }
 

@@ -17,19 +17,14 @@ constexpr zip_uint64_t kMaxXmlBytes = 256u << 20;
 
 QString ZipProblem(int code) {
     switch (code) {
-        case ZIP_ER_NOZIP:  // the file begins as one: its end is missing
-            return QStringLiteral("archiv ZIP je neúplný nebo poškozený");
-        case ZIP_ER_INCONS:
-            return QStringLiteral("obsah archivu ZIP si odporuje");
-        case ZIP_ER_CRC:
-            return QStringLiteral("kontrolní součet dat v archivu ZIP nesouhlasí");
-        case ZIP_ER_COMPNOTSUPP:
-        case ZIP_ER_ENCRNOTSUPP:
-            return QStringLiteral("archiv ZIP používá nepodporovanou kompresi nebo šifrování");
-        case ZIP_ER_MEMORY:
-            return QStringLiteral("na rozbalení archivu ZIP nestačí paměť");
-        default:
-            return QStringLiteral("archiv ZIP je poškozený");
+    case ZIP_ER_NOZIP:  // the file begins as one: its end is missing
+        return QStringLiteral("archiv ZIP je neúplný nebo poškozený");
+    case ZIP_ER_INCONS: return QStringLiteral("obsah archivu ZIP si odporuje");
+    case ZIP_ER_CRC: return QStringLiteral("kontrolní součet dat v archivu ZIP nesouhlasí");
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ENCRNOTSUPP: return QStringLiteral("archiv ZIP používá nepodporovanou kompresi nebo šifrování");
+    case ZIP_ER_MEMORY: return QStringLiteral("na rozbalení archivu ZIP nestačí paměť");
+    default: return QStringLiteral("archiv ZIP je poškozený");
     }
 }
 
@@ -83,17 +78,10 @@ std::string XmlFromZip(std::string_view bytes) {
 QString XmlProblem(const QXmlStreamReader& xml) {
     QString what;
     switch (xml.error()) {
-        case QXmlStreamReader::PrematureEndOfDocumentError:
-            what = QStringLiteral("dokument předčasně končí");
-            break;
-        case QXmlStreamReader::NotWellFormedError:
-            what = QStringLiteral("dokument není správně utvořené XML");
-            break;
-        case QXmlStreamReader::UnexpectedElementError:
-            what = QStringLiteral("neočekávaný prvek");
-            break;
-        default:
-            what = QStringLiteral("chyba XML");
+    case QXmlStreamReader::PrematureEndOfDocumentError: what = QStringLiteral("dokument předčasně končí"); break;
+    case QXmlStreamReader::NotWellFormedError: what = QStringLiteral("dokument není správně utvořené XML"); break;
+    case QXmlStreamReader::UnexpectedElementError: what = QStringLiteral("neočekávaný prvek"); break;
+    default: what = QStringLiteral("chyba XML");
     }
     return QStringLiteral("%1 (řádek %2, sloupec %3)").arg(what).arg(xml.lineNumber()).arg(xml.columnNumber());
 }
@@ -110,7 +98,8 @@ struct Entry {
 // The loan date as the program writes it (d.m.yyyy); other texts as written.
 QString LoanDate(const QString& iso) {
     const QDate date = QDate::fromString(iso.trimmed(), Qt::ISODate);
-    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year()) : iso.trimmed();
+    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year())
+                          : iso.trimmed();
 }
 
 class TellicoReader : public ImportReader {
@@ -212,13 +201,20 @@ private:
                 continue;
             }
             const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
-            if (name == QLatin1String("title")) e.book.title = text.trimmed();
-            else if (name == QLatin1String("publisher")) e.book.publisher = text.trimmed();
-            else if (name == QLatin1String("series")) e.book.series = text.trimmed();
-            else if (name == QLatin1String("series_num")) e.seriesNumber = text.trimmed();
-            else if (name == QLatin1String("isbn")) e.book.isbn = text.trimmed();
-            else if (name == QLatin1String("rating")) e.book.rating = text;
-            else if (name == QLatin1String("comments")) e.book.notes.prepend(HtmlToText(text));
+            if (name == QLatin1String("title"))
+                e.book.title = text.trimmed();
+            else if (name == QLatin1String("publisher"))
+                e.book.publisher = text.trimmed();
+            else if (name == QLatin1String("series"))
+                e.book.series = text.trimmed();
+            else if (name == QLatin1String("series_num"))
+                e.seriesNumber = text.trimmed();
+            else if (name == QLatin1String("isbn"))
+                e.book.isbn = text.trimmed();
+            else if (name == QLatin1String("rating"))
+                e.book.rating = text;
+            else if (name == QLatin1String("comments"))
+                e.book.notes.prepend(HtmlToText(text));
         }
         return e;
     }

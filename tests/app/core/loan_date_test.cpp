@@ -37,7 +37,7 @@ TEST(LoanDate, ReadsRealWorldSpellings) {
         {"12.3.2024", P::Day, {2024, 3, 12}, {2024, 3, 12}},
         {"12. 3. 2024", P::Day, {2024, 3, 12}, {2024, 3, 12}},
         {"05.03.24", P::Day, {2024, 3, 5}, {2024, 3, 5}},
-        {"5.3.99", P::Day, {1999, 3, 5}, {1999, 3, 5}},      // not 2099: after today
+        {"5.3.99", P::Day, {1999, 3, 5}, {1999, 3, 5}},  // not 2099: after today
         {"1.1.26", P::Day, {2026, 1, 1}, {2026, 1, 1}},
         {"2024-03-12", P::Day, {2024, 3, 12}, {2024, 3, 12}},
         {"12/3/2024", P::Day, {2024, 3, 12}, {2024, 3, 12}},  // day first, as in Czech
@@ -79,12 +79,10 @@ TEST(LoanDate, ShownAndOverdueAtThePeriodsBoundary) {
         int daysOut;
         bool overdue;
     } cases[] = {
-        {"8.11.2026", 30, false},  // exactly the period
-        {"7.11.2026", 31, true},
-        {"9.12.2026", -1, false},  // typed ahead
-        {"listopad 2026", 8, false},  // counted from the month's last day
-        {"říjen 2026", 38, true},
-        {"2. díl", 0, false},
+        {"8.11.2026", 30, false},                               // exactly the period
+        {"7.11.2026", 31, true},     {"9.12.2026", -1, false},  // typed ahead
+        {"listopad 2026", 8, false},                            // counted from the month's last day
+        {"říjen 2026", 38, true},    {"2. díl", 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -96,8 +94,8 @@ TEST(LoanDate, ShownAndOverdueAtThePeriodsBoundary) {
 
 TEST(LoanDate, ImpossibleDatesAndStrayNumbersAreNoDates) {
     // Written as a date, but no such day: marked, never read as its year.
-    for (const char* text : {"31.2.2026", "29.2.2023", "0.1.2024", "1.13.2024", "2024-02-30", "31. 4. 2025",
-                             "31.2.26", "30. února 2024", "půjčeno 1.1.1850", "0.0.0000"}) {
+    for (const char* text : {"31.2.2026", "29.2.2023", "0.1.2024", "1.13.2024", "2024-02-30", "31. 4. 2025", "31.2.26",
+                             "30. února 2024", "půjčeno 1.1.1850", "0.0.0000"}) {
         SCOPED_TRACE(text);
         const LoanDate d = ReadLoanDate(QString::fromUtf8(text), kToday);
         EXPECT_FALSE(d.Known());
@@ -114,8 +112,8 @@ TEST(LoanDate, ImpossibleDatesAndStrayNumbersAreNoDates) {
         EXPECT_EQ(LoanStatus(d, kToday, 30), "");
     }
     // A year alone, or with words that make it a date.
-    for (const char* text : {"2019", " 2019. ", "(2019)", "v roce 2019", "léto 2019", "Léto, 2019", "cca 2019",
-                             "koncem roku 2019"}) {
+    for (const char* text :
+         {"2019", " 2019. ", "(2019)", "v roce 2019", "léto 2019", "Léto, 2019", "cca 2019", "koncem roku 2019"}) {
         SCOPED_TRACE(text);
         const LoanDate d = ReadLoanDate(QString::fromUtf8(text), kToday);
         EXPECT_EQ(d.precision, LoanDate::Precision::Year);
@@ -129,8 +127,11 @@ TEST(LoanDate, ImpossibleDatesAndStrayNumbersAreNoDates) {
     const struct {
         const char* text;
         const char* status;
-    } marks[] = {{"9.12.2026", "budoucí datum"}, {"leden 2027", "budoucí datum"}, {"8.12.2026", ""},
-                 {"prosinec 2026", ""}, {"7.11.2026", "po lhůtě"}};
+    } marks[] = {{"9.12.2026", "budoucí datum"},
+                 {"leden 2027", "budoucí datum"},
+                 {"8.12.2026", ""},
+                 {"prosinec 2026", ""},
+                 {"7.11.2026", "po lhůtě"}};
     for (const auto& m : marks) {
         SCOPED_TRACE(m.text);
         EXPECT_EQ(LoanStatus(ReadLoanDate(QString::fromUtf8(m.text), kToday), kToday, 30), QString::fromUtf8(m.status));

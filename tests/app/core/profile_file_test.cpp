@@ -35,7 +35,7 @@ TEST(ProfileLookup, Table) {
         {"nastaveni", "webbrowserskript", "http://x/?a=b&c="},  // blanks around dropped, "=" kept
         {"nastaveni", "uvozovky", "http://y/?q="},              // one pair of quotes removed
         {"nastaveni", "vnitrni", " \"a\" "},
-        {"Nastaveni", "DATABAZE", "prvni.db"},                      // first key wins
+        {"Nastaveni", "DATABAZE", "prvni.db"},  // first key wins
         {"jine", "databaze", "spatne.db"},
         {"nastaveni", "prazdny", ""},
         {"nastaveni", "komentar", "dflt"},
@@ -62,14 +62,12 @@ TEST(ProfileUpdate, Table) {
         std::string value;
         std::string after;
     } cases[] = {
-        {"new file", "", "nastaveni", "databaze", "svazkovna.db",
-         "[nastaveni]\r\ndatabaze=svazkovna.db\r\n"},
+        {"new file", "", "nastaveni", "databaze", "svazkovna.db", "[nastaveni]\r\ndatabaze=svazkovna.db\r\n"},
         {"replace in place, keep the rest", "; c\r\n[nastaveni]\r\nDATABAZE = a.db\r\nx=1\r\n\r\n[o]\r\ny=2\r\n",
          "Nastaveni", "databaze", "b.db", "; c\r\n[nastaveni]\r\nDATABAZE =b.db\r\nx=1\r\n\r\n[o]\r\ny=2\r\n"},
         {"append to its section", "[nastaveni]\nx=1\n\n[o]\ny=2\n", "nastaveni", "databaze", "c.db",
          "[nastaveni]\nx=1\ndatabaze=c.db\n\n[o]\ny=2\n"},
-        {"append section, keep LF", "[o]\ny=2", "nastaveni", "k", " v ",
-         "[o]\ny=2\n[nastaveni]\nk=\" v \"\n"},
+        {"append section, keep LF", "[o]\ny=2", "nastaveni", "k", " v ", "[o]\ny=2\n[nastaveni]\nk=\" v \"\n"},
         {"quoted value kept whole", "[s]\nk=old\n", "s", "k", "\"q\"", "[s]\nk=\"\"q\"\"\n"},
         {"code page bytes kept", "[o]\r\nn=\x8A\xE8\x81\r\n", "o", "m", "\xF8\xED",
          "[o]\r\nn=\x8A\xE8\x81\r\nm=\xF8\xED\r\n"},
@@ -98,9 +96,7 @@ TEST(ProfileFile, WritesAndReadsBack) {
               "[nastaveni]\r\nwebbrowserskript=\r\ndatabaze=/home/\xE8ten\xE1\xF8/k.db\r\n");
     EXPECT_EQ(ini.ReadString("nastaveni", "databaze", ""), "/home/\xE8ten\xE1\xF8/k.db");
     // Nothing but the file itself is left in the folder (no temporary copies).
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(ProfileFile, UnwritablePlaceIsReportedWithFullPath) {

@@ -67,10 +67,14 @@ TEST(IsbnReaders, MalformedInputIsRefusedNotGuessed) {
     // A damaged frame never reaches YAZ, which would read past its buffers.
     const std::string sound = SplitRecords(RecordedMarc()).front();
     ASSERT_TRUE(MarcToXml(sound));
-    auto damaged = [&](size_t at, char c) { std::string r = sound; r[at] = c; return r; };
-    EXPECT_FALSE(MarcToXml(damaged(11, '8')));               // subfield code length
-    EXPECT_FALSE(MarcToXml(damaged(27, '\xD0')));            // directory entry's length
-    EXPECT_FALSE(MarcToXml(damaged(4, '9')));                // record length
+    auto damaged = [&](size_t at, char c) {
+        std::string r = sound;
+        r[at] = c;
+        return r;
+    };
+    EXPECT_FALSE(MarcToXml(damaged(11, '8')));     // subfield code length
+    EXPECT_FALSE(MarcToXml(damaged(27, '\xD0')));  // directory entry's length
+    EXPECT_FALSE(MarcToXml(damaged(4, '9')));      // record length
     EXPECT_FALSE(MarcToXml(sound.substr(0, sound.size() - 1)));
     EXPECT_FALSE(ReadMarcXml("<record><datafield tag=\"245\"><subfield code=\"a\">x"));
     EXPECT_TRUE(ReadMarcXml("<collection/>")->empty());
@@ -113,8 +117,7 @@ protected:
         for (const QString& i : isbns) tickets[lookup.Start(i)] = i;
         QElapsedTimer clock;
         clock.start();
-        while (done.size() < static_cast<size_t>(isbns.size()) && clock.elapsed() < 20000)
-            QTest::qWait(20);
+        while (done.size() < static_cast<size_t>(isbns.size()) && clock.elapsed() < 20000) QTest::qWait(20);
         EXPECT_EQ(lookup.Pending(), 0);
         return done;
     }
@@ -125,8 +128,7 @@ protected:
 
 TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
     ASSERT_TRUE(marc.Running());
-    const std::string sources = "z3950=" + marc.Z3950("Test").toStdString() +
-                                ";openlibrary=" + ol.Url().toStdString();
+    const std::string sources = "z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString();
     const auto done = Run(sources, {kKrakatit, kBabicka, kOnlyOpenLibrary, kNowhere});
     ASSERT_EQ(done.size(), 4u);
     for (const auto& [isbn, r] : done) {
@@ -217,9 +219,9 @@ TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
 }
 
 TEST_F(IsbnLookupTest, CancelledLookupsReportNothing) {
-    IsbnLookup lookup(ParseIsbnSources("z3950=" + marc.Z3950("Slow").toStdString() + ";openlibrary=" +
-                                       ol.Url("/slow/").toStdString())
-                          .sources);
+    IsbnLookup lookup(
+        ParseIsbnSources("z3950=" + marc.Z3950("Slow").toStdString() + ";openlibrary=" + ol.Url("/slow/").toStdString())
+            .sources);
     QSignalSpy finished(&lookup, &IsbnLookup::Finished);
     for (int i = 0; i < 5; ++i) lookup.Start(kKrakatit);
     EXPECT_EQ(lookup.Pending(), 5);

@@ -69,8 +69,20 @@ inline std::string RecordedMarc() {
                        {"655", {{'a', "romány"}}}},
                       true) +
            MarcRecord({{"020", {{'a', "0306406152"}}},
-                       {"100", {{'a', "N\xE9" "emcov\xE2" "a, Bo\xE9" "zena"}}},
-                       {"245", {{'a', "Babi\xE9" "cka :"}, {'b', "obrazy venkovsk\xE2" "eho \xE9" "zivota /"}}},
+                       {"100",
+                        {{'a',
+                          "N\xE9"
+                          "emcov\xE2"
+                          "a, Bo\xE9"
+                          "zena"}}},
+                       {"245",
+                        {{'a',
+                          "Babi\xE9"
+                          "cka :"},
+                         {'b',
+                          "obrazy venkovsk\xE2"
+                          "eho \xE9"
+                          "zivota /"}}},
                        {"264", {{'b', "Albatros,"}, {'c', "[2005]"}}}},
                       false) +
            MarcRecord({{"020", {{'a', "978-80-7036-001-9"}}},

@@ -46,7 +46,8 @@ protected:
         // Texts in the catalogue's code page. Hrabal's book is on the shelf
         // already (found by author and title), Krakatit by its ISBN-10.
         con.ExecStatements(
-            "insert into svazkovna values(7,'Hrabal Bohumil','Ost\xF8" "e sledovan\xE9 vlaky','','','','Reg\xE1l A','','',3,'','','','');"
+            "insert into svazkovna values(7,'Hrabal Bohumil','Ost\xF8"
+            "e sledovan\xE9 vlaky','','','','Reg\xE1l A','','',3,'','','','');"
             "insert into svazkovna values(8,'X','Y','rom\xE1n','','','Reg\xE1l B','','',3,'','80-7106-131-X','','')");
         settings = QString::fromStdString(dir.file("svazkovna.ini"));
     }
@@ -129,7 +130,8 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     // Windows-1250 bytes, the next ids, the ISBN in udaj1, empty text elsewhere.
     EXPECT_EQ(SelectRows(path, "select * from svazkovna where id>8 order by id"),
               (std::vector<std::string>{
-                  "9|N\xECmcov\xE1 Bo\x9E" "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
+                  "9|N\xECmcov\xE1 Bo\x9E"
+                  "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
                   "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225||"}));
     EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
     // Stored rows are not stored twice.
@@ -184,7 +186,8 @@ TEST_F(IsbnWindowTest, LookupSwitchedOffStillTakesTypedBooks) {
     t->item(0, IsbnWindow::Titul)->setText(QStringLiteral("Kniha ☃"));
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
     EXPECT_EQ(SelectRows(path, "select autor, titul, udaj1 from svazkovna where id=9"),
-              std::vector<std::string>{"Ru\xE8" "n\xEC Psan\xFD|Kniha ?|9788071453338"});
+              std::vector<std::string>{"Ru\xE8"
+                                       "n\xEC Psan\xFD|Kniha ?|9788071453338"});
     w->close();
 }
 
@@ -223,7 +226,9 @@ TEST_F(IsbnMenuTest, MenuCommandOpensTheWindowAndTheTreeFollows) {
 TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
     isbntest::OpenLibraryServer ol;
     testsupport::Book mine;
-    mine.autor = "\xC8" "apek Karel";
+    mine.autor =
+        "\xC8"
+        "apek Karel";
     mine.titul = "Krakatit";
     mine.zanr = "rom\xE1n";
     testsupport::Book gift = mine;
@@ -234,7 +239,10 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
     ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
     auto& isbn = form.capability<IsbnCapability>();
     ui.inputAnswers.push_back(QString::fromLatin1("978-80-7106-131-1"));
-    isbn.Complete(TitleRef{1, "\xC8" "apek Karel", "Krakatit"});  // the first row
+    isbn.Complete(TitleRef{1,
+                           "\xC8"
+                           "apek Karel",
+                           "Krakatit"});  // the first row
     IsbnCompleteDialog* d = isbn.completeDialog();
     ASSERT_TRUE(d);
     for (int i = 0; i < 250 && d->Lookup().Pending() > 0; ++i) QTest::qWait(20);
@@ -248,8 +256,10 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
     d->SaveButton()->click();
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(SelectRows(CataloguePath(), "select autor, titul, zanr, udaj1 from svazkovna order by rowid"),
-              (std::vector<std::string>{"\xC8" "apek Karel|Krakatit (OL)|rom\xE1n|9788071061311",
-                                        "\xC8" "apek Karel|Povidky|rom\xE1n|"}));
+              (std::vector<std::string>{"\xC8"
+                                        "apek Karel|Krakatit (OL)|rom\xE1n|9788071061311",
+                                        "\xC8"
+                                        "apek Karel|Povidky|rom\xE1n|"}));
     QTest::qWait(20);
     EXPECT_TRUE(guard.isNull());
 }
@@ -293,17 +303,20 @@ TEST_F(IsbnMenuTest, DropDownsFollowEveryChangeOfTheCatalogue) {
     const Step steps[] = {
         {"opened", [] {}},
         // Nothing changed on either connection: only the switch tells the files apart.
-        {"another catalogue", [&] {
+        {"another catalogue",
+         [&] {
              Reconnect(other);
              open = other;
          }},
         // Followed in place, without reading the lists anew.
-        {"the panel's save", [&] {
+        {"the panel's save",
+         [&] {
              testsupport::ClickItem(Tree(), TitleNode(*Tree().topLevelItem(0), 0));
              form.form()->umistenicb->setEditText(QString::fromUtf8("Půda"));
              form.form()->ulozitb->click();
          }},
-        {"another program", [&] {
+        {"another program",
+         [&] {
              testsupport::ExecSql(open, "insert into svazkovna(autor,titul,zanr) values('D','4','drama')");
              form.tv1update();
          }},

@@ -107,11 +107,15 @@ TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
 
 TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
     MakeCatalogue({BookOf("\xC8\x61pek", "Krakatit"), BookOf("Hrabal", "Obsluhoval"), BookOf("Hrabal", "Bez")});
-    const std::string a = EncodeLoanLine({"Eva", "1.3.2026", "11.3.2026"}) + EncodeLoanLine({"Jan", "jaro", "1.6.2026"});
+    const std::string a =
+        EncodeLoanLine({"Eva", "1.3.2026", "11.3.2026"}) + EncodeLoanLine({"Jan", "jaro", "1.6.2026"});
     const std::string b = EncodeLoanLine({"Eva\ttab", "2.2.2026", "4.2.2026"});
-    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + a + "' where titul='Krakatit';"
-                             "update svazkovna set udaj3='" + b + "' where titul='Obsluhoval';"
-                             "update svazkovna set udaj3='cizí' where titul='Bez'");
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + a +
+                                 "' where titul='Krakatit';"
+                                 "update svazkovna set udaj3='" +
+                                 b +
+                                 "' where titul='Obsluhoval';"
+                                 "update svazkovna set udaj3='cizí' where titul='Bez'");
     OpenWindow();
     LoanHistoryView view(window->con1, ui, nullptr);
     view.Refresh();

@@ -109,14 +109,13 @@ protected:
 };
 
 TEST_F(LoansTest, GroupsCountsMarksOverdueFiltersAndSorts) {
-    Open({Lent("Dlouho", "Jan", "1.10.2026"), Lent("Nedavno", "Jan", "20.11.2026"),
-          Lent("Hranice", "Eva", "8.11.2026"), Lent("Bez data", "Eva", "2. d\xEDl"),
-          Lent("Nikdo", "", "3.3.2020"), BookOf("Autor", "Doma")});
+    Open({Lent("Dlouho", "Jan", "1.10.2026"), Lent("Nedavno", "Jan", "20.11.2026"), Lent("Hranice", "Eva", "8.11.2026"),
+          Lent("Bez data", "Eva", "2. d\xEDl"), Lent("Nikdo", "", "3.3.2020"), BookOf("Autor", "Doma")});
     EXPECT_EQ(W().souhrnl->text(), QString::fromUtf8("Zapůjčených knih: 5, vypůjčitelů: 2, po lhůtě: 2."));
     const QString late = QString::fromUtf8("po lhůtě");
-    EXPECT_EQ(Shown(), QStringList({"Eva (2)||", "  Hranice|", "  Bez data|", "Jan (2)||" + late + " 1",
-                                    "  Dlouho|" + late, "  Nedavno|", QString::fromUtf8("(bez jména) (1)||") + late + " 1",
-                                    "  Nikdo|" + late}));
+    EXPECT_EQ(Shown(),
+              QStringList({"Eva (2)||", "  Hranice|", "  Bez data|", "Jan (2)||" + late + " 1", "  Dlouho|" + late,
+                           "  Nedavno|", QString::fromUtf8("(bez jména) (1)||") + late + " 1", "  Nikdo|" + late}));
     EXPECT_EQ(Row("Dlouho")->background(0).color(), QColor(255, 226, 226));
     EXPECT_EQ(Row("Bez data")->text(LoansWindow::Kdy), QString::fromUtf8("2. díl")) << "shown as typed";
 
@@ -146,9 +145,10 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     Open({Lent("A", "Jan", "1.1.2026", 5), Lent("B", "Jan", "2.1.2026", 5), Lent("C", "Eva", "x", 7),
           Lent("D", "Eva", "y", 8), Lent("E", "Ota", "1.1.2020", 0), Lent("F", "Ota", "", 1LL << 40),
           Lent("G", "Ota", "5.5.2025", 1LL << 40)});
-    ExecSql(CataloguePath(), "update svazkovna set id=NULL where titul in ('C','D');"
-                             "insert into svazkovna(rowid,id,autor,titul,zapujcenokomu,zapujcenokdy) "
-                             "values(4294967298,9,'Autor','H','Ida','1.1.2026'),(4294967299,9,'Autor','I','Ida','')");
+    ExecSql(CataloguePath(),
+            "update svazkovna set id=NULL where titul in ('C','D');"
+            "insert into svazkovna(rowid,id,autor,titul,zapujcenokomu,zapujcenokdy) "
+            "values(4294967298,9,'Autor','H','Ida','1.1.2026'),(4294967299,9,'Autor','I','Ida','')");
     L().Refresh();
     Select({"B", "C", "F", "I"});
 
@@ -169,10 +169,10 @@ TEST_F(LoansTest, ReturnChangesExactlyTheChosenRowsWhateverTheirIds) {
     ui.QueueQuestion(true);
     W().vracenob->click();
     QCoreApplication::processEvents();
-    EXPECT_EQ(Stored(), (std::vector<std::string>{
-                            "5 'A' 'Jan' '1.1.2026'", "5 'B' '' ''", "NULL 'C' '' ''",
-                            "NULL 'D' 'Eva' 'y'", "0 'E' 'Ota' '1.1.2020'", "1099511627776 'F' '' ''",
-                            "1099511627776 'G' 'Ota' '5.5.2025'", "9 'H' 'Ida' '1.1.2026'", "9 'I' '' ''"}));
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"5 'A' 'Jan' '1.1.2026'", "5 'B' '' ''", "NULL 'C' '' ''",
+                                                  "NULL 'D' 'Eva' 'y'", "0 'E' 'Ota' '1.1.2020'",
+                                                  "1099511627776 'F' '' ''", "1099511627776 'G' 'Ota' '5.5.2025'",
+                                                  "9 'H' 'Ida' '1.1.2026'", "9 'I' '' ''"}));
     EXPECT_EQ(IntegrityCheck(CataloguePath()), "ok");
     EXPECT_EQ(L().Loans().size(), 5u) << "the list is read anew";
     EXPECT_EQ(ui.boxes.size(), 3u);
@@ -200,7 +200,8 @@ TEST_F(LoansTest, LockedCatalogueReportsAndLosesNothing) {
     EXPECT_EQ(Stored(), (std::vector<std::string>{"1 'A' 'Ota' '1.1.2026'", "2 'B' '' ''"}));
     ASSERT_EQ(ui.boxes.size(), 4u);
     EXPECT_EQ(ui.boxes[3].kind, ScriptedUi::BoxKind::Information);
-    EXPECT_TRUE(ui.boxes[3].text.contains(QString::fromUtf8("U 1 z 2 vybraných knih"))) << ui.boxes[3].text.toStdString();
+    EXPECT_TRUE(ui.boxes[3].text.contains(QString::fromUtf8("U 1 z 2 vybraných knih")))
+        << ui.boxes[3].text.toStdString();
     EXPECT_EQ(L().Loans().size(), 1u);
 }
 
@@ -211,8 +212,9 @@ TEST_F(LoansTest, PeriodIsKeptBesideTheOtherSettings) {
     EXPECT_EQ(W().lhutaspin->value(), 30);
     W().lhutaspin->setValue(45);
     const std::string written = ReadFile(exeDir.path() / "nastav.ini");
-    EXPECT_EQ(written, "; moje poznamka\r\n[jine]\r\nklic=1\r\n[nastaveni]\r\nwebbrowserskript=http://x/?q=\r\n"
-                       "vypujcnilhuta=45\r\n");
+    EXPECT_EQ(written,
+              "; moje poznamka\r\n[jine]\r\nklic=1\r\n[nastaveni]\r\nwebbrowserskript=http://x/?q=\r\n"
+              "vypujcnilhuta=45\r\n");
     EXPECT_EQ(ReadLoanPeriod(window->SettingsPath()), 45);
     WriteFile(exeDir.path() / "nastav.ini", "[nastaveni]\r\nvypujcnilhuta=0\r\n");
     EXPECT_EQ(ReadLoanPeriod(window->SettingsPath()), kDefaultLoanPeriod) << "out of range";
@@ -278,9 +280,10 @@ TEST_F(LoansTest, ExportsTheListAsShownAndWritesAReminder) {
     const std::string csv = startDir.file("z.csv");
     ui.QueueSaveFile(QString::fromStdString(csv));
     W().csvb->click();
-    EXPECT_EQ(ReadFile(csv), "komu;zapůjčeno kdy;datum;dní;stav;autor;titul;umístění\r\n"
-                             "Jan;1.1.2026;1.1.2026;341;po lhůtě;Autor;\"R&D; \"\"druhy\"\"\";\r\n"
-                             "Jan;;;;;Autor;Treti;\r\n");
+    EXPECT_EQ(ReadFile(csv),
+              "komu;zapůjčeno kdy;datum;dní;stav;autor;titul;umístění\r\n"
+              "Jan;1.1.2026;1.1.2026;341;po lhůtě;Autor;\"R&D; \"\"druhy\"\"\";\r\n"
+              "Jan;;;;;Autor;Treti;\r\n");
     const std::string pdf = startDir.file("z.pdf");
     ui.QueueSaveFile(QString::fromStdString(pdf));
     W().pdfb->click();
@@ -367,8 +370,9 @@ TEST_F(LoansTest, ReturnsWhileAScreenReaderReadsTheList) {
             EXPECT_FALSE(List().findItems(title, Qt::MatchExactly | Qt::MatchRecursive, LoansWindow::Titul).size());
         }
         // A list read anew (the catalogue changed meanwhile) is the same case.
-        ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Eva' where titul='Druha';"
-                                 "update svazkovna set zapujcenokomu='Ota' where titul='Treti'");
+        ExecSql(CataloguePath(),
+                "update svazkovna set zapujcenokomu='Eva' where titul='Druha';"
+                "update svazkovna set zapujcenokomu='Ota' where titul='Treti'");
         L().Refresh();
         List().setCurrentItem(Row("Treti"));
         ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='' where titul='Treti'");
@@ -400,8 +404,14 @@ TEST_F(LoansTest, ImpossibleAndFutureDatesAreShownMarked) {
 
 TEST_F(LoansTest, FilterIgnoresCaseAndAccents) {
     Book capek = Lent("Krakatit", "Jan", "1.12.2026");
-    capek.autor = "\xC8" "apek";  // Čapek
-    Open({Lent("Dlouho", "\x8A\x9D" "astn\xFD", "1.1.2026"), capek, Lent("Jiny", "Eva", "5.12.2026")});
+    capek.autor =
+        "\xC8"
+        "apek";  // Čapek
+    Open({Lent("Dlouho",
+               "\x8A\x9D"
+               "astn\xFD",
+               "1.1.2026"),
+          capek, Lent("Jiny", "Eva", "5.12.2026")});
     const auto titlesFor = [&](const char* typed) {
         W().hledatle->setText(QString::fromUtf8(typed));
         QStringList titles;
@@ -437,8 +447,9 @@ TEST_F(LoansTest, BorrowerNamesAreComparedTrimmed) {
     ASSERT_EQ(ui.itemInputs.size(), 1u);
     EXPECT_EQ(ui.itemInputs[0].items, QStringList({"Eva", QString::fromUtf8("Jan Novák")}));
     const std::string today = LoanDateText(QDate::currentDate()).toStdString();
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"1 'A' 'Jan Nov\\xE1k ' '1.1.2026'", "2 'B' 'Jan Nov\\xE1k' '1.12.2026'",
-                                                  "3 'C' ' Eva' 'x'", "4 'D' 'Jan Nov\\xE1k' '" + today + "'"}))
+    EXPECT_EQ(Stored(),
+              (std::vector<std::string>{"1 'A' 'Jan Nov\\xE1k ' '1.1.2026'", "2 'B' 'Jan Nov\\xE1k' '1.12.2026'",
+                                        "3 'C' ' Eva' 'x'", "4 'D' 'Jan Nov\\xE1k' '" + today + "'"}))
         << "the other names stay as stored";
     EXPECT_EQ(window->form()->zapujcenokomucb->currentText(), QString::fromUtf8("Jan Novák"));
 }
@@ -451,21 +462,31 @@ TEST_F(LoansTest, CsvCellsCannotRunFormulas) {
     const std::string csv = startDir.file("f.csv");
     ui.QueueSaveFile(QString::fromStdString(csv));
     W().csvb->click();
-    EXPECT_EQ(ReadFile(csv), "komu;zapůjčeno kdy;datum;dní;stav;autor;titul;umístění\r\n"
-                             "\"'\r" "CR\";;;;;Autor;'\tTab;\r\n"
-                             "'@SUM(A1);1.1.2026;1.1.2026;341;po lhůtě;Autor;'-2+3;\r\n"
-                             "'+420 603;9.12.2026;9.12.2026;-1;budoucí datum;Autor;\"'=HYPERLINK(\"\"http://x\"\";\"\"klik\"\")\";\r\n"
-                             "Jan;1.12.2026;1.12.2026;7;;Autor;Obycejny - titul;\r\n");
+    EXPECT_EQ(ReadFile(csv),
+              "komu;zapůjčeno kdy;datum;dní;stav;autor;titul;umístění\r\n"
+              "\"'\r"
+              "CR\";;;;;Autor;'\tTab;\r\n"
+              "'@SUM(A1);1.1.2026;1.1.2026;341;po lhůtě;Autor;'-2+3;\r\n"
+              "'+420 603;9.12.2026;9.12.2026;-1;budoucí datum;Autor;\"'=HYPERLINK(\"\"http://x\"\";\"\"klik\"\")\";\r\n"
+              "Jan;1.12.2026;1.12.2026;7;;Autor;Obycejny - titul;\r\n");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(LoansTest, GroupsStayInNameOrderAndShowTheirCounts) {
     const std::string longName = "Jaroslava Dlouhojmenn\xE1 z Vysok\xE9ho M\xFDta";
-    Open({Lent("A", "Zeman", "1.1.2026"), Lent("B", "\xC8" "apek", "1.1.2026"), Lent("C", "Hora", "1.1.2026"),
-          Lent("D", "Chalupa", "1.1.2026"), Lent("E", longName, "1.1.2026"), Lent("F", "", "1.1.2026"),
-          Lent("G", "Adam", "1.1.2026"), BookOf("Autor", "H")});
-    const QStringList names = {"Adam (1)", QString::fromUtf8("Čapek (1)"), "Hora (1)", "Chalupa (1)",
-                               QString::fromUtf8("Jaroslava Dlouhojmenná z Vysokého Mýta (1)"), "Zeman (1)",
+    Open({Lent("A", "Zeman", "1.1.2026"),
+          Lent("B",
+               "\xC8"
+               "apek",
+               "1.1.2026"),
+          Lent("C", "Hora", "1.1.2026"), Lent("D", "Chalupa", "1.1.2026"), Lent("E", longName, "1.1.2026"),
+          Lent("F", "", "1.1.2026"), Lent("G", "Adam", "1.1.2026"), BookOf("Autor", "H")});
+    const QStringList names = {"Adam (1)",
+                               QString::fromUtf8("Čapek (1)"),
+                               "Hora (1)",
+                               "Chalupa (1)",
+                               QString::fromUtf8("Jaroslava Dlouhojmenná z Vysokého Mýta (1)"),
+                               "Zeman (1)",
                                QString::fromUtf8("(bez jména) (1)")};
     EXPECT_EQ(TopLabels(), names);
     for (const int column : {int(LoansWindow::Komu), int(LoansWindow::Titul), int(LoansWindow::Datum)})

@@ -25,12 +25,34 @@ TEST(CatalogueSessionTest, AChangePassesTheGateAndIsToldAroundItsWrite) {
         bool returns;
         std::vector<std::string> steps;  // what happened, in order
     } cases[] = {
-        {"no guard: refused before anything", false, true, CatalogueSession::Edit::Fields, Written, false, {"logic_error"}},
+        {"no guard: refused before anything",
+         false,
+         true,
+         CatalogueSession::Edit::Fields,
+         Written,
+         false,
+         {"logic_error"}},
         {"declined backup: nothing runs", true, false, CatalogueSession::Edit::Fields, Written, false, {}},
-        {"a field change", true, true, CatalogueSession::Edit::Fields, Written, true, {"about 7", "write", "changed 7: 1"}},
-        {"a record edit, wrapped", true, true, CatalogueSession::Edit::Record, Written, true,
+        {"a field change",
+         true,
+         true,
+         CatalogueSession::Edit::Fields,
+         Written,
+         true,
+         {"about 7", "write", "changed 7: 1"}},
+        {"a record edit, wrapped",
+         true,
+         true,
+         CatalogueSession::Edit::Record,
+         Written,
+         true,
          {"about 7", "outer in", "inner in", "write", "inner out", "outer out", "changed 7: 1"}},
-        {"a failed write: told nothing changed", true, true, CatalogueSession::Edit::Fields, Throws, false,
+        {"a failed write: told nothing changed",
+         true,
+         true,
+         CatalogueSession::Edit::Fields,
+         Throws,
+         false,
          {"about 7", "write", "changed 7: 0", "runtime_error"}},
     };
     for (const auto& c : cases) {
@@ -50,21 +72,25 @@ TEST(CatalogueSessionTest, AChangePassesTheGateAndIsToldAroundItsWrite) {
             steps.push_back("changed " + std::to_string(change.rows.at(0)) + ": " + std::to_string(change.changed));
         });
         for (const char* name : {"outer", "inner"})
-            session.AddChangeParticipant([&steps, name](const std::vector<int64_t>&, const CatalogueSession::Write& write) {
-                steps.push_back(std::string(name) + " in");
-                const RowsChange done = write();
-                steps.push_back(std::string(name) + " out");
-                return done;
-            });
+            session.AddChangeParticipant(
+                [&steps, name](const std::vector<int64_t>&, const CatalogueSession::Write& write) {
+                    steps.push_back(std::string(name) + " in");
+                    const RowsChange done = write();
+                    steps.push_back(std::string(name) + " out");
+                    return done;
+                });
         bool returned = false;
         try {
-            returned = session.Change({7}, [&] {
-                steps.push_back("write");
-                if (c.outcome == Throws) throw std::runtime_error("locked");
-                RowsChange change;
-                change.changed = 1;
-                return change;
-            }, c.edit);
+            returned = session.Change(
+                {7},
+                [&] {
+                    steps.push_back("write");
+                    if (c.outcome == Throws) throw std::runtime_error("locked");
+                    RowsChange change;
+                    change.changed = 1;
+                    return change;
+                },
+                c.edit);
         } catch (const std::logic_error&) {
             steps.push_back("logic_error");
         } catch (const std::runtime_error&) {

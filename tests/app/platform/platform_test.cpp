@@ -40,7 +40,10 @@ TEST(CodePage, EveryByteRoundTrips) {
 TEST(CodePage, CzechSentenceBothWays) {
     const QString sentence = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy – „Ř“");
     const std::string bytes =
-        "P\xF8\xED" "li\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2 \xFAp\xECl \xEF\xE1" "belsk\xE9 \xF3" "dy \x96 \x84\xD8\x93";
+        "P\xF8\xED"
+        "li\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2 \xFAp\xECl \xEF\xE1"
+        "belsk\xE9 \xF3"
+        "dy \x96 \x84\xD8\x93";
     EXPECT_EQ(ToCodePage(sentence), bytes);
     EXPECT_EQ(FromCodePage(bytes), sentence);
 }
@@ -66,8 +69,7 @@ TEST(CodePage, RefusedCharacterIsNamed) {
         } catch (const CodePageError& e) {
             EXPECT_EQ(e.Character(), c.bad);
             QString message = QString::fromUtf8(e.what());
-            EXPECT_TRUE(message.contains(QStringLiteral("„") + c.bad + QStringLiteral("“")))
-                << e.what();
+            EXPECT_TRUE(message.contains(QStringLiteral("„") + c.bad + QStringLiteral("“"))) << e.what();
             EXPECT_TRUE(message.contains(QLatin1String(c.codePoint))) << e.what();
             EXPECT_TRUE(message.contains(QStringLiteral("Windows-1250"))) << e.what();
         }
@@ -80,11 +82,10 @@ TEST(LocaleOrder, CzechOrder) {
         const char16_t* a;
         const char16_t* b;
     } less[] = {
-        {u"Čtvrtek", u"Zahrada"},  // a byte order would put Č last
-        {u"Cyril", u"Čapek"},      // Č is a letter of its own after C
-        {u"Hrabal", u"Chalupa"},   // CH comes after H in Czech
-        {u"Řezáč", u"Šafařík"},
-        {u"kniha", u"Kniha"},      // case decides only when nothing else does
+        {u"Čtvrtek", u"Zahrada"},                        // a byte order would put Č last
+        {u"Cyril", u"Čapek"},                            // Č is a letter of its own after C
+        {u"Hrabal", u"Chalupa"},                         // CH comes after H in Czech
+        {u"Řezáč", u"Šafařík"},   {u"kniha", u"Kniha"},  // case decides only when nothing else does
     };
     for (const Case& c : less) {
         QString a = QString::fromUtf16(c.a), b = QString::fromUtf16(c.b);
@@ -177,7 +178,8 @@ TEST(ErrorBox, RunGuardedShowsTheFailure) {
 // within a 1280×1024 screen, and the details button speaks Czech.
 TEST(ErrorBox, DetailsStayBehindACzechButton) {
     ScriptedUi scripted;
-    EXPECT_FALSE(RunGuarded(scripted, [] { throw DetailedFailure(QStringLiteral("Soubor nelze zapsat: plno"), "ENOSPC"); }));
+    EXPECT_FALSE(
+        RunGuarded(scripted, [] { throw DetailedFailure(QStringLiteral("Soubor nelze zapsat: plno"), "ENOSPC"); }));
     ASSERT_EQ(scripted.boxes.size(), 1u);
     EXPECT_EQ(scripted.boxes[0].text, QStringLiteral("Soubor nelze zapsat: plno."));
     EXPECT_EQ(scripted.boxes[0].details, "ENOSPC");
@@ -255,13 +257,10 @@ TEST(SpinEdit, TypingAndFocusOut) {
         int valueBeforeFocusOut;
         const char* textAfterFocusOut;
     } cases[] = {
-        {"9", "9", 9, "5"},
-        {"0", "0", 0, "1"},
-        {"-4", "-4", -4, "1"},
-        {"4", "4", 4, "4"},
-        {"a4b", "4", 4, "4"},  // letters cannot be typed
-        {"+", "+", 1, "+"},    // no number: reads as the minimum, left as typed
-        {"2#5", "2#5", 1, "2#5"},  // # stands for the locale's decimal separator
+        {"9", "9", 9, "5"},       {"0", "0", 0, "1"},   {"-4", "-4", -4, "1"},
+        {"4", "4", 4, "4"},       {"a4b", "4", 4, "4"},  // letters cannot be typed
+        {"+", "+", 1, "+"},                              // no number: reads as the minimum, left as typed
+        {"2#5", "2#5", 1, "2#5"},                        // # stands for the locale's decimal separator
     };
     const QString separator = CatalogueLocale().decimalPoint();
     for (const Case& c : cases) {

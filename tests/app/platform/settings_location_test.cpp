@@ -121,9 +121,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", oldConfigHome_);
         if (oldConfigHome_.isNull()) qunsetenv("XDG_CONFIG_HOME");
     }
-    bool MakeReadOnly() {
-        return mount("tmpfs", exeDir.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
+    bool MakeReadOnly() { return mount("tmpfs", exeDir.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
 
     TempDir config;
     std::string why_;

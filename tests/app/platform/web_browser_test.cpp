@@ -21,8 +21,7 @@ namespace {
 
 TEST(WebBrowser, LoadsALocalPage) {
     testsupport::TempDir dir;
-    testsupport::WriteFile(dir.path() / "kniha.html",
-                           "<html><head><title>Kniha</title></head><body>ok</body></html>");
+    testsupport::WriteFile(dir.path() / "kniha.html", "<html><head><title>Kniha</title></head><body>ok</body></html>");
     QWidget window;
     std::unique_ptr<WebBrowser> browser = CreateWebEngineBrowser(&window);
     auto* view = qobject_cast<QWebEngineView*>(browser->Widget());

@@ -49,7 +49,8 @@ protected:
         ASSERT_TRUE(WriteTemplateCatalogue(path));
         std::vector<Book> books;
         for (int i = 0; i < count; ++i)
-            books.push_back(BookOf("Autor " + std::to_string(i % 7), "Titul " + std::to_string(i) + std::string(150, 't')));
+            books.push_back(
+                BookOf("Autor " + std::to_string(i % 7), "Titul " + std::to_string(i) + std::string(150, 't')));
         InsertBooks(path, books);
     }
     void Settings(const std::string& count) {

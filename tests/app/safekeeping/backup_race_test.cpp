@@ -53,9 +53,10 @@ protected:
     // A catalogue large enough for a backup to report progress, and a connection on it.
     void MakeCatalogue(TASQLite3DB& con) {
         ASSERT_TRUE(WriteTemplateCatalogue(Catalogue()));
-        ExecSql(Catalogue(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                             "INSERT INTO svazkovna(id, autor, titul) SELECT i, 'Autor', printf('Titul %0200d', i) "
-                             "FROM n");
+        ExecSql(Catalogue(),
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                "INSERT INTO svazkovna(id, autor, titul) SELECT i, 'Autor', printf('Titul %0200d', i) "
+                "FROM n");
         con.SetDatabase(Catalogue());
         con.SetConnected(true);
     }
@@ -119,8 +120,7 @@ TEST_F(BackupRaceTest, OpeningADamagedCatalogueWaitsForTheSideCheck) {
                 std::optional<Opened> outcome;
                 try {
                     outcome = backups.CheckOpened(c.lastResort);
-                } catch (const CatalogueDamaged&) {
-                }
+                } catch (const CatalogueDamaged&) {}
                 EXPECT_EQ(outcome, c.outcome);
                 // What the window does next: another catalogue in the same place.
                 con.SetConnected(false);

@@ -9,7 +9,8 @@ TEST_F(BackupTest, BackupsNamedInTheFutureNeitherPruneTheNewOneNorPassForTheNewe
     const std::vector<Row> original = ReadAllRows(CataloguePath());
     Settings("3");
     fs::create_directory(Folder());
-    for (const char* name : {"2099-01-01_00-00-01-000Z.db", "2099-01-01_00-00-02-000Z.db", "2099-01-01_00-00-03-000Z.db"})
+    for (const char* name :
+         {"2099-01-01_00-00-01-000Z.db", "2099-01-01_00-00-02-000Z.db", "2099-01-01_00-00-03-000Z.db"})
         fs::copy_file(CataloguePath(), Folder() + "/" + name);
     OpenWindow();
     SaveNote("zmena");
@@ -124,9 +125,11 @@ TEST_F(BackupTest, DamageReportGoesBehindDetailsAndTheQuestionStaysShort) {
     EXPECT_LE(box.text.count('\n'), 3) << box.text.toStdString();
     EXPECT_LT(box.text.size(), 400) << box.text.toStdString();
     EXPECT_TRUE(box.text.contains(QString::fromUtf8("Obnovit ho z nejnovější zálohy"))) << box.text.toStdString();
-    EXPECT_TRUE(box.details.startsWith(QString::fromUtf8("Hlášení databázového stroje:\n"))) << box.details.toStdString();
+    EXPECT_TRUE(box.details.startsWith(QString::fromUtf8("Hlášení databázového stroje:\n")))
+        << box.details.toStdString();
     EXPECT_GT(box.details.count('\n'), 3) << "more than the first complaint: " << box.details.toStdString();
-    for (const QString& line : box.details.split('\n').mid(1)) EXPECT_FALSE(box.text.contains(line)) << line.toStdString();
+    for (const QString& line : box.details.split('\n').mid(1))
+        EXPECT_FALSE(box.text.contains(line)) << line.toStdString();
 }
 
 // A folder whose name is no UTF-8 (a Windows-1250 "Č"): backups go beside the

@@ -57,9 +57,14 @@ TEST_F(BackupTest, LendReturnAndImportEachBackUpAsAFirstChange) {
         const char* name;
         std::function<void()> change;
     } cases[] = {
-        {"lend", [&] { ui.QueueInput("Jan"); fromMenu(0); }},
+        {"lend",
+         [&] {
+             ui.QueueInput("Jan");
+             fromMenu(0);
+         }},
         {"return", [&] { fromMenu(1); }},
-        {"import", [&] {
+        {"import",
+         [&] {
              ui.QueueFile(QStringLiteral(SVAZKOVNA_TEST_DATA "/import/goodreads_library_export.csv"));
              ui.QueueDialog([](QDialog& d) { dynamic_cast<ImportDialog&>(d).importButton()->click(); });
              Command("importovat").trigger();
@@ -192,7 +197,8 @@ TEST_F(BackupTest, FullDiskDuringABackupLosesNothing) {
     const std::string bytes = ReadFile(path);
     SaveNote("plno");  // declines to go on without a backup
     ASSERT_EQ(Questions(), 1u);
-    EXPECT_TRUE(ui.boxes.back().text.contains(QString::fromUtf8("na disku není volné místo"))) << ui.boxes.back().text.toStdString();
+    EXPECT_TRUE(ui.boxes.back().text.contains(QString::fromUtf8("na disku není volné místo")))
+        << ui.boxes.back().text.toStdString();
     EXPECT_EQ(ui.boxes.back().details, "database or disk is full");
     EXPECT_EQ(ReadFile(path), bytes);
     EXPECT_TRUE(!fs::exists(path + ".zalohy") || fs::is_empty(path + ".zalohy")) << "no half-written backup is left";
@@ -237,8 +243,9 @@ TEST_F(BackupTest, OnlyAChangeThatWentThroughSparesTheNextItsBackup) {
         WriteFile(Folder(), "soubor místo složky");
         OpenWindow();
         if (fails)
-            ExecSql(CataloguePath(), "CREATE TRIGGER plno BEFORE UPDATE ON svazkovna "
-                                     "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+            ExecSql(CataloguePath(),
+                    "CREATE TRIGGER plno BEFORE UPDATE ON svazkovna "
+                    "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
         ui.boxes.clear();
         ui.QueueQuestion(true);
         SaveNote("prvni");

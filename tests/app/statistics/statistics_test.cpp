@@ -52,7 +52,9 @@ TEST_F(StatisticsTest, GroupsInCzechOrderWithTheEmptyValueAsAGroup) {
     // Windows-1250: "Čapek", "Chalupa", "Hrabal", "Cibulka", "Dyk".
     InsertBooks(path, {B("\xC8\x61pek", "rom\xE1n", 5), B("Chalupa", "", 1), B("Hrabal", "rom\xE1n", 5),
                        B("Cibulka", "poezie"), B("Dyk", ""), B("\xC8\x61pek", "drama"), B("Hrabal", "sci-fi", 4)});
-    ExecSql(path, "update svazkovna set hodnoceni=NULL where autor='Dyk'; update svazkovna set zanr=NULL where autor='Cibulka'");
+    ExecSql(
+        path,
+        "update svazkovna set hodnoceni=NULL where autor='Dyk'; update svazkovna set zanr=NULL where autor='Cibulka'");
     const CollectionStats s = ComputeStats(con, kToday, 30);
     EXPECT_EQ(s.books, 7);
     EXPECT_EQ(Labels(s.genres), QStringList({"(nevyplněno)=3", "román=2", "drama=1", "sci-fi=1"}));
@@ -71,10 +73,14 @@ TEST_F(StatisticsTest, LoansCountedFromHistoryAndCurrentLoans) {
     fresh.zapujcenokdy = "1.12.2026";
     InsertBooks(path, {now, fresh, B("C", "x"), B("D", "x")});
     const std::string history = EncodeLoanLine({"Eva", "1.3.2026", "11.3.2026"}) +
-                                EncodeLoanLine({"Eva", "b\xF8" "ezen 2026", "1.5.2026"}) +  // no day: not measured
-                                EncodeLoanLine({"Ota", "5.1.2020", "25.1.2020"});     // before the months shown
-    ExecSql(path, "update svazkovna set udaj3='" + history + "' where autor='C'; "
-                  "update svazkovna set udaj3='cizí poznámka' where autor='D'");
+                                EncodeLoanLine({"Eva",
+                                                "b\xF8"
+                                                "ezen 2026",
+                                                "1.5.2026"}) +                     // no day: not measured
+                                EncodeLoanLine({"Ota", "5.1.2020", "25.1.2020"});  // before the months shown
+    ExecSql(path, "update svazkovna set udaj3='" + history +
+                      "' where autor='C'; "
+                      "update svazkovna set udaj3='cizí poznámka' where autor='D'");
     const CollectionStats s = ComputeStats(con, kToday, 30);
     EXPECT_EQ(s.lentNow, 2);
     EXPECT_EQ(s.overdueNow, 1);
@@ -102,7 +108,8 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     lent.zapujcenokdy = "1.12.2026";
     InsertBooks(path, {lent, B("Autor", ""), B("Jiný", "poezie")});
     ScriptedUi ui;
-    StatisticsWindow window(con, ui, [] { return 30; }, nullptr);
+    StatisticsWindow window(
+        con, ui, [] { return 30; }, nullptr);
     window.SetToday(kToday);
     window.Refresh();
     ASSERT_EQ(window.Sections().size(), 8u);
@@ -113,7 +120,8 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     EXPECT_EQ(genres.table->item(1, 1)->text(), "1");
     EXPECT_FALSE(genres.table->accessibleName().isEmpty());
     EXPECT_EQ(window.Sections()[6].table->rowCount(), kMonthsShown);
-    for (const auto& section : window.Sections()) EXPECT_FALSE(section.chart->chart()->series().isEmpty()) << section.name.toStdString();
+    for (const auto& section : window.Sections())
+        EXPECT_FALSE(section.chart->chart()->series().isEmpty()) << section.name.toStdString();
 
     const QStringList files = window.ExportPng(QString::fromStdString(dir.file("graf.png")));
     ASSERT_EQ(files.size(), 8);

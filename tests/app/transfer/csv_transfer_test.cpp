@@ -24,8 +24,19 @@ namespace {
 std::string Cp(const char* utf8) { return ToCodePage(QString::fromUtf8(utf8)); }
 
 Row R(long long id, Value autor, Value titul, Value poznamka, Value hodnoceni = 3LL) {
-    return Row{id, autor, titul, Cp("román"), std::string(""), Null{}, std::string("A1"),
-               std::string(""), std::string(""), hodnoceni, poznamka, std::string(""), Null{},
+    return Row{id,
+               autor,
+               titul,
+               Cp("román"),
+               std::string(""),
+               Null{},
+               std::string("A1"),
+               std::string(""),
+               std::string(""),
+               hodnoceni,
+               poznamka,
+               std::string(""),
+               Null{},
                std::string("x")};
 }
 
@@ -110,8 +121,9 @@ TEST_F(CsvTransferTest, ExportWritesAHeaderQuotesWhatNeedsItAndLeavesNoFileWhenC
 
     // A cancelled export over an existing file leaves it as it was.
     ui.cancelProgressAt = 0;
-    ExecSql(CataloguePath(), "with recursive n(i) as (select 1 union all select i+1 from n where i<4999) "
-                             "insert into svazkovna(id,autor,titul) select i,'a','b' from n");
+    ExecSql(CataloguePath(),
+            "with recursive n(i) as (select 1 union all select i+1 from n where i<4999) "
+            "insert into svazkovna(id,autor,titul) select i,'a','b' from n");
     Spit(csv, "old");
     ui.boxes.clear();
     Export(csv);
@@ -134,9 +146,9 @@ TEST_F(CsvTransferTest, ExportOntoTheCatalogueIsRefusedAndAFullDiskIsAFailure) {
     fs::create_directory(CataloguePath() + ".zalohy");
     fs::copy_file(CataloguePath(), CataloguePath() + ".zalohy/2026-01-01_00-00-00-000Z.db");
     fs::create_symlink(CataloguePath(), startDir.file("odkaz.db"));
-    for (const std::string& target : {CataloguePath(), startDir.file("odkaz.db"),
-                                      CataloguePath() + ".zalohy/2026-01-01_00-00-00-000Z.db",
-                                      CataloguePath() + ".zalohy/novy.csv"}) {
+    for (const std::string& target :
+         {CataloguePath(), startDir.file("odkaz.db"), CataloguePath() + ".zalohy/2026-01-01_00-00-00-000Z.db",
+          CataloguePath() + ".zalohy/novy.csv"}) {
         ui.boxes.clear();
         Export(target);
         ASSERT_EQ(Errors().size(), 1u) << target;
@@ -149,15 +161,17 @@ TEST_F(CsvTransferTest, ExportOntoTheCatalogueIsRefusedAndAFullDiskIsAFailure) {
 
     Tmpfs small(startDir.file("maly"), "size=64k");
     if (!small.mounted) GTEST_SKIP() << "needs root to mount a small file system";
-    ExecSql(CataloguePath(), "with recursive n(i) as (select 2 union all select i+1 from n where i<3000) "
-                             "insert into svazkovna(id,autor,titul) select i,'autor','titul' from n");
+    ExecSql(CataloguePath(),
+            "with recursive n(i) as (select 2 union all select i+1 from n where i<3000) "
+            "insert into svazkovna(id,autor,titul) select i,'autor','titul' from n");
     ui.boxes.clear();
     const std::string full = startDir.file("maly/plny.csv");
     Export(full);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].kind, ScriptedUi::BoxKind::Error);
-    EXPECT_EQ(ui.boxes[0].text,
-              QString::fromUtf8("Soubor „%1“ nelze zapsat: na disku není volné místo.").arg(QString::fromStdString(full)));
+    EXPECT_EQ(
+        ui.boxes[0].text,
+        QString::fromUtf8("Soubor „%1“ nelze zapsat: na disku není volné místo.").arg(QString::fromStdString(full)));
     EXPECT_EQ(ui.boxes[0].details, "No space left on device");
     EXPECT_FALSE(fs::exists(full));
 }
@@ -167,17 +181,16 @@ TEST_F(CsvTransferTest, StoredRowsAreSkippedUnlessAskedAndIdsFollowTheHighest) {
     const std::string csv = startDir.file("cizi.csv");
     // A spreadsheet's file: Czech names in another order, semicolons, Windows-1250.
     Spit(csv, Cp("Titul;AUTOR;Hodnocení;Poznámka;Cena\r\n"
-                  "Krakatit;Karel Čapek;9;;120\r\n"
-                  "Povětroň;Karel Čapek;x;první;99\r\n"
-                  ";;;;\r\n"));
+                 "Krakatit;Karel Čapek;9;;120\r\n"
+                 "Povětroň;Karel Čapek;x;první;99\r\n"
+                 ";;;;\r\n"));
     Import(csv);
     EXPECT_EQ(Informations(), QStringList{QString::fromUtf8("Importováno záznamů: 1.")});
     std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(Describe(back[1]), Describe(Row{11LL, Cp("Karel Čapek"), Cp("Povětroň"), std::string(""),
-                                               std::string(""), std::string(""), std::string(""),
-                                               std::string(""), std::string(""), 1LL, Cp("první"),
-                                               std::string(""), std::string(""), std::string("")}));
+    EXPECT_EQ(Describe(back[1]), Describe(Row{11LL, Cp("Karel Čapek"), Cp("Povětroň"), std::string(""), std::string(""),
+                                              std::string(""), std::string(""), std::string(""), std::string(""), 1LL,
+                                              Cp("první"), std::string(""), std::string(""), std::string("")}));
     // The tree is rebuilt with the new title.
     ASSERT_EQ(ShownTree(Tree()).size(), 1u);
     EXPECT_EQ(ShownTree(Tree())[0].titles, (QStringList{"Krakatit", QString::fromUtf8("Povětroň")}));
@@ -241,7 +254,9 @@ TEST(CsvImportParse, DetectsSeparatorAndEncoding) {
         char separator;
     } cases[] = {
         {"Autor;Titul\r\n\xC5\xBDlu\xC5\xA5ou\xC4\x8Dk\xC3\xBD;b\r\n", "UTF-8", ';'},
-        {"\xEF\xBB\xBF" "Author,Title\nZ,\"a;b\tc\"\n", "UTF-8", ','},
+        {"\xEF\xBB\xBF"
+         "Author,Title\nZ,\"a;b\tc\"\n",
+         "UTF-8", ','},
         {"Autor\tTitul\n" + cz + "\tb\n", "Windows-1250", '\t'},
         {"\"Autor;x\",Titul\n" + cz + ",b\n", "Windows-1250", ','},
         // Accents as combining marks.

@@ -51,12 +51,14 @@ std::string Message(std::string_view bytes) {
 TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueKeepsIt) {
     const ImportPlan gr = ParseImport(Slurp(Data("goodreads_library_export.csv")));
     EXPECT_EQ(gr.format.toStdString(), "Goodreads");
-    EXPECT_EQ(Shown(gr), (std::vector<std::string>{
-        "Hašek Jaroslav|Osudy dobrého vojáka Švejka za světové války|klasika|Odeon|||||5|"
-        "Výborné!\nDruhý řádek \"citát\"; půjčeno od táty; police: humor; spoluautoři: Josef Lada|9788020704191||",
-        "de la Mare Walter|The Return||Penguin|||||3|Koupit.\nNejlépe vázané.|9780141181233||",
-        "Voskovec Jiří|Hry, \"Osvobozené\" divadlo|||||||3|spoluautoři: Jan Werich, Adolf Hoffmeister|||",
-    }));
+    EXPECT_EQ(
+        Shown(gr),
+        (std::vector<std::string>{
+            "Hašek Jaroslav|Osudy dobrého vojáka Švejka za světové války|klasika|Odeon|||||5|"
+            "Výborné!\nDruhý řádek \"citát\"; půjčeno od táty; police: humor; spoluautoři: Josef Lada|9788020704191||",
+            "de la Mare Walter|The Return||Penguin|||||3|Koupit.\nNejlépe vázané.|9780141181233||",
+            "Voskovec Jiří|Hry, \"Osvobozené\" divadlo|||||||3|spoluautoři: Jan Werich, Adolf Hoffmeister|||",
+        }));
     std::vector<int> lines;
     for (const ImportRow& r : gr.rows) lines.push_back(r.line);
     EXPECT_EQ(lines, (std::vector<int>{2, 3, 5}));
@@ -67,21 +69,23 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
     const ImportPlan lt = ParseImport(Slurp(Data("librarything_export.tsv")));
     EXPECT_EQ(lt.format.toStdString(), "LibraryThing");
     EXPECT_EQ(lt.separator, '\t');
-    EXPECT_EQ(Shown(lt), (std::vector<std::string>{
-        "Čapek Karel|Válka s mloky|sci-fi|Praha : Fr. Borový, 1936|||||5|Silné.; z antikvariátu; štítky: satira|"
-        "9788020401236||",
-        "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist|||",
-        "|Bez autora|||||||3||9788071081234||",
-    }));
+    EXPECT_EQ(
+        Shown(lt),
+        (std::vector<std::string>{
+            "Čapek Karel|Válka s mloky|sci-fi|Praha : Fr. Borový, 1936|||||5|Silné.; z antikvariátu; štítky: satira|"
+            "9788020401236||",
+            "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist|||",
+            "|Bez autora|||||||3||9788071081234||",
+        }));
     EXPECT_EQ(lt.Offered(), (std::vector<bool>{true, false, true}));
 
     const ImportPlan cal = ParseImport(Slurp(Data("calibre_catalog.csv")));
     EXPECT_EQ(cal.format.toStdString(), "Calibre");
     EXPECT_EQ(Shown(cal), (std::vector<std::string>{
-        "Jirotka Zdeněk|Saturnin se vrací|humor|Československý spisovatel|Saturnin 2||||5|"
-        "Humoristický román & klasika.\nDruhý odstavec; štítky: klasika|9788000001111||",
-        "Voskovec Jiří|Hry|||||||3|spoluautoři: Jan Werich|||",
-    }));
+                              "Jirotka Zdeněk|Saturnin se vrací|humor|Československý spisovatel|Saturnin 2||||5|"
+                              "Humoristický román & klasika.\nDruhý odstavec; štítky: klasika|9788000001111||",
+                              "Voskovec Jiří|Hry|||||||3|spoluautoři: Jan Werich|||",
+                          }));
 
     const std::vector<std::string> tellicoRows = {
         "Čapek Karel|Krakatit|sci-fi|Fr. Borový|||Jana Nováková|12.3.2024|4|Podpis autora „vzácné“; žánry: román|"
@@ -92,7 +96,8 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
     const ImportPlan tc = ParseImport(Slurp(Data("tellico.tc")));
     EXPECT_EQ(tc.format.toStdString(), "Tellico (.tc)");
     EXPECT_EQ(Shown(tc), tellicoRows);
-    EXPECT_EQ(tc.warnings, QStringList{QString::fromUtf8("Záznam 2: autor „Karel Jaromír Erben“ ponechán, jak je zapsán.")});
+    EXPECT_EQ(tc.warnings,
+              QStringList{QString::fromUtf8("Záznam 2: autor „Karel Jaromír Erben“ ponechán, jak je zapsán.")});
     const ImportPlan xml = ParseImport(Slurp(Data("tellico.xml")));
     EXPECT_EQ(xml.format.toStdString(), "Tellico (XML)");
     EXPECT_EQ(Shown(xml), tellicoRows);
@@ -112,8 +117,10 @@ TEST(ImportFormats, TheOpenDialogOffersEachFormatsFilesFromTheReaders) {
 
     // Each sample file is read by the format whose patterns take its name.
     const std::pair<const char*, const char*> files[] = {
-        {"goodreads_library_export.csv", "Goodreads"}, {"librarything_export.tsv", "LibraryThing"},
-        {"calibre_catalog.csv", "Calibre"},            {"tellico.tc", "Tellico"},
+        {"goodreads_library_export.csv", "Goodreads"},
+        {"librarything_export.tsv", "LibraryThing"},
+        {"calibre_catalog.csv", "Calibre"},
+        {"tellico.tc", "Tellico"},
         {"tellico.xml", "Tellico"},
     };
     const QStringList entries = ImportFileFilter().split(QStringLiteral(";;"));
@@ -145,18 +152,12 @@ TEST(ImportFormats, NamesAreTurnedOnlyWhenTheRuleIsSure) {
         const char* stored;
         bool kept;
     } cases[] = {
-        {"Jaroslav Hašek", "Hašek Jaroslav", false},
-        {"Jean-Paul Sartre", "Sartre Jean-Paul", false},
-        {"Hašek, Jaroslav", "Hašek Jaroslav", false},
-        {"  Homér ", "Homér", false},
-        {"Walter de la Mare", "Walter de la Mare", true},
-        {"Vincent van Gogh", "Vincent van Gogh", true},
-        {"Karel Jaromír Erben", "Karel Jaromír Erben", true},
-        {"J. R. R. Tolkien", "J. R. R. Tolkien", true},
-        {"Jan Werich a spol.", "Jan Werich a spol.", true},
-        {"karel čapek", "karel čapek", true},
-        {"Eugene O'Neill", "O'Neill Eugene", false},
-        {"J Tolkien", "J Tolkien", true},
+        {"Jaroslav Hašek", "Hašek Jaroslav", false},          {"Jean-Paul Sartre", "Sartre Jean-Paul", false},
+        {"Hašek, Jaroslav", "Hašek Jaroslav", false},         {"  Homér ", "Homér", false},
+        {"Walter de la Mare", "Walter de la Mare", true},     {"Vincent van Gogh", "Vincent van Gogh", true},
+        {"Karel Jaromír Erben", "Karel Jaromír Erben", true}, {"J. R. R. Tolkien", "J. R. R. Tolkien", true},
+        {"Jan Werich a spol.", "Jan Werich a spol.", true},   {"karel čapek", "karel čapek", true},
+        {"Eugene O'Neill", "O'Neill Eugene", false},          {"J Tolkien", "J Tolkien", true},
     };
     for (const Case& c : cases) {
         bool kept = false;
@@ -176,7 +177,6 @@ TEST(ImportFormats, NamesAreTurnedOnlyWhenTheRuleIsSure) {
     EXPECT_EQ(StoredRating("7"), 5);
     EXPECT_EQ(StoredRating("7", 2), 4);
     EXPECT_EQ(StoredRating("1", 2), 1);
-
 
     EXPECT_EQ(HtmlToText("<div><p>a&lt;b &#269;&#x159;</p><ul><li>x</li><li>y</li></ul></div>").toStdString(),
               "a<b čř\nx\ny");
@@ -258,8 +258,19 @@ protected:
 std::string Cp(const char* utf8) { return ToCodePage(QString::fromUtf8(utf8)); }
 
 Row Book(long long id, const char* autor, const char* titul, const char* udaj1) {
-    return Row{id, Cp(autor), Cp(titul), std::string(""), std::string(""), std::string(""), std::string(""),
-               std::string(""), std::string(""), 3LL, std::string(""), std::string(udaj1), std::string(""),
+    return Row{id,
+               Cp(autor),
+               Cp(titul),
+               std::string(""),
+               std::string(""),
+               std::string(""),
+               std::string(""),
+               std::string(""),
+               std::string(""),
+               3LL,
+               std::string(""),
+               std::string(udaj1),
+               std::string(""),
                std::string("")};
 }
 
@@ -279,10 +290,11 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
         d.form()->duplicitylw->item(1)->setCheckState(Qt::Checked);
         EXPECT_EQ(d.form()->pocetl->text().toStdString(), "Bude importováno záznamů: 2.");
     });
-    EXPECT_EQ(facts, "Formát: Goodreads; kódování: UTF-8; oddělovač: čárka (,); záznamů v souboru: 3, z toho "
-                     "už v katalogu: 1. Sloupce, které se nenačtou: Book Id, Average Rating, Binding, Number of "
-                     "Pages, Year Published, Original Publication Year, Date Read, Date Added, Bookshelves with "
-                     "positions, Exclusive Shelf, Spoiler, Read Count.");
+    EXPECT_EQ(facts,
+              "Formát: Goodreads; kódování: UTF-8; oddělovač: čárka (,); záznamů v souboru: 3, z toho "
+              "už v katalogu: 1. Sloupce, které se nenačtou: Book Id, Average Rating, Binding, Number of "
+              "Pages, Year Published, Original Publication Year, Date Read, Date Added, Bookshelves with "
+              "positions, Exclusive Shelf, Spoiler, Read Count.");
     EXPECT_EQ(listed, (std::vector<std::string>{
                           "řádek 2: Hašek Jaroslav – Osudy dobrého vojáka Švejka za světové války (už v katalogu) [ ]",
                           "řádek 3: de la Mare Walter – The Return (nevlastněná) [ ]"}));
@@ -290,11 +302,10 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
     EXPECT_EQ(guard.asked, 1);
     const std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 3u);
-    EXPECT_EQ(Describe(back[1]),
-              Describe(Row{8LL, Cp("de la Mare Walter"), Cp("The Return"), std::string(""), Cp("Penguin"),
-                           std::string(""), std::string(""), std::string(""), std::string(""), 3LL,
-                           Cp("Koupit.\nNejlépe vázané."), std::string("9780141181233"), std::string(""),
-                           std::string("")}));
+    EXPECT_EQ(Describe(back[1]), Describe(Row{8LL, Cp("de la Mare Walter"), Cp("The Return"), std::string(""),
+                                              Cp("Penguin"), std::string(""), std::string(""), std::string(""),
+                                              std::string(""), 3LL, Cp("Koupit.\nNejlépe vázané."),
+                                              std::string("9780141181233"), std::string(""), std::string("")}));
     EXPECT_EQ(std::get<std::string>(back[2][1]), Cp("Voskovec Jiří"));
 }
 
@@ -321,8 +332,8 @@ TEST_F(ImportFormatsWindowTest, TellicoLoansLandInTheLoanFieldsAndRepeatsInsideT
     });
     EXPECT_NE(facts.find("záznamů v souboru: 4, z toho už v katalogu: 0, opakovaných v souboru: 2."), std::string::npos)
         << facts;
-    EXPECT_EQ(listed, (std::vector<std::string>{"řádek 4: A – B (opakuje řádek 2)",
-                                                "řádek 5: E – F (opakuje řádek 3)"}));
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"řádek 4: A – B (opakuje řádek 2)", "řádek 5: E – F (opakuje řádek 3)"}));
     // Marked, not left out: a collector may own two copies.
     EXPECT_EQ(Boxes(ScriptedUi::BoxKind::Information), std::vector<std::string>{"Importováno záznamů: 4."});
 
@@ -332,7 +343,8 @@ TEST_F(ImportFormatsWindowTest, TellicoLoansLandInTheLoanFieldsAndRepeatsInsideT
     Spit(startDir.file("poskozeny.tc"), tc.substr(0, tc.size() / 2));
     Import(startDir.file("poskozeny.tc"));
     EXPECT_EQ(Boxes(ScriptedUi::BoxKind::Error),
-              std::vector<std::string>{"Soubor Tellico nelze přečíst: archiv ZIP je neúplný nebo poškozený. Nic nebylo importováno."});
+              std::vector<std::string>{
+                  "Soubor Tellico nelze přečíst: archiv ZIP je neúplný nebo poškozený. Nic nebylo importováno."});
     EXPECT_EQ(guard.asked, 2);
     EXPECT_EQ(ReadAllRows(CataloguePath()).size(), 7u);
 }

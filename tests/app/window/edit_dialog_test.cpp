@@ -87,9 +87,8 @@ public:
     void Fill(const Entry& e) {
         auto f = editf->form();
         const std::pair<QWidget*, QString> fields[] = {
-            {f->autorcb, e.autor},   {f->titulle, e.titul},       {f->zanrcb, e.zanr},
-            {f->vydalcb, e.vydal},   {f->seriele, e.serie},       {f->umistenicb, e.umisteni},
-            {f->poznamkale, e.poznamka}};
+            {f->autorcb, e.autor}, {f->titulle, e.titul},       {f->zanrcb, e.zanr},        {f->vydalcb, e.vydal},
+            {f->seriele, e.serie}, {f->umistenicb, e.umisteni}, {f->poznamkale, e.poznamka}};
         for (const auto& [field, text] : fields)
             if (!text.isEmpty()) TypeInto(field, text);
         if (e.hodnoceni) TypeInto(f->hodnocenispin, *e.hodnoceni);
@@ -124,26 +123,37 @@ TEST_F(EditDialogTest, IdsFollowTheHighestWithoutFillingGaps) {
             "insert into svazkovna values(7,'c','c','','','','','','',3,'','','','')");
     AddBook({.autor = "Hašek", .titul = "Povídky"});
     EXPECT_EQ(ReadRows(CataloguePath(), "select id, titul from svazkovna order by id"),
-              (std::vector<Row>{{"1", "\x8Avejk"}, {"2", "b"}, {"7", "c"}, {"8", "Pov\xED" "dky"}}));
+              (std::vector<Row>{{"1", "\x8Avejk"},
+                                {"2", "b"},
+                                {"7", "c"},
+                                {"8",
+                                 "Pov\xED"
+                                 "dky"}}));
     EXPECT_TRUE(ErrorTexts().empty());
 }
 
 TEST_F(EditDialogTest, StoresEveryColumnExactlyAsTyped) {
     // Rows made outside the program hold Windows-1250 bytes.
-    MakeCatalogue({{.autor = "O'Brien", .titul = "Star\x9A\xED", .id = 1},
-                   {.autor = "Zola", .titul = "Zabij\xE1k"}});
+    MakeCatalogue({{.autor = "O'Brien", .titul = "Star\x9A\xED", .id = 1}, {.autor = "Zola", .titul = "Zabij\xE1k"}});
     OpenWindow();
     const QString note300 = QString(297, u'n') + QStringLiteral("ček");
-    AddBook({.autor = "O'Brien", .titul = "It's 'quoted''", .zanr = "sci-fi", .vydal = "Odeon",
-             .serie = "I.", .umisteni = "police 2", .poznamka = note300, .hodnoceni = "4"});
+    AddBook({.autor = "O'Brien",
+             .titul = "It's 'quoted''",
+             .zanr = "sci-fi",
+             .vydal = "Odeon",
+             .serie = "I.",
+             .umisteni = "police 2",
+             .poznamka = note300,
+             .hodnoceni = "4"});
     AddBook({.autor = "   ", .titul = "bez autora"});
 
-    const std::string note300Bytes = std::string(297, 'n') + "\xE8" "ek";
+    const std::string note300Bytes = std::string(297, 'n') +
+                                     "\xE8"
+                                     "ek";
     EXPECT_EQ(ReadRows(CataloguePath(), "select * from svazkovna where id >= 3 order by id"),
-              (std::vector<Row>{
-                  {"3", "O'Brien", "It's 'quoted''", "sci-fi", "Odeon", "I.", "police 2", "", "",
-                   "4", note300Bytes, "", "", ""},
-                  {"4", "   ", "bez autora", "", "", "", "", "", "", "3", "", "", "", ""}}));
+              (std::vector<Row>{{"3", "O'Brien", "It's 'quoted''", "sci-fi", "Odeon", "I.", "police 2", "", "", "4",
+                                 note300Bytes, "", "", ""},
+                                {"4", "   ", "bez autora", "", "", "", "", "", "", "3", "", "", "", ""}}));
     // Texts, never NULL, in every text column; the two numbers are integers.
     EXPECT_EQ(One(CataloguePath(),
                   "select group_concat(typeof(autor)||typeof(titul)||typeof(zanr)||typeof(vydal)||"
@@ -169,8 +179,7 @@ TEST_F(EditDialogTest, RatingIsBroughtIntoRangeWhenTheFocusLeaves) {
     } cases[] = {{"9", "5"}, {"", "1"}, {"0", "1"}, {"-3", "1"}, {"2", "2"}, {"+", "1"}};
     for (const auto& c : cases) AddBook({.autor = "A", .titul = "r" + c.typed, .hodnoceni = c.typed});
     for (const auto& c : cases)
-        EXPECT_EQ(One(CataloguePath(), "select hodnoceni from svazkovna where titul='r" +
-                                           c.typed.toStdString() + "'"),
+        EXPECT_EQ(One(CataloguePath(), "select hodnoceni from svazkovna where titul='r" + c.typed.toStdString() + "'"),
                   c.stored)
             << "typed [" << c.typed.toStdString() << "]";
 }
@@ -178,11 +187,16 @@ TEST_F(EditDialogTest, RatingIsBroughtIntoRangeWhenTheFocusLeaves) {
 TEST_F(EditDialogTest, EachShowingStartsEmptyWithFreshLists) {
     MakeCatalogue({{.autor = "b", .titul = "t1", .zanr = "rom\xE1n", .umisteni = "pokoj"},
                    {.autor = "A", .titul = "t2", .zanr = "rom\xE1n", .vydal = "Odeon"}});
-    ExecSql(CataloguePath(),
-            "insert into svazkovna values(3,null,'t3',null,'','','','','',3,'','','','')");
+    ExecSql(CataloguePath(), "insert into svazkovna values(3,null,'t3',null,'','','','','',3,'','','','')");
     OpenWindow();
-    AddBook({.autor = "Čapek", .titul = "Krakatit", .zanr = "drama", .vydal = "Melantrich",
-             .serie = "s", .umisteni = "sklep", .poznamka = "p", .hodnoceni = "5"});
+    AddBook({.autor = "Čapek",
+             .titul = "Krakatit",
+             .zanr = "drama",
+             .vydal = "Melantrich",
+             .serie = "s",
+             .umisteni = "sklep",
+             .poznamka = "p",
+             .hodnoceni = "5"});
 
     auto items = [](QComboBox* cb) {
         QStringList l;
@@ -227,14 +241,13 @@ TEST_F(EditDialogTest, LeavingWithoutStoringStillRebuildsTheTree) {
         ShowDialog([&](Teditf& d) {
             Fill(c.entry);
             // A row added behind the dialog's back shows only if the tree is rebuilt.
-            ExecSql(CataloguePath(), "insert into svazkovna values(" + std::to_string(100 + n) +
-                                         ",'" + outside + "','x','','','','','','',3,'','','','')");
+            ExecSql(CataloguePath(), "insert into svazkovna values(" + std::to_string(100 + n) + ",'" + outside +
+                                         "','x','','','','','','',3,'','','','')");
             c.leave(*this, d);
             EXPECT_FALSE(d.isVisible()) << c.how;
         });
         EXPECT_EQ(Count(), n) << c.how;
-        EXPECT_TRUE(testsupport::ShownAuthors(Tree()).contains(QString::fromStdString(outside)))
-            << c.how;
+        EXPECT_TRUE(testsupport::ShownAuthors(Tree()).contains(QString::fromStdString(outside))) << c.how;
     }
     EXPECT_EQ(ui.closeRefusals, 0);
     EXPECT_TRUE(ErrorTexts().empty());
@@ -246,8 +259,8 @@ TEST_F(EditDialogTest, EnterAndEscapePressNothing) {
     ShowDialog([&](Teditf& d) {
         Fill({.autor = "a", .titul = "t"});
         auto f = d.form();
-        for (QWidget* w : std::initializer_list<QWidget*>{f->autorcb, f->titulle, f->hodnocenispin,
-                                                          f->ulozitb, f->stornob}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{f->autorcb, f->titulle, f->hodnocenispin, f->ulozitb, f->stornob}) {
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
                 w->setFocus();
                 QTest::keyClick(w, key);
@@ -281,8 +294,7 @@ TEST_F(EditDialogTest, FailedInsertKeepsEverythingForAnotherTry) {
         Press(d.form()->ulozitb);  // the lock is gone: this one stores
         EXPECT_FALSE(d.isVisible());
     });
-    EXPECT_EQ(ReadRows(CataloguePath(), "select id, autor from svazkovna"),
-              (std::vector<Row>{{"1", "Verne"}}));
+    EXPECT_EQ(ReadRows(CataloguePath(), "select id, autor from svazkovna"), (std::vector<Row>{{"1", "Verne"}}));
 
     // A file without the table: the dialog opens with the error, and storing fails the same way.
     const std::string other = startDir.file("other.db");
@@ -450,9 +462,8 @@ TEST_F(EditDialogTest, WindowFrameAndFocusOrder) {
             walked << FocusedField(dlg);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        EXPECT_EQ(walked, (QStringList{"autorcb", "titulle", "zanrcb", "vydalcb", "seriele",
-                                       "hodnocenispin", "umistenicb", "poznamkale", "ulozitb",
-                                       "stornob"}));
+        EXPECT_EQ(walked, (QStringList{"autorcb", "titulle", "zanrcb", "vydalcb", "seriele", "hodnocenispin",
+                                       "umistenicb", "poznamkale", "ulozitb", "stornob"}));
         EXPECT_FALSE(f->idspin->isVisible());
         Press(f->stornob);
     });

@@ -47,9 +47,7 @@ struct TmpfsMount {
             mounted = true;
         }
     }
-    bool MakeReadOnly() {
-        return mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
+    bool MakeReadOnly() { return mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
     ~TmpfsMount() {
         if (mounted) umount2(dir_.c_str(), MNT_DETACH);
     }
@@ -61,8 +59,13 @@ struct TmpfsMount {
 class FaultTest : public WindowFixture {
 protected:
     Ui::TForm1& F() { return *window->form(); }
-    std::vector<Row> Rows() { return {MakeRow(1, "Hrabal", "Ostre sledovane vlaky"), MakeRow(2, "Hrabal", "Postriziny"),
-                                      MakeRow(3, "\xC8" "apek", "Krakatit")}; }
+    std::vector<Row> Rows() {
+        return {MakeRow(1, "Hrabal", "Ostre sledovane vlaky"), MakeRow(2, "Hrabal", "Postriziny"),
+                MakeRow(3,
+                        "\xC8"
+                        "apek",
+                        "Krakatit")};
+    }
 
     void OpenOn(const std::vector<Row>& rows) {
         WriteCatalogue(CataloguePath(), rows);
@@ -108,10 +111,18 @@ TEST_F(FaultTest, LockedCatalogueReportsBusyAndLosesNothing) {
         std::function<void()> act;
     } cases[] = {
         {"click", [&] { ClickTitle(1, 0); }},
-        {"save", [&] { F().poznamkale->setText("zmena"); F().ulozitb->click(); }},
+        {"save",
+         [&] {
+             F().poznamkale->setText("zmena");
+             F().ulozitb->click();
+         }},
         {"delete", [&] { F().smazatb->click(); }},
         {"insert", [&] { AddBook("Nový", "Titul"); }},
-        {"switch", [&] { ui.QueueFile(QString::fromStdString(CataloguePath())); F().otevrit->trigger(); }},
+        {"switch",
+         [&] {
+             ui.QueueFile(QString::fromStdString(CataloguePath()));
+             F().otevrit->trigger();
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -314,8 +325,10 @@ TEST_F(FaultTest, FullDiskRefusesChangesAndKeepsTheCatalogue) {
     F().zanrcb->setEditText(QString(255, u'z'));
     const size_t before = ui.boxes.size();
     F().ulozitb->click();
-    if (ui.boxes.size() > before) EXPECT_EQ(ui.boxes.back().text, "database or disk is full.");
-    else rows = ReadAllRows(path);  // the page had room: the save is stored whole
+    if (ui.boxes.size() > before)
+        EXPECT_EQ(ui.boxes.back().text, "database or disk is full.");
+    else
+        rows = ReadAllRows(path);  // the page had room: the save is stored whole
     ExpectIntact(path, rows);
 
     // Space again: the program carries on.
@@ -340,8 +353,10 @@ TEST_F(FaultTest, UnwritableSettingsReportAndStillClose) {
         SCOPED_TRACE(c.what);
         OpenWindow();
         const std::string ini = exeDir.file("nastav.ini");
-        if (c.removeExeDir) fs::remove_all(exeDir.path());
-        else fs::create_directory(ini);
+        if (c.removeExeDir)
+            fs::remove_all(exeDir.path());
+        else
+            fs::create_directory(ini);
         ui.boxes.clear();
         window->close();
         EXPECT_FALSE(window->isVisible());
@@ -352,8 +367,10 @@ TEST_F(FaultTest, UnwritableSettingsReportAndStillClose) {
         editf = nullptr;
         Form1 = nullptr;
         ExpectIntact(CataloguePath(), Rows());
-        if (c.removeExeDir) fs::create_directories(exeDir.path());
-        else fs::remove(ini);
+        if (c.removeExeDir)
+            fs::create_directories(exeDir.path());
+        else
+            fs::remove(ini);
     }
 }
 

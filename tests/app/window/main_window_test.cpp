@@ -40,13 +40,18 @@ TEST_F(MainWindowTest, PanelControlsStandWhereTheLayoutPutsThem) {
         const char* label;  // shown text of its label, or none
         bool bold;
     } cases[] = {
-        {"autorcb", 10, 20, 145, "Autor:", true},        {"titulle", 170, 20, 280, "titul", true},
-        {"zanrcb", 10, 60, 145, "žánr", false},          {"vydalcb", 170, 60, 150, "vydal", false},
-        {"seriele", 325, 60, 60, "série", false},        {"hodnocenispin", 400, 60, 50, "hodnocení", false},
-        {"umistenicb", 10, 100, 145, "umístění", false}, {"zapujcenokomucb", 170, 100, 150, "zapůjčeno komu", false},
+        {"autorcb", 10, 20, 145, "Autor:", true},
+        {"titulle", 170, 20, 280, "titul", true},
+        {"zanrcb", 10, 60, 145, "žánr", false},
+        {"vydalcb", 170, 60, 150, "vydal", false},
+        {"seriele", 325, 60, 60, "série", false},
+        {"hodnocenispin", 400, 60, 50, "hodnocení", false},
+        {"umistenicb", 10, 100, 145, "umístění", false},
+        {"zapujcenokomucb", 170, 100, 150, "zapůjčeno komu", false},
         {"zapujcenokdyle", 325, 100, 86, "zapůjčeno kdy", false},
         {"poznamkale", 10, 140, 450, "poznámka/komentář", false},
-        {"ulozitb", 10, 165, 80, nullptr, false},        {"smazatb", 105, 165, 80, nullptr, false},
+        {"ulozitb", 10, 165, 80, nullptr, false},
+        {"smazatb", 105, 165, 80, nullptr, false},
         {"idspin", 425, 170, 36, nullptr, false},
     };
     for (const Case& c : cases) {
@@ -93,9 +98,8 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
     EXPECT_EQ(bar, (QStringList{"&databáze", "nový záznam", "vyhledat", "Informace"}));
     QStringList menu;
     for (QAction* a : F().databazem->actions()) menu << a->text();
-    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", QString::fromUtf8("&zápůjčky"),
-                                 "o&bnovit ze zálohy…", "&exportovat do CSV…",
-                                 "&importovat z CSV…", QString::fromUtf8("zálohovat &nyní"),
+    EXPECT_EQ(menu, (QStringList{"otevřít jinou...", QString::fromUtf8("&zápůjčky"), "o&bnovit ze zálohy…",
+                                 "&exportovat do CSV…", "&importovat z CSV…", QString::fromUtf8("zálohovat &nyní"),
                                  QString::fromUtf8("&přidat podle ISBN…"), "&statistika", "&konec"}));
     EXPECT_EQ(Command("zapujcky").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
@@ -220,8 +224,7 @@ TEST_F(MainWindowTest, InformationBox) {
 
 TEST_F(MainWindowTest, CommandsRunGuarded) {
     // A click on "nový záznam" in the menu bar runs it.
-    QTest::mouseClick(F().MainMenu1, Qt::LeftButton, {},
-                      F().MainMenu1->actionGeometry(F().novyzaznam).center());
+    QTest::mouseClick(F().MainMenu1, Qt::LeftButton, {}, F().MainMenu1->actionGeometry(F().novyzaznam).center());
     EXPECT_EQ(ui.modalRuns, 1);
     // A handler's failure ends in the error box, not in the event loop.
     window->editf = nullptr;
@@ -251,8 +254,8 @@ TEST_F(MainWindowTest, LeftClickOnANodeIsTheTreeClick) {
     // A left click beside the items acts on the selected node all the same:
     // the one the Down key moved to.
     ASSERT_EQ(tree.currentItem(), tree.topLevelItem(1));
-    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, QPoint(tree.viewport()->width() - 2,
-                                                                   tree.viewport()->height() - 2));
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      QPoint(tree.viewport()->width() - 2, tree.viewport()->height() - 2));
     ASSERT_EQ(browser->urls.size(), 3u);
     EXPECT_EQ(browser->urls[2], "http://hledej/?q=Les");
 }
@@ -262,16 +265,25 @@ TEST_F(MainWindowTest, LeftClickOnANodeIsTheTreeClick) {
 TEST_F(MainWindowTest, FieldsCarryTheirLabelsNamesAndTakeLongTexts) {
     Ui::Teditf& d = *editf->form();
     const std::pair<QWidget*, QString> fields[] = {
-        {F().autorcb, "Autor:"},        {F().titulle, "titul"},
-        {F().zanrcb, "žánr"},           {F().vydalcb, "vydal"},
-        {F().seriele, "série"},         {F().hodnocenispin, "hodnocení"},
-        {F().umistenicb, "umístění"},   {F().zapujcenokomucb, "zapůjčeno komu"},
-        {F().zapujcenokdyle, "zapůjčeno kdy"}, {F().poznamkale, "poznámka/komentář"},
+        {F().autorcb, "Autor:"},
+        {F().titulle, "titul"},
+        {F().zanrcb, "žánr"},
+        {F().vydalcb, "vydal"},
+        {F().seriele, "série"},
+        {F().hodnocenispin, "hodnocení"},
+        {F().umistenicb, "umístění"},
+        {F().zapujcenokomucb, "zapůjčeno komu"},
+        {F().zapujcenokdyle, "zapůjčeno kdy"},
+        {F().poznamkale, "poznámka/komentář"},
         {F().wb1skriptle, F().wb1skriptl->text()},
-        {d.autorcb, "Autor:"},          {d.titulle, "titul"},
-        {d.zanrcb, "žánr"},             {d.vydalcb, "vydal"},
-        {d.seriele, "série"},           {d.hodnocenispin, "hodnocení"},
-        {d.umistenicb, "umístění"},     {d.poznamkale, "poznámka/komentář"},
+        {d.autorcb, "Autor:"},
+        {d.titulle, "titul"},
+        {d.zanrcb, "žánr"},
+        {d.vydalcb, "vydal"},
+        {d.seriele, "série"},
+        {d.hodnocenispin, "hodnocení"},
+        {d.umistenicb, "umístění"},
+        {d.poznamkale, "poznámka/komentář"},
     };
     const QString text(40000, u'x');
     for (const auto& [field, name] : fields) {

@@ -39,6 +39,7 @@ struct Piece {
 };
 
 // Pieces chosen to break statement building, parameter scanning and the code page.
+// clang-format off
 const Piece kPieces[] = {
     {"'", "'"}, {"''", "''"}, {"\"", "\""}, {": jmeno", ": jmeno"}, {":a", ":a"}, {"?", "?"},
     {"?1", "?1"}, {"\\", "\\"}, {";", ";"}, {"%", "%"}, {"_", "_"}, {"--", "--"}, {"/*", "/*"},
@@ -51,6 +52,7 @@ const Piece kPieces[] = {
     {"é", "\xE9"}, {"ě", "\xEC"}, {"ď", "\xEF"}, {"ť", "\x9D"}, {"ň", "\xF2"}, {"ó", "\xF3"},
     {"€", "\x80"}, {"„", "\x84"}, {"“", "\x93"}, {"Čtvrtek", "\xC8tvrtek"}, {"Ábel", "\xC1" "bel"},
 };
+// clang-format on
 const char* const kForeign[] = {"日本", "☃", "😀", "Ω"};
 
 }  // namespace
@@ -94,8 +96,8 @@ bool ModelRun::Run(int steps) {
         expectedBoxes_.clear();
         // A full rebuild empties the tree's model; an update in place does not.
         rebuilt_ = false;
-        const auto rebuilds = QObject::connect(Tree().model(), &QAbstractItemModel::modelReset,
-                                               [this] { rebuilt_ = true; });
+        const auto rebuilds =
+            QObject::connect(Tree().model(), &QAbstractItemModel::modelReset, [this] { rebuilt_ = true; });
         DoRandomStep();
         QObject::disconnect(rebuilds);
         if (!Check(boxesBefore) || !CheckAgainstRebuild()) return false;
@@ -173,11 +175,16 @@ Text ModelRun::NewText(bool key) {
     if (key && !pool_.empty() && Chance(45)) return pool_[Pick(static_cast<int>(pool_.size()))];
     Text t;
     const int r = Pick(100);
-    if (r < 8) t = Text{};
-    else if (r < 14) t = Sized(255);
-    else if (r < 17) t = Sized(254);
-    else if (r < 24) t = Sized(256 + Pick(45));
-    else t = FromPieces(1 + Pick(4));
+    if (r < 8)
+        t = Text{};
+    else if (r < 14)
+        t = Sized(255);
+    else if (r < 17)
+        t = Sized(254);
+    else if (r < 24)
+        t = Sized(256 + Pick(45));
+    else
+        t = FromPieces(1 + Pick(4));
     if (Chance(2)) {
         t.shown.insert(Pick(static_cast<int>(t.shown.size()) + 1),
                        QString::fromUtf8(kForeign[Pick(std::size(kForeign))]));
@@ -227,8 +234,7 @@ void ModelRun::Rebuild() {
     for (const auto& e : entries) keys.push_back(order.SortKey(e.shown));
     std::vector<size_t> index(entries.size());
     for (size_t i = 0; i < index.size(); ++i) index[i] = i;
-    std::stable_sort(index.begin(), index.end(),
-                     [&](size_t x, size_t y) { return keys[x].compare(keys[y]) < 0; });
+    std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) { return keys[x].compare(keys[y]) < 0; });
     std::vector<ExpectedAuthor> sorted;
     for (size_t i : index) sorted.push_back(std::move(entries[i]));
     entries = std::move(sorted);

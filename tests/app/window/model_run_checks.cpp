@@ -34,9 +34,8 @@ namespace testsupport::model {
 
 bool ModelRun::Fail(const std::string& what) {
     std::ostringstream out;
-    out << "seed " << seed_ << " step " << step_ << ": " << what
-        << "\nreplay: SVAZKOVNA_MODEL_SEED=" << seed_ << " SVAZKOVNA_MODEL_STEPS=" << step_
-        << " model_test --gtest_filter=ModelTest.Replay\nlast steps:";
+    out << "seed " << seed_ << " step " << step_ << ": " << what << "\nreplay: SVAZKOVNA_MODEL_SEED=" << seed_
+        << " SVAZKOVNA_MODEL_STEPS=" << step_ << " model_test --gtest_filter=ModelTest.Replay\nlast steps:";
     for (const auto& l : log_) out << "\n  " << l;
     ADD_FAILURE() << out.str();
     return false;
@@ -56,13 +55,13 @@ bool ModelRun::CheckRows(Catalogue& c) {
         for (size_t i = 0; i < actual.size(); ++i) {
             const std::string was = TextOf(c.rows[i][13]);
             const auto* now = std::get_if<std::string>(&actual[i][13]);
-            if (now && *now != was && (was.empty() || was.rfind("#vypujcka\t", 0) == 0) &&
-                now->rfind(was, 0) == 0 && now->compare(was.size(), 10, "#vypujcka\t") == 0)
+            if (now && *now != was && (was.empty() || was.rfind("#vypujcka\t", 0) == 0) && now->rfind(was, 0) == 0 &&
+                now->compare(was.size(), 10, "#vypujcka\t") == 0)
                 c.rows[i][13] = *now;
         }
     if (actual == c.rows) return true;
-    std::string diff = c.path + " differs from the model: " + std::to_string(actual.size()) +
-                       " rows, model " + std::to_string(c.rows.size());
+    std::string diff = c.path + " differs from the model: " + std::to_string(actual.size()) + " rows, model " +
+                       std::to_string(c.rows.size());
     for (size_t i = 0; i < std::max(actual.size(), c.rows.size()); ++i) {
         const std::string a = i < actual.size() ? Describe(actual[i]) : "<none>";
         const std::string m = i < c.rows.size() ? Describe(c.rows[i]) : "<none>";
@@ -123,8 +122,8 @@ bool ModelRun::CheckAgainstRebuild() {
     window->tv1update();
     const std::string rebuilt = Dump(Tree());
     if (kept == rebuilt) return true;
-    return Fail("the tree " + std::string(rebuilt_ ? "rebuilt" : "updated in place") +
-                " differs from a rebuild:\n" + kept + "--- rebuilt:\n" + rebuilt);
+    return Fail("the tree " + std::string(rebuilt_ ? "rebuilt" : "updated in place") + " differs from a rebuild:\n" +
+                kept + "--- rebuilt:\n" + rebuilt);
 }
 
 bool ModelRun::Check(size_t boxesBefore) {
@@ -143,7 +142,8 @@ bool ModelRun::Check(size_t boxesBefore) {
                (expectedBoxes_[i].second.isEmpty() || boxes[i].text == expectedBoxes_[i].second);
     if (!same) {
         std::string got;
-        for (const auto& b : boxes) got += " [" + std::to_string(static_cast<int>(b.kind)) + " " + b.text.toStdString() + "]";
+        for (const auto& b : boxes)
+            got += " [" + std::to_string(static_cast<int>(b.kind)) + " " + b.text.toStdString() + "]";
         return Fail("messages:" + got + " expected " + std::to_string(expectedBoxes_.size()));
     }
 
@@ -158,8 +158,8 @@ bool ModelRun::Check(size_t boxesBefore) {
         if (a->text(0) != m.shown || a->isExpanded() != m.expanded ||
             a->TitleCount() != static_cast<int>(m.titles.size())) {
             diff << "author " << i << " '" << a->text(0).toStdString() << "' (" << a->TitleCount()
-                 << (a->isExpanded() ? ", expanded" : "") << "), model '" << m.shown.toStdString()
-                 << "' (" << m.titles.size() << (m.expanded ? ", expanded" : "") << ")\n";
+                 << (a->isExpanded() ? ", expanded" : "") << "), model '" << m.shown.toStdString() << "' ("
+                 << m.titles.size() << (m.expanded ? ", expanded" : "") << ")\n";
             continue;
         }
         for (int t = 0; t < a->TitleCount(); ++t)
@@ -181,19 +181,17 @@ bool ModelRun::Check(size_t boxesBefore) {
 
     // The panel.
     const Ui::TForm1& f = *window->form();
-    const QString shown[9] = {f.autorcb->currentText(), f.titulle->text(), f.zanrcb->currentText(),
-                              f.vydalcb->currentText(), f.seriele->text(), f.umistenicb->currentText(),
-                              f.zapujcenokomucb->currentText(), f.zapujcenokdyle->text(),
-                              f.poznamkale->text()};
+    const QString shown[9] = {f.autorcb->currentText(),         f.titulle->text(),        f.zanrcb->currentText(),
+                              f.vydalcb->currentText(),         f.seriele->text(),        f.umistenicb->currentText(),
+                              f.zapujcenokomucb->currentText(), f.zapujcenokdyle->text(), f.poznamkale->text()};
     for (int s = 0; s < 9; ++s)
         if (shown[s] != panel_[s])
-            diff << "panel field " << s << " '" << shown[s].toStdString() << "', model '"
-                 << panel_[s].toStdString() << "'\n";
+            diff << "panel field " << s << " '" << shown[s].toStdString() << "', model '" << panel_[s].toStdString()
+                 << "'\n";
     // A rating still being typed is brought into range only when the field is left.
     if (std::clamp(f.hodnocenispin->Value(), 1, 5) != rating_)
         diff << "rating " << f.hodnocenispin->Value() << ", model " << rating_ << "\n";
-    if (shown_ && f.idspin->Value() != panelId_)
-        diff << "id " << f.idspin->Value() << ", model " << panelId_ << "\n";
+    if (shown_ && f.idspin->Value() != panelId_) diff << "id " << f.idspin->Value() << ", model " << panelId_ << "\n";
     if (!diff.str().empty()) return Fail(diff.str());
     return true;
 }

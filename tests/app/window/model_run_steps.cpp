@@ -35,15 +35,24 @@ void ModelRun::DoRandomStep() {
     int r = Pick(100);
     const bool big = current_->rows.size() > 60;
     if (big && r < 20) r = 40;  // a big table gets more deletes than adds
-    if (r < 20) AddBook();
-    else if (r < 40) ClickTitle();
-    else if (r < 43) ClickAuthor();
-    else if (r < 58) EditPanel();
-    else if (r < 72) Save();
-    else if (r < 82) Delete();
-    else if (r < 91) Search();
-    else if (r < 97) Switch();
-    else Restart();
+    if (r < 20)
+        AddBook();
+    else if (r < 40)
+        ClickTitle();
+    else if (r < 43)
+        ClickAuthor();
+    else if (r < 58)
+        EditPanel();
+    else if (r < 72)
+        Save();
+    else if (r < 82)
+        Delete();
+    else if (r < 91)
+        Search();
+    else if (r < 97)
+        Switch();
+    else
+        Restart();
 }
 
 void ModelRun::Log(const std::string& what) {
@@ -71,7 +80,9 @@ void ModelRun::AddBook() {
     const auto [ratingTyped, rating] = NewRating();
     const int how = Pick(10);  // 0..7 uložit, 8 storno, 9 close box
     Log("add " + Describe(Value(f[0].bytes)) + " / " + Describe(Value(f[1].bytes)) +
-        (how < 8 ? " uložit" : how == 8 ? " storno" : " close box"));
+        (how < 8    ? " uložit"
+         : how == 8 ? " storno"
+                    : " close box"));
     ui.QueueDialog([&, how, ratingTyped = ratingTyped](QDialog& d) {
         Ui::Teditf& e = *static_cast<Teditf&>(d).form();
         e.autorcb->setEditText(f[0].shown);
@@ -82,8 +93,10 @@ void ModelRun::AddBook() {
         e.umistenicb->setEditText(f[5].shown);
         e.poznamkale->setText(f[6].shown);
         TypeKeys(e.hodnocenispin, ratingTyped);
-        if (how < 8) QTest::mouseClick(e.ulozitb, Qt::LeftButton);
-        else if (how == 8) QTest::mouseClick(e.stornob, Qt::LeftButton);
+        if (how < 8)
+            QTest::mouseClick(e.ulozitb, Qt::LeftButton);
+        else if (how == 8)
+            QTest::mouseClick(e.stornob, Qt::LeftButton);
     });
     window->form()->novyzaznam->trigger();
 
@@ -125,8 +138,7 @@ void ModelRun::ClickTitle() {
             titles.emplace_back(static_cast<int>(a), static_cast<int>(t));
     if (titles.empty()) return ClickAuthor();
     const auto [ai, ti] = titles[Pick(static_cast<int>(titles.size()))];
-    Log("click title " + std::to_string(ai) + "/" + std::to_string(ti) + " " +
-        Describe(Value(tree_[ai].titles[ti])));
+    Log("click title " + std::to_string(ai) + "/" + std::to_string(ti) + " " + Describe(Value(tree_[ai].titles[ti])));
     ClickItem(Tree(), Node(ai, ti));
 
     // The row: the node's author and title bytes; among namesakes the node's rank.
@@ -139,16 +151,15 @@ void ModelRun::ClickTitle() {
             matching.push_back(&r);
     int earlier = 0;
     for (int i = 0; i < ti; ++i) earlier += a.titles[i] == title;
-    const Row* row = matching.empty() ? nullptr
-                                      : matching[std::min<size_t>(matching.size() >= 2 ? earlier : 0,
-                                                                  matching.size() - 1)];
+    const Row* row = matching.empty()
+                         ? nullptr
+                         : matching[std::min<size_t>(matching.size() >= 2 ? earlier : 0, matching.size() - 1)];
     for (int s = 0; s < 9; ++s) {
         const std::string bytes = row ? Cut(TextOf((*row)[kPanelColumns[s]])) : std::string();
         panel_[s] = Shown(bytes);
         cut_[s] = bytes.size() == kCut ? panel_[s] : QString();
     }
-    const long long stored = row && std::holds_alternative<long long>((*row)[9])
-                                 ? std::get<long long>((*row)[9]) : 0;
+    const long long stored = row && std::holds_alternative<long long>((*row)[9]) ? std::get<long long>((*row)[9]) : 0;
     rating_ = static_cast<int>(std::clamp<long long>(stored, 1, 5));
     panelId_ = row ? std::get<long long>((*row)[0]) : 0;
     shown_ = row != nullptr;
@@ -184,15 +195,15 @@ void ModelRun::EditPanel() {
         Log("edit field " + std::to_string(slot) + " " + Describe(Value(t.bytes)));
         panel_[slot] = t.shown;
         switch (slot) {
-            case 0: f.autorcb->setEditText(t.shown); break;
-            case 1: f.titulle->setText(t.shown); break;
-            case 2: f.zanrcb->setEditText(t.shown); break;
-            case 3: f.vydalcb->setEditText(t.shown); break;
-            case 4: f.seriele->setText(t.shown); break;
-            case 5: f.umistenicb->setEditText(t.shown); break;
-            case 6: f.zapujcenokomucb->setEditText(t.shown); break;
-            case 7: f.zapujcenokdyle->setText(t.shown); break;
-            case 8: f.poznamkale->setText(t.shown); break;
+        case 0: f.autorcb->setEditText(t.shown); break;
+        case 1: f.titulle->setText(t.shown); break;
+        case 2: f.zanrcb->setEditText(t.shown); break;
+        case 3: f.vydalcb->setEditText(t.shown); break;
+        case 4: f.seriele->setText(t.shown); break;
+        case 5: f.umistenicb->setEditText(t.shown); break;
+        case 6: f.zapujcenokomucb->setEditText(t.shown); break;
+        case 7: f.zapujcenokdyle->setText(t.shown); break;
+        case 8: f.poznamkale->setText(t.shown); break;
         }
     }
 }
@@ -254,8 +265,7 @@ void ModelRun::Delete() {
             ++stats["deletes"];
             changed_ = true;
             auto& rows = current_->rows;
-            rows.erase(std::remove_if(rows.begin(), rows.end(),
-                                      [&](const Row& r) { return r[0] == Value(panelId_); }),
+            rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const Row& r) { return r[0] == Value(panelId_); }),
                        rows.end());
         } else {
             expectedBoxes_.push_back({Kind::Information, QString::fromUtf8(kNoRecord)});

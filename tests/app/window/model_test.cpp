@@ -57,7 +57,8 @@ TEST_F(TypedCaseTest, LeavingADropDownKeepsTheTypedCase) {
     Ui::TForm1& f = *window->form();
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QTreeWidgetItem* lower = Tree().findItems(QString::fromUtf8("ž"), Qt::MatchExactly | Qt::MatchCaseSensitive).value(0);
+    QTreeWidgetItem* lower =
+        Tree().findItems(QString::fromUtf8("ž"), Qt::MatchExactly | Qt::MatchCaseSensitive).value(0);
     ASSERT_NE(lower, nullptr);
     ClickItem(Tree(), TitleNode(*lower, 0));
     f.zanrcb->setFocus();
@@ -90,8 +91,7 @@ void RunSeed(unsigned seed, int steps) {
         }
     }
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("model seed %u: %d steps %s in %.1f s;%s\n", seed, steps, ok ? "passed" : "FAILED", s,
-                counts.c_str());
+    std::printf("model seed %u: %d steps %s in %.1f s;%s\n", seed, steps, ok ? "passed" : "FAILED", s, counts.c_str());
 }
 
 constexpr int kSteps = 500;

@@ -96,11 +96,9 @@ TEST_F(PanelTest, WebLookupUsesPrefixAndNodeTextOnEveryClick) {
     // Neither a keyboard move nor another mouse button counts as a click.
     Tree().setFocus();
     QTest::keyClick(&Tree(), Qt::Key_Up);
-    QTest::mouseClick(Tree().viewport(), Qt::RightButton, {},
-                      Tree().visualItemRect(AuthorNode("Tolkien")).center());
+    QTest::mouseClick(Tree().viewport(), Qt::RightButton, {}, Tree().visualItemRect(AuthorNode("Tolkien")).center());
 
-    const std::vector<QString> expected = {"http://hledej/?q=" + title, "http://hledej/?q=Tolkien",
-                                           " " + title};
+    const std::vector<QString> expected = {"http://hledej/?q=" + title, "http://hledej/?q=Tolkien", " " + title};
     EXPECT_EQ(browser->urls, expected);
     EXPECT_TRUE(ui.boxes.empty());
 }
@@ -176,7 +174,12 @@ TEST_F(PanelTest, SaveWithEmptyAuthorOrTitleDoesNothing) {
 }
 
 TEST_F(PanelTest, ValueListsHoldDistinctValuesOfWholeCatalogue) {
-    Book a = B("a", "1"), b = B("Z", "2"), c = B("\xC8" "ap", "3"), d = B("a", "4");
+    Book a = B("a", "1"), b = B("Z", "2"),
+         c =
+             B("\xC8"
+               "ap",
+               "3"),
+         d = B("a", "4");
     a.zanr = "sci-fi";
     b.zanr = "";
     c.zanr = "Drama";
@@ -236,8 +239,7 @@ TEST_F(PanelTest, DeleteRemovesShownRowAndEmptiesPanel) {
 }
 
 TEST_F(PanelTest, SameAuthorAndTitleNodesOpenTheirOwnRecords) {
-    Open({B("A", "Dvojce", "prvni"), B("A", "Jina", "jina"), B("A", "Dvojce", "druha"),
-          B("A", "Dvojce", "treti")});
+    Open({B("A", "Dvojce", "prvni"), B("A", "Jina", "jina"), B("A", "Dvojce", "druha"), B("A", "Dvojce", "treti")});
     const char* notes[] = {"prvni", "druha", "treti"};
     for (int nth = 2; nth >= 0; --nth) {
         ClickTitle("A", "Dvojce", nth);
@@ -245,8 +247,7 @@ TEST_F(PanelTest, SameAuthorAndTitleNodesOpenTheirOwnRecords) {
     }
     F().poznamkale->setText("zmena");
     Save();
-    EXPECT_EQ(One("select group_concat(poznamka) from svazkovna where titul='Dvojce'"),
-              "zmena,druha,treti");
+    EXPECT_EQ(One("select group_concat(poznamka) from svazkovna where titul='Dvojce'"), "zmena,druha,treti");
 }
 
 TEST_F(PanelTest, LongTextsSurviveUntouchedAndEditedOnesAreSavedAsTyped) {
@@ -351,19 +352,22 @@ TEST_F(PanelTest, SaveAndDeleteReachOnlyTheShownRowWhateverItsId) {
         const char* author;
         const char* shownId;
         const char* otherId;
-    } cases[] = {{"jedinecne", "7", "8"},       {"dvojite", "5", "5"}, {"null", "NULL", "NULL"},
-                 {"nula", "0", "0"},            {"velke", "3000000000", "0"}};
+    } cases[] = {{"jedinecne", "7", "8"},
+                 {"dvojite", "5", "5"},
+                 {"null", "NULL", "NULL"},
+                 {"nula", "0", "0"},
+                 {"velke", "3000000000", "0"}};
     for (const auto& c : cases)
-        ExecSql(CataloguePath(), std::string("insert into svazkovna(id,autor,titul,poznamka) values(") +
-                                     c.shownId + ",'" + c.author + "','T','shown')," + "(" +
-                                     c.otherId + ",'" + c.author + "','T','other')");
+        ExecSql(CataloguePath(), std::string("insert into svazkovna(id,autor,titul,poznamka) values(") + c.shownId +
+                                     ",'" + c.author + "','T','shown')," + "(" + c.otherId + ",'" + c.author +
+                                     "','T','other')");
     OpenWindow();
     const QString note(40000, u'p');
     for (const auto& c : cases) {
         SCOPED_TRACE(c.author);
         auto expected = All();
-        const auto row = std::find_if(expected.begin(), expected.end(),
-                                      [&](const auto& r) { return r[1] == c.author; });
+        const auto row =
+            std::find_if(expected.begin(), expected.end(), [&](const auto& r) { return r[1] == c.author; });
         ASSERT_NE(row, expected.end()) << "the shown row itself was lost";
         const size_t shown = static_cast<size_t>(row - expected.begin());
 
@@ -378,8 +382,7 @@ TEST_F(PanelTest, SaveAndDeleteReachOnlyTheShownRowWhateverItsId) {
         EXPECT_EQ(after, expected) << "every other row as it was";
         expected = All();
         if (std::string(c.shownId) == "7") {
-            EXPECT_EQ(window->query1.SQL()[0].substr(window->query1.SQL()[0].find(" where ")),
-                      " where (id=7)");
+            EXPECT_EQ(window->query1.SQL()[0].substr(window->query1.SQL()[0].find(" where ")), " where (id=7)");
         }
 
         ClickTitle(c.author, "T");

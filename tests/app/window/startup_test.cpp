@@ -28,8 +28,7 @@ bool operator==(const ScriptedUi::Box& a, const ScriptedUi::Box& b) {
     return a.kind == b.kind && a.caption == b.caption && a.text == b.text;
 }
 void PrintTo(const ScriptedUi::Box& b, std::ostream* os) {
-    *os << static_cast<int>(b.kind) << " [" << b.caption.toStdString() << "] "
-        << b.text.toStdString();
+    *os << static_cast<int>(b.kind) << " [" << b.caption.toStdString() << "] " << b.text.toStdString();
 }
 
 namespace {
@@ -121,16 +120,14 @@ protected:
     }
     bool PanelEmpty() const {
         const auto& f = *window->form();
-        return f.autorcb->count() == 0 && f.autorcb->currentText().isEmpty() &&
-               f.titulle->text().isEmpty() && f.poznamkale->text().isEmpty();
+        return f.autorcb->count() == 0 && f.autorcb->currentText().isEmpty() && f.titulle->text().isEmpty() &&
+               f.poznamkale->text().isEmpty();
     }
     void Switch(std::optional<QString> answer) {
         ui.QueueFile(std::move(answer));
         window->form()->otevrit->trigger();
     }
-    std::vector<Box> PlainFailure() const {
-        return {Box{BoxKind::Plain, ProgramTitle(), kConnectFailed}};
-    }
+    std::vector<Box> PlainFailure() const { return {Box{BoxKind::Plain, ProgramTitle(), kConnectFailed}}; }
 };
 
 TEST_F(StartupTest, FirstStartWritesTheTemplateAndAtCloseTheSettingsBesideTheExecutable) {
@@ -173,8 +170,7 @@ TEST_F(StartupTest, TheRememberedCatalogueIsReopened) {
         SCOPED_TRACE(remembered);
         WriteIni("[nastaveni]\r\ndatabaze=" + remembered + "\r\n");
         Restart();
-        EXPECT_EQ(ShownAuthors(Tree()),
-                  QStringList{remembered == "vedle.db" ? "Vedle" : "Jinde"});
+        EXPECT_EQ(ShownAuthors(Tree()), QStringList{remembered == "vedle.db" ? "Vedle" : "Jinde"});
         EXPECT_TRUE(ui.boxes.empty());
         CloseWindow();
         EXPECT_EQ(IniValue("databaze"), remembered);
@@ -295,14 +291,13 @@ TEST_F(StartupTest, ASwitchedCatalogueIsRememberedAndReopenedEvenInACzechFolder)
 
 TEST_F(StartupTest, ClosingKeepsEverythingElseInTheSettingsFileByteForByte) {
     // Written as the platform's profile functions would: in the code page.
-    const std::string ini = ToCodePage(QString::fromUtf8(
-        "; nastavení programu\r\n[jine]\r\nklíč=hodnota\r\n\r\n[nastaveni]\r\n"
-        "webbrowserskript=http://knihy.example/hledej?slovo=čeština&\r\n"
-        "; naposledy otevřená\r\ndatabaze=svazkovna.db\r\n[další]\r\na=b\r\n"));
+    const std::string ini =
+        ToCodePage(QString::fromUtf8("; nastavení programu\r\n[jine]\r\nklíč=hodnota\r\n\r\n[nastaveni]\r\n"
+                                     "webbrowserskript=http://knihy.example/hledej?slovo=čeština&\r\n"
+                                     "; naposledy otevřená\r\ndatabaze=svazkovna.db\r\n[další]\r\na=b\r\n"));
     WriteIni(ini);
     OpenWindow();
-    EXPECT_EQ(window->form()->wb1skriptle->text(),
-              QString::fromUtf8("http://knihy.example/hledej?slovo=čeština&"));
+    EXPECT_EQ(window->form()->wb1skriptle->text(), QString::fromUtf8("http://knihy.example/hledej?slovo=čeština&"));
     CloseWindow();
     EXPECT_EQ(ReadFile(IniPath()), ini);
 }
@@ -362,8 +357,9 @@ TEST_F(StartupTest, APrefixWithALineBreakIsRefusedAndTheCatalogueStillRemembered
 TEST_F(StartupTest, HandEditedValuesAreTrimmedAndUnquoted) {
     MakeCatalogue({});
     MakeBookFile(startDir.file("vedle.db"), "Vedle");
-    WriteIni("[nastaveni]\r\n  webbrowserskript = \"http://knihy/?q=\"  \r\n"
-             "databaze =  vedle.db \r\n");
+    WriteIni(
+        "[nastaveni]\r\n  webbrowserskript = \"http://knihy/?q=\"  \r\n"
+        "databaze =  vedle.db \r\n");
     OpenWindow();
     EXPECT_EQ(window->form()->wb1skriptle->text(), "http://knihy/?q=");
     EXPECT_EQ(ShownAuthors(Tree()), QStringList{"Vedle"});

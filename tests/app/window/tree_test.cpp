@@ -54,16 +54,25 @@ TEST_F(TreeTest, RebuildShowsAuthorsTitlesAndSelection) {
          {B("Zahrada", "Z1"), B(kCtvrtek, "C1")},
          {{Cp(kCtvrtek), {"C1"}}, {"Zahrada", {"Z1"}}},
          Cp(kCtvrtek)},
-        {"Czech ch after h", {B("Ivan", "I"), B("Chmel", "C"), B("Hora", "H")},
-         {{"Hora", {"H"}}, {"Chmel", {"C"}}, {"Ivan", {"I"}}}, "Ivan"},
-        {"titles in storage order", {B("X", "Zima"), B("Y", "Leto"), B("X", "Jaro"), B("X", "Zima")},
-         {{"X", {"Zima", "Jaro", "Zima"}}, {"Y", {"Leto"}}}, "Y"},
+        {"Czech ch after h",
+         {B("Ivan", "I"), B("Chmel", "C"), B("Hora", "H")},
+         {{"Hora", {"H"}}, {"Chmel", {"C"}}, {"Ivan", {"I"}}},
+         "Ivan"},
+        {"titles in storage order",
+         {B("X", "Zima"), B("Y", "Leto"), B("X", "Jaro"), B("X", "Zima")},
+         {{"X", {"Zima", "Jaro", "Zima"}}, {"Y", {"Leto"}}},
+         "Y"},
         // NULL and '' are two distinct authors, shown alike; only '' rows have titles.
-        {"null author", {B(std::nullopt, "N"), B("", "E"), B("Q", std::nullopt)},
-         {{"", {"E"}}, {"", {"E"}}, {"Q", {""}}}, "Q"},
-        {"long author without a cut twin", {B(longAuthor, "L"), B("B", "b")},
-         {{QString(cutAuthor.c_str()), {}}, {"B", {"b"}}}, "B"},
-        {"long author with a cut twin", {B(longAuthor, "L"), B(cutAuthor, "S")},
+        {"null author",
+         {B(std::nullopt, "N"), B("", "E"), B("Q", std::nullopt)},
+         {{"", {"E"}}, {"", {"E"}}, {"Q", {""}}},
+         "Q"},
+        {"long author without a cut twin",
+         {B(longAuthor, "L"), B("B", "b")},
+         {{QString(cutAuthor.c_str()), {}}, {"B", {"b"}}},
+         "B"},
+        {"long author with a cut twin",
+         {B(longAuthor, "L"), B(cutAuthor, "S")},
          {{QString(cutAuthor.c_str()), {"S"}}, {QString(cutAuthor.c_str()), {"S"}}},
          QString(cutAuthor.c_str())},
         {"long title cut", {B("A", longTitle)}, {{"A", {QString(longTitle.substr(0, 255).c_str())}}}, "A"},
@@ -78,7 +87,9 @@ TEST_F(TreeTest, RebuildShowsAuthorsTitlesAndSelection) {
 
 TEST_F(TreeTest, NodesKeepTheStoredBytes) {
     // 0x81 is undefined in the code page; the node must still lead back to these bytes.
-    const std::string odd = "Ka\x81" "rel";
+    const std::string odd =
+        "Ka\x81"
+        "rel";
     Show({B(odd, "T\x81")});
     QTreeWidgetItem* author = Tree().topLevelItem(0);
     EXPECT_EQ(NodeBytes(*author), odd);
@@ -133,10 +144,10 @@ TEST_F(TreeTest, CutAuthorsCollectOnlyTitlesOfTheirExactText) {
     Reconnect(path);
     // Node texts as delivered: three authors read as "Abcdefghij", two as "Ab".
     EXPECT_EQ(ShownTree(Tree()), (Shown{{"Ab", {"kratky"}},
-                                       {"Ab", {"kratky"}},
-                                       {"Abcdefghij", {"presny"}},
-                                       {"Abcdefghij", {"presny"}},
-                                       {"Abcdefghij", {"presny"}}}));
+                                        {"Ab", {"kratky"}},
+                                        {"Abcdefghij", {"presny"}},
+                                        {"Abcdefghij", {"presny"}},
+                                        {"Abcdefghij", {"presny"}}}));
 }
 
 TEST_F(TreeTest, FailedTitlesQueryKeepsTheFirstAuthorOnly) {
@@ -165,10 +176,10 @@ TEST_F(TreeTest, SearchExpandsMatchingAuthors) {
         std::vector<bool> expanded;
     } cases[] = {
         {"\xC4\x8CTVRT", {true, false, false}},  // case folding covers letters with diacritics
-        {"krásná z", {false, true, false}},       // a title's match opens its author
+        {"krásná z", {false, true, false}},      // a title's match opens its author
         {"a", {false, true, true}},
-        {"sad", {false, false, true}},            // the earlier search's expansions are gone
-        {"", {false, false, false}},              // empty text matches nothing
+        {"sad", {false, false, true}},  // the earlier search's expansions are gone
+        {"", {false, false, false}},    // empty text matches nothing
         {"xyz", {false, false, false}},
     };
     for (const Case& c : cases) {
@@ -220,9 +231,12 @@ QString SimulatedEnd(const QTreeWidget& tree, QTreeWidgetItem* start) {
         const int count = parent ? AsTreeNode(*parent).TitleCount() : tree.topLevelItemCount();
         const int at = parent ? parent->indexOfChild(sel) : tree.indexOfTopLevelItem(sel);
         const auto sibling = [&](int k) { return parent ? TitleNode(*parent, k) : tree.topLevelItem(k); };
-        if (at + 1 < count) sel = sibling(at + 1);
-        else if (at > 0) sel = sibling(at - 1);
-        else sel = parent;
+        if (at + 1 < count)
+            sel = sibling(at + 1);
+        else if (at > 0)
+            sel = sibling(at - 1);
+        else
+            sel = parent;
     }
     if (!sel) return "<none>";
     return sel->parent() ? sel->parent()->text(0) + "/" + sel->text(0) : sel->text(0);
