@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libgl-dev
   libsqlite3-0 libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core
   dbus at-spi2-core python3-pyatspi
   locales
