@@ -96,9 +96,8 @@ public:
     enum class Edit { Fields, Record };
     // Every change of the catalogue's rows goes here: false when the backup
     // gate declined it (nothing ran). Else RowsAboutToChange(rows), the write,
-    // then RowsChanged with what it did. A write that throws changed nothing,
-    // yet the followers are told (with `changed` 0) so they check the
-    // catalogue again; the exception then goes on to the caller.
+    // then RowsChanged with what it did. A write that throws changed nothing
+    // and sends no RowsChanged; the exception goes on to the caller.
     bool Change(const std::vector<int64_t>& rows, const Write& write, Edit edit = Edit::Fields);
     // Wraps a record write of `rows` (all in the caller's transaction, which
     // the participant opens): the loans keep a loan that an edit finishes.

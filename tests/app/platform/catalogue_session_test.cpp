@@ -47,13 +47,13 @@ TEST(CatalogueSessionTest, AChangePassesTheGateAndIsToldAroundItsWrite) {
          Written,
          true,
          {"about 7", "outer in", "inner in", "write", "inner out", "outer out", "changed 7: 1"}},
-        {"a failed write: told nothing changed",
+        {"a failed write: no notice, the error goes on",
          true,
          true,
          CatalogueSession::Edit::Fields,
          Throws,
          false,
-         {"about 7", "write", "changed 7: 0", "runtime_error"}},
+         {"about 7", "write", "runtime_error"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -398,7 +398,7 @@ TEST_F(PanelTest, SaveAndDeleteReachOnlyTheShownRowWhateverItsId) {
 
 // A change that failed stays failed: storing a new book afterwards must not
 // run it again.
-TEST_F(PanelTest, AFailedChangeIsNotRunAgainByTheNewRecordDialog) {
+TEST_F(PanelTest, AFailedChangeLeavesTheTreeAndIsNotRunAgainByTheNewRecordDialog) {
     Open({B("A", "T", "stara"), B("B", "U")});
     window->con1.BusyTimeout = std::chrono::milliseconds(50);
     for (const char* change : {"save", "delete"}) {
@@ -415,6 +415,10 @@ TEST_F(PanelTest, AFailedChangeIsNotRunAgainByTheNewRecordDialog) {
             sqlite3_close(other);
         }
         ASSERT_EQ(BoxTexts(), QStringList{"database is locked."});
+        // The failed change leaves the tree as it was: the title still selected, its author open.
+        QTreeWidgetItem* selected = Tree().selectedItems().value(0);
+        EXPECT_EQ(selected, TitleNode("A", "T"));
+        EXPECT_TRUE(AuthorNode("A")->isExpanded());
         ui.boxes.clear();
         const auto before = All();
         ui.QueueDialog([](QDialog& d) {
