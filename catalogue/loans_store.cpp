@@ -7,7 +7,6 @@
 #include "catalogue/in_transaction.h"
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
-#include "storage/errors.h"
 #include "storage/query.h"
 
 namespace {
