@@ -73,6 +73,15 @@ protected:
                           "select id, autor, titul, zapujcenokomu, poznamka, ifnull(udaj3,'') from svazkovna order by "
                           "rowid");
     }
+    // B deletes its shown book, or saves it with this note.
+    void DeleteOrSaveInB(bool deleting, const QString& note) {
+        if (deleting) {
+            b->form()->smazatb->click();
+            return;
+        }
+        b->form()->poznamkale->setText(note);
+        b->form()->ulozitb->click();
+    }
     static size_t HistoryLines(const std::string& row) { return std::count(row.begin(), row.end(), '\n'); }
 
     ScriptedUi uiB;
@@ -227,12 +236,7 @@ TEST_F(TwoCopiesTest, AKeyHandedOutAgainIsNoLongerTheShownBook) {
             << "the new book took the deleted one's key and id";
 
         uiB.QueueChoice(c.answer);
-        if (c.deleting) {
-            b->form()->smazatb->click();
-        } else {
-            b->form()->poznamkale->setText(QString::fromUtf8("poznámka B"));
-            b->form()->ulozitb->click();
-        }
+        DeleteOrSaveInB(c.deleting, QString::fromUtf8("poznámka B"));
         ASSERT_EQ(uiB.boxes.size(), 1u);
         EXPECT_TRUE(uiB.boxes[0].text.contains(QString::fromUtf8("autor: „Hrabal Bohumil“ → „Nový Autor“")));
         const std::vector<std::string> rows = Rows();
@@ -267,12 +271,7 @@ TEST_F(TwoCopiesTest, ASaveOrDeleteOfABookDeletedElsewhereIsSaid) {
         window->form()->smazatb->click();
 
         uiB.QueueQuestion(c.storeAnew);
-        if (c.deleting) {
-            b->form()->smazatb->click();
-        } else {
-            b->form()->poznamkale->setText(QString::fromUtf8("nová"));
-            b->form()->ulozitb->click();
-        }
+        DeleteOrSaveInB(c.deleting, QString::fromUtf8("nová"));
         ASSERT_EQ(uiB.boxes.size(), 1u);
         EXPECT_EQ(uiB.boxes[0].text, c.said);
         const std::vector<std::string> rows = Rows();
