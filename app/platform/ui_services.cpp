@@ -130,6 +130,16 @@ bool QtUiServices::DetailedQuestion(const QString& caption, const QString& text,
     return box.clickedButton() == yes;
 }
 
+std::optional<int> QtUiServices::Choice(const QString& caption, const QString& text, const QStringList& choices) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& choice : choices) buttons.push_back(box.addButton(choice, QMessageBox::ActionRole));
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i]) return static_cast<int>(i);
+    return std::nullopt;
+}
+
 std::optional<QString> QtUiServices::ItemQuery(const QString& caption, const QString& prompt, const QStringList& items,
                                                const QString& initial) {
     QDialog dialog(QApplication::activeWindow());

@@ -63,6 +63,11 @@ public:
     // Progress of long work over `maximum` steps, with a cancel button; shown
     // only when the work takes long enough to notice. The default shows nothing.
     virtual std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum);
+
+    // A question with a button for each of `choices` (none is the default, so a
+    // stray Enter chooses nothing); the index of the one pressed, none when the
+    // box was closed without a choice.
+    virtual std::optional<int> Choice(const QString& caption, const QString& text, const QStringList& choices) = 0;
 };
 
 // The real dialogs of the program.
@@ -85,4 +90,5 @@ public:
     void DetailedErrorBox(const QString& caption, const QString& text, const QString& details) override;
     bool DetailedQuestion(const QString& caption, const QString& text, const QString& details) override;
     std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum) override;
+    std::optional<int> Choice(const QString& caption, const QString& text, const QStringList& choices) override;
 };

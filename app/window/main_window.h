@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/row_guard.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 #include "storage/update_sql.h"
@@ -136,6 +137,38 @@ private:
     int64_t shown_row_key_ = 0;  // the engine's row key of that record: its id need not tell it apart
     // Runs a change on query1; a failed one is taken out, so only the user's next click runs it again.
     void RunChange(const std::string& sql);
+    // Fills the panel with the row of this key (nothing shown when none) (main_window_panel.cpp).
+    void ShowRecord(std::optional<int64_t> rowKey);
+    // The shown row as stored when the panel was filled: a save or a delete
+    // writes only while the row still holds it (catalogue/row_guard.h).
+    std::optional<rowguard::StoredRow> shown_stored_;
+    // The panel's texts (by save slot) and rating as shown, to tell what the user edited.
+    QString shown_texts_[kPanelTexts];
+    int shown_rating_ = 0;
+    // --- a save or a delete of a row changed meanwhile elsewhere (main_window_conflict.cpp) ---
+    // The panel's values as typed: texts by save slot with their Windows-1250
+    // bytes (a shown cut text left untouched: the whole stored one), the rating.
+    struct TypedRecord {
+        QString texts[kPanelTexts];
+        std::string bytes[kPanelTexts];
+        int rating = 0;
+    };
+    // With `convert`, every text gets its bytes; one the code page cannot hold throws.
+    TypedRecord Typed(bool convert) const;
+    // The fields the user edited since the panel was filled (save slots; the rating is kPanelTexts).
+    std::vector<int> EditedFields(const TypedRecord& typed) const;
+    // The save's "column=value" list of these fields.
+    std::string Assignments(const TypedRecord& typed, const std::vector<int>& fields) const;
+    // The condition that picks the shown row by its key.
+    std::string ShownKeyCondition();
+    enum class ShownRowChange { Done, Declined, NothingWritten };
+    // Runs the panel's save or delete statement through the session; a statement
+    // that changed no row wrote nothing and sends no notice.
+    ShownRowChange RunShownRowChange(const std::string& sql, bool deleting);
+    // The shown row anew as stored, with the tree as the catalogue stands.
+    void ShowStoredAnew();
+    // The saved row is gone: says so and offers to store the panel's values as a new book.
+    void OfferToStoreAnew(const TypedRecord& typed);
     // Per text field: the text shown when it was exactly the 255 bytes the queries
     // deliver (maybe cut), else null; such a field, left unchanged, keeps its stored value.
     QString cut_texts_[kPanelTexts];

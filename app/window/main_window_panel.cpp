@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,7 @@
 #include "app/platform/ui_services.h"
 #include "app/platform/web_browser.h"
 #include "app/window/catalogue_tree.h"
+#include "app/window/record_conflict.h"
 #include "catalogue/loans_store.h"
 #include "catalogue/row_identity.h"
 #include "app/window/tree_node.h"
@@ -31,6 +33,7 @@ namespace {
 constexpr std::string::size_type kDeliveredTextBytes = 255;
 
 const char* const kNoRecordShown = "Není zobrazen žádný záznam: nejprve klepněte na titul ve stromu.";
+const char* const kDeletedMeanwhile = "Knihu mezitím smazal jiný program, není co mazat.";
 
 QString TextOf(const QComboBox* box) { return box->currentText(); }
 QString TextOf(const QLineEdit* edit) { return edit->text(); }
@@ -68,7 +71,14 @@ void TForm1::tv1Click() {
     QTreeWidgetItem* author = node->parent();
     if (author == nullptr) return;
 
-    const std::optional<int64_t> rowKey = TitleRow(*node);
+    ShowRecord(TitleRow(*node));
+}
+
+void TForm1::ShowRecord(std::optional<int64_t> rowKey) {
+    Ui::TForm1& f = *form();
+    // Read before the panel's own read: a change between them then makes the
+    // next save ask rather than overwrite it.
+    shown_stored_ = rowKey ? rowguard::ReadStoredRow(con1, *rowKey) : std::nullopt;
     query1.SQL().Clear();
     query1.SQL().Add(rowKey ? "select * from svazkovna where rowid=" + std::to_string(*rowKey)
                             : std::string("select * from svazkovna where 0"));
@@ -102,7 +112,7 @@ void TForm1::tv1Click() {
     fillText(10, 8, [&](const QString& t) { SetTextOf(f.poznamkale, t); });
     // An empty result fills the panel with empties; it shows no record that a
     // save or a delete could act on.
-    record_shown_ = found;
+    record_shown_ = found && shown_stored_;
     shown_row_key_ = rowKey.value_or(0);
 
     // The five lists, each every distinct value of its column.
@@ -112,6 +122,10 @@ void TForm1::tv1Click() {
     lists.Fill(ValueLists::Umisteni, *f.umistenicb);
     lists.Fill(ValueLists::Zapujcenokomu, *f.zapujcenokomucb);
     lists.Fill(ValueLists::Vydal, *f.vydalcb);
+    // What the user then sees; a save compares the panel with it.
+    const TypedRecord shown = Typed(false);
+    std::copy(std::begin(shown.texts), std::end(shown.texts), std::begin(shown_texts_));
+    shown_rating_ = shown.rating;
 }
 
 std::optional<int64_t> TForm1::TitleRow(QTreeWidgetItem& node) {
@@ -137,90 +151,92 @@ std::optional<int64_t> TForm1::TitleRow(QTreeWidgetItem& node) {
 void TForm1::ulozitbClick() {
     Ui::TForm1& f = *form();
     if (TextOf(f.autorcb).isEmpty() || TextOf(f.titulle).isEmpty()) return;
-    if (!record_shown_) {
+    if (!record_shown_ || !shown_stored_) {
         uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
         return;
     }
-
-    struct SavedText {
-        const char* column;
-        QString text;
-    };
-    const SavedText texts[] = {
-        {"autor", TextOf(f.autorcb)},
-        {"titul", TextOf(f.titulle)},
-        {"zanr", TextOf(f.zanrcb)},
-        {"vydal", TextOf(f.vydalcb)},
-        {"serie", TextOf(f.seriele)},
-        {"umisteni", TextOf(f.umistenicb)},
-        {"zapujcenokomu", TextOf(f.zapujcenokomucb)},
-        {"zapujcenokdy", TextOf(f.zapujcenokdyle)},
-        {"poznamka", TextOf(f.poznamkale)},
-    };
-    static_assert(std::size(texts) == kPanelTexts);
     // Every conversion happens here, before any statement: a character the
     // code page cannot hold stops the save with nothing written.
-    std::string sql = "update svazkovna set ";
-    int slot = 0;
-    for (const SavedText& t : texts) {
-        if (slot > 0) sql += ',';
-        sql += t.column;
-        const QString& cut = cut_texts_[slot];
-        if (!cut.isNull() && t.text == cut) {
-            // Shown cut and untouched: writing it back would shorten the stored text.
-            sql += '=';
-            sql += t.column;
-        } else {
-            sql += "='" + QuoteLiteralBody(ToCodePage(t.text)) + "'";
+    const TypedRecord typed = Typed(true);
+    std::vector<int> all(kPanelTexts + 1);
+    std::iota(all.begin(), all.end(), 0);
+    std::string assignments = Assignments(typed, all);
+    // Written only while the row holds what the panel showed; else the user chooses.
+    std::optional<rowguard::StoredRow> guard = shown_stored_;
+    bool showAfter = false;
+    for (;;) {
+        const std::string key = ShownKeyCondition();
+        const ShownRowChange run = RunShownRowChange(guard ? rowguard::GuardedUpdateSql(assignments, key, *guard)
+                                                           : "update svazkovna set " + assignments + " where " + key,
+                                                     false);
+        if (run == ShownRowChange::Declined) return;
+        if (run == ShownRowChange::Done) break;
+        const std::optional<rowguard::StoredRow> now = rowguard::ReadStoredRow(con1, shown_row_key_);
+        if (!now) {
+            OfferToStoreAnew(typed);
+            return;
         }
-        ++slot;
+        const std::vector<int> edited = EditedFields(typed);
+        switch (AskChangedMeanwhile(uiServices(), ProgramTitle(), *shown_stored_, *now, FieldColumns(edited), false)) {
+        case MeanwhileAnswer::None: return;
+        case MeanwhileAnswer::ShowAnew: ShowStoredAnew(); return;
+        case MeanwhileAnswer::Overwrite: guard.reset(); continue;
+        case MeanwhileAnswer::Keep: break;
+        }
+        // Only the user's own edits, and of those none the other program changed too.
+        const std::vector<rowguard::Column> meanwhile = rowguard::ChangedColumns(*shown_stored_, *now);
+        std::vector<int> mine;
+        for (int field : edited)
+            if (std::find(meanwhile.begin(), meanwhile.end(), FieldColumn(field)) == meanwhile.end())
+                mine.push_back(field);
+        if (mine.empty()) {
+            ShowStoredAnew();
+            return;
+        }
+        assignments = Assignments(typed, mine);
+        guard = now;
+        showAfter = true;
     }
-    sql += ",hodnoceni=" + std::to_string(f.hodnocenispin->Value()) + " where " +
-           rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_);
-
-    // A save that empties or replaces the borrower finishes the loan: the
-    // session's participants keep it in the same transaction.
-    panel_saving_ = true;
-    bool saved = false;
-    try {
-        saved = session().Change(
-            {shown_row_key_},
-            [&] {
-                RunChange(sql);
-                // One row changed: the tree follows it in place, as a rebuild would show it.
-                RowsChange change;
-                change.changed = 1;
-                change.historyLines = 1;
-                return change;
-            },
-            CatalogueSession::Edit::Record);
-    } catch (...) {
-        panel_saving_ = false;
-        throw;
+    if (showAfter) {
+        ShowStoredAnew();
+        return;
     }
-    panel_saving_ = false;
-    if (!saved) return;
     // The stored texts now equal what was typed, except the kept ones, whose
     // shown text did not change; a cut text typed back later is then an edit.
-    for (int i = 0; i < kPanelTexts; ++i)
-        if (!cut_texts_[i].isNull() && texts[i].text != cut_texts_[i]) cut_texts_[i] = QString();
+    for (int i = 0; i < kPanelTexts; ++i) {
+        if (!cut_texts_[i].isNull() && typed.texts[i] != cut_texts_[i]) cut_texts_[i] = QString();
+        shown_texts_[i] = typed.texts[i];
+    }
+    shown_rating_ = typed.rating;
 }
 
 void TForm1::smazatbClick() {
     Ui::TForm1& f = *form();
     if (!TextOf(f.autorcb).isEmpty() && !TextOf(f.titulle).isEmpty()) {
-        if (record_shown_) {
+        if (record_shown_ && shown_stored_) {
             // Declined, nothing happened: the panel and the tree stay as they
             // are. Done, the panel follows the notice and is emptied.
-            session().Change({shown_row_key_}, [&] {
-                RunChange("delete from svazkovna where " +
-                          rowidentity::KeyCondition(con1, f.idspin->Value(), shown_row_key_));
-                RowsChange change;
-                change.changed = 1;
-                change.deleted = true;
-                return change;
-            });
-            return;
+            std::optional<rowguard::StoredRow> guard = shown_stored_;
+            for (;;) {
+                const std::string key = ShownKeyCondition();
+                if (RunShownRowChange(
+                        guard ? rowguard::GuardedDeleteSql(key, *guard) : "delete from svazkovna where " + key, true) !=
+                    ShownRowChange::NothingWritten)
+                    return;
+                const std::optional<rowguard::StoredRow> now = rowguard::ReadStoredRow(con1, shown_row_key_);
+                if (!now) {
+                    uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kDeletedMeanwhile));
+                    vymazokna();
+                    RefreshTree();
+                    return;
+                }
+                switch (AskChangedMeanwhile(uiServices(), ProgramTitle(), *shown_stored_, *now, {}, true)) {
+                case MeanwhileAnswer::None: return;
+                case MeanwhileAnswer::Overwrite: guard.reset(); continue;
+                case MeanwhileAnswer::Keep:
+                case MeanwhileAnswer::ShowAnew: ShowStoredAnew(); return;
+                }
+            }
         }
         uiServices().InformationBox(ProgramTitle(), QString::fromUtf8(kNoRecordShown));
     }
@@ -253,4 +269,13 @@ void TForm1::PanelFollows(const RowsChange& change) {
     f.zapujcenokdyle->setText(kdy);
     cut_texts_[kKomuSlot] = row->komu.size() == kDeliveredTextBytes ? komu : QString();
     cut_texts_[kKdySlot] = row->kdy.size() == kDeliveredTextBytes ? kdy : QString();
+    shown_texts_[kKomuSlot] = komu;
+    shown_texts_[kKdySlot] = kdy;
+    // Our own change of the loan fields is no change made elsewhere; any other
+    // field the row holds now is still to be asked about at the next save.
+    if (const std::optional<rowguard::StoredRow> now = rowguard::ReadStoredRow(con1, shown_row_key_);
+        now && shown_stored_) {
+        (*shown_stored_)[rowguard::Komu] = (*now)[rowguard::Komu];
+        (*shown_stored_)[rowguard::Kdy] = (*now)[rowguard::Kdy];
+    }
 }

@@ -42,6 +42,11 @@ public:
         return fileAnswer;
     }
     bool OpenUrl(const QUrl&) override { return true; }
+    // A choice is a question no benchmark expects: it is shown as an error.
+    std::optional<int> Choice(const QString&, const QString& text, const QStringList&) override {
+        errors.push_back(text);
+        return std::nullopt;
+    }
 
     std::optional<QString> searchText = QString("nov");
     std::deque<std::optional<QString>> inputs;

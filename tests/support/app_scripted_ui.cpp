@@ -122,3 +122,12 @@ std::unique_ptr<Progress> ScriptedUi::StartProgress(const QString& caption, cons
     progressRuns.push_back({caption, maximum, {}});
     return std::make_unique<ScriptedProgress>(*this, progressRuns.size() - 1);
 }
+
+std::optional<int> ScriptedUi::Choice(const QString& caption, const QString& text, const QStringList& choices) {
+    boxes.push_back({BoxKind::Question, caption, text, {}});
+    choiceButtons.push_back(choices);
+    if (choiceAnswers.empty()) return std::nullopt;
+    const std::optional<int> answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    return answer;
+}

@@ -54,12 +54,16 @@ public:
     // Recorded (caption and every step); cancels at the first step that
     // reaches `cancelProgressAt`, when set.
     std::unique_ptr<Progress> StartProgress(const QString& caption, const QString& label, long long maximum) override;
+    // Recorded as a Question box, its buttons in `choiceButtons`; answered from
+    // the queue, closed without a choice when it is empty.
+    std::optional<int> Choice(const QString& caption, const QString& text, const QStringList& choices) override;
 
     // Answers, used in order; an empty queue answers "cancelled".
     void QueueInput(std::optional<QString> answer) { inputAnswers.push_back(std::move(answer)); }
     void QueueFile(std::optional<QString> answer) { fileAnswers.push_back(std::move(answer)); }
     void QueueDialog(DialogScript script) { dialogScripts.push_back(std::move(script)); }
     void QueueQuestion(bool yes) { questionAnswers.push_back(yes); }
+    void QueueChoice(std::optional<int> answer) { choiceAnswers.push_back(answer); }
     // ItemQuery takes its answers from the input queue.
     void QueueSaveFile(std::optional<QString> answer) { saveAnswers.push_back(std::move(answer)); }
     void QueueUrlResult(bool taken) { urlResults.push_back(taken); }
@@ -73,6 +77,8 @@ public:
     std::vector<ItemInput> itemInputs;
     std::vector<QString> urls;
     std::deque<bool> questionAnswers;
+    std::deque<std::optional<int>> choiceAnswers;
+    std::vector<QStringList> choiceButtons;
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<bool> urlResults;
 
