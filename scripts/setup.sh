@@ -14,6 +14,7 @@ packages=(
   locales
   file
   libyaz-dev yaz qt6-charts-dev libzip-dev poppler-utils
+  libicu-dev
 )
 
 missing=()

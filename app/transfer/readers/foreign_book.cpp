@@ -136,9 +136,12 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     unit[0] = unit[0].toUpper();
     CatalogueRow row;
     const auto text = [&](int column, const QString& value, const char* name) {
-        row[static_cast<size_t>(column)] = ToStored(value, problems, place, [&](qsizetype) {
-            return QStringLiteral("%1 %2, pole „%3“").arg(unit).arg(place).arg(QString::fromUtf8(name));
-        });
+        row[static_cast<size_t>(column)] = ToStored(
+            value, problems, place,
+            [&](qsizetype) {
+                return QStringLiteral("%1 %2, pole „%3“").arg(unit).arg(place).arg(QString::fromUtf8(name));
+            },
+            plan.warnings);
     };
     row[kIdColumn] = std::string();
     text(kAuthorColumn, book.author, "autor");

@@ -84,7 +84,24 @@ QString SeparatorName(char separator) {
     }
 }
 
+// A UTF-16 file (LibraryThing offers one) as UTF-8 with its byte-order mark,
+// so that every reader takes it; other bytes stay as they are.
+std::string FromUtf16(std::string_view bytes) {
+    const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+    if (!little && bytes.substr(0, 2) != "\xFE\xFF") return {};
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size() / 2));
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        text.append(QChar(static_cast<char16_t>(little ? a | (b << 8) : (a << 8) | b)));
+    }
+    return "\xEF\xBB\xBF" + text.toStdString();
+}
+
 ImportPlan ParseImport(std::string_view bytes) {
+    const std::string utf8 = FromUtf16(bytes);
+    if (!utf8.empty()) bytes = utf8;
     ImportSource source{bytes, FirstRowNames(bytes)};
     for (const auto& reader : ImportReaders())
         if (reader->Recognises(source)) return reader->Read(source);
