@@ -70,6 +70,16 @@ QString AuthorFromFirstLast(const QString& name, bool* kept) {
     return simple;
 }
 
+QString TitleWithoutSeries(const QString& title, QString* series) {
+    // "(Name, #4)", "(Name #4)", "(Name, #1-3)", "(Name, #0.5; Other, #2)".
+    static const QRegularExpression suffix(
+        QStringLiteral("^(.*\\S)\\s*\\(([^()#;]*[^()#;,\\s]),?\\s*#([0-9][0-9.]*(?:[-–][0-9.]+)?)(?:;[^()]*)?\\)$"));
+    const QRegularExpressionMatch m = suffix.match(title);
+    if (!m.hasMatch()) return title;
+    *series = m.captured(2).trimmed() + u' ' + m.captured(3);
+    return m.captured(1);
+}
+
 QString TurnedAuthor(ImportPlan& plan, const QString& name, int place) {
     bool kept = false;
     const QString author = AuthorFromFirstLast(name, &kept);

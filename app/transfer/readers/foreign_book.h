@@ -37,6 +37,11 @@ QString HtmlToText(const QString& html);
 // Names split at commas (shelves, tags), blanks around them dropped, empty ones left out.
 QStringList SplitList(const QString& text, QChar separator = u',');
 
+// "Mort (Discworld, #4)" → "Mort" with `*series` "Discworld 4". Of several
+// series ("(Discworld, #1; Rincewind, #1)") the first is taken; a title
+// without a numbered series in brackets at its end stays as it is.
+QString TitleWithoutSeries(const QString& title, QString* series);
+
 // AuthorFromFirstLast, with a warning in the plan when the name is kept as written.
 QString TurnedAuthor(ImportPlan& plan, const QString& name, int place);
 

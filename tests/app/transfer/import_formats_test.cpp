@@ -290,7 +290,7 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
               "Formát: Goodreads; kódování: UTF-8; oddělovač: čárka (,); záznamů v souboru: 3, z toho "
               "už v katalogu: 1. Sloupce, které se nenačtou: Book Id, Average Rating, Binding, Number of "
               "Pages, Year Published, Original Publication Year, Date Read, Date Added, Bookshelves with "
-              "positions, Exclusive Shelf, Spoiler, Read Count.");
+              "positions, Spoiler, Read Count.");
     EXPECT_EQ(listed, (std::vector<std::string>{
                           "řádek 2: Hašek Jaroslav – Osudy dobrého vojáka Švejka za světové války (už v katalogu) [ ]",
                           "řádek 3: de la Mare Walter – The Return (nevlastněná) [ ]"}));

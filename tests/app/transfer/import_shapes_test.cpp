@@ -1,0 +1,122 @@
+// Exports shaped as each program writes them today (every column, in its
+// order): what the readers make of the columns that differ from our own idea
+// of the data — shelves, series in titles, star ratings, lending columns,
+// quotes at a field's start, translators and corporate authors.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+#include "app/core/codepage.h"
+#include "app/transfer/import_dialog.h"
+#include "app/transfer/readers/foreign_book.h"
+#include "app/transfer/readers/import_reader.h"
+#include "support/app_files.h"
+#include "ui_import_dialog.h"
+
+namespace testsupport {
+namespace {
+
+std::string Data(const char* name) { return std::string(SVAZKOVNA_TEST_DATA) + "/import/" + name; }
+
+// The author, title and series of each row, with a tick where it is offered.
+std::vector<std::string> Books(const ImportPlan& plan) {
+    std::vector<std::string> out;
+    const std::vector<bool> offered = plan.Offered();
+    for (size_t i = 0; i < plan.rows.size(); ++i) {
+        const CatalogueRow& row = plan.rows[i].row;
+        const auto text = [&](int c) { return FromCodePage(row[static_cast<size_t>(c)].value_or("NULL")); };
+        out.push_back(QStringLiteral("%1 %2 | %3 | %4")
+                          .arg(offered[i] ? QStringLiteral("x") : QStringLiteral("-"))
+                          .arg(text(1), text(2), text(5))
+                          .toStdString());
+    }
+    return out;
+}
+
+TEST(ImportShapes, GoodreadsOffersWhatWasReadAndTakesTheSeriesOutOfTheTitle) {
+    const ImportPlan plan = ParseImport(Slurp(Data("goodreads_shelves_series.csv")));
+    // Owned Copies is 0 on every row: the shelf decides.
+    EXPECT_EQ(Books(plan), (std::vector<std::string>{
+                               "x Pratchett Terry | Mort | Discworld 4",
+                               "x Rowling J.K. | Harry Potter a Kámen mudrců | Harry Potter 1",
+                               "- Nesbo Jo | Sněhulák | Harry Hole 7",
+                               "x Guin Ursula K. Le | The Left Hand of Darkness | ",
+                               "x Pratchett Terry | The Colour of Magic | Discworld 1",
+                               "x Jirotka Zdeněk | Saturnin | ",
+                               "- Márquez Gabriel García | Sto roků samoty | ",
+                               "x Sapkowski Andrzej | Zaklínač I: Poslední přání | Zaklínač 1",
+                           }));
+    EXPECT_EQ(plan.warnings.value(0).toStdString(),
+              "Knih z police to-read (přání): 2; nabízejí se nezaškrtnuté, zaškrtněte ty, které máte.");
+    // A custom shelf stays the genre; the exclusive one is no genre.
+    EXPECT_EQ(FromCodePage(*plan.rows[6].row[3]).toStdString(), "klasika");
+
+    // A copy marked owned by hand is owned on any shelf.
+    std::string owned = Slurp(Data("goodreads_shelves_series.csv"));
+    owned.replace(owned.find("to-read,,,,0,0"), 14, "to-read,,,,0,1");
+    EXPECT_EQ(ParseImport(owned).Offered()[2], true);
+
+    struct Case {
+        const char* title;
+        const char* stays;
+        const char* series;
+    } cases[] = {
+        {"Mort (Discworld, #4)", "Mort", "Discworld 4"},
+        {"Mort (Discworld #4)", "Mort", "Discworld 4"},
+        {"Hobit (Středozem, #0.5)", "Hobit", "Středozem 0.5"},
+        {"Pán prstenů (Pán prstenů, #1-3)", "Pán prstenů", "Pán prstenů 1-3"},
+        {"Babička (Obrazy venkovského života)", "Babička (Obrazy venkovského života)", ""},
+        {"Kapitola #5", "Kapitola #5", ""},
+        {"(Discworld, #4)", "(Discworld, #4)", ""},
+    };
+    for (const Case& c : cases) {
+        QString series;
+        EXPECT_EQ(TitleWithoutSeries(QString::fromUtf8(c.title), &series).toStdString(), c.stays) << c.title;
+        EXPECT_EQ(series.toStdString(), c.series) << c.title;
+    }
+}
+
+TEST(ImportShapes, ThePreviewTicksEveryRowToDecideOnAtOnce) {
+    const ImportPlan plan = ParseImport(Slurp(Data("goodreads_shelves_series.csv")));
+    ImportDialog dialog(plan, QStringLiteral("export.csv"));
+    Ui::ImportDialog& ui = *dialog.form();
+    const auto count = [&] { return ui.pocetl->text().toStdString(); };
+    const auto shownId = [&](int row) { return ui.nahledtw->item(row, 0)->text().toStdString(); };
+    ASSERT_EQ(ui.duplicitylw->count(), 2);  // the two wishes
+    EXPECT_EQ(count(), "Bude importováno záznamů: 6.");
+    EXPECT_EQ(shownId(3), "3");
+
+    ui.vybratvsepb->click();
+    EXPECT_EQ(count(), "Bude importováno záznamů: 8.");
+    EXPECT_EQ(shownId(2), "3");
+    EXPECT_EQ(shownId(3), "4");  // the ids after a ticked row move on
+    ui.zrusitvyberpb->click();
+    EXPECT_EQ(count(), "Bude importováno záznamů: 6.");
+    EXPECT_EQ(shownId(2), "přeskočí se");
+
+    // Space on both selected rows ticks both, and again unticks both.
+    ui.duplicitylw->selectAll();
+    ui.duplicitylw->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    for (const char* expected : {"Bude importováno záznamů: 8.", "Bude importováno záznamů: 6."}) {
+        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(ui.duplicitylw, &space);
+        EXPECT_EQ(count(), expected);
+    }
+    EXPECT_EQ(dialog.Chosen(), plan.Offered());
+
+    // One row ticked by hand moves only what follows it.
+    ui.duplicitylw->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(count(), "Bude importováno záznamů: 7.");
+    EXPECT_EQ(shownId(2), "přeskočí se");
+    EXPECT_EQ(shownId(7), "7");
+    ui.duplicitylw->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_TRUE(dialog.importButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace testsupport
