@@ -1,5 +1,6 @@
 #include "app/transfer/readers/foreign_book.h"
 
+#include <QDate>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -101,6 +102,12 @@ int StoredRating(const QString& text, double scale) {
     return static_cast<int>(std::clamp(std::floor(value + 0.5), 1.0, 5.0));
 }
 
+QString LoanDate(const QString& iso) {
+    const QDate date = QDate::fromString(iso.trimmed(), Qt::ISODate);
+    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year())
+                          : iso.trimmed();
+}
+
 QString HtmlToText(const QString& html) {
     if (!html.contains(u'<') && !html.contains(u'&')) return html;
     QString text = html;
@@ -165,7 +172,7 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     row[kRatingColumn] = std::to_string(StoredRating(book.rating, book.ratingScale));
     text(10, notes.join(QStringLiteral("; ")), "poznámka");
     row[kUdaj1Column] = isbn;
-    row[12] = std::string();
+    text(12, book.year, "údaj 2");
     row[13] = std::string();
     plan.rows.push_back({std::move(row), place, book.owned});
 }

@@ -11,8 +11,9 @@ struct ForeignBook {
     QString author;         // already in the stored form ("Příjmení Jméno" where known)
     QStringList coauthors;  // as written; they go into the note
     QString title, genre, publisher, series, location, loanTo, loanDate;
+    QString year;            // of publication; stored in údaj 2
     QString rating;          // as written; see StoredRating
-    double ratingScale = 1;  // the source's rating is divided by this (Calibre: 2)
+    double ratingScale = 1;  // the source's rating is divided by this (a 0–10 scale: 2)
     QString isbn;            // as written; stored when valid
     QStringList notes;       // review, comments, shelves…, in this order
     bool owned = true;       // false: a wish-list book
@@ -29,6 +30,10 @@ QString AuthorFromFirstLast(const QString& name, bool* kept);
 // A rating of 1 to 5 from the source's text divided by `scale`, half points
 // rounded up; empty, 0 or no number means unrated: 3, as a new book gets.
 int StoredRating(const QString& text, double scale = 1);
+
+// An ISO date ("2024-03-12") as the program writes loan dates ("12.3.2024");
+// another text as written.
+QString LoanDate(const QString& iso);
 
 // HTML (Calibre's and Tellico's comments) reduced to its text: paragraphs and
 // breaks become line ends, tags go, entities are decoded.

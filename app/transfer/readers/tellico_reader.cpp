@@ -1,7 +1,6 @@
 // Tellico's files: a .tc zip holding tellico.xml, or that XML bare. Book
 // collections (type 2) only; loans under borrowers/borrower become the
 // books' "zapůjčeno komu" and "zapůjčeno kdy".
-#include <QDate>
 #include <QHash>
 #include <QXmlStreamReader>
 
@@ -94,13 +93,6 @@ struct Entry {
     QString id;
     int number = 0;  // the entry's place in the file, from 1
 };
-
-// The loan date as the program writes it (d.m.yyyy); other texts as written.
-QString LoanDate(const QString& iso) {
-    const QDate date = QDate::fromString(iso.trimmed(), Qt::ISODate);
-    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year())
-                          : iso.trimmed();
-}
 
 class TellicoReader : public ImportReader {
 public:

@@ -73,8 +73,8 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
         Shown(lt),
         (std::vector<std::string>{
             "Čapek Karel|Válka s mloky|sci-fi|Praha : Fr. Borový, 1936|||||5|Silné.; z antikvariátu; štítky: satira|"
-            "9788020401236||",
-            "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist|||",
+            "9788020401236|1936|",
+            "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist||1853|",
             "|Bez autora|||||||3||9788071081234||",
         }));
     EXPECT_EQ(lt.Offered(), (std::vector<bool>{true, false, true}));

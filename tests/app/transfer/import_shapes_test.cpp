@@ -81,6 +81,66 @@ TEST(ImportShapes, GoodreadsOffersWhatWasReadAndTakesTheSeriesOutOfTheTitle) {
     }
 }
 
+// Every column from the author on, between bars, with a tick where the row is offered.
+std::vector<std::string> Rows(const ImportPlan& plan) {
+    std::vector<std::string> out;
+    const std::vector<bool> offered = plan.Offered();
+    for (size_t i = 0; i < plan.rows.size(); ++i) {
+        QStringList parts{offered[i] ? QStringLiteral("x") : QStringLiteral("-")};
+        for (int c = 1; c < kCatalogueColumnCount; ++c)
+            parts << FromCodePage(plan.rows[i].row[static_cast<size_t>(c)].value_or("NULL"));
+        out.push_back(parts.join(u'|').toStdString());
+    }
+    return out;
+}
+
+TEST(ImportShapes, CalibreStarsAreReadOnTheScaleTheValuesShow) {
+    const ImportPlan stars = ParseImport(Slurp(Data("calibre_stars.csv")));
+    std::vector<std::string> ratings;
+    for (const ImportRow& r : stars.rows) ratings.push_back(*r.row[kRatingColumn]);
+    // 5, 4.5, 3 and 1 stars; 0 is unrated.
+    EXPECT_EQ(ratings, (std::vector<std::string>{"5", "5", "3", "1", "3"}));
+    struct Case {
+        const char* file;
+        const char* rating;
+    } cases[] = {
+        {"title,author_sort,rating\nA,\"B, C\",8\nD,\"E, F\",4\n", "2"},  // 0–10: 4 is two stars
+        {"title,author_sort,rating\nA,\"B, C\",\nD,\"E, F\",2\n", "2"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(*ParseImport(c.file).rows[1].row[kRatingColumn], c.rating) << c.file;
+}
+
+TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExportHasThem) {
+    const std::vector<std::string> expected = {
+        "x|Bulgakov Michail|Mistr a Markétka|román|Artur|||Pavel Novák|12.3.2025|5|Nejlepší kniha.; koupeno v Luxoru; "
+        "štítky: klasika; sbírky: Favorites; spoluautoři: Dvořák Alena (Translator), Lada Josef (Illustrator)|"
+        "9788072034000|2004|",
+        "x|Feynman Richard P.|\"Surely You're Joking, Mr. Feynman!\": Adventures of a Curious Character|fyzika|"
+        "W. W. Norton & Company|||||5|štítky: \"memoáry\"; spoluautoři: Leighton Ralph "
+        "(Contributor)|9780393316049|1985|",
+        "-|García Márquez Gabriel|Sto roků samoty|román|Odeon|||||4|sbírky: Read but unowned||1971|",
+        "-|Tolkien J. R. R.|Hobit|fantasy|Argo|||||3|sbírky: Wishlist; spoluautoři: Pošustová Lubomír "
+        "(Translator)||2012|",
+        "x|Němcová Božena|Babička||Albatros|||||3|sbírky: To read||1990|",
+    };
+    const std::string tsv = Slurp(Data("librarything_library.tsv"));
+    const ImportPlan plan = ParseImport(tsv);
+    EXPECT_EQ(plan.format.toStdString(), "LibraryThing");
+    EXPECT_EQ(Rows(plan), expected);
+    EXPECT_TRUE(plan.ignoredColumns.contains(QStringLiteral("Lending Status")));
+
+    // The same export saved as UTF-16 (either byte order) reads the same.
+    const QString text = QString::fromUtf8(tsv);
+    for (const bool little : {true, false}) {
+        std::string utf16 = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const QChar ch : text) {
+            const char lo = static_cast<char>(ch.unicode() & 0xFF), hi = static_cast<char>(ch.unicode() >> 8);
+            utf16 += little ? std::string{lo, hi} : std::string{hi, lo};
+        }
+        EXPECT_EQ(Rows(ParseImport(utf16)), expected) << little;
+    }
+}
+
 TEST(ImportShapes, ThePreviewTicksEveryRowToDecideOnAtOnce) {
     const ImportPlan plan = ParseImport(Slurp(Data("goodreads_shelves_series.csv")));
     ImportDialog dialog(plan, QStringLiteral("export.csv"));
