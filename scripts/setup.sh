@@ -13,8 +13,7 @@ packages=(
   dbus at-spi2-core python3-pyatspi
   locales
   file
-  libyaz-dev yaz qt6-charts-dev libzip-dev poppler-utils
-  libicu-dev
+  libyaz-dev yaz qt6-charts-dev libzip-dev poppler-utils libicu-dev
 )
 
 missing=()
