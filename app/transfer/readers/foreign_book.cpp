@@ -71,6 +71,29 @@ QString AuthorFromFirstLast(const QString& name, bool* kept) {
     return simple;
 }
 
+bool IsCorporateName(const QString& name) {
+    // Words no person's name holds; matched as whole words, case ignored.
+    static const QRegularExpression body(
+        QStringLiteral("\\b(kolektiv|autorů|redakce|nakladatelství|vydavatelství|společnost|spolek|ústav|institut|"
+                       "univerzita|muzeum|knihovna|svaz|klub|nadace|ministerstvo|national|geographic|society|"
+                       "institute|university|museum|library|association|press|publishing|publications|company|"
+                       "corporation|inc|ltd|llc|gmbh|foundation|council|committee|staff|editors|group|team|"
+                       "s\\.r\\.o|a\\.s)\\b"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return body.match(name).hasMatch();
+}
+
+QString AuthorFromPlainName(const QString& name) {
+    if (name.contains(u',')) return AuthorFromLastFirst(name);
+    const QString simple = name.simplified();
+    QStringList words = simple.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() < 2 || IsCorporateName(simple)) return simple;
+    static const QStringList particles = {"le", "de", "van", "von", "da", "di", "del", "la", "der", "den", "du", "des"};
+    qsizetype surname = words.size() - 1;
+    while (surname > 1 && particles.contains(words[surname - 1].toLower())) --surname;
+    return (words.mid(surname) + words.mid(0, surname)).join(u' ');
+}
+
 QString TitleWithoutSeries(const QString& title, QString* series) {
     // "(Name, #4)", "(Name #4)", "(Name, #1-3)", "(Name, #0.5; Other, #2)".
     static const QRegularExpression suffix(

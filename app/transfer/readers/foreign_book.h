@@ -47,6 +47,18 @@ QStringList SplitList(const QString& text, QChar separator = u',');
 // without a numbered series in brackets at its end stays as it is.
 QString TitleWithoutSeries(const QString& title, QString* series);
 
+// A name written "First Last" in the stored form "Last First", as a
+// librarian turns it: "J.R.R. Tolkien" → "Tolkien J.R.R.", particles stay
+// with the surname ("Ursula K. Le Guin" → "Le Guin Ursula K.", "Walter de la
+// Mare" → "de la Mare Walter"). A single name, "kolektiv autorů" and a
+// corporate name ("National Geographic") stay as written; a comma means the
+// last-name form.
+QString AuthorFromPlainName(const QString& name);
+
+// Whether a name is a body's rather than a person's: a collective, a
+// publisher, a society, an institute.
+bool IsCorporateName(const QString& name);
+
 // AuthorFromFirstLast, with a warning in the plan when the name is kept as written.
 QString TurnedAuthor(ImportPlan& plan, const QString& name, int place);
 

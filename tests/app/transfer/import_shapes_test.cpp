@@ -141,6 +141,50 @@ TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExpor
     }
 }
 
+TEST(ImportShapes, TellicoNamesAreTurnedButNotABodysAndEveryRoleIsKept) {
+    const ImportPlan plan = ParseImport(Slurp(Data("tellico_roles.xml")));
+    EXPECT_EQ(Rows(plan), (std::vector<std::string>{
+                              "x|Tolkien J.R.R.|Pán prstenů: Společenstvo prstenu|Fantasy|Mladá fronta|Pán prstenů 1|||"
+                              "|5|Rodinný výtisk.; překlad: Stanislava Pošustová|9788020409041|2002|",
+                              "x|National Geographic|Zázraky přírody|Příroda|Computer Press|||||3|||2010|",
+                              "x|Bulgakov Michail|Mistr a Markétka||Odeon|||Eva Malá|5.10.2025|4|"
+                              "překlad: Alena Morávková, Libor Dvořák; editor: Jan Nový||1990|",
+                              "x|Le Guin Ursula K.|Levá ruka tmy||Argo|||||3|překlad: Jan Kantůrek||2004|",
+                              "x|Kolektiv autorů|Atlas hub||Aventinum|||||3||||",
+                          }));
+    EXPECT_TRUE(plan.warnings.isEmpty());
+
+    struct Case {
+        const char* written;
+        const char* stored;
+    } cases[] = {
+        {"J.R.R. Tolkien", "Tolkien J.R.R."},
+        {"Walter de la Mare", "de la Mare Walter"},
+        {"Ludwig van Beethoven", "van Beethoven Ludwig"},
+        {"Homér", "Homér"},
+        {"Čapek, Karel", "Čapek Karel"},
+        {"Kolektiv autorů", "Kolektiv autorů"},
+        {"Ústav pro českou literaturu", "Ústav pro českou literaturu"},
+        {"Oxford University Press", "Oxford University Press"},
+        {"Karel Jaromír Erben", "Erben Karel Jaromír"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AuthorFromPlainName(QString::fromUtf8(c.written)).toStdString(), c.stored) << c.written;
+
+    // A zip that is no Tellico file is told as such, not as a damaged one.
+    const std::string tc = Slurp(Data("tellico.tc"));
+    std::string xlsx = tc;
+    for (size_t at = xlsx.find("tellico.xml"); at != std::string::npos; at = xlsx.find("tellico.xml", at + 1))
+        xlsx.replace(at, 11, "content.xml");
+    try {
+        ParseImport(xlsx);
+        ADD_FAILURE() << "read";
+    } catch (const ImportError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Soubor není ve formátu, který program umí importovat", 0), 0u)
+            << e.what();
+    }
+}
+
 TEST(ImportShapes, ThePreviewTicksEveryRowToDecideOnAtOnce) {
     const ImportPlan plan = ParseImport(Slurp(Data("goodreads_shelves_series.csv")));
     ImportDialog dialog(plan, QStringLiteral("export.csv"));
