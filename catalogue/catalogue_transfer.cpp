@@ -106,6 +106,18 @@ std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con) {
     return keys;
 }
 
+std::unordered_map<std::string, std::string> StoredAuthorForms(TASQLite3DB& con) {
+    std::unordered_map<std::string, std::string> forms;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (row.empty() || row[0].isNull) return;
+        const std::string author(row[0].text);
+        std::string key = match::AuthorKey(author);
+        if (!key.empty()) forms.try_emplace(std::move(key), author);
+    });
+    con.SQLiteExecute("select autor from svazkovna order by id", &sink);
+    return forms;
+}
+
 std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con) {
     std::unordered_set<std::string> texts;
     RowSink sink([&](const std::vector<ColumnValue>& row) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -36,6 +37,10 @@ bool ForEachCatalogueRow(TASQLite3DB& con, const std::function<bool(const Catalo
 // or an empty key are left out of the stored keys, as they match nothing.
 std::string AuthorTitleKey(const std::string& author, const std::string& title);
 std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con);
+// Each stored author's form by its key (match::AuthorKey: case, accents,
+// initials' spaces and the order of the names left out); of several forms
+// with one key, the first stored.
+std::unordered_map<std::string, std::string> StoredAuthorForms(TASQLite3DB& con);
 // Every non-empty `udaj1` text stored (where the ISBN is kept).
 std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con);
 

@@ -52,6 +52,7 @@ void TimeImport(benchmark::State& state, const std::function<QByteArray()>& sour
 
         const QByteArray bytes = source();
         ImportPlan plan = ParseImport(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        AdoptStoredAuthors(plan, StoredAuthorForms(con));
         MarkStored(plan, StoredAuthorTitleKeys(con), StoredUdaj1Texts(con), NextCatalogueId(con));
         const auto rows = plan.RowsToStore(plan.Offered());
         if (!AppendCatalogueRows(con, rows, [](size_t) { return true; })) state.SkipWithError("import cancelled");

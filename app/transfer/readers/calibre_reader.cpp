@@ -14,7 +14,7 @@ const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
         {"title", "titul"},
         {"author_sort", "autor (Příjmení Jméno, první z autorů)"},
-        {"authors", "poznámka (spoluautoři); autor, když chybí author_sort"},
+        {"authors", "poznámka (spoluautoři); autor, když chybí author_sort nebo je otočen jen naivně"},
         {"publisher", "vydal"},
         {"series", "série"},
         {"series_index", "série (číslo dílu za názvem)"},
@@ -55,9 +55,7 @@ public:
             ForeignBook book;
             book.title = cell(kTitle).trimmed();
             const QStringList authors = SplitList(cell(kAuthors), u'&');
-            book.author = AuthorFromLastFirst(SplitList(cell(kAuthorSort), u'&').value(0));
-            if (book.author.isEmpty() && !authors.isEmpty())
-                book.author = TurnedAuthor(in.plan, authors.front(), record.line);
+            book.author = AuthorFromSortForm(SplitList(cell(kAuthorSort), u'&').value(0), authors.value(0));
             book.coauthors = authors.mid(1);
             book.publisher = cell(kPublisher).trimmed();
             book.series = cell(kSeries).trimmed();

@@ -94,6 +94,18 @@ QString AuthorFromPlainName(const QString& name) {
     return (words.mid(surname) + words.mid(0, surname)).join(u' ');
 }
 
+QString AuthorFromSortForm(const QString& sortForm, const QString& plain) {
+    const QStringList words = plain.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty() || plain.contains(u',')) return AuthorFromLastFirst(sortForm);
+    const QString naive = words.size() == 1
+                              ? words.front() + QStringLiteral(", ") + words.front()
+                              : words.back() + QStringLiteral(", ") + words.mid(0, words.size() - 1).join(u' ');
+    const QString sort = sortForm.simplified();
+    if (sort.isEmpty() || sort == naive || (words.size() == 1 && sort == words.front()))
+        return AuthorFromPlainName(plain);
+    return AuthorFromLastFirst(sortForm);
+}
+
 QString TitleWithoutSeries(const QString& title, QString* series) {
     // "(Name, #4)", "(Name #4)", "(Name, #1-3)", "(Name, #0.5; Other, #2)".
     static const QRegularExpression suffix(
@@ -102,18 +114,6 @@ QString TitleWithoutSeries(const QString& title, QString* series) {
     if (!m.hasMatch()) return title;
     *series = m.captured(2).trimmed() + u' ' + m.captured(3);
     return m.captured(1);
-}
-
-QString TurnedAuthor(ImportPlan& plan, const QString& name, int place) {
-    bool kept = false;
-    const QString author = AuthorFromFirstLast(name, &kept);
-    if (kept) {
-        QString unit = plan.unit;
-        unit[0] = unit[0].toUpper();
-        plan.warnings.append(
-            QStringLiteral("%1 %2: autor „%3“ ponechán, jak je zapsán.").arg(unit).arg(place).arg(author));
-    }
-    return author;
 }
 
 int StoredRating(const QString& text, double scale) {

@@ -55,12 +55,15 @@ QString TitleWithoutSeries(const QString& title, QString* series);
 // last-name form.
 QString AuthorFromPlainName(const QString& name);
 
+// The stored form from a program's sort form ("Pratchett, Terry") and the
+// plain name it was made from. A naive sort form, the plain name's last word
+// put first ("Guin, Ursula K. Le", "autorů, Kolektiv"), is made anew from
+// the plain name (AuthorFromPlainName); another is taken as written.
+QString AuthorFromSortForm(const QString& sortForm, const QString& plain);
+
 // Whether a name is a body's rather than a person's: a collective, a
 // publisher, a society, an institute.
 bool IsCorporateName(const QString& name);
-
-// AuthorFromFirstLast, with a warning in the plan when the name is kept as written.
-QString TurnedAuthor(ImportPlan& plan, const QString& name, int place);
 
 // Appends the book as a row of the plan; a text the catalogue's code page
 // cannot hold goes to `problems` naming the plan's unit and `place`.

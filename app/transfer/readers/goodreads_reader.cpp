@@ -25,7 +25,7 @@ enum Col {
 const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
         {"Title", "titul; série v závorce za ním („Mort (Discworld, #4)“) → série („Discworld 4“)"},
-        {"Author", "autor, když chybí Author l-f (otočen, jen je-li to jisté)"},
+        {"Author", "autor, když chybí Author l-f nebo je otočen jen naivně (částice, instituce)"},
         {"Author l-f", "autor (Příjmení Jméno)"},
         {"Additional Authors", "poznámka (spoluautoři)"},
         {"ISBN", "údaj 1 (ISBN), když chybí ISBN13"},
@@ -63,8 +63,7 @@ public:
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
             book.title = TitleWithoutSeries(cell(kTitle).trimmed(), &book.series);
-            book.author = AuthorFromLastFirst(cell(kAuthorLf));
-            if (book.author.isEmpty()) book.author = TurnedAuthor(in.plan, cell(kAuthor), record.line);
+            book.author = AuthorFromSortForm(cell(kAuthorLf), cell(kAuthor));
             book.coauthors = SplitList(cell(kMore));
             book.isbn = Unwrapped(cell(kIsbn13));
             if (book.isbn.isEmpty()) book.isbn = Unwrapped(cell(kIsbn));

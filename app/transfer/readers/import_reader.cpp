@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/core/codepage.h"
 #include "app/transfer/readers/table_file.h"
+#include "catalogue/book_match.h"
 
 namespace {
 
@@ -112,4 +114,20 @@ void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedK
                 const std::unordered_set<std::string>& storedUdaj1, long long nextId) {
     MarkStored(plan.rows, storedKeys, storedUdaj1);
     plan.firstId = nextId;
+}
+
+void AdoptStoredAuthors(ImportPlan& plan, const std::unordered_map<std::string, std::string>& storedForms) {
+    QString unit = plan.unit;
+    unit[0] = unit[0].toUpper();
+    for (ImportRow& r : plan.rows) {
+        std::optional<std::string>& author = r.row[kAuthorColumn];
+        if (!author || author->empty()) continue;
+        const auto stored = storedForms.find(match::AuthorKey(*author));
+        if (stored == storedForms.end() || stored->second == *author) continue;
+        plan.warnings.append(QStringLiteral("%1 %2: autor „%3“ zapsán jako v katalogu: „%4“.")
+                                 .arg(unit)
+                                 .arg(r.line)
+                                 .arg(FromCodePage(*author), FromCodePage(stored->second)));
+        author = stored->second;
+    }
 }

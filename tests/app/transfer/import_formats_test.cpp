@@ -308,6 +308,32 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
     EXPECT_EQ(std::get<std::string>(back[2][1]), Cp("Voskovec Jiří"));
 }
 
+TEST_F(ImportFormatsWindowTest, BooksAndAuthorsAlreadyStoredInAnotherSpellingAreKnown) {
+    // Typed by hand or imported long ago: initials spaced, a series suffix, a Spanish double surname.
+    Open({Book(3, "Rowling J. K.", "Harry Potter a kámen mudrců", ""),
+          Book(4, "Pratchett Terry", "Mort (Discworld, #4)", ""),
+          Book(5, "García Márquez Gabriel", "Kronika ohlášené smrti", "")});
+    std::vector<std::string> listed;
+    QStringList warnings;
+    Import(Data("goodreads_shelves_series.csv"), [&](ImportDialog& d) {
+        for (int k = 0; k < d.form()->duplicitylw->count(); ++k) {
+            QListWidgetItem* item = d.form()->duplicitylw->item(k);
+            listed.push_back(item->text().toStdString() + (item->checkState() == Qt::Checked ? " [x]" : " [ ]"));
+        }
+        for (int k = 0; k < d.form()->upozornenilw->count(); ++k) warnings << d.form()->upozornenilw->item(k)->text();
+    });
+    EXPECT_EQ(listed, (std::vector<std::string>{
+                          "řádek 2: Pratchett Terry – Mort (už v katalogu) [ ]",
+                          "řádek 3: Rowling J. K. – Harry Potter a Kámen mudrců (už v katalogu) [ ]",
+                          "řádek 4: Nesbo Jo – Sněhulák (nevlastněná) [ ]",
+                          "řádek 8: García Márquez Gabriel – Sto roků samoty (nevlastněná) [ ]",
+                      }));
+    EXPECT_TRUE(warnings.contains(
+        QString::fromUtf8("Řádek 8: autor „Márquez Gabriel García“ zapsán jako v katalogu: „García Márquez Gabriel“.")))
+        << warnings.join(u'\n').toStdString();
+    EXPECT_EQ(ReadAllRows(CataloguePath()).size(), 3u + 4u);
+}
+
 TEST_F(ImportFormatsWindowTest, TellicoLoansLandInTheLoanFieldsAndRepeatsInsideTheFileAreMarked) {
     Open({});
     Import(Data("tellico.tc"));

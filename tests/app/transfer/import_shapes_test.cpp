@@ -45,7 +45,7 @@ TEST(ImportShapes, GoodreadsOffersWhatWasReadAndTakesTheSeriesOutOfTheTitle) {
                                "x Pratchett Terry | Mort | Discworld 4",
                                "x Rowling J.K. | Harry Potter a Kámen mudrců | Harry Potter 1",
                                "- Nesbo Jo | Sněhulák | Harry Hole 7",
-                               "x Guin Ursula K. Le | The Left Hand of Darkness | ",
+                               "x Le Guin Ursula K. | The Left Hand of Darkness | ",
                                "x Pratchett Terry | The Colour of Magic | Discworld 1",
                                "x Jirotka Zdeněk | Saturnin | ",
                                "- Márquez Gabriel García | Sto roků samoty | ",
@@ -108,6 +108,28 @@ TEST(ImportShapes, CalibreStarsAreReadOnTheScaleTheValuesShow) {
         {"title,author_sort,rating\nA,\"B, C\",\nD,\"E, F\",2\n", "2"},
     };
     for (const Case& c : cases) EXPECT_EQ(*ParseImport(c.file).rows[1].row[kRatingColumn], c.rating) << c.file;
+
+    // Calibre (and Goodreads) put the last word first; a particle, a body's name
+    // and a single name are made anew from the plain name.
+    std::vector<std::string> authors;
+    for (const ImportRow& r : stars.rows) authors.push_back(FromCodePage(*r.row[kAuthorColumn]).toStdString());
+    EXPECT_EQ(authors, (std::vector<std::string>{"Le Guin Ursula K.", "Márquez Gabriel García", "Kolektiv autorů",
+                                                 "Zidrou", "Čapek Karel"}));
+    struct Name {
+        const char* sort;
+        const char* plain;
+        const char* stored;
+    } names[] = {
+        {"de la Mare, Walter", "Walter de la Mare", "de la Mare Walter"},  // a sort form made by hand stays
+        {"Mare, Walter de la", "Walter de la Mare", "de la Mare Walter"},
+        {"", "Jaroslav Hašek", "Hašek Jaroslav"},
+        {"Hašek, Jaroslav", "", "Hašek Jaroslav"},
+        {"Geographic, National", "National Geographic", "National Geographic"},
+        {"Rowling, J.K.", "J.K. Rowling", "Rowling J.K."},
+    };
+    for (const Name& n : names)
+        EXPECT_EQ(AuthorFromSortForm(QString::fromUtf8(n.sort), QString::fromUtf8(n.plain)).toStdString(), n.stored)
+            << n.sort;
 }
 
 TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExportHasThem) {
