@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "catalogue/book_match.h"
 #include "catalogue/row_sink.h"
 #include "storage/connection.h"
 #include "storage/query.h"
@@ -89,20 +90,32 @@ bool ForEachCatalogueRow(TASQLite3DB& con, const std::function<bool(const Catalo
 }
 
 std::string AuthorTitleKey(const std::string& author, const std::string& title) {
-    // The length makes the split unambiguous whatever bytes the texts hold.
-    return std::to_string(author.size()) + ':' + author + title;
+    return match::BookKey(author, title);
 }
 
 std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con) {
     std::unordered_set<std::string> keys;
     RowSink sink([&](const std::vector<ColumnValue>& row) {
         if (row.size() < 2 || row[0].isNull || row[1].isNull) return;
-        keys.insert(AuthorTitleKey(std::string(row[0].text), std::string(row[1].text)));
+        std::string key = AuthorTitleKey(std::string(row[0].text), std::string(row[1].text));
+        if (!key.empty()) keys.insert(std::move(key));
     });
     // One read of the whole table: it has no index, so a look-up per row would
     // scan it once per imported row.
     con.SQLiteExecute("select autor, titul from svazkovna", &sink);
     return keys;
+}
+
+std::unordered_map<std::string, std::string> StoredAuthorForms(TASQLite3DB& con) {
+    std::unordered_map<std::string, std::string> forms;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (row.empty() || row[0].isNull) return;
+        const std::string author(row[0].text);
+        std::string key = match::AuthorKey(author);
+        if (!key.empty()) forms.try_emplace(std::move(key), author);
+    });
+    con.SQLiteExecute("select autor from svazkovna order by id", &sink);
+    return forms;
 }
 
 std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con) {

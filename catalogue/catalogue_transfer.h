@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -30,10 +31,16 @@ long long CountCatalogueRows(TASQLite3DB& con);
 // as soon as `each` returns false.
 bool ForEachCatalogueRow(TASQLite3DB& con, const std::function<bool(const CatalogueRow&)>& each);
 
-// An author and a title as one key; rows with a NULL in either are left out,
-// as no imported row can equal them.
+// An author and a title as one key, as a collector tells one book from
+// another (catalogue/book_match.h: "Rowling J. K." is "J.K. Rowling", a
+// series suffix does not count); empty when either is empty. Rows with a NULL
+// or an empty key are left out of the stored keys, as they match nothing.
 std::string AuthorTitleKey(const std::string& author, const std::string& title);
 std::unordered_set<std::string> StoredAuthorTitleKeys(TASQLite3DB& con);
+// Each stored author's form by its key (match::AuthorKey: case, accents,
+// initials' spaces and the order of the names left out); of several forms
+// with one key, the first stored.
+std::unordered_map<std::string, std::string> StoredAuthorForms(TASQLite3DB& con);
 // Every non-empty `udaj1` text stored (where the ISBN is kept).
 std::unordered_set<std::string> StoredUdaj1Texts(TASQLite3DB& con);
 

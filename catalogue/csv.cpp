@@ -6,6 +6,20 @@ namespace {
 
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 
+// Whether the quote at `at` closes (doubled quotes inside skipped) right
+// before `separator`, a line end or the end of the data.
+bool ClosesBeforeSeparator(std::string_view d, size_t at, char separator) {
+    for (size_t i = at + 1; i < d.size(); ++i) {
+        if (d[i] != '"') continue;
+        if (i + 1 < d.size() && d[i + 1] == '"') {
+            ++i;
+            continue;
+        }
+        return i + 1 == d.size() || d[i + 1] == separator || IsLineEnd(d[i + 1]);
+    }
+    return false;
+}
+
 std::string LineMessage(int line, const char* what) { return "Řádek " + std::to_string(line) + ": " + what; }
 
 }  // namespace
@@ -32,38 +46,40 @@ char DetectCsvSeparator(std::string_view data) {
     return candidates[best];
 }
 
-bool IsUtf8(std::string_view data) {
+size_t Utf8SequenceLength(std::string_view data, size_t at) {
     const auto* p = reinterpret_cast<const unsigned char*>(data.data());
     const size_t n = data.size();
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int more;
-        unsigned long cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            cp = c & 0x07;
-        } else {
-            return false;  // a continuation byte first, C0/C1 (overlong) or F5 and above
-        }
-        if (n - i <= static_cast<size_t>(more)) return false;
-        for (int k = 1; k <= more; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000)) return false;
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
-        i += static_cast<size_t>(more) + 1;
+    const unsigned char c = p[at];
+    if (c < 0x80) return 1;
+    int more;
+    unsigned long cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        more = 1;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        more = 2;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        more = 3;
+        cp = c & 0x07;
+    } else {
+        return 0;  // a continuation byte first, C0/C1 (overlong) or F5 and above
+    }
+    if (n - at <= static_cast<size_t>(more)) return 0;
+    for (int k = 1; k <= more; ++k) {
+        if ((p[at + k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[at + k] & 0x3F);
+    }
+    if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000)) return 0;
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+    return static_cast<size_t>(more) + 1;
+}
+
+bool IsUtf8(std::string_view data) {
+    for (size_t i = 0; i < data.size();) {
+        const size_t length = Utf8SequenceLength(data, i);
+        if (length == 0) return false;
+        i += length;
     }
     return true;
 }
@@ -96,7 +112,7 @@ std::vector<CsvRecord> ReadCsv(std::string_view d, char separator, std::vector<C
         for (;;) {
             CsvField field;
             field.line = line;
-            if (i < n && d[i] == '"') {
+            if (i < n && d[i] == '"' && (separator != '\t' || ClosesBeforeSeparator(d, i, separator))) {
                 field.quoted = true;
                 const int opened = line;
                 ++i;

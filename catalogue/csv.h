@@ -34,6 +34,10 @@ private:
 // often outside quotes (on a tie the earlier of the three); ',' when none is.
 char DetectCsvSeparator(std::string_view data);
 
+// The length of the well-formed UTF-8 sequence that starts at `at` (1 for
+// ASCII), or 0 when the byte there starts none.
+size_t Utf8SequenceLength(std::string_view data, size_t at);
+
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
 // code points above U+10FFFF).
 bool IsUtf8(std::string_view data);
@@ -45,7 +49,10 @@ std::string_view WithoutUtf8Bom(std::string_view data, bool* hadBom = nullptr);
 // outside quotes is no record. Throws CsvError for a quote that is never
 // closed and for anything but a separator or a line end after a closing quote;
 // with `malformed` given, those go there instead and reading goes on at the
-// next line (a quote never closed ends the reading).
+// next line (a quote never closed ends the reading). Tab-separated data is
+// read by its own rule: a field that begins with a quote is quoted only when
+// that quote closes right before a tab or a line end; otherwise the quote is
+// text (a title "Surely…": …), and such a field is never malformed.
 std::vector<CsvRecord> ReadCsv(std::string_view data, char separator, std::vector<CsvError>* malformed = nullptr);
 
 // Appends one field. It goes between quotes (quotes inside doubled) when it

@@ -6,10 +6,11 @@
 
 void MarkStored(std::vector<ImportRow>& rows, const std::unordered_set<std::string>& storedKeys,
                 const std::unordered_set<std::string>& storedUdaj1) {
-    // A stored ISBN typed with hyphens, or as an ISBN-10, is the same book.
+    // A stored ISBN typed with hyphens, as an ISBN-10 or inside other text
+    // ("ISBN 978-80-…; váz.") is the same book.
     std::unordered_set<std::string> storedIsbns;
     for (const std::string& text : storedUdaj1)
-        if (const auto stored = isbn::Normalize(text)) storedIsbns.insert(*stored);
+        if (const auto stored = isbn::Find(text)) storedIsbns.insert(*stored);
     std::unordered_map<std::string, int> seenKeys;
     std::unordered_map<std::string, int> seenIsbns;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -19,8 +20,10 @@ void MarkStored(std::vector<ImportRow>& rows, const std::unordered_set<std::stri
         bool stored = isbn && storedIsbns.count(*isbn) > 0;
         int earlier = -1;
         if (isbn) earlier = seenIsbns.try_emplace(*isbn, index).first->second;
-        if (row[kAuthorColumn] && row[kTitleColumn]) {
-            const std::string key = AuthorTitleKey(*row[kAuthorColumn], *row[kTitleColumn]);
+        const std::string key = row[kAuthorColumn] && row[kTitleColumn]
+                                    ? AuthorTitleKey(*row[kAuthorColumn], *row[kTitleColumn])
+                                    : std::string();
+        if (!key.empty()) {
             stored = stored || storedKeys.count(key) > 0;
             const int first = seenKeys.try_emplace(key, index).first->second;
             if (earlier == index || earlier < 0) earlier = first;

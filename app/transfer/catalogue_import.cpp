@@ -31,6 +31,7 @@ void CatalogueImport::Run(CatalogueSession& session) {
         return;
     }
     TASQLite3DB& con = session.Connection();
+    AdoptStoredAuthors(plan, StoredAuthorForms(con));
     MarkStored(plan, StoredAuthorTitleKeys(con), StoredUdaj1Texts(con), NextCatalogueId(con));
 
     ImportDialog dialog(plan, *path, &session.Window());

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -85,10 +86,21 @@ ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget*
         list.addItem(item);
     }
     connect(&list, &QListWidget::itemChanged, this, &ImportDialog::ItemChanged);
+    list.installEventFilter(this);
+    const auto every = [&list] {
+        QList<QListWidgetItem*> items;
+        for (int k = 0; k < list.count(); ++k) items.append(list.item(k));
+        return items;
+    };
+    connect(ui_->vybratvsepb, &QPushButton::clicked, this, [this, every] { SetTicked(every(), true); });
+    connect(ui_->zrusitvyberpb, &QPushButton::clicked, this, [this, every] { SetTicked(every(), false); });
+    ui_->vybratvsepb->setEnabled(list.count() > 0);
+    ui_->zrusitvyberpb->setEnabled(list.count() > 0);
+    for (const bool c : chosen_) stored_ += c ? 1 : 0;
     ui_->duplicityl->setEnabled(list.count() > 0);
     list.setEnabled(list.count() > 0);
     ui_->duplicitychb->setEnabled(plan.DuplicateCount() > 0);
-    Refresh();
+    Refresh(0);
 }
 
 ImportDialog::~ImportDialog() = default;
@@ -97,33 +109,68 @@ bool ImportDialog::IncludeDuplicates() const { return ui_->duplicitychb->isCheck
 
 void ImportDialog::ItemChanged(QListWidgetItem* item) {
     const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
-    chosen_[row] = item->checkState() == Qt::Checked;
-    Refresh();
+    const bool ticked = item->checkState() == Qt::Checked;
+    if (chosen_[row] == ticked) return;
+    chosen_[row] = ticked;
+    stored_ += ticked ? 1 : -1;
+    Refresh(row);
+}
+
+void ImportDialog::SetTicked(const QList<QListWidgetItem*>& items, bool ticked) {
+    size_t first = plan_.rows.size();
+    {
+        const QSignalBlocker quiet(ui_->duplicitylw);
+        for (QListWidgetItem* item : items) {
+            const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
+            item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+            if (chosen_[row] == ticked) continue;
+            chosen_[row] = ticked;
+            stored_ += ticked ? 1 : -1;
+            first = std::min(first, row);
+        }
+    }
+    Refresh(first);
+}
+
+bool ImportDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->duplicitylw && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        const QList<QListWidgetItem*> selected = ui_->duplicitylw->selectedItems();
+        if (selected.size() > 1) {
+            // As one tick: all follow the current row's new state.
+            QListWidgetItem* current = ui_->duplicitylw->currentItem();
+            const QListWidgetItem* lead = current && current->isSelected() ? current : selected.front();
+            SetTicked(selected, lead->checkState() != Qt::Checked);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ImportDialog::IncludeStored(bool include) {
+    QList<QListWidgetItem*> stored;
     QListWidget& list = *ui_->duplicitylw;
-    const QSignalBlocker quiet(&list);
-    for (int k = 0; k < list.count(); ++k) {
-        QListWidgetItem* item = list.item(k);
-        const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
-        if (!plan_.rows[row].duplicate) continue;
-        chosen_[row] = include;
-        item->setCheckState(include ? Qt::Checked : Qt::Unchecked);
-    }
-    Refresh();
+    for (int k = 0; k < list.count(); ++k)
+        if (plan_.rows[static_cast<size_t>(list.item(k)->data(kRowRole).toInt())].duplicate)
+            stored.append(list.item(k));
+    SetTicked(stored, include);
 }
 
-void ImportDialog::Refresh() {
+void ImportDialog::Refresh(size_t from) {
+    ui_->pocetl->setText(QStringLiteral("Bude importováno záznamů: %1.").arg(stored_));
+    import_->setEnabled(stored_ > 0);
     QTableWidget& table = *ui_->nahledtw;
-    const int shown = static_cast<int>(std::min<size_t>(plan_.rows.size(), kPreviewRows));
-    table.setRowCount(shown);
+    const size_t shown = std::min<size_t>(plan_.rows.size(), kPreviewRows);
+    if (from >= shown) return;  // the shown rows' ids stay
+    const bool first = table.rowCount() == 0;
+    table.setRowCount(static_cast<int>(shown));
     long long id = plan_.firstId;
-    long long stored = 0;
-    for (size_t i = 0; i < plan_.rows.size(); ++i) {
+    for (size_t i = 0; i < shown; ++i) {
         const bool skipped = !chosen_[i];
-        if (!skipped) ++stored;
-        if (static_cast<int>(i) >= shown) continue;
+        if (i < from) {
+            if (!skipped) ++id;
+            continue;
+        }
         const CatalogueRow& row = plan_.rows[i].row;
         for (int c = 0; c < kCatalogueColumnCount; ++c) {
             QString text = Shown(row[static_cast<size_t>(c)]);
@@ -134,7 +181,5 @@ void ImportDialog::Refresh() {
         }
         if (!skipped) ++id;
     }
-    table.resizeColumnsToContents();
-    ui_->pocetl->setText(QStringLiteral("Bude importováno záznamů: %1.").arg(stored));
-    import_->setEnabled(stored > 0);
+    if (first) table.resizeColumnsToContents();
 }

@@ -46,4 +46,65 @@ TEST(ImportRows, StoredBooksAndRepeatsAreFoundByAuthorAndTitleOrByIsbn) {
     }
 }
 
+TEST(ImportRows, AStoredBookIsKnownInAnySpellingACollectorWouldCallTheSame) {
+    // As a hand-kept catalogue holds them, in Windows-1250.
+    const std::unordered_set<std::string> storedKeys = {
+        AuthorTitleKey("Rowling J. K.",
+                       "Harry Potter a k\xE1"
+                       "men mudrc\xF9"),
+        AuthorTitleKey("Pratchett Terry", "Mort (Discworld, #4)"),
+        AuthorTitleKey("\xC8"
+                       "apek Karel",
+                       "V\xE1"
+                       "lka s mloky"),
+    };
+    const std::unordered_set<std::string> storedUdaj1 = {
+        "ISBN 978-80-257-0209-3; v\xE1"
+        "z.",
+        "80-7106-131-X"};
+    struct Case {
+        ImportRow row;
+        bool duplicate;
+        int repeats = -1;
+    } cases[] = {
+        {Book("J.K. Rowling",
+              "Harry Potter a K\xE1"
+              "men mudrc\xF9",
+              ""),
+         true},
+        {Book("Rowling J.K.", "Harry Potter a kamen mudrcu", ""), true, 0},
+        {Book("Pratchett Terry", "Mort", ""), true},
+        {Book("CAPEK, Karel",
+              "V\xE1"
+              "lka s mloky!",
+              ""),
+         true},
+        {Book("\xC8"
+              "apek Josef",
+              "V\xE1"
+              "lka s mloky",
+              ""),
+         false},
+        {Book("Nezn\xE1"
+              "m\xFD",
+              "Lev\xE1"
+              " ruka tmy",
+              "9788025702093"),
+         true},  // ISBN inside a note-like text
+        {Book("Nezn\xE1"
+              "m\xFD",
+              "Jin\xE1", "8071061311"),
+         false},  // an invalid ISBN-10 stays apart
+        {Book("", "", ""), false},
+        {Book("", "", ""), false},  // two empty rows repeat nothing
+    };
+    std::vector<ImportRow> rows;
+    for (const Case& c : cases) rows.push_back(c.row);
+    MarkStored(rows, storedKeys, storedUdaj1);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].duplicate, cases[i].duplicate) << "row " << i;
+        EXPECT_EQ(rows[i].repeats, cases[i].repeats) << "row " << i;
+    }
+}
+
 }  // namespace

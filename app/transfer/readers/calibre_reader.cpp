@@ -1,6 +1,7 @@
 // Calibre's CSV catalogue ("calibredb catalog file.csv"): columns in any
 // order, among them author_sort, authors (" & " between several), title,
-// series with series_index, tags, rating 0 to 10, isbn and HTML comments.
+// series with series_index, tags, rating in stars 0 to 5 (halves allowed),
+// isbn and HTML comments.
 #include "app/transfer/readers/foreign_book.h"
 #include "app/transfer/readers/import_reader.h"
 #include "app/transfer/readers/table_file.h"
@@ -13,12 +14,12 @@ const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
         {"title", "titul"},
         {"author_sort", "autor (Příjmení Jméno, první z autorů)"},
-        {"authors", "poznámka (spoluautoři); autor, když chybí author_sort"},
+        {"authors", "poznámka (spoluautoři); autor, když chybí author_sort nebo je otočen jen naivně"},
         {"publisher", "vydal"},
         {"series", "série"},
         {"series_index", "série (číslo dílu za názvem)"},
         {"tags", "žánr (první štítek), další do poznámky"},
-        {"rating", "hodnocení (0–10 půlené)"},
+        {"rating", "hodnocení (hvězdičky 0–5; je-li některé přes 5, stupnice 0–10)"},
         {"isbn", "údaj 1 (ISBN)"},
         {"comments", "poznámka (HTML převedeno na text)"},
     };
@@ -42,14 +43,19 @@ public:
 
     ImportPlan Read(const ImportSource& source) const override {
         TableImport in(source.bytes, Name(), Columns());
+        // The CSV catalogue prints stars; a file whose ratings go past 5 keeps
+        // calibre's inner 0–10 scale.
+        double scale = 1;
+        for (const CsvRecord& record : in.table.records) {
+            QString rating = in.Cell(record, kRating).trimmed();
+            if (rating.replace(u',', u'.').toDouble() > 5) scale = 2;
+        }
         for (const CsvRecord& record : in.table.records) {
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
             book.title = cell(kTitle).trimmed();
             const QStringList authors = SplitList(cell(kAuthors), u'&');
-            book.author = AuthorFromLastFirst(SplitList(cell(kAuthorSort), u'&').value(0));
-            if (book.author.isEmpty() && !authors.isEmpty())
-                book.author = TurnedAuthor(in.plan, authors.front(), record.line);
+            book.author = AuthorFromSortForm(SplitList(cell(kAuthorSort), u'&').value(0), authors.value(0));
             book.coauthors = authors.mid(1);
             book.publisher = cell(kPublisher).trimmed();
             book.series = cell(kSeries).trimmed();
@@ -58,7 +64,7 @@ public:
             QStringList tags = SplitList(cell(kTags));
             if (!tags.isEmpty()) book.genre = tags.takeFirst();
             book.rating = cell(kRating);
-            book.ratingScale = 2;
+            book.ratingScale = scale;
             book.isbn = cell(kIsbn);
             book.notes = {HtmlToText(cell(kComments))};
             if (!tags.isEmpty()) book.notes.append(QStringLiteral("štítky: ") + tags.join(", "));

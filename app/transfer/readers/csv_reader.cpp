@@ -68,6 +68,7 @@ public:
         plan.format = Name();
         plan.encoding = table.Encoding();
         plan.separator = table.separator;
+        plan.warnings = table.warnings;
 
         const int width = static_cast<int>(table.header.size());
         std::vector<int> target(static_cast<size_t>(width), -1);
@@ -103,7 +104,7 @@ public:
                 const CsvField& f = record.fields[static_cast<size_t>(k)];
                 std::optional<std::string> value;
                 if (!(plan.ownExport && !f.quoted && f.text.empty()))
-                    value = Stored(table, f, table.header[k], problems);
+                    value = Stored(table, f, table.header[k], problems, plan.warnings);
                 row[static_cast<size_t>(c)] = c == kRatingColumn ? std::optional(Rating(value)) : value;
             }
             plan.rows.push_back({std::move(row), record.line});
@@ -115,13 +116,17 @@ public:
 private:
     // The field's text in the catalogue's code page.
     static std::string Stored(const TableFile& table, const CsvField& field, const QString& column,
-                              ImportProblems& problems) {
-        // A Windows-1250 file already holds the code page's bytes.
-        if (!table.utf8 && field.text.find('\0') == std::string::npos) return field.text;
-        const QString text = table.Text(field);
-        return ToStored(text, problems, field.line, [&](qsizetype at) {
+                              ImportProblems& problems, QStringList& warnings) {
+        const auto where = [&](const QString& text, qsizetype at) {
             return QStringLiteral("Řádek %1, sloupec „%2“").arg(field.line + LineBreaksBefore(text, at)).arg(column);
-        });
+        };
+        // A Windows-1250 file already holds the code page's bytes.
+        if (!table.utf8 && field.text.find('\0') == std::string::npos)
+            return CutStored(
+                field.text, [&](qsizetype) { return where(QString(), -1); }, warnings);
+        const QString text = table.Text(field);
+        return ToStored(
+            text, problems, field.line, [&](qsizetype at) { return where(text, at); }, warnings);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "app/transfer/readers/foreign_book.h"
 
+#include <QDate>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -70,16 +71,49 @@ QString AuthorFromFirstLast(const QString& name, bool* kept) {
     return simple;
 }
 
-QString TurnedAuthor(ImportPlan& plan, const QString& name, int place) {
-    bool kept = false;
-    const QString author = AuthorFromFirstLast(name, &kept);
-    if (kept) {
-        QString unit = plan.unit;
-        unit[0] = unit[0].toUpper();
-        plan.warnings.append(
-            QStringLiteral("%1 %2: autor „%3“ ponechán, jak je zapsán.").arg(unit).arg(place).arg(author));
-    }
-    return author;
+bool IsCorporateName(const QString& name) {
+    // Words no person's name holds; matched as whole words, case ignored.
+    static const QRegularExpression body(
+        QStringLiteral("\\b(kolektiv|autorů|redakce|nakladatelství|vydavatelství|společnost|spolek|ústav|institut|"
+                       "univerzita|muzeum|knihovna|svaz|klub|nadace|ministerstvo|national|geographic|society|"
+                       "institute|university|museum|library|association|press|publishing|publications|company|"
+                       "corporation|inc|ltd|llc|gmbh|foundation|council|committee|staff|editors|group|team|"
+                       "s\\.r\\.o|a\\.s)\\b"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return body.match(name).hasMatch();
+}
+
+QString AuthorFromPlainName(const QString& name) {
+    if (name.contains(u',')) return AuthorFromLastFirst(name);
+    const QString simple = name.simplified();
+    QStringList words = simple.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() < 2 || IsCorporateName(simple)) return simple;
+    static const QStringList particles = {"le", "de", "van", "von", "da", "di", "del", "la", "der", "den", "du", "des"};
+    qsizetype surname = words.size() - 1;
+    while (surname > 1 && particles.contains(words[surname - 1].toLower())) --surname;
+    return (words.mid(surname) + words.mid(0, surname)).join(u' ');
+}
+
+QString AuthorFromSortForm(const QString& sortForm, const QString& plain) {
+    const QStringList words = plain.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty() || plain.contains(u',')) return AuthorFromLastFirst(sortForm);
+    const QString naive = words.size() == 1
+                              ? words.front() + QStringLiteral(", ") + words.front()
+                              : words.back() + QStringLiteral(", ") + words.mid(0, words.size() - 1).join(u' ');
+    const QString sort = sortForm.simplified();
+    if (sort.isEmpty() || sort == naive || (words.size() == 1 && sort == words.front()))
+        return AuthorFromPlainName(plain);
+    return AuthorFromLastFirst(sortForm);
+}
+
+QString TitleWithoutSeries(const QString& title, QString* series) {
+    // "(Name, #4)", "(Name #4)", "(Name, #1-3)", "(Name, #0.5; Other, #2)".
+    static const QRegularExpression suffix(
+        QStringLiteral("^(.*\\S)\\s*\\(([^()#;]*[^()#;,\\s]),?\\s*#([0-9][0-9.]*(?:[-–][0-9.]+)?)(?:;[^()]*)?\\)$"));
+    const QRegularExpressionMatch m = suffix.match(title);
+    if (!m.hasMatch()) return title;
+    *series = m.captured(2).trimmed() + u' ' + m.captured(3);
+    return m.captured(1);
 }
 
 int StoredRating(const QString& text, double scale) {
@@ -89,6 +123,12 @@ int StoredRating(const QString& text, double scale) {
     const double value = number.toDouble(&ok) / scale;
     if (!ok || !std::isfinite(value) || value <= 0) return 3;
     return static_cast<int>(std::clamp(std::floor(value + 0.5), 1.0, 5.0));
+}
+
+QString LoanDate(const QString& iso) {
+    const QDate date = QDate::fromString(iso.trimmed(), Qt::ISODate);
+    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year())
+                          : iso.trimmed();
 }
 
 QString HtmlToText(const QString& html) {
@@ -136,9 +176,12 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     unit[0] = unit[0].toUpper();
     CatalogueRow row;
     const auto text = [&](int column, const QString& value, const char* name) {
-        row[static_cast<size_t>(column)] = ToStored(value, problems, place, [&](qsizetype) {
-            return QStringLiteral("%1 %2, pole „%3“").arg(unit).arg(place).arg(QString::fromUtf8(name));
-        });
+        row[static_cast<size_t>(column)] = ToStored(
+            value, problems, place,
+            [&](qsizetype) {
+                return QStringLiteral("%1 %2, pole „%3“").arg(unit).arg(place).arg(QString::fromUtf8(name));
+            },
+            plan.warnings);
     };
     row[kIdColumn] = std::string();
     text(kAuthorColumn, book.author, "autor");
@@ -152,7 +195,7 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     row[kRatingColumn] = std::to_string(StoredRating(book.rating, book.ratingScale));
     text(10, notes.join(QStringLiteral("; ")), "poznámka");
     row[kUdaj1Column] = isbn;
-    row[12] = std::string();
+    text(12, book.year, "údaj 2");
     row[13] = std::string();
     plan.rows.push_back({std::move(row), place, book.owned});
 }

@@ -18,13 +18,14 @@ enum Col {
     kShelves,
     kReview,
     kPrivate,
+    kShelf,
     kOwned
 };
 
 const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
-        {"Title", "titul"},
-        {"Author", "autor, když chybí Author l-f (otočen, jen je-li to jisté)"},
+        {"Title", "titul; série v závorce za ním („Mort (Discworld, #4)“) → série („Discworld 4“)"},
+        {"Author", "autor, když chybí Author l-f nebo je otočen jen naivně (částice, instituce)"},
         {"Author l-f", "autor (Příjmení Jméno)"},
         {"Additional Authors", "poznámka (spoluautoři)"},
         {"ISBN", "údaj 1 (ISBN), když chybí ISBN13"},
@@ -34,7 +35,8 @@ const std::vector<SourceColumn>& Columns() {
         {"Bookshelves", "žánr (první police mimo stavy čtení), další do poznámky"},
         {"My Review", "poznámka"},
         {"Private Notes", "poznámka"},
-        {"Owned Copies", "0 = nevlastněná kniha, nabídne se nezaškrtnutá"},
+        {"Exclusive Shelf", "to-read = přání, nabídne se nezaškrtnuté; read, currently-reading a jiné = vlastněná"},
+        {"Owned Copies", "1 a více = vlastněná kniha, ať je na kterékoli polici"},
     };
     return columns;
 }
@@ -60,26 +62,33 @@ public:
         for (const CsvRecord& record : in.table.records) {
             const auto cell = [&](Col c) { return in.Cell(record, c); };
             ForeignBook book;
-            book.title = cell(kTitle).trimmed();
-            book.author = AuthorFromLastFirst(cell(kAuthorLf));
-            if (book.author.isEmpty()) book.author = TurnedAuthor(in.plan, cell(kAuthor), record.line);
+            book.title = TitleWithoutSeries(cell(kTitle).trimmed(), &book.series);
+            book.author = AuthorFromSortForm(cell(kAuthorLf), cell(kAuthor));
             book.coauthors = SplitList(cell(kMore));
             book.isbn = Unwrapped(cell(kIsbn13));
             if (book.isbn.isEmpty()) book.isbn = Unwrapped(cell(kIsbn));
             book.rating = cell(kRating);
             book.publisher = cell(kPublisher).trimmed();
             QStringList shelves = SplitList(cell(kShelves));
+            const QString shelf = cell(kShelf).trimmed();
             for (const char* state : {"read", "to-read", "currently-reading"})
                 shelves.removeAll(QString::fromLatin1(state));
+            shelves.removeAll(shelf);
             if (!shelves.isEmpty()) book.genre = shelves.takeFirst();
             book.notes = {HtmlToText(cell(kReview)), cell(kPrivate).trimmed()};
             if (!shelves.isEmpty()) book.notes.append(QStringLiteral("police: ") + shelves.join(", "));
-            book.owned = cell(kOwned).trimmed() != QLatin1String("0");
+            // Goodreads writes Owned Copies 0 unless the user set it by hand,
+            // so the shelf tells a wish from a book read or being read.
+            const QString copies = cell(kOwned).trimmed();
+            if (copies.toInt() >= 1)
+                book.owned = true;
+            else if (!shelf.isEmpty())
+                book.owned = shelf != QLatin1String("to-read");
+            else
+                book.owned = copies != QLatin1String("0");
             in.Add(book, record.line);
         }
-        return in.Finish(
-            "Knih s „Owned Copies“ 0 (nevlastněných): %1; nabízejí se nezaškrtnuté, "
-            "zaškrtněte ty, které máte.");
+        return in.Finish("Knih z police to-read (přání): %1; nabízejí se nezaškrtnuté, zaškrtněte ty, které máte.");
     }
 };
 

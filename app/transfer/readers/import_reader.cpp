@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/core/codepage.h"
 #include "app/transfer/readers/table_file.h"
+#include "catalogue/book_match.h"
 
 namespace {
 
@@ -84,7 +86,24 @@ QString SeparatorName(char separator) {
     }
 }
 
+// A UTF-16 file (LibraryThing offers one) as UTF-8 with its byte-order mark,
+// so that every reader takes it; other bytes stay as they are.
+std::string FromUtf16(std::string_view bytes) {
+    const bool little = bytes.substr(0, 2) == "\xFF\xFE";
+    if (!little && bytes.substr(0, 2) != "\xFE\xFF") return {};
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size() / 2));
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        text.append(QChar(static_cast<char16_t>(little ? a | (b << 8) : (a << 8) | b)));
+    }
+    return "\xEF\xBB\xBF" + text.toStdString();
+}
+
 ImportPlan ParseImport(std::string_view bytes) {
+    const std::string utf8 = FromUtf16(bytes);
+    if (!utf8.empty()) bytes = utf8;
     ImportSource source{bytes, FirstRowNames(bytes)};
     for (const auto& reader : ImportReaders())
         if (reader->Recognises(source)) return reader->Read(source);
@@ -95,4 +114,20 @@ void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedK
                 const std::unordered_set<std::string>& storedUdaj1, long long nextId) {
     MarkStored(plan.rows, storedKeys, storedUdaj1);
     plan.firstId = nextId;
+}
+
+void AdoptStoredAuthors(ImportPlan& plan, const std::unordered_map<std::string, std::string>& storedForms) {
+    QString unit = plan.unit;
+    unit[0] = unit[0].toUpper();
+    for (ImportRow& r : plan.rows) {
+        std::optional<std::string>& author = r.row[kAuthorColumn];
+        if (!author || author->empty()) continue;
+        const auto stored = storedForms.find(match::AuthorKey(*author));
+        if (stored == storedForms.end() || stored->second == *author) continue;
+        plan.warnings.append(QStringLiteral("%1 %2: autor „%3“ zapsán jako v katalogu: „%4“.")
+                                 .arg(unit)
+                                 .arg(r.line)
+                                 .arg(FromCodePage(*author), FromCodePage(stored->second)));
+        author = stored->second;
+    }
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -111,3 +112,8 @@ QString SeparatorName(char separator);
 // first stored row.
 void MarkStored(ImportPlan& plan, const std::unordered_set<std::string>& storedKeys,
                 const std::unordered_set<std::string>& storedUdaj1, long long nextId);
+
+// Rows whose author the catalogue already holds in another form ("Márquez
+// Gabriel García" for a stored "García Márquez Gabriel") take the stored
+// form, each named in the warnings, so that one author stays one in the tree.
+void AdoptStoredAuthors(ImportPlan& plan, const std::unordered_map<std::string, std::string>& storedForms);

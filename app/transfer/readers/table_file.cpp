@@ -1,9 +1,11 @@
 #include "app/transfer/readers/table_file.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "app/core/codepage.h"
 #include "app/transfer/readers/foreign_book.h"
+#include "app/transfer/readers/nearest_form.h"
 
 namespace {
 
@@ -17,6 +19,58 @@ bool LooksLikeTable(std::string_view data) {
 
 QString Decode(const std::string& bytes, bool utf8) {
     return utf8 ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())) : FromCodePage(bytes);
+}
+
+// Bytes of `data` that start no UTF-8 sequence, and how many multi-byte
+// sequences are well formed.
+struct Utf8Scan {
+    size_t sequences = 0;
+    std::vector<size_t> stray;
+};
+
+Utf8Scan ScanUtf8(std::string_view data) {
+    Utf8Scan scan;
+    for (size_t i = 0; i < data.size();) {
+        const size_t length = Utf8SequenceLength(data, i);
+        if (length == 0) scan.stray.push_back(i);
+        if (length > 1) ++scan.sequences;
+        i += std::max<size_t>(length, 1);
+    }
+    return scan;
+}
+
+// A Windows-1250 text almost never forms a UTF-8 sequence (an accented
+// capital followed by š or „), while a UTF-8 export with one Latin-1 review
+// has far more good sequences than stray bytes.
+bool MostlyUtf8(const Utf8Scan& scan) { return scan.sequences > 0 && scan.stray.size() <= scan.sequences; }
+
+// `data` with each stray byte replaced by "?", and a warning per line that had any.
+std::string Repaired(std::string_view data, const std::vector<size_t>& stray, QStringList& warnings) {
+    std::string out(data);
+    int line = 1;
+    size_t scanned = 0;
+    int warnedLine = 0;
+    QStringList bytes;
+    const auto flush = [&] {
+        if (!bytes.isEmpty())
+            warnings.append(QStringLiteral("Řádek %1: bajty %2 nejsou platné UTF-8, nahrazeny otazníkem.")
+                                .arg(warnedLine)
+                                .arg(bytes.join(u' ')));
+        bytes.clear();
+    };
+    for (const size_t at : stray) {
+        for (; scanned < at; ++scanned)
+            if (data[scanned] == '\n' ||
+                (data[scanned] == '\r' && (scanned + 1 >= data.size() || data[scanned + 1] != '\n')))
+                ++line;
+        if (line != warnedLine) flush();
+        warnedLine = line;
+        const auto byte = static_cast<unsigned char>(data[at]);
+        bytes.append(QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0'));
+        out[at] = '?';
+    }
+    flush();
+    return out;
 }
 
 }  // namespace
@@ -63,8 +117,17 @@ TableFile ReadTableFile(std::string_view bytes, ImportProblems& problems) {
             QStringLiteral("Soubor je v kódování UTF-16; uložte jej jako CSV v kódování UTF-8 "
                            "nebo Windows-1250."));
     bool bom = false;
-    const std::string_view data = WithoutUtf8Bom(bytes, &bom);
-    table.utf8 = bom || IsUtf8(data);
+    std::string_view data = WithoutUtf8Bom(bytes, &bom);
+    table.utf8 = IsUtf8(data);
+    std::string repaired;
+    if (!table.utf8) {
+        const Utf8Scan scan = ScanUtf8(data);
+        if (bom || MostlyUtf8(scan)) {
+            table.utf8 = true;
+            repaired = Repaired(data, scan.stray, table.warnings);
+            data = repaired;
+        }
+    }
     table.separator = DetectCsvSeparator(data);
 
     std::vector<CsvError> malformed;
@@ -113,18 +176,33 @@ int LineBreaksBefore(const QString& text, qsizetype end) {
     return lines;
 }
 
+std::string CutStored(std::string bytes, const std::function<QString(qsizetype at)>& where, QStringList& warnings) {
+    if (bytes.size() <= kMaxStoredField) return bytes;
+    warnings.append(QStringLiteral("%1: text o %2 kB zkrácen na %3 kB.")
+                        .arg(where(-1))
+                        .arg(static_cast<qulonglong>((bytes.size() + 1023) / 1024))
+                        .arg(kMaxStoredField / 1024));
+    bytes.resize(kMaxStoredField);
+    return bytes;
+}
+
 std::string ToStored(const QString& text, ImportProblems& problems, int line,
-                     const std::function<QString(qsizetype at)>& where) {
+                     const std::function<QString(qsizetype at)>& where, QStringList& warnings) {
     QString problem;
     qsizetype at = text.indexOf(QChar(0));
     if (at >= 0) {
         problem = QStringLiteral("Text obsahuje nulový znak (U+0000), který katalog neumí uložit.");
     } else {
         try {
+            if (FitsCodePage(text)) return CutStored(ToCodePage(text), where, warnings);
             // Letters written as a base and a combining accent (as some systems
             // save them) fit the code page once composed.
-            if (!FitsCodePage(text)) return ToCodePage(text.normalized(QString::NormalizationForm_C));
-            return ToCodePage(text);
+            const QString composed = text.normalized(QString::NormalizationForm_C);
+            QStringList changes;
+            const QString nearest = NearestStorableForm(composed, &changes);
+            if (!changes.isEmpty())
+                warnings.append(where(-1) + QStringLiteral(": ") + changes.join(QStringLiteral(", ")));
+            return CutStored(ToCodePage(nearest), where, warnings);
         } catch (const CodePageError& e) {
             problem = QString::fromUtf8(e.what());
             at = text.indexOf(e.Character());
@@ -155,6 +233,7 @@ TableImport::TableImport(std::string_view bytes, const QString& format, const st
     plan.format = format;
     plan.encoding = table.Encoding();
     plan.separator = table.separator;
+    plan.warnings = table.warnings;
     at_ = MapColumns(table, columns, plan);
 }
 

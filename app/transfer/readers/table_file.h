@@ -23,6 +23,7 @@ struct TableFile {
     char separator = ',';
     QStringList header;
     std::vector<CsvRecord> records;  // after the header, empty lines left out
+    QStringList warnings;            // bytes that were not UTF-8 in a UTF-8 file, by line
 
     QString Encoding() const;
     QString Text(const CsvField& field) const;
@@ -32,13 +33,24 @@ struct TableFile {
 
 // Reads the whole table. Lines with an unclosed quote, text after a closing
 // quote or a wrong number of fields are added to `problems` and left out.
+// A file that is UTF-8 but for a few stray bytes is read as UTF-8: each such
+// byte becomes "?" and its line is named in the warnings.
 TableFile ReadTableFile(std::string_view bytes, ImportProblems& problems);
 
-// The text in the catalogue's code page. A character the code page cannot
-// hold (or a zero character) is added to `problems` as "<where(at)>: …", with
-// `at` the character's index in `text`, under `line`, and an empty text is returned.
+// The longest text a field keeps; a longer one (a whole book pasted into a
+// review) is cut, so that neither the preview nor the catalogue chokes on it.
+inline constexpr size_t kMaxStoredField = 64 * 1024;
+
+// The text in the catalogue's code page. Characters the code page cannot hold
+// are stored in their nearest form (nearest_form.h) and a text over
+// kMaxStoredField bytes is cut; both are added to `warnings` as
+// "<where(-1)>: Nesbø → Nesbo". A zero character is added to `problems` as
+// "<where(at)>: …", with `at` its index in `text`, under `line`, and an empty
+// text is returned.
 std::string ToStored(const QString& text, ImportProblems& problems, int line,
-                     const std::function<QString(qsizetype at)>& where);
+                     const std::function<QString(qsizetype at)>& where, QStringList& warnings);
+// Bytes already in the code page, cut as ToStored cuts them.
+std::string CutStored(std::string bytes, const std::function<QString(qsizetype at)>& where, QStringList& warnings);
 
 // Line breaks in `text` before `end`, CR LF counted once.
 int LineBreaksBefore(const QString& text, qsizetype end);

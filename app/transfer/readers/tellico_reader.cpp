@@ -1,9 +1,10 @@
 // Tellico's files: a .tc zip holding tellico.xml, or that XML bare. Book
 // collections (type 2) only; loans under borrowers/borrower become the
 // books' "zapůjčeno komu" and "zapůjčeno kdy".
-#include <QDate>
 #include <QHash>
 #include <QXmlStreamReader>
+
+#include <iterator>
 
 #include <zip.h>
 
@@ -52,7 +53,12 @@ std::string XmlFromZip(std::string_view bytes) {
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (index < 0) {
-        problem = QStringLiteral("archiv neobsahuje soubor tellico.xml");
+        zip_discard(archive);
+        // A workbook or any other zip: not a damaged Tellico file, no Tellico file at all.
+        ImportProblems().Fail(
+            QStringLiteral("Soubor není ve formátu, který program umí importovat: je to archiv ZIP, ale ne soubor "
+                           "Tellico (.tc). Importovat lze CSV, export z Goodreads, LibraryThing a Calibre a soubory "
+                           "Tellico."));
     } else if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
                !(stat.valid & ZIP_STAT_SIZE) || stat.size > kMaxXmlBytes) {
         problem = QStringLiteral("soubor tellico.xml v archivu je poškozený nebo příliš velký");
@@ -75,6 +81,17 @@ std::string XmlFromZip(std::string_view bytes) {
     return xml;
 }
 
+// Tellico's collection types by number, as its own menus name them.
+QString CollectionKind(const QString& type) {
+    static const char* const kinds[] = {"",        "vlastní",    "knihy", "videa",  "hudba", "bibliografie",
+                                        "komiksy", "vína",       "mince", "známky", "karty", "videohry",
+                                        "soubory", "deskové hry"};
+    bool ok = false;
+    const int k = type.toInt(&ok);
+    if (!ok || k < 1 || k >= static_cast<int>(std::size(kinds))) return QStringLiteral("type=\"%1\"").arg(type);
+    return QString::fromUtf8(kinds[k]);
+}
+
 QString XmlProblem(const QXmlStreamReader& xml) {
     QString what;
     switch (xml.error()) {
@@ -89,18 +106,12 @@ QString XmlProblem(const QXmlStreamReader& xml) {
 struct Entry {
     ForeignBook book;
     QStringList authors;
+    QStringList translators, editors;
     QStringList genres;
     QString seriesNumber;
     QString id;
     int number = 0;  // the entry's place in the file, from 1
 };
-
-// The loan date as the program writes it (d.m.yyyy); other texts as written.
-QString LoanDate(const QString& iso) {
-    const QDate date = QDate::fromString(iso.trimmed(), Qt::ISODate);
-    return date.isValid() ? QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year())
-                          : iso.trimmed();
-}
 
 class TellicoReader : public ImportReader {
 public:
@@ -122,8 +133,11 @@ public:
         plan.encoding = QStringLiteral("UTF-8");
         plan.unit = QStringLiteral("záznam");
         plan.mapping = {QStringLiteral("title → titul"),
-                        QStringLiteral("authors/author → autor (první; otočen, jen je-li to jisté), "
-                                       "další do poznámky (spoluautoři)"),
+                        QStringLiteral("authors/author → autor (první, otočen na Příjmení Jméno, jméno "
+                                       "instituce ponecháno), další do poznámky (spoluautoři)"),
+                        QStringLiteral("translators/translator → poznámka (překlad)"),
+                        QStringLiteral("editors/editor → poznámka (editor)"),
+                        QStringLiteral("pub_year → údaj 2 (rok)"),
                         QStringLiteral("publisher → vydal"),
                         QStringLiteral("series, series_num → série"),
                         QStringLiteral("genres/genre → žánr (první), další do poznámky"),
@@ -137,6 +151,7 @@ public:
         std::vector<Entry> entries;
         QHash<QString, std::pair<QString, QString>> loans;  // entry id → borrower, date
         bool books = false;
+        QString otherKind;  // of the first collection that holds no books
         if (!xml.readNextStartElement() || xml.name() != QLatin1String("tellico")) {
             if (xml.hasError()) Damaged(XmlProblem(xml));
             Damaged(QStringLiteral("kořenový prvek není „tellico“"));
@@ -146,7 +161,9 @@ public:
                 xml.skipCurrentElement();
                 continue;
             }
-            if (xml.attributes().value(QLatin1String("type")) != QLatin1String("2")) {
+            const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            if (type != QLatin1String("2")) {
+                if (otherKind.isEmpty()) otherKind = CollectionKind(type);
                 xml.skipCurrentElement();
                 continue;
             }
@@ -163,15 +180,20 @@ public:
             }
         }
         if (xml.hasError()) Damaged(XmlProblem(xml));
+        if (!books && !otherKind.isEmpty())
+            Damaged(
+                QStringLiteral("obsahuje sbírku typu „%1“, ne sbírku knih; importovat lze jen knihy").arg(otherKind));
         if (!books) Damaged(QStringLiteral("neobsahuje sbírku knih (collection type=\"2\")"));
 
         ImportProblems problems;
         for (Entry& e : entries) {
             ForeignBook& book = e.book;
             if (!e.authors.isEmpty()) {
-                book.author = TurnedAuthor(plan, e.authors.front(), e.number);
+                book.author = AuthorFromPlainName(e.authors.front());
                 book.coauthors = e.authors.mid(1);
             }
+            if (!e.translators.isEmpty()) book.notes.append(QStringLiteral("překlad: ") + e.translators.join(", "));
+            if (!e.editors.isEmpty()) book.notes.append(QStringLiteral("editor: ") + e.editors.join(", "));
             if (!e.seriesNumber.isEmpty() && !book.series.isEmpty()) book.series += u' ' + e.seriesNumber;
             if (!e.genres.isEmpty()) book.genre = e.genres.takeFirst();
             if (!e.genres.isEmpty()) book.notes.append(QStringLiteral("žánry: ") + e.genres.join(", "));
@@ -192,11 +214,15 @@ private:
         e.id = xml.attributes().value(QLatin1String("id")).toString();
         while (xml.readNextStartElement()) {
             const auto name = xml.name();
-            if (name == QLatin1String("authors") || name == QLatin1String("genres")) {
-                QStringList& list = name == QLatin1String("authors") ? e.authors : e.genres;
+            QStringList* list = name == QLatin1String("authors")       ? &e.authors
+                                : name == QLatin1String("genres")      ? &e.genres
+                                : name == QLatin1String("translators") ? &e.translators
+                                : name == QLatin1String("editors")     ? &e.editors
+                                                                       : nullptr;
+            if (list) {
                 while (xml.readNextStartElement()) {
                     const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
-                    if (!text.isEmpty()) list.append(text);
+                    if (!text.isEmpty()) list->append(text);
                 }
                 continue;
             }
@@ -209,6 +235,8 @@ private:
                 e.book.series = text.trimmed();
             else if (name == QLatin1String("series_num"))
                 e.seriesNumber = text.trimmed();
+            else if (name == QLatin1String("pub_year"))
+                e.book.year = text.trimmed();
             else if (name == QLatin1String("isbn"))
                 e.book.isbn = text.trimmed();
             else if (name == QLatin1String("rating"))

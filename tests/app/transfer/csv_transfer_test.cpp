@@ -214,7 +214,8 @@ TEST_F(CsvTransferTest, AFaultyFileOrACancelOrADeclinedBackupWritesNothing) {
     } cases[] = {
         {"open quote", "Autor,Titul\nA,B\nC,\"D\nE,F\n", "Řádek 3"},
         {"text after a quote", "Autor,Titul\nA,B\n\"C\"x,D\n", "Řádek 3"},
-        {"emoji", "Autor,Titul\nA,B\nC,\"D\n\xF0\x9F\x98\x80\"\n", "Řádek 4, sloupec „Titul“: Text obsahuje znak „😀“"},
+        {"zero character", std::string("Autor,Titul\nA,B\nC,\"D\n\0\"\n", 24),
+         "Řádek 4, sloupec „Titul“: Text obsahuje nulový znak"},
         {"field count", "Autor;Titul\nA;B;C\n", "Řádek 2: má 3 polí"},
         {"no header", "x,y\n1,2\n", "alespoň „Autor“"},
     };
