@@ -94,9 +94,14 @@ TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
     window->form()->ulozitb->click();
     EXPECT_EQ(History(0), "") << "the loan goes on";
 
-    window->form()->zapujcenokomucb->setEditText("Eva");
+    window->form()->zapujcenokomucb->setEditText("Jna");  // a typo on the same loan date
     window->form()->ulozitb->click();
-    EXPECT_EQ(History(0), "#vypujcka\tJan\t1.11.2026\t" + today + "\n");
+    EXPECT_EQ(History(0), "") << "a corrected name is the same loan";
+
+    window->form()->zapujcenokomucb->setEditText("Eva");
+    window->form()->zapujcenokdyle->setText("5.11.2026");
+    window->form()->ulozitb->click();
+    EXPECT_EQ(History(0), "#vypujcka\tJna\t1.11.2026\t" + today + "\n");
     EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eva")));
 
     clickTitle("B");
