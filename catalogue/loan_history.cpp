@@ -75,7 +75,7 @@ int DaysInMonth(int year, int month) {
 
 std::string RowText(const ColumnValue& value) { return value.isNull ? std::string() : std::string(value.text); }
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == 0xA0 || c == 0; }
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0xA0 || c == 0; }
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -202,6 +202,8 @@ std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& c
         &sink);
     return books;
 }
+
+std::string_view TrimmedName(std::string_view name) { return Trimmed(name); }
 
 bool SameBorrower(std::string_view a, std::string_view b) { return Folded(a) == Folded(b); }
 

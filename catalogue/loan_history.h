@@ -76,6 +76,9 @@ struct RowLoanState {
 };
 std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey);
 
+// A name without the blanks around it, as a borrower is told apart.
+std::string_view TrimmedName(std::string_view name);
+
 // Whether two stored names are one borrower: equal without the blanks around
 // them and without regard to letter case (Windows-1250 letters included).
 bool SameBorrower(std::string_view a, std::string_view b);

@@ -14,6 +14,8 @@
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
+#include "app/statistics/statistics_capability.h"
+#include "app/statistics/statistics_window.h"
 #include "catalogue/loan_history.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_window_fixture.h"
@@ -57,7 +59,14 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     MakeCatalogue({Lent("A", "Jan Nov\xE1k", "1.11.2026"), Lent("B", "Eva", "2.11.2026"), Lent("C", "Ota", "jaro")});
     ExecSql(CataloguePath(), "update svazkovna set udaj3='moje pozn\xE1mka' where titul='C'");
     OpenWindow();
+    // The statistics, open meanwhile, follow the return without "obnovit".
+    Command("statistika").trigger();
+    StatisticsWindow& stats = *window->capability<StatisticsCapability>().statisticsWindow();
+    ASSERT_EQ(stats.Stats().lentNow, 3);
     ReturnAllFromLoansWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stats.Stats().lentNow, 0);
+    EXPECT_EQ(stats.Stats().finishedLoans, 2);
     EXPECT_EQ(History(0), "#vypujcka\tJan Nov\xE1k\t1.11.2026\t" + today + "\n");
     EXPECT_EQ(History(1), "#vypujcka\tEva\t2.11.2026\t" + today + "\n");
     EXPECT_EQ(History(2), "moje pozn\xE1mka");
@@ -73,8 +82,10 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     EXPECT_EQ(views[0]->ShownRows().size(), 2u);
 
     // Lent and returned again: the line is appended; the foreign book is not told twice.
+    // The history view left open follows the return.
     ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Iva', zapujcenokdy='3.12.2026'");
     ReturnAllFromLoansWindow();
+    EXPECT_EQ(views[0]->ShownRows().size(), 4u);
     EXPECT_EQ(DecodeLoanHistory(History(0))->size(), 2u);
     EXPECT_EQ(DecodeLoanHistory(History(1))->back(), (FinishedLoan{"Iva", "3.12.2026", today}));
     EXPECT_EQ(History(2), "moje pozn\xE1mka");

@@ -102,6 +102,27 @@ TEST_F(StatisticsTest, LoansCountedFromHistoryAndCurrentLoans) {
     EXPECT_EQ(total, 4);
 }
 
+TEST_F(StatisticsTest, TopBorrowersCountANameOnceAndCutTiesInCzechOrder) {
+    // "Jan Novák" three ways, lent now and in the history; eight names with two
+    // loans; then "Žák" and "Čapek" tie at the cut ("Ž" is 0x8E, "Č" 0xC8).
+    std::vector<Book> books;
+    const auto lend = [&](std::string komu) {
+        Book b = B("A", "x");
+        b.zapujcenokomu = std::move(komu);
+        b.zapujcenokdy = "1.12.2026";
+        books.push_back(b);
+    };
+    for (const char* name : {"Jan Nov\xE1k", "Jan Nov\xE1k ", " Jan Nov\xE1k", "\x8E\xE1k", "\xC8\x61pek"}) lend(name);
+    for (const char* name : {"Bo", "Cyril", "Dan", "Ema", "Filip", "Gita", "Hana", "Ivo"}) lend(name), lend(name);
+    InsertBooks(path, books);
+    ExecSql(path, "update svazkovna set udaj3='" + EncodeLoanLine({"Jan Nov\xE1k  ", "1.1.2026", "2.2.2026"}) +
+                      "' where rowid=1");
+    const QStringList top = Labels(ComputeStats(con, kToday, 30).topBorrowers);
+    ASSERT_EQ(top.size(), kTopCount);
+    EXPECT_EQ(top.front(), "Jan Novák=4");
+    EXPECT_EQ(top.back(), "Čapek=1") << top.join(", ").toStdString();
+}
+
 TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     Book lent = B("Autor", "rom\xE1n");
     lent.zapujcenokomu = "Eva";
