@@ -229,37 +229,52 @@ void StatisticsWindow::ExportPdf(const QString& path) const {
         QPainter painter(&pdf);
         if (!painter.isActive()) return false;
         const QRect page(0, 0, pdf.width(), pdf.height());
+        const PageFrameHeights frame = PageFrameOn(pdf);
         QFont font = painter.font();
-        font.setPixelSize(18);
+        font.setPointSizeF(kPdfBodyPoints);
         painter.setFont(font);
-        int y = 0;
-        painter.drawText(QRect(0, y, page.width(), 80), Qt::TextWordWrap, ui_->souhrnl->text());
-        y += 90;
+        const int line = QFontMetrics(font, &pdf).height() * 5 / 4;
         const int chartHeight = page.width() * 5 / 9;
+        const int bottom = page.height() - frame.foot;
+        // Laid out first, drawn second: each page names the number of pages.
+        struct Piece {
+            int page, y;
+            const Section* chart;  // a chart, or a row of its table
+            int row;
+        };
+        std::vector<Piece> pieces;
+        int pageNo = 0, y = frame.head + 2 * line;  // the summary first
+        const auto place = [&](int height, const Section* section, int row) {
+            if (y + height > bottom) ++pageNo, y = frame.head;
+            pieces.push_back({pageNo, y, section, row});
+            y += height;
+        };
         for (const Section& section : sections_) {
-            const int rows = section.table->rowCount();
-            const int rowsShown = std::min(rows, 40);
-            const int needed = chartHeight + 24 * (rowsShown + 1);
-            if (y + needed > page.height() && y > 0) {
-                pdf.newPage();
-                y = 0;
+            if (y + chartHeight + 3 * line > bottom) ++pageNo, y = frame.head;
+            place(chartHeight + line / 2, &section, -1);
+            for (int i = 0; i < section.table->rowCount(); ++i) place(line, &section, i);
+            y += line;
+        }
+        const int pages = pageNo + 1;
+        const QString title = QStringLiteral("Statistika sbírky");
+        DrawPageFrame(painter, page, title, 1, pages);
+        painter.drawText(QRect(0, frame.head, page.width(), 2 * line), Qt::TextWordWrap, ui_->souhrnl->text());
+        int drawn = 0;
+        for (const Piece& piece : pieces) {
+            if (piece.page != drawn) {
+                if (!pdf.newPage()) return false;
+                drawn = piece.page;
+                DrawPageFrame(painter, page, title, drawn + 1, pages);
             }
-            section.chart->render(&painter, QRectF(0, y, page.width(), chartHeight));
-            y += chartHeight + 10;
-            for (int i = 0; i < rowsShown; ++i) {
-                const QString label = section.table->item(i, 0)->text();
-                const QString value = section.table->item(i, 1)->text();
-                painter.drawText(QRect(20, y, page.width() * 3 / 4, 24), Qt::AlignLeft | Qt::AlignVCenter, label);
-                painter.drawText(QRect(page.width() * 3 / 4, y, page.width() / 4 - 20, 24),
-                                 Qt::AlignRight | Qt::AlignVCenter, value);
-                y += 24;
+            if (piece.row < 0) {
+                piece.chart->chart->render(&painter, QRectF(0, piece.y, page.width(), chartHeight));
+                continue;
             }
-            if (rows > rowsShown) {
-                painter.drawText(QRect(20, y, page.width(), 24), Qt::AlignLeft,
-                                 QStringLiteral("… a dalších %1").arg(rows - rowsShown));
-                y += 24;
-            }
-            y += 30;
+            const QTableWidget& table = *piece.chart->table;
+            painter.drawText(QRect(20, piece.y, page.width() * 3 / 4, line), Qt::AlignLeft | Qt::AlignVCenter,
+                             table.item(piece.row, 0)->text());
+            painter.drawText(QRect(page.width() * 3 / 4, piece.y, page.width() / 4 - 20, line),
+                             Qt::AlignRight | Qt::AlignVCenter, table.item(piece.row, 1)->text());
         }
         return painter.end();
     });

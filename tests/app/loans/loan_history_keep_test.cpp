@@ -18,6 +18,7 @@
 #include "app/statistics/statistics_window.h"
 #include "catalogue/loan_history.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_pdf_words.h"
 #include "support/app_window_fixture.h"
 #include "ui_loans_window.h"
 #include "ui_main_window.h"
@@ -177,6 +178,55 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
               "vypůjčitel;půjčeno;vráceno;dní;autor;titul\r\n"
               "Eva;1.3.2026;11.3.2026;10;Čapek;Krakatit\r\n"
               "Jan;jaro;1.6.2026;;Čapek;Krakatit\r\n");
+}
+
+// Both lists print readable on every page: body text of 9–11 pt (an 11-pixel
+// font laid out at printer resolution came out about 1 pt high), the title,
+// the column header and "strana N z M" on each page.
+TEST_F(LoanHistoryKeepTest, ExportedPdfsAreReadableOnEveryPage) {
+    std::vector<Book> books;
+    const char* names[] = {"Jan Nov\xE1k",
+                           "\x8A\x9D"
+                           "astn\xFD",
+                           "Jaroslava Dlouhojmenn\xE1 z Vysok\xE9ho M\xFDta", "Eva"};
+    for (int i = 0; i < 70; ++i)
+        books.push_back(Lent("Titul " + std::to_string(i), names[i % 4], std::to_string(1 + i % 28) + ".10.2026"));
+    MakeCatalogue(books);
+    std::string history;
+    for (int i = 0; i < 3; ++i) history += EncodeLoanLine({names[i], std::to_string(i + 1) + ".3.2025", "1.4.2025"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + history + "'");
+    OpenWindow();
+    Command("zapujcky").trigger();
+    LoansWindow& loans = *window->capability<LoansCapability>().loansWindow();
+    LoanHistoryView view(window->con1, ui, nullptr);
+    view.Refresh();
+    struct Export {
+        QString file, title, column;
+        std::function<void()> run;
+    };
+    const std::vector<Export> exports = {
+        {"zapujcky.pdf", "Zápůjčky", "komu", [&] { loans.form()->pdfb->click(); }},
+        {"historie.pdf", "historie", "vypůjčitel", [&] { view.pdfbClick(); }},
+    };
+    for (const Export& e : exports) {
+        const QString pdf = QString::fromStdString(startDir.file(e.file.toStdString()));
+        ui.QueueSaveFile(pdf);
+        e.run();
+        const std::vector<PdfPage> pages = PdfWords(pdf);
+        ASSERT_GE(pages.size(), 2u) << e.file.toStdString();
+        const double median = MedianWordHeight(pages);
+        EXPECT_GE(median, 9.0) << e.file.toStdString();
+        EXPECT_LE(median, 13.5) << e.file.toStdString();
+        for (size_t p = 0; p < pages.size(); ++p) {
+            const QString text = PageText(pages[p]);
+            EXPECT_TRUE(text.contains(e.title)) << e.file.toStdString() << " page " << p + 1;
+            EXPECT_TRUE(text.contains(e.column)) << e.file.toStdString() << " page " << p + 1;
+            EXPECT_TRUE(text.contains(QStringLiteral("strana %1 z %2").arg(p + 1).arg(pages.size())))
+                << text.toStdString();
+            for (const PdfWord& word : pages[p]) EXPECT_GE(word.height, 7.0) << word.text.toStdString();
+        }
+    }
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace
