@@ -180,6 +180,56 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
               "Jan;jaro;1.6.2026;;Čapek;Krakatit\r\n");
 }
 
+// The history view as a person reads it: a filter without háčky, months
+// sorted as dates, borrower groups in Czech order (one per name, blanks or
+// not) whichever way a column sorts, and a CSV a spreadsheet cannot run.
+TEST_F(LoanHistoryKeepTest, TheHistoryViewFiltersSortsAndGroupsAsAPersonReads) {
+    MakeCatalogue({BookOf("Autor", "A"), BookOf("Autor", "B")});
+    const std::string a = EncodeLoanLine({"\x8A\x9D"
+                                          "astn\xFD",
+                                          "10.3.2025", "1.4.2025"}) +
+                          EncodeLoanLine({"\x8E\xE1k",
+                                          "b\xF8"
+                                          "ezen 2025",
+                                          "2.4.2025"}) +
+                          EncodeLoanLine({"\xC8\x61pek ", "15.2.2025", "3.4.2025"});
+    const std::string b =
+        EncodeLoanLine({"\xC8\x61pek", "2025", "4.4.2025"}) + EncodeLoanLine({"=1+2", "1.1.2025", "5.4.2025"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + a + "' where titul='A'; update svazkovna set udaj3='" +
+                                 b + "' where titul='B'");
+    OpenWindow();
+    LoanHistoryView view(window->con1, ui, nullptr);
+    view.Refresh();
+    const auto column = [&](int c) {
+        QStringList texts;
+        for (const QStringList& row : view.ShownRows()) texts << row[c];
+        return texts;
+    };
+    view.Filter()->setText("stastny");
+    EXPECT_EQ(column(LoanHistoryView::Komu), QStringList({"Šťastný"}));
+    view.Filter()->setText("");
+
+    // A month sorts as that month, a year as that year.
+    view.List()->sortByColumn(LoanHistoryView::Od, Qt::AscendingOrder);
+    EXPECT_EQ(column(LoanHistoryView::Od), QStringList({"2025", "1.1.2025", "15.2.2025", "březen 2025", "10.3.2025"}));
+
+    view.SetGrouping(LoanHistoryView::ByBorrower);
+    for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        view.List()->sortByColumn(LoanHistoryView::Vraceno, order);
+        QStringList groups;
+        for (int i = 0; i < view.List()->topLevelItemCount(); ++i) {
+            groups << view.List()->topLevelItem(i)->text(0);
+            EXPECT_TRUE(view.List()->topLevelItem(i)->isFirstColumnSpanned());
+        }
+        EXPECT_EQ(groups, QStringList({"=1+2 (1)", "Čapek (2)", "Šťastný (1)", "Žák (1)"})) << order;
+    }
+
+    const QString csv = QString::fromStdString(startDir.file("h.csv"));
+    ui.QueueSaveFile(csv);
+    view.csvbClick();
+    EXPECT_NE(ReadFile(csv.toStdString()).find("\n'=1+2;1.1.2025;5.4.2025;"), std::string::npos);
+}
+
 // Both lists print readable on every page: body text of 9–11 pt (an 11-pixel
 // font laid out at printer resolution came out about 1 pt high), the title,
 // the column header and "strana N z M" on each page.
