@@ -1,16 +1,16 @@
 // The loan history of large catalogues with varied histories: the one-pass
 // floor (every `udaj3` read and decoded once), the history view opened,
-// filtered by a keystroke, sorted, regrouped, and the statistics computed.
+// filtered by a keystroke, sorted and regrouped.
 #include "bench/app/history_bench.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <functional>
 #include <random>
 #include <set>
 
 #include "app/loans/loan_history_view.h"
-#include "app/statistics/figures/collection_stats.h"
 #include "catalogue/loan_history.h"
 #include "catalogue/row_sink.h"
 #include "storage/query.h"
@@ -127,67 +127,48 @@ void BM_HistoryOpen(benchmark::State& state) {
 }
 
 // One keystroke more of a borrower's name, then back.
-void BM_HistoryFilterKeystroke(benchmark::State& state) {
+// A shown view of the whole history, read once; `step` is what each iteration times.
+void TimeViewStep(benchmark::State& state, const std::function<void(LoanHistoryView&)>& prepare,
+                  const std::function<void(LoanHistoryView&, int turn)>& step) {
     VariedHistoryCatalogue catalogue(static_cast<int>(state.range(0)));
     BenchUi ui;
     LoanHistoryView view(catalogue.con, ui, nullptr);
     view.show();
     view.Refresh();
-    view.Filter()->setText("nova");
+    prepare(view);
     SettleEvents();
-    bool longer = true;
+    int turn = 0;
     for (auto _ : state) {
-        view.Filter()->setText(longer ? "novak" : "nova");
-        longer = !longer;
+        step(view, turn++);
         SettleEvents();
     }
-    if (FailedRun(state, ui, !view.ShownRows().empty(), "nothing found")) return;
+    if (FailedRun(state, ui, !view.ShownRows().empty(), "nothing shown")) return;
     Counters(state, catalogue);
 }
 
+// One keystroke more of a borrower's name, then back.
+void BM_HistoryFilterKeystroke(benchmark::State& state) {
+    TimeViewStep(
+        state, [](LoanHistoryView& view) { view.Filter()->setText("nova"); },
+        [](LoanHistoryView& view, int turn) { view.Filter()->setText(turn % 2 ? "nova" : "novak"); });
+}
+
+// Borrower, loan date, title, each way in turn.
 void BM_HistorySort(benchmark::State& state) {
-    VariedHistoryCatalogue catalogue(static_cast<int>(state.range(0)));
-    BenchUi ui;
-    LoanHistoryView view(catalogue.con, ui, nullptr);
-    view.show();
-    view.Refresh();
-    int turn = 0;
-    for (auto _ : state) {
-        // Borrower, loan date, title, each way in turn.
-        static const int columns[] = {LoanHistoryView::Komu, LoanHistoryView::Od, LoanHistoryView::Titul};
-        view.List()->sortByColumn(columns[turn % 3], turn % 2 ? Qt::DescendingOrder : Qt::AscendingOrder);
-        ++turn;
-        SettleEvents();
-    }
-    if (FailedRun(state, ui, true, "")) return;
-    Counters(state, catalogue);
+    TimeViewStep(
+        state, [](LoanHistoryView&) {},
+        [](LoanHistoryView& view, int turn) {
+            static const int columns[] = {LoanHistoryView::Komu, LoanHistoryView::Od, LoanHistoryView::Titul};
+            view.List()->sortByColumn(columns[turn % 3], turn % 2 ? Qt::DescendingOrder : Qt::AscendingOrder);
+        });
 }
 
 void BM_HistoryRegroup(benchmark::State& state) {
-    VariedHistoryCatalogue catalogue(static_cast<int>(state.range(0)));
-    BenchUi ui;
-    LoanHistoryView view(catalogue.con, ui, nullptr);
-    view.show();
-    view.Refresh();
-    int turn = 0;
-    for (auto _ : state) {
-        view.SetGrouping(static_cast<LoanHistoryView::Grouping>(++turn % 3));
-        SettleEvents();
-    }
-    if (FailedRun(state, ui, true, "")) return;
-    Counters(state, catalogue);
-}
-
-void BM_StatisticsVaried(benchmark::State& state) {
-    VariedHistoryCatalogue catalogue(static_cast<int>(state.range(0)));
-    const QDate today(2026, 12, 8);
-    CollectionStats stats;
-    for (auto _ : state) {
-        stats = ComputeStats(catalogue.con, today, 30);
-        benchmark::DoNotOptimize(stats.books);
-    }
-    if (stats.finishedLoans != catalogue.lines) state.SkipWithError("wrong figures");
-    Counters(state, catalogue);
+    TimeViewStep(
+        state, [](LoanHistoryView&) {},
+        [](LoanHistoryView& view, int turn) {
+            view.SetGrouping(static_cast<LoanHistoryView::Grouping>((turn + 1) % 3));
+        });
 }
 
 }  // namespace
@@ -197,4 +178,3 @@ BENCHMARK(BM_HistoryOpen)->Apply(AtCatalogueSizes);
 BENCHMARK(BM_HistoryFilterKeystroke)->Apply(AtCatalogueSizes);
 BENCHMARK(BM_HistorySort)->Apply(AtCatalogueSizes);
 BENCHMARK(BM_HistoryRegroup)->Apply(AtCatalogueSizes);
-BENCHMARK(BM_StatisticsVaried)->Apply(AtCatalogueSizes);
