@@ -114,7 +114,16 @@ TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
     window->form()->zapujcenokdyle->setText("5.11.2026");
     window->form()->ulozitb->click();
     EXPECT_EQ(History(0), "#vypujcka\tJna\t1.11.2026\t" + today + "\n");
-    EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eva")));
+    // A name a typo apart with another date: the user is asked; "Ano" keeps the loan going.
+    window->form()->zapujcenokomucb->setEditText("Eve");
+    window->form()->zapujcenokdyle->setText("6.11.2026");
+    ui.QueueQuestion(true);
+    window->form()->ulozitb->click();
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().kind, ScriptedUi::BoxKind::Question);
+    EXPECT_TRUE(ui.boxes.back().text.contains("Je to oprava jména, nebo nová výpůjčka?"));
+    EXPECT_EQ(History(0), "#vypujcka\tJna\t1.11.2026\t" + today + "\n");
+    EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eve")));
 
     clickTitle("B");
     window->form()->zapujcenokomucb->setEditText("Ota");
