@@ -29,7 +29,7 @@ CollectionCounts CountCollection(TASQLite3DB& db) {
         Count(counts.author, row[Author].text);
         Count(counts.publisher, row[Publisher].text);
         if (!row[Komu].text.empty() || !row[Kdy].text.empty()) {
-            Count(counts.borrowers, row[Komu].text);
+            Count(counts.borrowers, TrimmedName(row[Komu].text));  // one borrower, blanks or not
             Count(counts.lentSince, row[Kdy].text);
         }
         if (row[History].text.empty()) return;
@@ -39,7 +39,7 @@ CollectionCounts CountCollection(TASQLite3DB& db) {
             return;
         }
         for (const FinishedLoan& loan : *history) {
-            Count(counts.borrowers, loan.komu);
+            Count(counts.borrowers, TrimmedName(loan.komu));
             span.assign(loan.returned).append(1, '\t').append(loan.kdy);
             Count(counts.finishedSpans, span);
         }

@@ -22,7 +22,7 @@ using TextCounts = std::unordered_map<std::string, long long, TextHash, std::equ
 struct CollectionCounts {
     long long books = 0;
     TextCounts genre, location, rating, author, publisher;
-    // Loans, current and finished alike, by borrower.
+    // Loans, current and finished alike, by borrower (the name without the blanks around it).
     TextCounts borrowers;
     // Current loans by their date as typed.
     TextCounts lentSince;

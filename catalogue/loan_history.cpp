@@ -1,5 +1,6 @@
 #include "catalogue/loan_history.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -17,7 +18,7 @@ void AppendEscaped(std::string& out, const std::string& text) {
         case '\t': out += "\\t"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
-        case '\0': throw std::invalid_argument("a text holds a zero byte");
+        case '\0': break;  // no statement of ours can carry it
         default: out += c;
         }
     }
@@ -73,6 +74,63 @@ int DaysInMonth(int year, int month) {
 }
 
 std::string RowText(const ColumnValue& value) { return value.isNull ? std::string() : std::string(value.text); }
+
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0xA0 || c == 0; }
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    return text;
+}
+
+// Lower case of a Windows-1250 byte.
+unsigned char LowerCp1250(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 0x8A || c == 0x8C || c == 0x8D || c == 0x8E || c == 0x8F)
+        return static_cast<unsigned char>(c >= 0xC0 ? c + 0x20 : c + 0x10);
+    switch (c) {
+    case 0xA3: return 0xB3;  // Ł
+    case 0xA5: return 0xB9;  // Ą
+    case 0xAA: return 0xBA;  // Ş
+    case 0xAF: return 0xBF;  // Ż
+    case 0xBC: return 0xBE;  // Ľ
+    default: return c;
+    }
+}
+
+std::string Folded(std::string_view text) {
+    std::string out;
+    for (char c : Trimmed(text)) out += static_cast<char>(LowerCp1250(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Edits (a letter added, dropped, changed, or two swapped) between two texts.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i)
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
+// Names a typo apart: one edit, or two in a longer name.
+bool AlikeNames(std::string_view a, std::string_view b) {
+    const std::string fa = Folded(a), fb = Folded(b);
+    const size_t edits = EditDistance(fa, fb);
+    return edits <= 1 || (edits <= 2 && std::max(fa.size(), fb.size()) >= 6);
+}
+
+// The rest of a loan whose borrower was emptied before: no name, the date of
+// the last line kept.
+bool RestOfKeptLoan(const std::vector<FinishedLoan>& history, const EndedLoan& loan) {
+    return Trimmed(loan.komu).empty() && !history.empty() && !Trimmed(history.back().komu).empty() &&
+           Trimmed(history.back().kdy) == Trimmed(loan.kdy);
+}
 
 }  // namespace
 
@@ -145,11 +203,20 @@ std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& c
     return books;
 }
 
-bool FinishesLoan(const RowLoanState& before, const RowLoanState& after) {
-    const bool wasLent = !before.komu.empty() || !before.kdy.empty();
-    if (!wasLent) return false;
-    if (after.komu.empty() && after.kdy.empty()) return true;
-    return !before.komu.empty() && after.komu != before.komu;
+std::string_view TrimmedName(std::string_view name) { return Trimmed(name); }
+
+bool SameBorrower(std::string_view a, std::string_view b) { return Folded(a) == Folded(b); }
+
+LoanEdit ClassifyLoanEdit(const RowLoanState& before, const RowLoanState& after) {
+    if (before.komu.empty() && before.kdy.empty()) return LoanEdit::GoesOn;  // it was not lent
+    if (after.komu.empty() && after.kdy.empty()) return LoanEdit::Finishes;
+    if (before.komu.empty()) return LoanEdit::GoesOn;  // a name given to a loan without one
+    if (after.komu.empty()) return LoanEdit::Finishes;
+    if (SameBorrower(before.komu, after.komu)) return LoanEdit::GoesOn;
+    const std::string_view dateBefore = Trimmed(before.kdy), dateAfter = Trimmed(after.kdy);
+    if (dateBefore == dateAfter) return LoanEdit::GoesOn;
+    if (dateBefore.empty() || dateAfter.empty() || AlikeNames(before.komu, after.komu)) return LoanEdit::Unsure;
+    return LoanEdit::Finishes;
 }
 
 std::vector<int64_t> AppendLoanHistory(TASQLite3DB& db, const std::vector<EndedLoan>& loans,
@@ -160,10 +227,12 @@ std::vector<int64_t> AppendLoanHistory(TASQLite3DB& db, const std::vector<EndedL
     for (const EndedLoan& loan : loans) {
         const std::optional<RowLoanState> state = ReadRowLoanState(db, loan.rowKey);
         if (!state) continue;
-        if (!DecodeLoanHistory(state->udaj3)) {
+        const std::optional<std::vector<FinishedLoan>> history = DecodeLoanHistory(state->udaj3);
+        if (!history) {
             foreign.push_back(loan.rowKey);
             continue;
         }
+        if (RestOfKeptLoan(*history, loan)) continue;
         const std::string line = EncodeLoanLine({loan.komu, loan.kdy, returned});
         query.SQL().Clear();
         query.SQL().Add("update svazkovna set udaj3=ifnull(udaj3,'')||'" + QuoteLiteralBody(line) +
@@ -174,14 +243,20 @@ std::vector<int64_t> AppendLoanHistory(TASQLite3DB& db, const std::vector<EndedL
 }
 
 std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, const std::string& returned,
-                                                     const std::function<void()>& change) {
+                                                     const std::function<void()>& change,
+                                                     const CorrectionQuestion& isCorrection) {
     std::optional<RowLoanState> lost;
     InTransaction(db, [&] {
         const std::optional<RowLoanState> before = ReadRowLoanState(db, rowKey);
         change();
         const std::optional<RowLoanState> after = ReadRowLoanState(db, rowKey);
-        if (before && after && FinishesLoan(*before, *after))
-            if (!AppendLoanHistory(db, {{rowKey, before->komu, before->kdy}}, returned).empty()) lost = after;
+        if (!before || !after) return;
+        LoanEdit edit = ClassifyLoanEdit(*before, *after);
+        if (edit == LoanEdit::Unsure)
+            edit = isCorrection && isCorrection(*before, *after) ? LoanEdit::GoesOn : LoanEdit::Finishes;
+        if (edit == LoanEdit::Finishes &&
+            !AppendLoanHistory(db, {{rowKey, before->komu, before->kdy}}, returned).empty())
+            lost = after;
     });
     return lost;
 }

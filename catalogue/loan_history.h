@@ -27,7 +27,8 @@ struct FinishedLoan {
 inline constexpr std::string_view kLoanLineMarker = "#vypujcka";
 
 // One line, its line feed included. Throws std::invalid_argument for a return
-// date that is not d.m.yyyy or a text holding a zero byte.
+// date that is not d.m.yyyy. A zero byte (written by another tool) is left out:
+// no statement of the program can carry it.
 std::string EncodeLoanLine(const FinishedLoan& loan);
 
 // The loans the column holds, oldest first; no value when the column holds
@@ -48,7 +49,9 @@ struct EndedLoan {
 
 // Appends a line for each loan to its row's `udaj3`, inside the caller's
 // transaction: a statement of its own on the row key. Rows whose column holds
-// foreign text are left as they are; their keys are returned.
+// foreign text are left as they are; their keys are returned. A loan without a
+// borrower whose date is that of the row's last line is the rest of that loan
+// (its borrower was emptied first, which wrote the line): nothing is added.
 std::vector<int64_t> AppendLoanHistory(TASQLite3DB& db, const std::vector<EndedLoan>& loans,
                                        const std::string& returned);
 
@@ -73,14 +76,31 @@ struct RowLoanState {
 };
 std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey);
 
-// Whether a change of a row's loan fields from `before` to `after` finishes the
-// loan: the book was lent, and either both fields are now empty or the
-// borrower's name was replaced by another (or emptied).
-bool FinishesLoan(const RowLoanState& before, const RowLoanState& after);
+// A name without the blanks around it, as a borrower is told apart.
+std::string_view TrimmedName(std::string_view name);
+
+// Whether two stored names are one borrower: equal without the blanks around
+// them and without regard to letter case (Windows-1250 letters included).
+bool SameBorrower(std::string_view a, std::string_view b);
+
+// What a change of a row's loan fields from `before` to `after` does to the loan.
+enum class LoanEdit {
+    GoesOn,    // nothing finished: other fields, the same borrower, or a corrected name
+    Finishes,  // the loan ended: both fields emptied, the borrower emptied, or a new loan
+    Unsure,    // another name with another date where one of them is missing or the names are alike
+};
+// A new name with the same loan date is a correction; the same name (trimmed,
+// any case) is the same borrower.
+LoanEdit ClassifyLoanEdit(const RowLoanState& before, const RowLoanState& after);
+
+// Answers an unsure edit: true when the new name corrects the old one.
+using CorrectionQuestion = std::function<bool(const RowLoanState& before, const RowLoanState& after)>;
 
 // Runs `change` (a statement on the row `rowKey`) and, in the same
 // transaction, keeps the loan it finished in the row's history. Either both
 // land or neither. Returns the row as changed when a finished loan could not
-// be kept because the column holds foreign text.
+// be kept because the column holds foreign text. Unsure edits are put to
+// `isCorrection`; without it they finish the loan.
 std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, const std::string& returned,
-                                                     const std::function<void()>& change);
+                                                     const std::function<void()>& change,
+                                                     const CorrectionQuestion& isCorrection = {});

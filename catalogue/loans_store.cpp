@@ -39,13 +39,20 @@ std::vector<LoanRow> ReadRows(TASQLite3DB& db, const std::string& sql) {
     return rows;
 }
 
-// The column still holds what was read: the whole text, or, when the read
-// text may have been cut, its first bytes.
+// The column still holds what was read: the text as a query delivers it (up
+// to its first zero byte, which another tool may have written, and at most
+// kDeliveredTextBytes bytes) is the text read.
 std::string Holds(const char* column, const std::string& read) {
-    const std::string literal = "'" + QuoteLiteralBody(read) + "'";
-    if (read.size() < kDeliveredTextBytes) return std::string("ifnull(") + column + ",'')=" + literal;
-    return std::string("substr(cast(") + column + " as blob),1," + std::to_string(read.size()) + ")=cast(" + literal +
-           " as blob)";
+    const std::string text = std::string("cast(ifnull(") + column + ",'') as blob)";
+    const std::string zero = "instr(" + text + ",x'00')";
+    const std::string delivered = "substr(" + text + ",1,case when " + zero + ">0 and " + zero +
+                                  "<=" + std::to_string(kDeliveredTextBytes) + " then " + zero + "-1 else " +
+                                  std::to_string(kDeliveredTextBytes) + " end)";
+    // Compared as hexadecimal digits: an empty blob and an empty text are not equal in the engine.
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : read) hex += {digits[c >> 4], digits[c & 15]};
+    return "hex(" + delivered + ")='" + hex + "'";
 }
 
 }  // namespace

@@ -33,9 +33,20 @@ void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db,
     ui.InformationBox(caption, QString::fromUtf8(kHistoryNotKept) + QStringLiteral("\n\n") + books.join(u'\n'));
 }
 
+QString CorrectionQuestionText(const QString& before, const QString& after) {
+    return QStringLiteral(
+               "Vypůjčitel „%1“ je nyní „%2“.\n\nJe to oprava jména, nebo nová výpůjčka?\n\n"
+               "Ano: oprava jména, výpůjčka trvá.\nNe: nová výpůjčka, předchozí se zapíše do historie.")
+        .arg(before.trimmed(), after.trimmed());
+}
+
 void SaveKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, UiServices& ui, const QString& caption,
                             const std::function<void()>& change) {
-    const std::optional<RowLoanState> lost = ChangeKeepingLoanHistory(db, rowKey, TodayReturnText(), change);
+    const auto isCorrection = [&](const RowLoanState& before, const RowLoanState& after) {
+        return ui.Question(caption, CorrectionQuestionText(FromCodePage(before.komu), FromCodePage(after.komu)));
+    };
+    const std::optional<RowLoanState> lost =
+        ChangeKeepingLoanHistory(db, rowKey, TodayReturnText(), change, isCorrection);
     if (!lost) return;
     LoanRow book;
     book.rowid = rowKey;

@@ -17,10 +17,14 @@ inline constexpr const char* kHistoryNotKept = "historii výpůjček nelze ulož
 void TellHistoryNotKept(UiServices& ui, const QString& caption, TASQLite3DB& db, const std::vector<LoanRow>& rows);
 
 // Runs `change` (the panel's save of the row `rowKey`) and keeps, in the same
-// transaction, the loan the save finishes (the borrower emptied or replaced);
-// it finishes today.
+// transaction, the loan the save finishes (the borrower emptied or replaced by
+// a new loan); it finishes today. When the rule cannot tell a corrected name
+// from a new loan, the user is asked.
 void SaveKeepingLoanHistory(TASQLite3DB& db, int64_t rowKey, UiServices& ui, const QString& caption,
                             const std::function<void()>& change);
+
+// The question put when a new name may be a correction or a new loan.
+QString CorrectionQuestionText(const QString& before, const QString& after);
 
 // Today as a history line's return day.
 std::string TodayReturnText();

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <map>
+#include <QCollatorSortKey>
+#include <array>
+#include <unordered_map>
 
 #include "app/core/loan_date.h"
 #include "app/platform/catalogue_session.h"
@@ -25,34 +27,68 @@
 struct LoanHistoryView::Entry {
     QStringList texts;  // by column
     QDate from;         // invalid when the typed date names no day
+    QDate begun;        // the first day meant, a month or a year too: what "půjčeno" sorts by
     QDate returned;
     int days = -1;  // unknown without a day of lending
+    QString plain;  // every column without case and accents, for the filter
+    int index = 0;  // in reading order
+};
+
+// Each text column's order as ranks, made once per column when it is first
+// sorted by: a sort then compares numbers, not texts through the collator.
+class LoanHistoryView::Ranks {
+public:
+    explicit Ranks(const std::vector<Entry>& entries) : entries_(entries) {}
+    int Of(int column, int index) {
+        std::vector<int>& ranks = ranks_[static_cast<size_t>(column)];
+        if (ranks.empty() && !entries_.empty()) Make(column, ranks);
+        return ranks[static_cast<size_t>(index)];
+    }
+    void Clear() {
+        for (std::vector<int>& ranks : ranks_) ranks.clear();
+    }
+
+private:
+    void Make(int column, std::vector<int>& ranks) {
+        const LocaleOrder order;
+        std::vector<std::pair<QCollatorSortKey, int>> keys;
+        keys.reserve(entries_.size());
+        for (const Entry& entry : entries_) keys.emplace_back(order.SortKey(entry.texts[column]), entry.index);
+        std::stable_sort(keys.begin(), keys.end(),
+                         [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+        ranks.assign(entries_.size(), 0);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const bool tie = i > 0 && keys[i].first.compare(keys[i - 1].first) == 0;
+            ranks[static_cast<size_t>(keys[i].second)] =
+                tie ? ranks[static_cast<size_t>(keys[i - 1].second)] : static_cast<int>(i);
+        }
+    }
+    const std::vector<Entry>& entries_;
+    std::array<std::vector<int>, ColumnCount> ranks_;
 };
 
 namespace {
 
-// Column texts compare in Czech order, dates and days by value; equal ones keep reading order.
+// Column texts compare in Czech order, dates and days by value; equal ones
+// keep reading order. Groups stay in Czech name order whichever way a column sorts.
 class EntryItem : public QTreeWidgetItem {
 public:
-    EntryItem(const LoanHistoryView::Entry& entry, const LocaleOrder& order, int index)
-        : QTreeWidgetItem(entry.texts), entry_(&entry), order_(order), index_(index) {
+    EntryItem(const LoanHistoryView::Entry& entry, LoanHistoryView::Ranks& ranks)
+        : QTreeWidgetItem(entry.texts), entry_(&entry), ranks_(&ranks) {
         setTextAlignment(LoanHistoryView::Dni, Qt::AlignRight | Qt::AlignVCenter);
     }
+    const LoanHistoryView::Entry* entry() const { return entry_; }
     bool operator<(const QTreeWidgetItem& other) const override {
         const auto* that = dynamic_cast<const EntryItem*>(&other);
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        if (!that || !entry_) {
-            // Group rows: by their label.
-            return order_.Compare(text(0), other.text(0)) < 0;
-        }
         int c = 0;
         switch (column) {
-        case LoanHistoryView::Od: c = Compare(entry_->from, that->entry_->from); break;
+        case LoanHistoryView::Od: c = Compare(entry_->begun, that->entry_->begun); break;
         case LoanHistoryView::Vraceno: c = Compare(entry_->returned, that->entry_->returned); break;
         case LoanHistoryView::Dni: c = entry_->days - that->entry_->days; break;
-        default: c = order_.Compare(text(column), other.text(column));
+        default: c = ranks_->Of(column, entry_->index) - ranks_->Of(column, that->entry_->index);
         }
-        return c != 0 ? c < 0 : index_ < that->index_;
+        return c != 0 ? c < 0 : entry_->index < that->entry_->index;
     }
 
 private:
@@ -63,8 +99,20 @@ private:
         return a < b ? -1 : 1;
     }
     const LoanHistoryView::Entry* entry_;
+    LoanHistoryView::Ranks* ranks_;
+};
+
+class GroupItem : public QTreeWidgetItem {
+public:
+    GroupItem(const QString& label, const LocaleOrder& order) : QTreeWidgetItem(QStringList{label}), order_(order) {}
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const bool descending = treeWidget() && treeWidget()->header()->sortIndicatorOrder() == Qt::DescendingOrder;
+        const int c = order_.Compare(data(0, Qt::UserRole).toString(), other.data(0, Qt::UserRole).toString());
+        return descending ? c > 0 : c < 0;
+    }
+
+private:
     const LocaleOrder& order_;
-    int index_;
 };
 
 const LocaleOrder& Order() {
@@ -80,7 +128,8 @@ QDate ReturnDay(const std::string& text) {
 }  // namespace
 
 LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* parent, long long rowKey)
-    : QWidget(parent, Qt::Window), db_(db), services_(ui), rowKey_(rowKey), today_(QDate::currentDate()) {
+    : QWidget(parent, Qt::Window), db_(db), services_(ui), rowKey_(rowKey), today_(QDate::currentDate()),
+      ranks_(std::make_unique<Ranks>(entries_)) {
     setWindowTitle(QStringLiteral("historie výpůjček"));
     resize(820, 440);
     auto* layout = new QVBoxLayout(this);
@@ -145,13 +194,19 @@ void LoanHistoryView::Refresh() {
         ReadLoanHistories(db_, rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string());
     list_->clear();
     entries_.clear();
+    ranks_->Clear();
+    // Catalogues repeat loan dates: each distinct text is read once.
+    std::unordered_map<std::string, LoanDate> dates;
     for (const BookHistory& book : books) {
         const QString autor = FromCodePage(book.autor), titul = FromCodePage(book.titul);
         for (const FinishedLoan& loan : book.loans) {
             Entry entry;
             const QString kdy = FromCodePage(loan.kdy);
-            const LoanDate date = ReadLoanDate(kdy, today_);
+            auto known = dates.find(loan.kdy);
+            if (known == dates.end()) known = dates.emplace(loan.kdy, ReadLoanDate(kdy, today_)).first;
+            const LoanDate& date = known->second;
             if (date.precision == LoanDate::Precision::Day) entry.from = date.first;
+            if (date.Known()) entry.begun = date.first;
             entry.returned = ReturnDay(loan.returned);
             if (entry.from.isValid() && entry.from <= entry.returned)
                 entry.days = static_cast<int>(entry.from.daysTo(entry.returned));
@@ -161,6 +216,8 @@ void LoanHistoryView::Refresh() {
                            entry.days >= 0 ? QString::number(entry.days) : QString(),
                            autor,
                            titul};
+            entry.plain = WithoutCaseAndAccents(entry.texts.join(u'\n'));
+            entry.index = static_cast<int>(entries_.size());
             entries_.push_back(std::move(entry));
         }
     }
@@ -174,51 +231,60 @@ void LoanHistoryView::Rebuild() {
     list_->clear();
     const int grouping = grouping_->currentIndex();
     list_->setRootIsDecorated(grouping != NoGroups);
-    std::map<QString, QTreeWidgetItem*> groups;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        auto* item = new EntryItem(entries_[i], Order(), static_cast<int>(i));
+    // Sorted once, when every row is in, not at each insertion.
+    list_->setSortingEnabled(false);
+    std::unordered_map<QString, QTreeWidgetItem*> groups;
+    QList<QTreeWidgetItem*> tops;
+    for (Entry& entry : entries_) {
+        auto* item = new EntryItem(entry, *ranks_);
         if (grouping == NoGroups) {
-            list_->addTopLevelItem(item);
+            tops.push_back(item);
             continue;
         }
-        const QStringList& t = entries_[i].texts;
-        const QString key = grouping == ByBorrower ? t[Komu] : t[Autor] + QStringLiteral(": ") + t[Titul];
+        const QStringList& t = entry.texts;
+        // One borrower whatever the blanks around the name.
+        const QString key = grouping == ByBorrower ? t[Komu].trimmed() : t[Autor] + QStringLiteral(": ") + t[Titul];
         QTreeWidgetItem*& group = groups[key];
         if (!group) {
-            group = new QTreeWidgetItem(QStringList{key});
-            list_->addTopLevelItem(group);
+            group = new GroupItem(key, Order());
+            group->setData(0, Qt::UserRole, key);
+            tops.push_back(group);
         }
         group->addChild(item);
     }
-    for (auto& [key, group] : groups) {
+    for (auto& [key, group] : groups)
         group->setText(0, (key.isEmpty() ? QStringLiteral("(nevyplněno)") : key) +
                               QStringLiteral(" (%1)").arg(group->childCount()));
-        group->setExpanded(true);
-    }
+    list_->addTopLevelItems(tops);
+    for (QTreeWidgetItem* top : tops)
+        if (top->childCount() > 0) {
+            top->setFirstColumnSpanned(true);  // the whole label, over the other columns
+            top->setExpanded(true);
+        }
+    list_->setSortingEnabled(true);
     ApplyFilter();
 }
 
 void LoanHistoryView::ApplyFilter() {
-    const QString wanted = filter_->text().trimmed().toCaseFolded();
+    // Without case and accents: "stastny" finds "Šťastný".
+    const QString wanted = WithoutCaseAndAccents(filter_->text().trimmed());
     const auto matches = [&](const QTreeWidgetItem* item) {
-        if (wanted.isEmpty()) return true;
-        for (int c = 0; c < ColumnCount; ++c)
-            if (item->text(c).toCaseFolded().contains(wanted)) return true;
-        return false;
+        const auto* entry = static_cast<const EntryItem*>(item)->entry();
+        return wanted.isEmpty() || entry->plain.contains(wanted);
     };
     for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         QTreeWidgetItem* top = list_->topLevelItem(i);
         if (top->childCount() == 0) {
-            top->setHidden(!matches(top));
+            if (top->isHidden() == matches(top)) top->setHidden(!top->isHidden());
             continue;
         }
         bool any = false;
         for (int c = 0; c < top->childCount(); ++c) {
             const bool shown = matches(top->child(c));
-            top->child(c)->setHidden(!shown);
+            if (top->child(c)->isHidden() == shown) top->child(c)->setHidden(!shown);
             any = any || shown;
         }
-        top->setHidden(!any);
+        if (top->isHidden() == any) top->setHidden(!any);
     }
 }
 

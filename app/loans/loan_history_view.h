@@ -57,6 +57,7 @@ public:
     void pdfbClick();
 
     struct Entry;
+    class Ranks;
 
 private:
     void Rebuild();
@@ -67,6 +68,7 @@ private:
     long long rowKey_;
     QDate today_;
     std::vector<Entry> entries_;
+    std::unique_ptr<Ranks> ranks_;
     QLineEdit* filter_;
     QComboBox* grouping_;
     QTreeWidget* list_;

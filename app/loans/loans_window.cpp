@@ -21,6 +21,7 @@
 
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_export.h"
+#include "app/platform/table_export.h"
 #include "app/core/collation.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/error_box.h"
@@ -517,12 +518,22 @@ std::vector<ExportedLoan> LoansWindow::Exported() const {
 void LoansWindow::csvbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do CSV"), QStringLiteral("zapujcky.csv"), QStringLiteral("CSV (*.csv)"));
-    if (path) WriteLoansCsv(*path, LoansCsv(ColumnTitles(), Exported()));
+    if (!path) return;
+    std::vector<QStringList> rows;
+    for (ExportedLoan& row : Exported()) rows.push_back(std::move(row.cells));
+    WriteTableCsv(*path, ColumnTitles(), rows);
 }
 
 void LoansWindow::pdfbClick() {
     const std::optional<QString> path = session_.Ui().ChooseSaveFile(
         QStringLiteral("Export zápůjček do PDF"), QStringLiteral("zapujcky.pdf"), QStringLiteral("PDF (*.pdf)"));
-    if (path)
-        WriteLoansPdf(*path, LoansHtml(SummaryText(Summarize(loans_, today_, Period())), ColumnTitles(), Exported()));
+    if (!path) return;
+    std::vector<QStringList> rows;
+    std::vector<bool> overdue;
+    for (ExportedLoan& row : Exported()) {
+        rows.push_back(std::move(row.cells));
+        overdue.push_back(row.overdue);
+    }
+    WriteTablePdf(*path, QStringLiteral("Zápůjčky"), SummaryText(Summarize(loans_, today_, Period())), ColumnTitles(),
+                  rows, overdue);
 }

@@ -1,6 +1,9 @@
 #include "app/statistics/statistics_window.h"
 
 #include <QBarCategoryAxis>
+#include <QCategoryAxis>
+#include <QCursor>
+#include <QToolTip>
 #include <QBarSet>
 #include <QBarSeries>
 #include <QChart>
@@ -31,7 +34,10 @@ enum ChartKind { Bars, Columns, Pie };
 
 // A chart shows this many groups; the table beside it lists them all.
 constexpr int kChartGroups = 15;
-constexpr int kChartLabelLength = 32;
+// Names are cut only past this many letters; the tooltip and the table hold them whole.
+constexpr int kChartLabelLength = 60;
+// Columns with more groups than this label only every n-th, so that the labels fit.
+constexpr int kColumnLabels = 12;
 const QSize kExportSize(900, 520);
 
 QString Elided(const QString& text) {
@@ -45,6 +51,17 @@ std::vector<LabelCount> ForChart(const std::vector<LabelCount>& rows) {
     for (size_t i = kChartGroups - 1; i < rows.size(); ++i) rest += rows[i].count;
     shown.push_back({QStringLiteral("ostatní"), rest});
     return shown;
+}
+
+// A count axis whose every tick is a whole number: at most six ticks, a whole step apart.
+QValueAxis* IntegerAxis(long long most) {
+    const long long step = std::max<long long>(1, (most + 4) / 5);
+    const long long top = std::max<long long>(step, (most + step - 1) / step * step);
+    auto* axis = new QValueAxis;
+    axis->setRange(0, static_cast<qreal>(top));
+    axis->setTickCount(static_cast<int>(top / step) + 1);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    return axis;
 }
 
 QChart* MakeChart(const QString& title, const std::vector<LabelCount>& all, int kind) {
@@ -64,7 +81,7 @@ QChart* MakeChart(const QString& title, const std::vector<LabelCount>& all, int 
         return chart;
     }
     auto* set = new QBarSet(QStringLiteral("počet"));
-    QStringList categories;
+    QStringList categories, whole;
     long long most = 0;
     // Horizontal bars run top-down in the table's order.
     const bool reversed = kind == Bars;
@@ -72,24 +89,41 @@ QChart* MakeChart(const QString& title, const std::vector<LabelCount>& all, int 
         const LabelCount& row = rows[reversed ? rows.size() - 1 - i : i];
         *set << static_cast<qreal>(row.count);
         categories << Elided(row.label);
+        whole << row.label;
         most = std::max(most, row.count);
     }
+    QObject::connect(set, &QBarSet::hovered, set, [set, whole](bool on, int index) {
+        if (on && index >= 0 && index < whole.size())
+            QToolTip::showText(QCursor::pos(), whole[index] + QStringLiteral(": %1").arg(set->at(index)));
+    });
     QAbstractBarSeries* series = kind == Bars ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
                                               : static_cast<QAbstractBarSeries*>(new QBarSeries);
     series->append(set);
     series->setLabelsVisible(kind == Bars);
     chart->addSeries(series);
-    auto* groups = new QBarCategoryAxis;
-    groups->append(categories);
-    if (kind == Columns) groups->setLabelsAngle(-90);
-    auto* values = new QValueAxis;
-    values->setRange(0, static_cast<qreal>(std::max<long long>(most, 1)));
-    values->setLabelFormat(QStringLiteral("%d"));
-    values->applyNiceNumbers();
+    QAbstractAxis* groups = nullptr;
+    if (kind == Columns && categories.size() > kColumnLabels) {
+        // Every n-th month named, at its own column.
+        auto* thinned = new QCategoryAxis;
+        const int step = (static_cast<int>(categories.size()) + kColumnLabels - 1) / kColumnLabels;
+        thinned->setRange(-0.5, static_cast<qreal>(categories.size()) - 0.5);
+        thinned->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        // Counted back from the latest month, which is always named; appended in ascending order.
+        for (int i = (static_cast<int>(categories.size()) - 1) % step; i < categories.size(); i += step)
+            thinned->append(categories[i], static_cast<qreal>(i));
+        thinned->setLabelsAngle(-90);
+        groups = thinned;
+    } else {
+        auto* all = new QBarCategoryAxis;
+        all->append(categories);
+        if (kind == Columns) all->setLabelsAngle(-90);
+        groups = all;
+    }
+    groups->setTruncateLabels(false);
     chart->addAxis(groups, kind == Bars ? Qt::AlignLeft : Qt::AlignBottom);
-    chart->addAxis(values, kind == Bars ? Qt::AlignBottom : Qt::AlignLeft);
+    chart->addAxis(IntegerAxis(most), kind == Bars ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(groups);
-    series->attachAxis(values);
+    series->attachAxis(chart->axes(kind == Bars ? Qt::Horizontal : Qt::Vertical).front());
     return chart;
 }
 
@@ -176,7 +210,8 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
     view->setMinimumSize(460, 300);
     view->setAccessibleName(title);
     auto* table = new QTableWidget(static_cast<int>(rows.size() + more.size()), 2, box);
-    table->setHorizontalHeaderLabels({what, QStringLiteral("počet")});
+    // Days on average are no count: a section with such figures heads its numbers "hodnota".
+    table->setHorizontalHeaderLabels({what, more.empty() ? QStringLiteral("počet") : QStringLiteral("hodnota")});
     table->setAccessibleName(title + QStringLiteral(" – čísla"));
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setVisible(false);
@@ -190,7 +225,7 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
         number->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         table->setItem(r, 1, number);
         ++r;
-        if (described.size() < 20) described << label + QStringLiteral(": ") + value;
+        described << label + QStringLiteral(": ") + value;  // a screen reader hears every entry
     };
     for (const LabelCount& row : rows) addRow(row.label, QString::number(row.count));
     for (const auto& [label, value] : more) addRow(label, value);
@@ -229,37 +264,52 @@ void StatisticsWindow::ExportPdf(const QString& path) const {
         QPainter painter(&pdf);
         if (!painter.isActive()) return false;
         const QRect page(0, 0, pdf.width(), pdf.height());
+        const PageFrameHeights frame = PageFrameOn(pdf);
         QFont font = painter.font();
-        font.setPixelSize(18);
+        font.setPointSizeF(kPdfBodyPoints);
         painter.setFont(font);
-        int y = 0;
-        painter.drawText(QRect(0, y, page.width(), 80), Qt::TextWordWrap, ui_->souhrnl->text());
-        y += 90;
+        const int line = QFontMetrics(font, &pdf).height() * 5 / 4;
         const int chartHeight = page.width() * 5 / 9;
+        const int bottom = page.height() - frame.foot;
+        // Laid out first, drawn second: each page names the number of pages.
+        struct Piece {
+            int page, y;
+            const Section* chart;  // a chart, or a row of its table
+            int row;
+        };
+        std::vector<Piece> pieces;
+        int pageNo = 0, y = frame.head + 2 * line;  // the summary first
+        const auto place = [&](int height, const Section* section, int row) {
+            if (y + height > bottom) ++pageNo, y = frame.head;
+            pieces.push_back({pageNo, y, section, row});
+            y += height;
+        };
         for (const Section& section : sections_) {
-            const int rows = section.table->rowCount();
-            const int rowsShown = std::min(rows, 40);
-            const int needed = chartHeight + 24 * (rowsShown + 1);
-            if (y + needed > page.height() && y > 0) {
-                pdf.newPage();
-                y = 0;
+            if (y + chartHeight + 3 * line > bottom) ++pageNo, y = frame.head;
+            place(chartHeight + line / 2, &section, -1);
+            for (int i = 0; i < section.table->rowCount(); ++i) place(line, &section, i);
+            y += line;
+        }
+        const int pages = pageNo + 1;
+        const QString title = QStringLiteral("Statistika sbírky");
+        DrawPageFrame(painter, page, title, 1, pages);
+        painter.drawText(QRect(0, frame.head, page.width(), 2 * line), Qt::TextWordWrap, ui_->souhrnl->text());
+        int drawn = 0;
+        for (const Piece& piece : pieces) {
+            if (piece.page != drawn) {
+                if (!pdf.newPage()) return false;
+                drawn = piece.page;
+                DrawPageFrame(painter, page, title, drawn + 1, pages);
             }
-            section.chart->render(&painter, QRectF(0, y, page.width(), chartHeight));
-            y += chartHeight + 10;
-            for (int i = 0; i < rowsShown; ++i) {
-                const QString label = section.table->item(i, 0)->text();
-                const QString value = section.table->item(i, 1)->text();
-                painter.drawText(QRect(20, y, page.width() * 3 / 4, 24), Qt::AlignLeft | Qt::AlignVCenter, label);
-                painter.drawText(QRect(page.width() * 3 / 4, y, page.width() / 4 - 20, 24),
-                                 Qt::AlignRight | Qt::AlignVCenter, value);
-                y += 24;
+            if (piece.row < 0) {
+                piece.chart->chart->render(&painter, QRectF(0, piece.y, page.width(), chartHeight));
+                continue;
             }
-            if (rows > rowsShown) {
-                painter.drawText(QRect(20, y, page.width(), 24), Qt::AlignLeft,
-                                 QStringLiteral("… a dalších %1").arg(rows - rowsShown));
-                y += 24;
-            }
-            y += 30;
+            const QTableWidget& table = *piece.chart->table;
+            painter.drawText(QRect(20, piece.y, page.width() * 3 / 4, line), Qt::AlignLeft | Qt::AlignVCenter,
+                             table.item(piece.row, 0)->text());
+            painter.drawText(QRect(page.width() * 3 / 4, piece.y, page.width() / 4 - 20, line),
+                             Qt::AlignRight | Qt::AlignVCenter, table.item(piece.row, 1)->text());
         }
         return painter.end();
     });

@@ -1,33 +1,19 @@
-// Statistics of large catalogues (a tenth of the books lent, a fifth with
-// three finished loans in their history): the figures alone, and the window
-// read anew with its charts.
+// Statistics of large catalogues (a tenth of the books lent, varied finished
+// loans in their history): the figures alone, and the window read anew with
+// its charts.
 #include <benchmark/benchmark.h>
 
 #include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_window.h"
 #include "bench/app/bench_support.h"
+#include "bench/app/history_bench.h"
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "storage/query.h"
 
 namespace {
 
-// A copy of the generated catalogue with history in every fifth row, open on a connection.
-struct HistoryCatalogue {
-    explicit HistoryCatalogue(int books) : folders(books) {
-        con.SetDatabase(folders.catalogue);
-        con.SetConnected(true);
-        const std::string history = EncodeLoanLine({"Jan Nov\xE1k", "3.2.2025", "1.3.2025"}) +
-                                    EncodeLoanLine({"Eva",
-                                                    "b\xF8"
-                                                    "ezen 2025",
-                                                    "2.5.2025"}) +
-                                    EncodeLoanLine({"Ota", "12.6.2026", "13.7.2026"});
-        con.ExecStatements("update svazkovna set udaj3='" + QuoteLiteralBody(history) + "' where rowid%5=0");
-    }
-    BenchFolders folders;
-    TASQLite3DB con{"statscon"};
-};
+using HistoryCatalogue = VariedHistoryCatalogue;
 
 void BM_StatisticsCompute(benchmark::State& state) {
     HistoryCatalogue catalogue(static_cast<int>(state.range(0)));

@@ -33,7 +33,8 @@ TEST(LoanHistoryFormat, LinesReadBackAsWritten) {
     EXPECT_EQ(*back, loans);
     EXPECT_EQ(DecodeLoanHistory(""), std::vector<FinishedLoan>{});
     EXPECT_THROW(EncodeLoanLine({"a", "b", "2024-04-01"}), std::invalid_argument);
-    EXPECT_THROW(EncodeLoanLine({std::string("a\0b", 3), "b", "1.4.2024"}), std::invalid_argument);
+    // A zero byte another tool wrote is left out rather than failing the return.
+    EXPECT_EQ(EncodeLoanLine({std::string("a\0b", 3), "b", "1.4.2024"}), "#vypujcka\tab\tb\t1.4.2024\n");
 }
 
 TEST(LoanHistoryFormat, ForeignTextIsToldApart) {
@@ -144,6 +145,90 @@ TEST_F(LoanHistoryStore, ASaveThatReplacesTheBorrowerFinishesTheLoan) {
                  std::runtime_error);
     EXPECT_EQ(History(2), "");
     EXPECT_EQ(Select1(path, "select zapujcenokomu from svazkovna where rowid=2"), "Jan");
+}
+
+TEST(LoanHistoryEdit, CorrectionsAreToldFromReturnsAndNewLoans) {
+    struct Case {
+        const char *komuBefore, *kdyBefore, *komuAfter, *kdyAfter;
+        LoanEdit edit;
+    };
+    const Case cases[] = {
+        {"Jan Nov\xE1k ", "1.3.2024", "Jan Nov\xE1k", "1.3.2024", LoanEdit::GoesOn},  // a trailing blank
+        {" \x8A\x9D"
+         "astn\xFD",
+         "jaro",
+         "\x9A\x9D"
+         "astn\xDD",
+         "jaro", LoanEdit::GoesOn},  // letter case, háčky too
+        {"\x8A\x9D"
+         "astn\xFD",
+         "1.3.2024",
+         "\x9A\x9D"
+         "astn\xFD",
+         "2.3.2024", LoanEdit::GoesOn},                             // the date corrected
+        {"Jna", "1.3.2024", "Jan", "1.3.2024", LoanEdit::GoesOn},   // a typo, same date
+        {"Jan", "1.3.2024", "Eva", " 1.3.2024", LoanEdit::GoesOn},  // another name, same date
+        {"Jna", "1.3.2024", "Jan", "5.3.2024", LoanEdit::Unsure},   // alike names
+        {"Eva", "", "Petr", "7.7.2024", LoanEdit::Unsure},          // no date to compare
+        {"Eva", "1.3.2024", "Petr", "", LoanEdit::Unsure},
+        {"Eva", "1.3.2024", "Petr", "7.7.2024", LoanEdit::Finishes},  // a new loan
+        {"Eva", "1.3.2024", "", "", LoanEdit::Finishes},
+        {"Eva", "1.3.2024", "", "1.3.2024", LoanEdit::Finishes},  // borrower emptied
+        {"", "1.3.2024", "", "", LoanEdit::Finishes},
+        {"", "1.3.2024", "Eva", "1.3.2024", LoanEdit::GoesOn},  // a name given
+        {"", "", "Eva", "1.3.2024", LoanEdit::GoesOn},          // lent
+    };
+    for (const Case& c : cases) {
+        const RowLoanState before{c.komuBefore, c.kdyBefore, "", "A", "T"};
+        const RowLoanState after{c.komuAfter, c.kdyAfter, "", "A", "T"};
+        EXPECT_EQ(ClassifyLoanEdit(before, after), c.edit)
+            << c.komuBefore << "/" << c.kdyBefore << " -> " << c.komuAfter << "/" << c.kdyAfter;
+    }
+}
+
+TEST_F(LoanHistoryStore, ALoanEndsOnceHoweverItIsEmptiedAndAZeroByteDoesNotStopIt) {
+    int asked = 0;
+    bool answer = true;
+    auto save = [&](int rowKey, const std::string& set) {
+        return ChangeKeepingLoanHistory(
+            con, rowKey, "7.7.2024",
+            [&] { ExecSql("update svazkovna set " + set + " where rowid=" + std::to_string(rowKey)); },
+            [&](const RowLoanState&, const RowLoanState&) { return ++asked, answer; });
+    };
+    // The borrower emptied in one save, the date in the next: one line.
+    save(1, "zapujcenokomu=''");
+    save(1, "zapujcenokdy=''");
+    EXPECT_EQ(History(1), "#vypujcka\tEva\t1.3.2024\t7.7.2024\n");
+    // The borrower emptied, then the nameless rest returned: one line.
+    save(2, "zapujcenokomu=''");
+    ReturnLoanRows(con, ReadLoanRows(con), "8.7.2024");
+    EXPECT_EQ(History(2), "#vypujcka\tJan\tjaro\t7.7.2024\n");
+    // A loan that never had a name is kept when it ends.
+    RunSql(path, "update svazkovna set zapujcenokdy='5.5.2024' where rowid=4");
+    ASSERT_EQ(ReturnLoanRows(con, ReadLoanRows(con), "9.7.2024").changed.size(), 1u);
+    EXPECT_EQ(History(4), "#vypujcka\t\t5.5.2024\t9.7.2024\n");
+
+    // Unsure: the answer decides, and only unsure edits are asked.
+    save(1, "zapujcenokomu='Iva',zapujcenokdy=''");
+    save(1, "zapujcenokomu='Ivo',zapujcenokdy='8.8.2024'");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(DecodeLoanHistory(History(1))->size(), 1u) << "answered as a correction";
+    answer = false;
+    save(1, "zapujcenokomu='Eva',zapujcenokdy=''");
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(DecodeLoanHistory(History(1))->back(), (FinishedLoan{"Ivo", "8.8.2024", "7.7.2024"}));
+
+    // A borrower holding a zero byte (another tool's) is returned and saved.
+    RunSql(path,
+           "update svazkovna set zapujcenokomu=cast(x'4A616E00787878' as text),zapujcenokdy='1.1.2024',"
+           "udaj3='' where rowid in (2,4)");
+    const std::vector<LoanRow> lent = ReadLoanRows(con);
+    ASSERT_EQ(lent.size(), 3u);
+    EXPECT_EQ(ReturnLoanRows(con, {lent[1]}, "2.2.2024").changed.size(), 1u);
+    EXPECT_EQ(History(2), "#vypujcka\tJanxxx\t1.1.2024\t2.2.2024\n");
+    EXPECT_FALSE(save(4, "zapujcenokomu='',zapujcenokdy='',poznamka='jiná'"));
+    EXPECT_EQ(History(4), "#vypujcka\tJanxxx\t1.1.2024\t7.7.2024\n");
+    EXPECT_EQ(Select1(path, "select poznamka from svazkovna where rowid=4"), "jiná");
 }
 
 }  // namespace

@@ -12,26 +12,34 @@ namespace {
 QString Label(const std::string& bytes) { return bytes.empty() ? QString::fromUtf8(kUnfilled) : FromCodePage(bytes); }
 
 // Most first; equal counts in the collator's order. With `limit`, only the
-// first `limit` (ties at the cut are taken in byte order): only those are
-// converted and collated, which matters for tens of thousands of authors.
+// first `limit`: only those with a count that can make the cut are converted
+// and collated, which matters for tens of thousands of authors, and ties at the
+// cut are settled in Czech order as well.
 std::vector<LabelCount> Ranked(const TextCounts& counts, const LocaleOrder& order, size_t limit = 0) {
     std::vector<std::pair<const std::string*, long long>> entries;
     entries.reserve(counts.size());
     for (const auto& [text, count] : counts) entries.emplace_back(&text, count);
     if (limit > 0 && entries.size() > limit) {
-        std::nth_element(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(limit - 1), entries.end(),
-                         [](const auto& a, const auto& b) {
-                             return a.second != b.second ? a.second > b.second : *a.first < *b.first;
-                         });
-        entries.resize(limit);
+        const auto cut = entries.begin() + static_cast<std::ptrdiff_t>(limit - 1);
+        std::nth_element(entries.begin(), cut, entries.end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        const long long least = cut->second;
+        entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return e.second < least; }),
+                      entries.end());
     }
     std::vector<LabelCount> ranked;
     ranked.reserve(entries.size());
     for (const auto& [text, count] : entries) ranked.push_back({Label(*text), count});
-    std::sort(ranked.begin(), ranked.end(), [&](const LabelCount& a, const LabelCount& b) {
+    const auto before = [&](const LabelCount& a, const LabelCount& b) {
         if (a.count != b.count) return a.count > b.count;
         return order.Compare(a.label, b.label) < 0;
-    });
+    };
+    if (limit > 0 && ranked.size() > limit) {
+        std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(limit), ranked.end(), before);
+        ranked.resize(limit);
+    } else {
+        std::sort(ranked.begin(), ranked.end(), before);
+    }
     return ranked;
 }
 

@@ -14,8 +14,11 @@
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
+#include "app/statistics/statistics_capability.h"
+#include "app/statistics/statistics_window.h"
 #include "catalogue/loan_history.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_pdf_words.h"
 #include "support/app_window_fixture.h"
 #include "ui_loans_window.h"
 #include "ui_main_window.h"
@@ -57,7 +60,14 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     MakeCatalogue({Lent("A", "Jan Nov\xE1k", "1.11.2026"), Lent("B", "Eva", "2.11.2026"), Lent("C", "Ota", "jaro")});
     ExecSql(CataloguePath(), "update svazkovna set udaj3='moje pozn\xE1mka' where titul='C'");
     OpenWindow();
+    // The statistics, open meanwhile, follow the return without "obnovit".
+    Command("statistika").trigger();
+    StatisticsWindow& stats = *window->capability<StatisticsCapability>().statisticsWindow();
+    ASSERT_EQ(stats.Stats().lentNow, 3);
     ReturnAllFromLoansWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stats.Stats().lentNow, 0);
+    EXPECT_EQ(stats.Stats().finishedLoans, 2);
     EXPECT_EQ(History(0), "#vypujcka\tJan Nov\xE1k\t1.11.2026\t" + today + "\n");
     EXPECT_EQ(History(1), "#vypujcka\tEva\t2.11.2026\t" + today + "\n");
     EXPECT_EQ(History(2), "moje pozn\xE1mka");
@@ -73,8 +83,10 @@ TEST_F(LoanHistoryKeepTest, AReturnFromTheLoansWindowKeepsTheLoan) {
     EXPECT_EQ(views[0]->ShownRows().size(), 2u);
 
     // Lent and returned again: the line is appended; the foreign book is not told twice.
+    // The history view left open follows the return.
     ExecSql(CataloguePath(), "update svazkovna set zapujcenokomu='Iva', zapujcenokdy='3.12.2026'");
     ReturnAllFromLoansWindow();
+    EXPECT_EQ(views[0]->ShownRows().size(), 4u);
     EXPECT_EQ(DecodeLoanHistory(History(0))->size(), 2u);
     EXPECT_EQ(DecodeLoanHistory(History(1))->back(), (FinishedLoan{"Iva", "3.12.2026", today}));
     EXPECT_EQ(History(2), "moje pozn\xE1mka");
@@ -94,10 +106,24 @@ TEST_F(LoanHistoryKeepTest, APanelSaveThatChangesTheBorrowerFinishesTheLoan) {
     window->form()->ulozitb->click();
     EXPECT_EQ(History(0), "") << "the loan goes on";
 
-    window->form()->zapujcenokomucb->setEditText("Eva");
+    window->form()->zapujcenokomucb->setEditText("Jna");  // a typo on the same loan date
     window->form()->ulozitb->click();
-    EXPECT_EQ(History(0), "#vypujcka\tJan\t1.11.2026\t" + today + "\n");
-    EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eva")));
+    EXPECT_EQ(History(0), "") << "a corrected name is the same loan";
+
+    window->form()->zapujcenokomucb->setEditText("Eva");
+    window->form()->zapujcenokdyle->setText("5.11.2026");
+    window->form()->ulozitb->click();
+    EXPECT_EQ(History(0), "#vypujcka\tJna\t1.11.2026\t" + today + "\n");
+    // A name a typo apart with another date: the user is asked; "Ano" keeps the loan going.
+    window->form()->zapujcenokomucb->setEditText("Eve");
+    window->form()->zapujcenokdyle->setText("6.11.2026");
+    ui.QueueQuestion(true);
+    window->form()->ulozitb->click();
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().kind, ScriptedUi::BoxKind::Question);
+    EXPECT_TRUE(ui.boxes.back().text.contains("Je to oprava jména, nebo nová výpůjčka?"));
+    EXPECT_EQ(History(0), "#vypujcka\tJna\t1.11.2026\t" + today + "\n");
+    EXPECT_EQ(ReadAllRows(CataloguePath())[0][7], Value(std::string("Eve")));
 
     clickTitle("B");
     window->form()->zapujcenokomucb->setEditText("Ota");
@@ -161,6 +187,105 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
               "vypůjčitel;půjčeno;vráceno;dní;autor;titul\r\n"
               "Eva;1.3.2026;11.3.2026;10;Čapek;Krakatit\r\n"
               "Jan;jaro;1.6.2026;;Čapek;Krakatit\r\n");
+}
+
+// The history view as a person reads it: a filter without háčky, months
+// sorted as dates, borrower groups in Czech order (one per name, blanks or
+// not) whichever way a column sorts, and a CSV a spreadsheet cannot run.
+TEST_F(LoanHistoryKeepTest, TheHistoryViewFiltersSortsAndGroupsAsAPersonReads) {
+    MakeCatalogue({BookOf("Autor", "A"), BookOf("Autor", "B")});
+    const std::string a = EncodeLoanLine({"\x8A\x9D"
+                                          "astn\xFD",
+                                          "10.3.2025", "1.4.2025"}) +
+                          EncodeLoanLine({"\x8E\xE1k",
+                                          "b\xF8"
+                                          "ezen 2025",
+                                          "2.4.2025"}) +
+                          EncodeLoanLine({"\xC8\x61pek ", "15.2.2025", "3.4.2025"});
+    const std::string b =
+        EncodeLoanLine({"\xC8\x61pek", "2025", "4.4.2025"}) + EncodeLoanLine({"=1+2", "1.1.2025", "5.4.2025"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + a + "' where titul='A'; update svazkovna set udaj3='" +
+                                 b + "' where titul='B'");
+    OpenWindow();
+    LoanHistoryView view(window->con1, ui, nullptr);
+    view.Refresh();
+    const auto column = [&](int c) {
+        QStringList texts;
+        for (const QStringList& row : view.ShownRows()) texts << row[c];
+        return texts;
+    };
+    view.Filter()->setText("stastny");
+    EXPECT_EQ(column(LoanHistoryView::Komu), QStringList({"Šťastný"}));
+    view.Filter()->setText("");
+
+    // A month sorts as that month, a year as that year.
+    view.List()->sortByColumn(LoanHistoryView::Od, Qt::AscendingOrder);
+    EXPECT_EQ(column(LoanHistoryView::Od), QStringList({"2025", "1.1.2025", "15.2.2025", "březen 2025", "10.3.2025"}));
+
+    view.SetGrouping(LoanHistoryView::ByBorrower);
+    for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        view.List()->sortByColumn(LoanHistoryView::Vraceno, order);
+        QStringList groups;
+        for (int i = 0; i < view.List()->topLevelItemCount(); ++i) {
+            groups << view.List()->topLevelItem(i)->text(0);
+            EXPECT_TRUE(view.List()->topLevelItem(i)->isFirstColumnSpanned());
+        }
+        EXPECT_EQ(groups, QStringList({"=1+2 (1)", "Čapek (2)", "Šťastný (1)", "Žák (1)"})) << order;
+    }
+
+    const QString csv = QString::fromStdString(startDir.file("h.csv"));
+    ui.QueueSaveFile(csv);
+    view.csvbClick();
+    EXPECT_NE(ReadFile(csv.toStdString()).find("\n'=1+2;1.1.2025;5.4.2025;"), std::string::npos);
+}
+
+// Both lists print readable on every page: body text of 9–11 pt (an 11-pixel
+// font laid out at printer resolution came out about 1 pt high), the title,
+// the column header and "strana N z M" on each page.
+TEST_F(LoanHistoryKeepTest, ExportedPdfsAreReadableOnEveryPage) {
+    std::vector<Book> books;
+    const char* names[] = {"Jan Nov\xE1k",
+                           "\x8A\x9D"
+                           "astn\xFD",
+                           "Jaroslava Dlouhojmenn\xE1 z Vysok\xE9ho M\xFDta", "Eva"};
+    for (int i = 0; i < 70; ++i)
+        books.push_back(Lent("Titul " + std::to_string(i), names[i % 4], std::to_string(1 + i % 28) + ".10.2026"));
+    MakeCatalogue(books);
+    std::string history;
+    for (int i = 0; i < 3; ++i) history += EncodeLoanLine({names[i], std::to_string(i + 1) + ".3.2025", "1.4.2025"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + history + "'");
+    OpenWindow();
+    Command("zapujcky").trigger();
+    LoansWindow& loans = *window->capability<LoansCapability>().loansWindow();
+    LoanHistoryView view(window->con1, ui, nullptr);
+    view.Refresh();
+    struct Export {
+        QString file, title, column;
+        std::function<void()> run;
+    };
+    const std::vector<Export> exports = {
+        {"zapujcky.pdf", "Zápůjčky", "komu", [&] { loans.form()->pdfb->click(); }},
+        {"historie.pdf", "historie", "vypůjčitel", [&] { view.pdfbClick(); }},
+    };
+    for (const Export& e : exports) {
+        const QString pdf = QString::fromStdString(startDir.file(e.file.toStdString()));
+        ui.QueueSaveFile(pdf);
+        e.run();
+        const std::vector<PdfPage> pages = PdfWords(pdf);
+        ASSERT_GE(pages.size(), 2u) << e.file.toStdString();
+        const double median = MedianWordHeight(pages);
+        EXPECT_GE(median, 9.0) << e.file.toStdString();
+        EXPECT_LE(median, 13.5) << e.file.toStdString();
+        for (size_t p = 0; p < pages.size(); ++p) {
+            const QString text = PageText(pages[p]);
+            EXPECT_TRUE(text.contains(e.title)) << e.file.toStdString() << " page " << p + 1;
+            EXPECT_TRUE(text.contains(e.column)) << e.file.toStdString() << " page " << p + 1;
+            EXPECT_TRUE(text.contains(QStringLiteral("strana %1 z %2").arg(p + 1).arg(pages.size())))
+                << text.toStdString();
+            for (const PdfWord& word : pages[p]) EXPECT_GE(word.height, 7.0) << word.text.toStdString();
+        }
+    }
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace

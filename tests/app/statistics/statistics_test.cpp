@@ -8,7 +8,12 @@
 #include <QMenu>
 #include <QFile>
 #include <QImage>
+#include <QBarCategoryAxis>
+#include <QCategoryAxis>
+#include <QHorizontalBarSeries>
 #include <QTableWidget>
+#include <QValueAxis>
+#include <cmath>
 
 #include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_capability.h"
@@ -16,6 +21,7 @@
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "support/app_catalogue_rows.h"
+#include "support/app_pdf_words.h"
 #include "support/app_session_fixture.h"
 
 namespace testsupport {
@@ -102,6 +108,27 @@ TEST_F(StatisticsTest, LoansCountedFromHistoryAndCurrentLoans) {
     EXPECT_EQ(total, 4);
 }
 
+TEST_F(StatisticsTest, TopBorrowersCountANameOnceAndCutTiesInCzechOrder) {
+    // "Jan Novák" three ways, lent now and in the history; eight names with two
+    // loans; then "Žák" and "Čapek" tie at the cut ("Ž" is 0x8E, "Č" 0xC8).
+    std::vector<Book> books;
+    const auto lend = [&](std::string komu) {
+        Book b = B("A", "x");
+        b.zapujcenokomu = std::move(komu);
+        b.zapujcenokdy = "1.12.2026";
+        books.push_back(b);
+    };
+    for (const char* name : {"Jan Nov\xE1k", "Jan Nov\xE1k ", " Jan Nov\xE1k", "\x8E\xE1k", "\xC8\x61pek"}) lend(name);
+    for (const char* name : {"Bo", "Cyril", "Dan", "Ema", "Filip", "Gita", "Hana", "Ivo"}) lend(name), lend(name);
+    InsertBooks(path, books);
+    ExecSql(path, "update svazkovna set udaj3='" + EncodeLoanLine({"Jan Nov\xE1k  ", "1.1.2026", "2.2.2026"}) +
+                      "' where rowid=1");
+    const QStringList top = Labels(ComputeStats(con, kToday, 30).topBorrowers);
+    ASSERT_EQ(top.size(), kTopCount);
+    EXPECT_EQ(top.front(), "Jan Novák=4");
+    EXPECT_EQ(top.back(), "Čapek=1") << top.join(", ").toStdString();
+}
+
 TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     Book lent = B("Autor", "rom\xE1n");
     lent.zapujcenokomu = "Eva";
@@ -135,6 +162,90 @@ TEST_F(StatisticsTest, WindowChartsEveryFigureWithItsNumbersAndExports) {
     EXPECT_TRUE(written.read(5) == "%PDF-");
     // A file that cannot be written is an error, not a silent success.
     EXPECT_THROW(window.ExportPdf(QString::fromStdString(dir.file("chybi/statistika.pdf"))), std::runtime_error);
+}
+
+// Charts a person can read: whole names on horizontal bars, the months
+// labelled sparsely, whole-number axes, every entry in the screen reader's
+// description, and a PDF that lists every row in readable type.
+TEST_F(StatisticsTest, ChartsCarryWholeNamesAndThePdfListsEveryRow) {
+    std::vector<Book> books;
+    const std::string longName = "Jaroslava Dlouhojmenn\xE1 z Vysok\xE9ho M\xFDta a Hradu ";
+    for (int author = 1; author <= 12; ++author)
+        for (int copy = 0; copy < author % 3 + 1; ++copy) {
+            Book b = B(longName + std::to_string(author), "\x9E\xE1nr " + std::to_string(author * 7 + copy));
+            if (author == 1 && copy == 0) {
+                b.zapujcenokomu = "Eva";
+                b.zapujcenokdy = "1.12.2026";
+            }
+            books.push_back(b);
+        }
+    InsertBooks(path, books);
+    ScriptedUi ui;
+    StatisticsWindow window(
+        con, ui, [] { return 30; }, nullptr);
+    window.SetToday(kToday);
+    window.Refresh();
+    const auto section = [&](const QString& name) {
+        for (const auto& s : window.Sections())
+            if (s.name == name) return s;
+        ADD_FAILURE() << name.toStdString();
+        return window.Sections().front();
+    };
+    const auto axis = [](const StatisticsWindow::Section& s, Qt::Orientation o) {
+        return s.chart->chart()->axes(o).value(0);
+    };
+
+    // Whole names on horizontal bars.
+    const auto authors = section("autori");
+    EXPECT_NE(qobject_cast<QHorizontalBarSeries*>(authors.chart->chart()->series().value(0)), nullptr);
+    auto* names = qobject_cast<QBarCategoryAxis*>(axis(authors, Qt::Vertical));
+    ASSERT_NE(names, nullptr);
+    EXPECT_FALSE(names->truncateLabels());
+    for (const QString& name : names->categories())
+        EXPECT_TRUE(name.startsWith("Jaroslava Dlouhojmenná z Vysokého Mýta a Hradu "));
+
+    // The 36 months named sparsely, each label a month.
+    auto* months = qobject_cast<QCategoryAxis*>(axis(section("mesice"), Qt::Horizontal));
+    ASSERT_NE(months, nullptr);
+    EXPECT_LE(months->categoriesLabels().size(), 12);
+    EXPECT_GE(months->categoriesLabels().size(), 6);
+    EXPECT_TRUE(months->categoriesLabels().contains("12/2026"));
+    EXPECT_EQ(months->max() - months->min(), kMonthsShown) << "one column per month";
+
+    // Count axes tick at whole numbers only, small counts too (the months top out at 1).
+    for (const auto& s : window.Sections()) {
+        if (s.name == "zapujcene") continue;  // a pie
+        const auto* values = qobject_cast<QValueAxis*>(
+            axis(s, qobject_cast<QHorizontalBarSeries*>(s.chart->chart()->series().value(0)) ? Qt::Horizontal
+                                                                                             : Qt::Vertical));
+        ASSERT_NE(values, nullptr) << s.name.toStdString();
+        const double step = (values->max() - values->min()) / (values->tickCount() - 1);
+        EXPECT_GE(step, 1.0) << s.name.toStdString();
+        EXPECT_DOUBLE_EQ(step, std::round(step)) << s.name.toStdString();
+        // Every entry of the table is in the description a screen reader reads.
+        for (int r = 0; r < s.table->rowCount(); ++r)
+            EXPECT_TRUE(s.chart->accessibleDescription().contains(s.table->item(r, 0)->text() + ": " +
+                                                                  s.table->item(r, 1)->text()))
+                << s.name.toStdString() << " " << r;
+    }
+    EXPECT_NE(section("zapujcene").table->horizontalHeaderItem(1)->text(), "počet") << "an average is no count";
+
+    const QString pdf = QString::fromStdString(dir.file("statistika.pdf"));
+    window.ExportPdf(pdf);
+    const std::vector<PdfPage> pages = PdfWords(pdf);
+    ASSERT_GE(pages.size(), 2u);
+    QString all;
+    for (size_t p = 0; p < pages.size(); ++p) {
+        all += PageText(pages[p]) + " ";
+        EXPECT_TRUE(PageText(pages[p]).contains(QStringLiteral("strana %1 z %2").arg(p + 1).arg(pages.size())));
+    }
+    const auto genres = section("zanr");
+    ASSERT_GT(genres.table->rowCount(), 20);
+    for (int r = 0; r < genres.table->rowCount(); ++r)
+        EXPECT_TRUE(all.contains(genres.table->item(r, 0)->text() + " "))
+            << genres.table->item(r, 0)->text().toStdString();
+    EXPECT_GE(MedianWordHeight(pages), 9.0);
+    EXPECT_LE(MedianWordHeight(pages), 13.5);
 }
 
 class StatisticsCommandTest : public SessionFixture {};
