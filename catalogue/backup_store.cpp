@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kOk = 0;
 constexpr int kBusy = 5;
+constexpr int kNoMemory = 7;
 constexpr int kCorrupt = 11;
 constexpr int kNotADatabase = 26;
 constexpr int kRow = 100;
@@ -25,7 +26,7 @@ constexpr int kDone = 101;
 // How many engine instructions pass between two progress calls: often enough
 // for a smooth bar and a prompt cancel, rare enough to cost nothing.
 constexpr int kInstructionsPerTick = 4000;
-// The engine's text for a busy result.
+// The engine's text for a busy result, for a library that tells no result codes.
 constexpr std::string_view kBusyMessage = "database is locked";
 constexpr auto kBusyPause = std::chrono::milliseconds(10);
 // Where the schema format number sits in a database file's header.
@@ -50,14 +51,27 @@ struct FileConnection {
 struct FirstRow {
     int code = kOk;       // the engine's result code, kOk when the statement ran
     std::string message;  // the engine's message when it did not
+    int engineCode = 0;   // its extended result code and the system's error number, when known
+    int systemError = 0;
     bool hasRow = false;
     std::string value;  // column `column` of the first rows (up to `rows`), as text, one a line
 };
 
+void Describe(FirstRow& row, const EngineApi& api, const OptionalEngineApi* optional, sqlite3* db) {
+    const char* message = api.errmsg(db);
+    row.message = message ? message : "";
+    if (!optional) return;
+    const EDatabaseError error = EngineError(*optional, db, row.message);
+    row.engineCode = error.EngineCode();
+    row.systemError = error.SystemError();
+}
+
+[[noreturn]] void Raise(const FirstRow& row) { throw EDatabaseError(row.message, row.engineCode, row.systemError); }
+
 // Runs `sql` up to its first row (or its first `rows` rows). A busy file is waited for within `busyWait`,
 // as the connection waits for its own statements.
 FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql, std::chrono::milliseconds busyWait,
-                       int column = 0, int rows = 1) {
+                       int column = 0, int rows = 1, const OptionalEngineApi* optional = nullptr) {
     FirstRow result;
     const auto deadline = std::chrono::steady_clock::now() + busyWait;
     const auto waitMore = [&] {
@@ -72,8 +86,7 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql, std::
     if (rc != kOk) {
         if (stmt) api.finalize(stmt);
         result.code = rc & 0xFF;
-        const char* message = api.errmsg(db);
-        result.message = message ? message : "";
+        Describe(result, api, optional, db);
         return result;
     }
     if (!stmt) return result;
@@ -93,16 +106,16 @@ FirstRow RunToFirstRow(const EngineApi& api, sqlite3* db, const char* sql, std::
     const int finalized = api.finalize(stmt);
     if (rc != kRow && rc != kDone) {
         result.code = (finalized != kOk ? finalized : rc) & 0xFF;
-        const char* message = api.errmsg(db);
-        result.message = message ? message : "";
+        Describe(result, api, optional, db);
     }
     return result;
 }
 
 // The first line of the quick check's report tells sound from damaged; engine
 // failures that say the file is damaged or no database at all count as a report.
-Integrity CheckOn(const EngineApi& api, sqlite3* db, std::chrono::milliseconds busyWait) {
-    const FirstRow row = RunToFirstRow(api, db, "PRAGMA quick_check", busyWait, 0, kReportLines);
+Integrity CheckOn(const EngineApi& api, const OptionalEngineApi* optional, sqlite3* db,
+                  std::chrono::milliseconds busyWait) {
+    const FirstRow row = RunToFirstRow(api, db, "PRAGMA quick_check", busyWait, 0, kReportLines, optional);
     Integrity result;
     if (row.code == kOk) {
         if (row.hasRow && row.value == "ok") return result;
@@ -115,7 +128,7 @@ Integrity CheckOn(const EngineApi& api, sqlite3* db, std::chrono::milliseconds b
     } else if (row.code == kNotADatabase) {
         result.state = Integrity::State::NotADatabase;
     } else {
-        throw EDatabaseError(row.message);
+        Raise(row);
     }
     result.report = row.message;
     return result;
@@ -169,8 +182,9 @@ std::string OpenCataloguePath(TASQLite3DB& con) {
     // The engine keeps the full name it opened; the connection's own name may
     // be relative to a directory that has changed since.
     // The main database comes first; its file name is the third column.
-    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "PRAGMA database_list", con.BusyTimeout, 2);
-    if (row.code != kOk) throw EDatabaseError(row.message);
+    const FirstRow row =
+        RunToFirstRow(con.Api(), con.Handle(), "PRAGMA database_list", con.BusyTimeout, 2, 1, &con.OptionalApi());
+    if (row.code != kOk) Raise(row);
     return row.value;
 }
 
@@ -187,19 +201,21 @@ Integrity CheckEmptiness(const std::string& path) {
 
 Integrity QuickCheck(TASQLite3DB& con) {
     RequireOpen(con);
-    return CheckOn(con.Api(), con.Handle(), con.BusyTimeout);
+    return CheckOn(con.Api(), &con.OptionalApi(), con.Handle(), con.BusyTimeout);
 }
 
-Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait) {
+Integrity QuickCheckFile(const EngineApi& api, const OptionalEngineApi& optional, const std::string& path,
+                         std::chrono::milliseconds busyWait) {
     const FileConnection file(api, path);
-    if (!file.db) throw EDatabaseError("out of memory");
-    return CheckOn(api, file.db, busyWait);
+    if (!file.db) throw EDatabaseError("out of memory", kNoMemory);
+    return CheckOn(api, &optional, file.db, busyWait);
 }
 
 long long ChangesMade(TASQLite3DB& con) {
     RequireOpen(con);
-    const FirstRow row = RunToFirstRow(con.Api(), con.Handle(), "SELECT total_changes()", con.BusyTimeout);
-    if (row.code != kOk) throw EDatabaseError(row.message);
+    const FirstRow row =
+        RunToFirstRow(con.Api(), con.Handle(), "SELECT total_changes()", con.BusyTimeout, 0, 1, &con.OptionalApi());
+    if (row.code != kOk) Raise(row);
     return std::stoll(row.value);
 }
 
@@ -233,7 +249,8 @@ void VacuumInto(TASQLite3DB& con, const std::string& target, const std::function
         if (progress && tick) progress(db, 0, nullptr, nullptr);
         if (hook.cancelled) throw CopyCancelled();
         // The connection has waited for the lock already; its message is the busy result's.
-        if (std::string_view(e.what()) == kBusyMessage) throw CatalogueBusy(e.what());
+        if ((e.EngineCode() & 0xFF) == kBusy || (e.EngineCode() == 0 && std::string_view(e.what()) == kBusyMessage))
+            throw CatalogueBusy(e.what());
         throw;
     } catch (...) {
         if (progress && tick) progress(db, 0, nullptr, nullptr);
@@ -298,7 +315,7 @@ CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& p
     }
     constexpr auto kBusyWait = std::chrono::milliseconds(2000);
     try {
-        if (check) summary.integrity = CheckOn(api, db, kBusyWait);
+        if (check) summary.integrity = CheckOn(api, nullptr, db, kBusyWait);
     } catch (const std::exception& e) {
         summary.failure = e.what();
         return summary;
@@ -306,7 +323,9 @@ CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& p
     const FirstRow count = RunToFirstRow(api, db, "select count(*) from svazkovna", kBusyWait);
     if (count.code == kOk && count.hasRow)
         summary.books = std::stoll(count.value);
-    else
+    else {
         summary.failure = count.message;
+        summary.failureCode = count.code;
+    }
     return summary;
 }

@@ -10,6 +10,7 @@
 
 class TASQLite3DB;
 struct EngineApi;
+struct OptionalEngineApi;
 
 // What the engine's quick check says of a catalogue file.
 struct Integrity {
@@ -66,7 +67,8 @@ Integrity CheckEmptiness(const std::string& path);
 Integrity QuickCheck(TASQLite3DB& con);
 // The same on a connection of its own to the file at `path`, so that it can
 // run on another thread while the program's connection reads the catalogue.
-Integrity QuickCheckFile(const EngineApi& api, const std::string& path, std::chrono::milliseconds busyWait);
+Integrity QuickCheckFile(const EngineApi& api, const OptionalEngineApi& optional, const std::string& path,
+                         std::chrono::milliseconds busyWait);
 
 // The rows changed through the connection since it opened; a statement that
 // failed changed none.
@@ -99,6 +101,7 @@ struct CatalogueSummary {
     Integrity integrity;   // checked only when asked for, else left sound
     long long books = -1;  // rows of the table "svazkovna"; -1 when it cannot be read
     std::string failure;   // the engine's message when the rows could not be counted
+    int failureCode = 0;   // and its result code; 0 for a file the engine could not open
 };
 // Never creates the file: a missing one counts as unreadable.
 CatalogueSummary InspectCatalogueFile(const EngineApi& api, const std::string& path, bool check);

@@ -76,6 +76,12 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
+EDatabaseError EngineError(const OptionalEngineApi& optional, sqlite3* db, const std::string& message) {
+    const int code = db && optional.extended_errcode ? optional.extended_errcode(db) : 0;
+    const int system = db && optional.system_errno ? optional.system_errno(db) : 0;
+    return EDatabaseError(message, code, system);
+}
+
 TASQLite3DB::TASQLite3DB(std::string name) : TComponent(std::move(name)), driverDll_(kDefaultDriverDLL) {}
 
 TASQLite3DB::~TASQLite3DB() {
@@ -206,6 +212,10 @@ bool TASQLite3DB::LoadLibs() {
         reinterpret_cast<decltype(optionalApi_.progress_handler)>(::dlsym(library, kProgressHandlerEntryPoint));
     optionalApi_.total_changes =
         reinterpret_cast<decltype(optionalApi_.total_changes)>(::dlsym(library, kTotalChangesEntryPoint));
+    optionalApi_.extended_errcode =
+        reinterpret_cast<decltype(optionalApi_.extended_errcode)>(::dlsym(library, kExtendedErrcodeEntryPoint));
+    optionalApi_.system_errno =
+        reinterpret_cast<decltype(optionalApi_.system_errno)>(::dlsym(library, kSystemErrnoEntryPoint));
     library_ = library;
     return true;
 }
@@ -230,7 +240,7 @@ void TASQLite3DB::RequireEngineConnection() const {
 
 void TASQLite3DB::RaiseEngineError() {
     const char* message = (library_ && api_.errmsg) ? api_.errmsg(db_) : nullptr;
-    throw EDatabaseError(message ? message : "");
+    throw EngineError(optionalApi_, db_, message ? message : "");
 }
 
 int TASQLite3DB::StepRetryingBusy(sqlite3_stmt* stmt) {
@@ -283,9 +293,9 @@ int TASQLite3DB::ExecStatements(const std::string& sql) {
             bool rows = false;
             while ((rc = StepRetryingBusy(stmt)) == kRow) rows = true;
             if (rc == kBusy) {
-                const std::string message = api_.errmsg(db_);
+                const EDatabaseError busy = EngineError(optionalApi_, db_, api_.errmsg(db_));
                 api_.finalize(stmt);
-                throw EDatabaseError(message);
+                throw busy;
             }
             ranAny = true;
             // The engine reports a failed step's own message when the statement is finalized.

@@ -154,5 +154,10 @@ private:
     void* library_ = nullptr;
 };
 
+class EDatabaseError;
+// The engine's last failure on `db`: its message, its extended result code and
+// the system's error number, as far as the library can tell them.
+EDatabaseError EngineError(const OptionalEngineApi& optional, sqlite3* db, const std::string& message);
+
 // The platform's file name of the engine library.
 inline constexpr const char* kDefaultDriverDLL = "libsqlite3.so.0";

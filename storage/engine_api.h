@@ -51,6 +51,12 @@ struct OptionalEngineApi {
     // Rows changed through the connection since it opened (a library without
     // it leaves the window rebuilding its tree after every change).
     int (*total_changes)(sqlite3*);
+    // The last failure's extended result code and the system's error number
+    // behind it (an old library leaves the failures without them).
+    int (*extended_errcode)(sqlite3*);
+    int (*system_errno)(sqlite3*);
 };
 inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";
 inline constexpr const char* kTotalChangesEntryPoint = "sqlite3_total_changes";
+inline constexpr const char* kExtendedErrcodeEntryPoint = "sqlite3_extended_errcode";
+inline constexpr const char* kSystemErrnoEntryPoint = "sqlite3_system_errno";

@@ -17,10 +17,20 @@ public:
     using Exception::Exception;
 };
 
-// Messages of the engine, word for word, and of the data-set layer.
+// Messages of the engine, word for word, and of the data-set layer. A failure
+// of the engine also carries its extended result code and the system's error
+// number behind it (both 0 when unknown), so that whoever shows it can say
+// the cause in the user's language without reading the English text.
 class EDatabaseError : public Exception {
 public:
-    using Exception::Exception;
+    explicit EDatabaseError(const std::string& message, int engineCode = 0, int systemError = 0)
+        : Exception(message), engineCode_(engineCode), systemError_(systemError) {}
+    int EngineCode() const { return engineCode_; }
+    int SystemError() const { return systemError_; }
+
+private:
+    int engineCode_;
+    int systemError_;
 };
 
 // A text that does not convert to a number ("'%s' is not a valid integer value").

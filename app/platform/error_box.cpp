@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/core/codepage.h"
+#include "app/platform/system_message.h"
 #include "app/platform/ui_services.h"
 #include "storage/errors.h"
 
@@ -31,6 +32,14 @@ bool RunGuarded(UiServices& ui, const std::function<void()>& handler) {
     } catch (const DetailedFailure& e) {
         ui.DetailedErrorBox(ProgramTitle(), ErrorBoxText(e.Text()), e.Details());
         return false;
+    } catch (const EDatabaseError& e) {
+        // The engine's own failure: its cause in Czech, its words behind "Podrobnosti".
+        if (e.EngineCode() != 0) {
+            ui.DetailedErrorBox(ProgramTitle(), EngineFailureSentence(e.EngineCode(), e.SystemError()),
+                                FromCodePage(e.what()));
+            return false;
+        }
+        message = FromCodePage(e.what());
     } catch (const CodePageError& e) {
         message = QString::fromUtf8(e.what());
     } catch (const Exception& e) {

@@ -9,7 +9,11 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <cerrno>
 #include <stdexcept>
+
+#include "app/platform/error_box.h"
+#include "app/platform/system_message.h"
 
 namespace {
 
@@ -77,9 +81,13 @@ QString TableCsv(const QStringList& header, const std::vector<QStringList>& rows
 
 void WriteFileWhole(const QString& path, const std::function<bool(QSaveFile&)>& write) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
-        throw std::runtime_error(
-            QStringLiteral("Soubor „%1“ se nepodařilo zapsat: %2").arg(path, file.errorString()).toStdString());
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit()) {
+        const int error = errno;
+        throw DetailedFailure(
+            QStringLiteral("Soubor „%1“ se nepodařilo zapsat: %2").arg(path, CzechFileError(file.error(), error)),
+            file.errorString());
+    }
 }
 
 void WriteTableCsv(const QString& path, const QStringList& header, const std::vector<QStringList>& rows) {

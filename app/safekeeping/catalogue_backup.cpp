@@ -70,8 +70,22 @@ const char* const kJournalBeside =
 QString Czech(const char* text) { return QString::fromUtf8(text); }
 QString ShownName(const std::string& path) { return Shown(NameOf(path)); }
 QString Said(const QString& failure) { return CzechSystemMessage(failure); }
+// The engine's result code of a catalogue held locked by another program.
+constexpr int kBusyCode = 5;
+constexpr int kLockedCode = 6;
+constexpr int kErrorCode = 1;
+constexpr int kCorruptCode = 11;
+constexpr int kNotADbCode = 26;
+// The count of books failed on a file the engine reads: it holds no table of books.
+const char* const kNoCatalogueTable = "soubor neobsahuje tabulku katalogu";
 
 }  // namespace
+
+QString CatalogueBackup::Result::Said() const {
+    return engineCode != 0 ? EngineFailureCause(engineCode, systemError) : CzechSystemMessage(failure);
+}
+
+QString CatalogueBackup::Result::Details() const { return engineCode != 0 ? failure : SystemDetails(failure); }
 
 CatalogueBackup::CatalogueBackup(TASQLite3DB& con, UiServices& ui, std::function<QString()> settingsPath)
     : con_(con), ui_(ui), settingsPath_(std::move(settingsPath)) {}
@@ -156,7 +170,9 @@ CatalogueBackup::Result CatalogueBackup::MakeBackup(const std::string& catalogue
     } catch (const CopyCancelled&) {
         return {Outcome::Cancelled, {}, {}};
     } catch (const CatalogueBusy& e) {
-        return {Outcome::Busy, QString::fromLocal8Bit(e.what()), {}};
+        return {Outcome::Busy, QString::fromLocal8Bit(e.what()), {}, kBusyCode};
+    } catch (const EDatabaseError& e) {
+        return {Outcome::Failed, QString::fromLocal8Bit(e.what()), {}, e.EngineCode(), e.SystemError()};
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
@@ -279,6 +295,7 @@ bool CatalogueBackup::BeforeChange() {
         ui_.ErrorBox(ProgramTitle(), Czech(kReadOnlyDamaged).arg(ShownName(catalogue)));
         return false;
     }
+    if (catalogue == unchecked_ && !CheckPostponed(catalogue)) return false;
     if (catalogue == firstChangeDone_) return true;
     // A change that went ahead without a backup counts as the first only once
     // it wrote something: one that failed leaves the next to be backed up,
@@ -303,13 +320,13 @@ bool CatalogueBackup::BeforeChange() {
     case Outcome::Busy:
         // The change would meet the same lock: it is reported as the change's
         // own failure would be, and the backup is tried again next time.
-        ui_.ErrorBox(ProgramTitle(), ErrorBoxText(made.failure));
+        ui_.DetailedErrorBox(ProgramTitle(), EngineFailureSentence(made.engineCode, 0), made.failure);
         return false;
     case Outcome::Failed:
         // Asked once: agreed, the catalogue's later changes in this run go ahead without asking.
-        if (!agreed && !ui_.DetailedQuestion(ProgramTitle(),
-                                             Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
-                                             SystemDetails(made.failure)))
+        if (!agreed &&
+            !ui_.DetailedQuestion(ProgramTitle(), Czech(kBackupFailed).arg(Shown(FolderOf(catalogue)), made.Said()),
+                                  made.Details()))
             return false;
         unguarded_ = catalogue;
         changesBeforeUnguarded_ = ChangesMade(con_);
@@ -333,9 +350,8 @@ bool CatalogueBackup::BackupNow() {
     const Result made = MakeBackup(catalogue);
     if (made.outcome == Outcome::Cancelled) return false;
     if (made.outcome != Outcome::Done) {
-        ui_.DetailedErrorBox(ProgramTitle(),
-                             Czech(kBackupNowFailed).arg(Shown(FolderOf(catalogue)), Said(made.failure)),
-                             SystemDetails(made.failure));
+        ui_.DetailedErrorBox(ProgramTitle(), Czech(kBackupNowFailed).arg(Shown(FolderOf(catalogue)), made.Said()),
+                             made.Details());
         return false;
     }
     // The state is saved: the next change in this run needs no backup of its own.
@@ -352,8 +368,13 @@ bool CatalogueBackup::Restore(const std::string& backup) {
     if (summary.integrity.state != Integrity::State::Sound || summary.books < 0) {
         const QString why = QString::fromLocal8Bit(
             (summary.integrity.state != Integrity::State::Sound ? summary.integrity.report : summary.failure).c_str());
-        ui_.DetailedErrorBox(ProgramTitle(), Czech(kBadBackup).arg(ShownName(backup), Said(why.section('\n', 0, 0))),
-                             why);
+        const QString said =
+            summary.integrity.state == Integrity::State::NotADatabase ? EngineFailureCause(kNotADbCode, 0)
+            : summary.integrity.state == Integrity::State::Damaged    ? EngineFailureCause(kCorruptCode, 0)
+            : summary.failureCode == kErrorCode                       ? Czech(kNoCatalogueTable)
+            : summary.failureCode != 0                                ? EngineFailureCause(summary.failureCode, 0)
+                                                                      : Said(why);
+        ui_.DetailedErrorBox(ProgramTitle(), Czech(kBadBackup).arg(ShownName(backup), said), why);
         return false;
     }
     const bool damaged = catalogue == damaged_;
@@ -366,17 +387,15 @@ bool CatalogueBackup::Restore(const std::string& backup) {
         }
         if (saved.outcome == Outcome::Cancelled) return false;
         if (saved.outcome == Outcome::Busy) {
-            ui_.ErrorBox(ProgramTitle(), ErrorBoxText(saved.failure));
+            ui_.DetailedErrorBox(ProgramTitle(), EngineFailureSentence(saved.engineCode, 0), saved.failure);
             return false;
         }
         if (damaged) {
-            ui_.DetailedErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(Said(saved.failure)),
-                                 SystemDetails(saved.failure));
+            ui_.DetailedErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(saved.Said()), saved.Details());
             return false;
         }
-        return ui_.DetailedQuestion(ProgramTitle(),
-                                    Czech(kCurrentNotSaved).arg(Shown(FolderOf(catalogue)), Said(saved.failure)),
-                                    SystemDetails(saved.failure));
+        return ui_.DetailedQuestion(
+            ProgramTitle(), Czech(kCurrentNotSaved).arg(Shown(FolderOf(catalogue)), saved.Said()), saved.Details());
     });
 }
 
@@ -386,11 +405,11 @@ void CatalogueBackup::CheckAside() {
     // A journal left by a broken write is rolled back by the first reader;
     // that stays the program's own connection, checking as it always did.
     if (asidePath_.empty() || ::access((asidePath_ + "-journal").c_str(), F_OK) == 0) return;
-    aside_ = std::async(std::launch::async,
-                        [api = &con_.Api(), path = asidePath_, wait = con_.BusyTimeout, hook = beforeSideCheck] {
-                            if (hook) hook();
-                            return QuickCheckFile(*api, path, wait);
-                        });
+    aside_ = std::async(std::launch::async, [api = &con_.Api(), optional = &con_.OptionalApi(), path = asidePath_,
+                                             wait = con_.BusyTimeout, hook = beforeSideCheck] {
+        if (hook) hook();
+        return QuickCheckFile(*api, *optional, path, wait);
+    });
 }
 
 CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
@@ -402,6 +421,7 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     firstChangeDone_.clear();
     unguarded_.clear();
     damaged_.clear();
+    unchecked_.clear();
     const std::string reported = lastResort ? justReported_ : std::string();
     justReported_.clear();
     const std::string catalogue = OpenCatalogue();
@@ -410,19 +430,23 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
     RemoveAbandoned(catalogue + kRestoreSuffix);
     RemoveUnfinished(FolderOf(catalogue));
     Integrity health = CheckEmptiness(catalogue);
-    if (health.state == Integrity::State::Sound)
-        health = aside.valid() && asidePath_ == catalogue ? aside.get() : QuickCheck(con_);
-    if (health.state == Integrity::State::Sound) return Opened::Sound;
-    if (catalogue == reported) {
-        RefuseWrites(con_);
-        damaged_ = reported;
-        return Opened::ReadOnly;
+    try {
+        if (health.state == Integrity::State::Sound)
+            health = aside.valid() && asidePath_ == catalogue ? aside.get() : QuickCheck(con_);
+    } catch (const EDatabaseError& e) {
+        // Another program's lock keeps the check from reading: it is made
+        // before the first change instead.
+        if ((e.EngineCode() & 0xFF) == kBusyCode || (e.EngineCode() & 0xFF) == kLockedCode) unchecked_ = catalogue;
+        throw;
     }
+    if (health.state == Integrity::State::Sound) return CheckTable(catalogue);
+    if (catalogue == reported) return KeepForReading(reported);
 
     const std::vector<BackupFile> backups = Backups();
     // Without backups, a file with no database header is taken for what it
     // most likely is, some other file: the caller's usual failure follows.
-    if (health.state == Integrity::State::NotADatabase && backups.empty()) throw EDatabaseError(health.report);
+    if (health.state == Integrity::State::NotADatabase && backups.empty())
+        throw EDatabaseError(health.report, kNotADbCode);
 
     const bool empty = SizeOf(catalogue) == 0;
     const char* problem = empty                                            ? "soubor je prázdný"
@@ -431,16 +455,8 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
                                                                            : "kontrola celistvosti v něm našla chyby";
     const QString name = ShownName(catalogue);
     const QString details = Czech(kDamageDetails).arg(QString::fromLocal8Bit(health.report.c_str()));
-    const BackupFile* newest = nullptr;
     long long books = 0;
-    for (const BackupFile& backup : backups) {
-        const CatalogueSummary summary = InspectCatalogueFile(con_.Api(), backup.path, true);
-        if (summary.integrity.state == Integrity::State::Sound && summary.books >= 0) {
-            newest = &backup;
-            books = summary.books;
-            break;
-        }
-    }
+    const BackupFile* newest = NewestSound(backups, books);
     const QString outcome = Czech(lastResort ? kOpenedReadOnly : kNotOpened);
     if (newest) {
         const QString question =
@@ -448,8 +464,7 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
         if (ui_.DetailedQuestion(ProgramTitle(), question, details) && PutInPlace(newest->path, catalogue, [&] {
                 const Result kept = KeepDamagedCopy(catalogue);
                 if (kept.outcome != Outcome::Done)
-                    ui_.DetailedErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(Said(kept.failure)),
-                                         SystemDetails(kept.failure));
+                    ui_.DetailedErrorBox(ProgramTitle(), Czech(kDamagedNotKept).arg(kept.Said()), kept.Details());
                 return kept.outcome == Outcome::Done;
             })) {
             con_.SetConnected(true);
@@ -462,7 +477,5 @@ CatalogueBackup::Opened CatalogueBackup::CheckOpened(bool lastResort) {
         justReported_ = catalogue;
         throw CatalogueDamaged(health.report);
     }
-    RefuseWrites(con_);
-    damaged_ = OpenCataloguePath(con_);
-    return Opened::ReadOnly;
+    return KeepForReading(OpenCataloguePath(con_));
 }

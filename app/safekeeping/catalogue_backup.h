@@ -100,6 +100,11 @@ private:
         Outcome outcome;
         QString failure;  // the system's or the engine's own words
         std::string path;
+        int engineCode = 0;  // the engine's failure, when it was one
+        int systemError = 0;
+        // The failure's cause in Czech, and the original for "Podrobnosti".
+        QString Said() const;
+        QString Details() const;
     };
     // A backup of the open catalogue `catalogue`, then the oldest beyond the
     // count removed, and its copy in the second place.
@@ -114,6 +119,18 @@ private:
     // Closes the connection so that its journal is gone; false (reopened) when
     // another program still keeps one beside the catalogue.
     bool ReleaseCatalogue(const std::string& catalogue);
+    // The newest backup the engine finds sound, with its books; null when none.
+    const BackupFile* NewestSound(const std::vector<BackupFile>& backups, long long& books) const;
+    // A sound file whose table is not the catalogue's: the restore is offered
+    // when a sound backup exists; else, or declined, throws DetailedFailure
+    // saying why in Czech.
+    Opened CheckTable(const std::string& catalogue);
+    // A damaged catalogue kept for reading: every row the engine can still
+    // read is shown, and how many could not be is said.
+    Opened KeepForReading(const std::string& catalogue);
+    // The check another program's lock kept from running at opening, made
+    // before the first change; false (after a message) when it found damage.
+    bool CheckPostponed(const std::string& catalogue);
     std::function<bool()> Ticker(const QString& label, const std::string& growing, double expected,
                                  std::unique_ptr<Progress>& progress) const;
 
@@ -126,6 +143,8 @@ private:
     // rows the connection had changed before it.
     std::string unguarded_;
     long long changesBeforeUnguarded_ = 0;
+    // The catalogue whose health check another program's lock kept from running.
+    std::string unchecked_;
     // The damaged catalogue that is open for reading only.
     std::string damaged_;
     // A damaged catalogue just reported and not restored: when the fallback

@@ -39,23 +39,31 @@ void AppendRow(std::string& out, const CatalogueRow& row) {
     out += kCsvLineEnd;
 }
 
-[[noreturn]] void WriteFailed(const QString& path, const QString& reason) {
-    throw DetailedFailure(QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, CzechSystemMessage(reason)),
-                          SystemDetails(reason));
-}
+// Qt's words and the system's own go behind "Podrobnosti"; the box says the cause in Czech.
+struct WriteFailure {
+    QFileDevice::FileError kind;
+    QString words;  // Qt's
+    int error;      // the system's, 0 when none
+};
 
-// Qt words a failed write "Unknown error"; the system's own reason says more.
-QString Reason(const QSaveFile& file, int error) {
-    const QString qt = file.errorString();
-    if (error != 0 && (qt.isEmpty() || qt == QLatin1String("Unknown error"))) return SystemErrorText(error);
-    return qt;
+// Taken before the file is cancelled, which replaces Qt's words with its own.
+WriteFailure FailureOf(const QSaveFile& file, int error) { return {file.error(), file.errorString(), error}; }
+
+// Qt's words and the system's own go behind "Podrobnosti"; the box says the cause in Czech.
+[[noreturn]] void WriteFailed(const QString& path, const WriteFailure& failure) {
+    // Qt words a failed write "Unknown error"; the system's own reason says more.
+    const bool vague = failure.words.isEmpty() || failure.words == QLatin1String("Unknown error");
+    const QString details = failure.error != 0 && vague ? SystemErrorText(failure.error) : failure.words;
+    throw DetailedFailure(
+        QStringLiteral("Soubor „%1“ nelze zapsat: %2").arg(path, CzechFileError(failure.kind, failure.error)), details);
 }
 
 }  // namespace
 
 long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& progress) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) WriteFailed(path, file.errorString());
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) WriteFailed(path, FailureOf(file, errno));
 
     std::string text;
     for (int c = 0; c < kCatalogueColumnCount; ++c) {
@@ -84,9 +92,9 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     });
     if (complete) flush();
     if (writeFailed) {
-        const QString reason = Reason(file, writeError);
+        const WriteFailure failure = FailureOf(file, writeError);
         file.cancelWriting();
-        WriteFailed(path, reason);
+        WriteFailed(path, failure);
     }
     if (!complete) {
         file.cancelWriting();
@@ -94,7 +102,7 @@ long long ExportCatalogueCsv(TASQLite3DB& con, const QString& path, Progress& pr
     }
     progress.Step(rows);
     errno = 0;
-    if (!file.commit()) WriteFailed(path, Reason(file, errno));
+    if (!file.commit()) WriteFailed(path, FailureOf(file, errno));
     return rows;
 }
 

@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <stdexcept>
 
 #include "app/platform/error_box.h"
+#include "app/platform/system_message.h"
 #include "app/transfer/import_dialog.h"
 #include "app/platform/catalogue_session.h"
 #include "app/platform/progress.h"
@@ -19,9 +21,13 @@ void CatalogueImport::Run(CatalogueSession& session) {
         ui.ChooseOpenFile(QStringLiteral("Importovat z CSV"), catalogue.absolutePath(), ImportFileFilter());
     if (!path) return;
     QFile file(*path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Soubor „%1“ nelze přečíst: %2").arg(*path, file.errorString()).toStdString());
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        const int error = errno;
+        throw DetailedFailure(
+            QStringLiteral("Soubor „%1“ nelze přečíst: %2").arg(*path, CzechFileError(file.error(), error)),
+            file.errorString());
+    }
     const QByteArray bytes = file.readAll();
     file.close();
 

@@ -9,6 +9,8 @@
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
+#include "app/platform/system_message.h"
+#include "storage/errors.h"
 #include "app/core/profile_file.h"
 #include "app/platform/ui_services.h"
 #include "catalogue/template_db.h"
@@ -33,6 +35,21 @@ std::string Trimmed(const std::string& name) {
 }
 
 }  // namespace
+
+void CatalogueOpening::TellConnectFailed(const std::exception_ptr& failure) const {
+    UiServices& ui = session_.Ui();
+    ui.PlainBox(ProgramTitle(), kConnectFailed);
+    // Then why, in Czech: the engine's failure from its result code, or what the check found.
+    try {
+        if (failure) std::rethrow_exception(failure);
+    } catch (const DetailedFailure& e) {
+        ui.DetailedErrorBox(ProgramTitle(), e.Text(), e.Details());
+    } catch (const EDatabaseError& e) {
+        if (e.EngineCode() != 0)
+            ui.DetailedErrorBox(ProgramTitle(), EngineFailureSentence(e.EngineCode(), e.SystemError()),
+                                FromCodePage(e.what()));
+    } catch (...) {}
+}
 
 CatalogueOpening::CatalogueOpening(CatalogueSession& session, TASQLite3Query& probe, QString executableDir,
                                    QString startDir)
@@ -133,7 +150,7 @@ void CatalogueOpening::OpenAtStart(const ProfileFile& settings) {
             reported = true;  // the damage has been shown; the default is opened instead
             damaged_remembered_ = remembered;
         } catch (...) {
-            session_.Ui().PlainBox(ProgramTitle(), kConnectFailed);
+            TellConnectFailed(std::current_exception());
             reported = true;
         }
     }
@@ -143,7 +160,7 @@ void CatalogueOpening::OpenAtStart(const ProfileFile& settings) {
         } catch (...) {
             // One message for a start that could open nothing; a damaged
             // catalogue kept for reading has had its own.
-            if (!reported && !session_.ReadingOnly()) session_.Ui().PlainBox(ProgramTitle(), kConnectFailed);
+            if (!reported && !session_.ReadingOnly()) TellConnectFailed(std::current_exception());
         }
     }
 }
@@ -154,6 +171,7 @@ void CatalogueOpening::OpenChosen(const QString& chosen) {
     damaged_remembered_.clear();
     bool failed = false;
     bool told = false;
+    std::exception_ptr failure;
     try {
         // A name that names nothing holds no catalogue; the engine would make
         // an empty file of it, which the health check would take for a damaged one.
@@ -165,9 +183,10 @@ void CatalogueOpening::OpenChosen(const QString& chosen) {
         failed = told = true;  // the damage has been shown
     } catch (...) {
         failed = true;
+        failure = std::current_exception();
     }
     if (failed) {
-        if (!told) session_.Ui().PlainBox(ProgramTitle(), kConnectFailed);
+        if (!told) TellConnectFailed(failure);
         // Not protected: when even the default fails, the error box shows why
         // and the panel and the tree are left as they are.
         ConnectDefaultCatalogue(false);

@@ -5,6 +5,7 @@
 // or the same file again after it was replaced. Every opened file gets the
 // session's health check and the probe that tells a catalogue from any other file.
 #include <QString>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,8 @@ private:
     // names against the start directory), or none.
     std::optional<std::string> RememberedCatalogue(const std::string& name) const;
     void ProbeCatalogue();
+    // "pripojeni k db selhalo", then the cause of `failure` in Czech when it is known.
+    void TellConnectFailed(const std::exception_ptr& failure) const;
     // The health check of the catalogue just connected, and the probe.
     void CheckAndProbe(bool lastResort);
     // Connects to the default catalogue, writing the template when it is

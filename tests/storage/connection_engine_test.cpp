@@ -123,3 +123,42 @@ TEST_F(ConnectionEngineTest, BusyWaitWhileRunningStatementsShowsTheWaitCursor) {
 }
 
 }  // namespace
+
+namespace {
+
+// A failure of the engine carries its extended result code (and the system's
+// error number where the engine keeps one), whichever way a statement runs,
+// so that it can be said without reading the English text.
+TEST_F(ConnectionEngineTest, EngineFailuresCarryTheirExtendedCode) {
+    con.BusyTimeout = std::chrono::milliseconds(50);
+    const auto failureOf = [&](const std::function<void()>& act) {
+        try {
+            act();
+        } catch (const EDatabaseError& e) {
+            return e;
+        }
+        return EDatabaseError("no failure", -1);
+    };
+    RecordingQuery query;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(failureOf([&] { con.ExecStatements("update t set a=2"); }).EngineCode() & 0xFF, SQLITE_BUSY);
+    EXPECT_EQ(failureOf([&] { con.SQLiteExecute("select * from t", &query); }).EngineCode() & 0xFF, SQLITE_BUSY);
+    sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(failureOf([&] { con.ExecStatements("select * from nikde"); }).EngineCode(), SQLITE_ERROR);
+    EXPECT_EQ(
+        failureOf([&] { con.ExecStatements("insert into t values(1,'y'); insert into nikde values(1)"); }).EngineCode(),
+        SQLITE_ERROR);
+    // The file replaced under the open connection, as a restore by another copy does.
+    con.ExecStatements("select * from t");
+    std::filesystem::rename(path, path + ".stary");
+    RunSql(path, "create table t(a integer, b text)");
+    const EDatabaseError moved = failureOf([&] { con.ExecStatements("insert into t values(3,'z')"); });
+    EXPECT_EQ(moved.EngineCode(), SQLITE_READONLY_DBMOVED) << moved.what();
+    EXPECT_EQ(moved.Message(), "attempt to write a readonly database");
+}
+
+}  // namespace

@@ -154,29 +154,45 @@ TEST_F(BackupTest, FolderNameInWindows1250KeepsItsBackups) {
     EXPECT_EQ(Safe().Backups().size(), 2u);
 }
 
-// The system's and the engine's English inside Czech sentences becomes Czech;
-// the original goes behind "Podrobnosti".
+// The system's and the engine's failures inside Czech sentences are said in
+// Czech from their numbers; the original goes behind "Podrobnosti". An
+// English text that no error number made is not guessed at.
 TEST_F(BackupTest, SystemMessagesAreSaidInCzechWithTheOriginalBehindDetails) {
     const struct {
-        const char* original;
+        QString original;
         const char* czech;
     } wordings[] = {
-        {"database or disk is full", "na disku není volné místo"},
-        {"No space left on device", "na disku není volné místo"},
-        {"Read-only file system", "disk je jen pro čtení"},
-        {"attempt to write a readonly database", "soubor nebo disk je jen pro čtení"},
-        {"file is not a database", "soubor není katalog (není to databáze SQLite)"},
-        {"file is encrypted or is not a database", "soubor není katalog (není to databáze SQLite)"},
-        {"database is locked", "katalog má otevřený a zamčený jiný program"},
-        {"Unknown error", "neznámá chyba"},
-        {"cannot write x: Permission denied", "chybí oprávnění k souboru nebo složce"},
+        {SystemErrorText(ENOSPC), "na disku není volné místo"},
+        {SystemErrorText(EROFS), "disk je jen pro čtení"},
+        {"cannot write x: " + SystemErrorText(EACCES), "chybí oprávnění k souboru nebo složce"},
     };
     for (const auto& w : wordings) {
-        EXPECT_EQ(CzechSystemMessage(w.original), QString::fromUtf8(w.czech)) << w.original;
+        EXPECT_EQ(CzechSystemMessage(w.original), QString::fromUtf8(w.czech)) << w.original.toStdString();
         EXPECT_EQ(SystemDetails(w.original), w.original);
     }
-    EXPECT_EQ(CzechSystemMessage(QString::fromUtf8("něco jiného")), QString::fromUtf8("něco jiného"));
-    EXPECT_EQ(SystemDetails("jiné"), "");
+    for (const char* english : {"database or disk is full", "Unknown error", "jiné"}) {
+        EXPECT_EQ(CzechSystemMessage(english), english);
+        EXPECT_EQ(SystemDetails(english), "");
+    }
+    const struct {
+        int code;
+        int error;
+        const char* czech;
+    } engine[] = {
+        {SQLITE_FULL, 0, "na disku není volné místo"},
+        {SQLITE_IOERR_WRITE, ENOSPC, "na disku není volné místo"},
+        {SQLITE_IOERR_READ, EIO, "chyba při čtení nebo zápisu na disk"},
+        {SQLITE_BUSY, EACCES, "katalog právě používá jiný program"},
+        {SQLITE_NOTADB, 0, "soubor není katalog (není to databáze SQLite)"},
+        {SQLITE_CANTOPEN, EACCES,
+         "do složky katalogu nelze zapisovat, a tak nelze založit deník změn, bez kterého "
+         "se změna neuloží"},
+        {SQLITE_READONLY_DIRECTORY, 0,
+         "do složky katalogu nelze zapisovat, a tak nelze založit deník změn, bez "
+         "kterého se změna neuloží"},
+        {SQLITE_READONLY, EROFS, "soubor katalogu nebo disk je jen pro čtení"},
+    };
+    for (const auto& e : engine) EXPECT_EQ(EngineFailureCause(e.code, e.error), QString::fromUtf8(e.czech)) << e.code;
 
     // A backup that is no catalogue at all.
     MakeTemplateCatalogue(CataloguePath(), 5);

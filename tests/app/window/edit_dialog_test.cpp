@@ -285,7 +285,8 @@ TEST_F(EditDialogTest, FailedInsertKeepsEverythingForAnotherTry) {
         {
             WriteLock lock(CataloguePath());
             Press(d.form()->ulozitb);
-            ASSERT_EQ(ErrorTexts(), std::vector<QString>{"database is locked."});
+            ASSERT_EQ(ErrorTexts(), std::vector<QString>{QString::fromUtf8(
+                                        "Katalog právě používá jiný program. Zkuste to znovu za chvíli.")});
             EXPECT_TRUE(d.isVisible());
             EXPECT_EQ(d.form()->autorcb->currentText(), "Verne");
             EXPECT_EQ(d.form()->titulle->text(), "Ocelové město");
@@ -301,11 +302,17 @@ TEST_F(EditDialogTest, FailedInsertKeepsEverythingForAnotherTry) {
     ExecSql(other, "create table jina(x)");
     EXPECT_ANY_THROW(Reconnect(other));  // connected; only the tree cannot be read
     ShowDialog([&](Teditf& d) {
-        EXPECT_EQ(ErrorTexts().back(), "no such table: svazkovna.");
+        EXPECT_EQ(
+            ErrorTexts().back(),
+            QString::fromUtf8(
+                "Databázový stroj příkaz odmítl; soubor nejspíš nemá tabulku knih v podobě, jakou program potřebuje."));
         Fill({.autor = "a", .titul = "b"});
         Press(d.form()->ulozitb);
         EXPECT_EQ(ErrorTexts().size(), 3u);
-        EXPECT_EQ(ErrorTexts().back(), "no such table: svazkovna.");
+        EXPECT_EQ(
+            ErrorTexts().back(),
+            QString::fromUtf8(
+                "Databázový stroj příkaz odmítl; soubor nejspíš nemá tabulku knih v podobě, jakou program potřebuje."));
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(d.form()->titulle->text(), "b");
         Reconnect(CataloguePath());
@@ -332,7 +339,7 @@ TEST_F(EditDialogTest, ReadOnlyCatalogueRefusesTheInsertAndLeavesQuery1Alone) {
         EXPECT_TRUE(d.isVisible());
         EXPECT_EQ(d.form()->autorcb->currentText(), "b");
     });
-    EXPECT_EQ(ErrorTexts(), std::vector<QString>{"attempt to write a readonly database."});
+    EXPECT_EQ(ErrorTexts(), std::vector<QString>{QString::fromUtf8("Soubor katalogu nebo disk je jen pro čtení.")});
     EXPECT_FALSE(window->query1.Active());
     EXPECT_EQ(Count(), 1);
 }
@@ -367,7 +374,8 @@ TEST_F(EditDialogTest, FailedActivationKeepsTheOldIdUntilANewOneCanBeTaken) {
     {
         WriteLock lock(CataloguePath());
         ShowDialog([&](Teditf& d) {
-            EXPECT_EQ(ErrorTexts(), std::vector<QString>{"database is locked."});
+            EXPECT_EQ(ErrorTexts(), std::vector<QString>{QString::fromUtf8(
+                                        "Katalog právě používá jiný program. Zkuste to znovu za chvíli.")});
             EXPECT_TRUE(d.isVisible());
             EXPECT_EQ(d.form()->idspin->Value(), 1);  // the previous showing's id
             EXPECT_EQ(d.form()->titulle->text(), "");
@@ -398,7 +406,9 @@ TEST_F(EditDialogTest, FailedRebuildKeepsTheDialogAndDoesNotStoreTwice) {
     ShowDialog([&](Teditf& d) {
         Fill({.autor = "a", .titul = "t"});
         Press(d.form()->ulozitb);
-        EXPECT_EQ(ErrorTexts(), std::vector<QString>{"integer overflow."});
+        EXPECT_EQ(ErrorTexts(),
+                  std::vector<QString>{QString::fromUtf8("Databázový stroj příkaz odmítl; soubor nejspíš nemá tabulku "
+                                                         "knih v podobě, jakou program potřebuje.")});
         EXPECT_TRUE(d.isVisible());
         Press(d.form()->ulozitb);  // closing again retries the rebuild, stores nothing
         EXPECT_EQ(ErrorTexts().size(), 2u);
@@ -439,7 +449,10 @@ TEST_F(EditDialogTest, EditsAfterAStoredBookAreKeptWhenTheDialogCloses) {
     });
     EXPECT_EQ(ReadRows(CataloguePath(), "select autor, titul, poznamka from kniha"),
               (std::vector<Row>{{"a", "t", "opravena"}}));
-    EXPECT_EQ(ErrorTexts(), std::vector<QString>{"integer overflow."});
+    EXPECT_EQ(
+        ErrorTexts(),
+        std::vector<QString>{QString::fromUtf8(
+            "Databázový stroj příkaz odmítl; soubor nejspíš nemá tabulku knih v podobě, jakou program potřebuje.")});
 }
 
 TEST_F(EditDialogTest, WindowFrameAndFocusOrder) {

@@ -341,6 +341,8 @@ void ModelRun::Switch() {
     ++stats[bad ? "switches to a non-catalogue" : "switches"];
     if (bad) {
         expectedBoxes_.push_back({Kind::Plain, "pripojeni k db selhalo"});
+        // Then why, in Czech.
+        expectedBoxes_.push_back({Kind::Error, QString::fromUtf8("Soubor není katalog (není to databáze SQLite).")});
         current_ = &def_;
         remembered_ = "svazkovna.db";
     } else {

@@ -335,7 +335,8 @@ TEST_F(PanelTest, LockedCatalogueFailsSaveWithEngineMessageAndKeepsTexts) {
     sqlite3_close(other);
 
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_TRUE(ui.boxes[0].text.contains("database is locked")) << ui.boxes[0].text.toStdString();
+    EXPECT_EQ(ui.boxes[0].text, QString::fromUtf8("Katalog právě používá jiný program. Zkuste to znovu za chvíli."));
+    EXPECT_EQ(ui.boxes[0].details, "database is locked");
     EXPECT_EQ(F().poznamkale->text(), "nova");
     EXPECT_EQ(One("select poznamka from svazkovna"), "stara");
     Save();
@@ -416,7 +417,8 @@ TEST_F(PanelTest, AFailedChangeLeavesTheTreeAndIsNotRunAgainByTheNewRecordDialog
             sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(other);
         }
-        ASSERT_EQ(BoxTexts(), QStringList{"database is locked."});
+        ASSERT_EQ(BoxTexts(),
+                  QStringList{QString::fromUtf8("Katalog právě používá jiný program. Zkuste to znovu za chvíli.")});
         // The failed change leaves the tree as it was: the title still selected, its author open.
         QTreeWidgetItem* selected = Tree().selectedItems().value(0);
         EXPECT_EQ(selected, TitleNode("A", "T"));

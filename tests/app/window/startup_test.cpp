@@ -128,6 +128,13 @@ protected:
         window->form()->otevrit->trigger();
     }
     std::vector<Box> PlainFailure() const { return {Box{BoxKind::Plain, ProgramTitle(), kConnectFailed}}; }
+    // The fixed connection message, then one Czech box saying why.
+    void ExpectFailureSaidWhy() const {
+        ASSERT_EQ(ui.boxes.size(), 2u);
+        EXPECT_EQ(ui.boxes[0], PlainFailure()[0]);
+        EXPECT_EQ(ui.boxes[1].kind, BoxKind::Error);
+        EXPECT_TRUE(ui.boxes[1].text.startsWith(QString::fromUtf8("Soubor"))) << ui.boxes[1].text.toStdString();
+    }
 };
 
 TEST_F(StartupTest, FirstStartWritesTheTemplateAndAtCloseTheSettingsBesideTheExecutable) {
@@ -188,7 +195,7 @@ TEST_F(StartupTest, ARememberedFileThatIsNoCatalogueFallsBackToTheDefault) {
         SCOPED_TRACE(remembered);
         WriteIni("[nastaveni]\r\ndatabaze=" + remembered + "\r\n");
         Restart();
-        EXPECT_EQ(ui.boxes, PlainFailure());
+        ExpectFailureSaidWhy();
         EXPECT_EQ(window->con1.Database(), "svazkovna.db");
         EXPECT_EQ(ReadFile(CataloguePath()), TemplateImage());
         EXPECT_EQ(Tree().topLevelItemCount(), 0);
@@ -201,9 +208,10 @@ TEST_F(StartupTest, ACatalogueThatCannotBeOpenedStillShowsTheWindow) {
     // A folder where the catalogue should be: nothing can be written or opened.
     fs::create_directory(CataloguePath());
     OpenWindow();
-    ASSERT_EQ(ui.boxes.size(), 2u);
+    ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_EQ(ui.boxes[0], PlainFailure()[0]);
-    EXPECT_EQ(ui.boxes[1].kind, BoxKind::Error);  // the rebuild on nothing
+    EXPECT_EQ(ui.boxes[1].kind, BoxKind::Error);  // why, in Czech
+    EXPECT_EQ(ui.boxes[2].kind, BoxKind::Error);  // the rebuild on nothing
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(fs::is_directory(CataloguePath()));
 }
@@ -225,7 +233,7 @@ TEST_F(StartupTest, SwitchingToAFileThatIsNoCatalogueFallsBackAndEmptiesThePanel
         // still find the catalogue the program started with.
         QDir::setCurrent(Q(elsewhere.path()));
         Switch(Q(chosen));
-        EXPECT_EQ(ui.boxes, PlainFailure());
+        ExpectFailureSaidWhy();
         EXPECT_EQ(window->con1.Database(), "svazkovna.db");
         EXPECT_TRUE(PanelEmpty());
         EXPECT_EQ(ShownAuthors(Tree()), QStringList{"Vychozi"});
