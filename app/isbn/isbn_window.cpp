@@ -83,8 +83,10 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
     t->horizontalHeader()->setStretchLastSection(true);
     // The whole ISBN beside its tick box.
     t->setColumnWidth(Isbn, fontMetrics().horizontalAdvance(QStringLiteral("9788071061311")) + 48);
-    t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                       QAbstractItemView::AnyKeyPressed);
+    // A scanner types digits and Enter into whatever has the focus: a cell is
+    // edited only on purpose (double click, F2), the rest goes to the scan field.
+    t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    t->installEventFilter(this);
 
     const IsbnSourceList sources = ReadIsbnSources(context_.settingsPath);
     QStringList notes = sources.faults;
@@ -102,7 +104,10 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
     connect(ui_->ulozitb, &QPushButton::clicked, this,
             [this] { RunGuarded(*context_.ui, [this] { ulozitbClick(); }); });
     connect(ui_->zavritb, &QPushButton::clicked, this, &QWidget::close);
-    connect(t, &QTableWidget::cellClicked, this, [this](int row, int) { RowClicked(row); });
+    connect(t, &QTableWidget::cellClicked, this, [this](int row, int) {
+        RowClicked(row);
+        ui_->isbnle->setFocus(Qt::OtherFocusReason);
+    });
     ui_->isbnle->installEventFilter(this);
 
     RunGuarded(*context_.ui, [this] { CatalogueChanged(); });
@@ -289,11 +294,36 @@ void IsbnWindow::RowClicked(int row) {
 }
 
 bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QLineEdit* scan = ui_->isbnle;
+    if (watched == ui_->frontatw) {
+        // Typed into the queue itself, so no cell is being edited: a scan that went astray.
+        const bool ends = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Tab;
+        const QString text = key->text();
+        if (!text.isEmpty() && text.front().isPrint() && !text.front().isSpace() &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            scan->setFocus(Qt::OtherFocusReason);
+            scan->insert(text);
+            return true;
+        }
+        if (ends && !scan->text().isEmpty()) {
+            scan->setFocus(Qt::OtherFocusReason);
+            QueueTyped();
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched != scan) return QWidget::eventFilter(watched, event);
+    // A scanner that ends its code with Tab: taken as Enter, the focus stays.
+    if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && !scan->text().isEmpty()) {
+        QueueTyped();
+        return true;
+    }
     // Typing again clears the mark of a refused number.
-    if (watched == ui_->isbnle && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Return && !ui_->poznamkal->text().isEmpty()) {
+    if (key->key() != Qt::Key_Return && !ui_->poznamkal->text().isEmpty()) {
         ui_->poznamkal->clear();
-        ui_->isbnle->setStyleSheet({});
+        scan->setStyleSheet({});
     }
     return QWidget::eventFilter(watched, event);
 }

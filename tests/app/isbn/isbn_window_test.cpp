@@ -145,6 +145,48 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     w->close();
 }
 
+// A scanner types into whatever has the focus: after a click on a row the
+// digits still make a new row, whether they reach the table or the field,
+// ended by Enter or Tab; a cell is edited only on purpose (F2).
+TEST_F(IsbnWindowTest, ScanAfterClickingARowIsQueuedNotTypedIntoACell) {
+    IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    const QString author = t->item(0, IsbnWindow::Autor)->text();
+    ASSERT_FALSE(author.isEmpty());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(0, IsbnWindow::Autor)).center());
+    EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
+    struct Case {
+        const char* what;
+        bool toTable;
+        Qt::Key end;
+    };
+    const Case cases[] = {
+        {"table, Enter", true, Qt::Key_Return}, {"table, Tab", true, Qt::Key_Tab}, {"field, Tab", false, Qt::Key_Tab}};
+    int rows = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        t->setCurrentCell(0, IsbnWindow::Autor);
+        QWidget* target = c.toTable ? static_cast<QWidget*>(t) : w->form()->isbnle;
+        QTest::keyClicks(target, QString::fromLatin1(kNowhere));
+        QTest::keyClick(w->focusWidget(), c.end);
+        ASSERT_EQ(w->RowCount(), ++rows);
+        EXPECT_EQ(t->item(rows - 1, IsbnWindow::Isbn)->text(), QString::fromLatin1(kNowhere));
+        EXPECT_EQ(t->item(0, IsbnWindow::Autor)->text(), author);
+        EXPECT_TRUE(w->form()->isbnle->text().isEmpty());
+        EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
+    }
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
+    // F2 still opens the cell for editing.
+    t->setFocus();
+    t->setCurrentCell(0, IsbnWindow::Titul);
+    QTest::keyClick(t, Qt::Key_F2);
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(w->focusWidget()));
+    EXPECT_TRUE(t->isAncestorOf(w->focusWidget()));
+    w->close();
+}
+
 TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
