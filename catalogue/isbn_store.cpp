@@ -18,7 +18,8 @@ CatalogueKeys ReadKeys(TASQLite3DB& db, const std::string& where) {
     CatalogueKeys keys;
     query.First();
     for (int i = 0, n = query.RecordCount(); i < n; ++i) {
-        if (auto stored = isbn::Normalize(query.Fields(0).AsString())) keys.isbns.insert(*stored);
+        // Any form a user or an import left: "ISBN 80-7106-131-X", "978-80-…; brož.".
+        if (auto stored = isbn::Find(query.Fields(0).AsString())) keys.isbns.insert(*stored);
         keys.titles.emplace(query.Fields(1).AsString(), query.Fields(2).AsString());
         query.Next();
     }

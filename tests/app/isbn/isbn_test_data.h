@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -108,7 +109,8 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
 }
 
 // A local HTTP server answering as the Open Library books API. Path
-// "/broken" answers malformed JSON, "/slow" never answers, "/error" a 500.
+// "/broken" answers malformed JSON, "/slow" never answers, "/error" a 500,
+// "/late" answers after `lateMs`.
 class OpenLibraryServer {
 public:
     OpenLibraryServer() {
@@ -125,6 +127,7 @@ public:
     }
     // The request lines received, in order.
     QStringList requests;
+    int lateMs = 400;
 
 private:
     void Serve(QTcpSocket* s) {
@@ -145,9 +148,16 @@ private:
             const qsizetype at = line.indexOf("ISBN:");
             body = OpenLibraryJson(QString::fromLatin1(line.mid(at + 5, 13)));
         }
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
-                 QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        s->disconnectFromHost();
+        const QByteArray answer = "HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
+                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        const auto send = [s, answer] {
+            s->write(answer);
+            s->disconnectFromHost();
+        };
+        if (line.contains(" /late/"))
+            QTimer::singleShot(lateMs, s, send);
+        else
+            send();
     }
     QTcpServer server_;
     std::map<QTcpSocket*, QByteArray> buffers_;

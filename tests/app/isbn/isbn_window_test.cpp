@@ -13,6 +13,7 @@
 #include <QTest>
 #include <functional>
 
+#include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_capability.h"
 #include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_window.h"
@@ -25,6 +26,7 @@
 #include "storage/connection.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
+#include "support/app_catalogue_rows.h"
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
@@ -75,8 +77,9 @@ protected:
         QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
     }
     void WaitDone(IsbnWindow* w) {
-        for (int i = 0; i < 500 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+        for (int i = 0; i < 500 && (w->Lookup().Pending() > 0 || w->Checking()); ++i) QTest::qWait(20);
         ASSERT_EQ(w->Lookup().Pending(), 0);
+        ASSERT_FALSE(w->Checking());
     }
     QString settings;
     ScriptedUi ui;
@@ -184,6 +187,125 @@ TEST_F(IsbnWindowTest, ScanAfterClickingARowIsQueuedNotTypedIntoACell) {
     QTest::keyClick(t, Qt::Key_F2);
     ASSERT_TRUE(qobject_cast<QLineEdit*>(w->focusWidget()));
     EXPECT_TRUE(t->isAncestorOf(w->focusWidget()));
+    w->close();
+}
+
+// Every row is checked as soon as it is queued, found or not: against the
+// rows above it by ISBN-13 (an ISBN-10 scan of the same book included),
+// against `udaj1` in whatever form it was stored, and against author+title
+// once the user has typed both. Storing checks again against the catalogue
+// as it is then.
+TEST_F(IsbnWindowTest, EveryRowIsCheckedAgainstTheQueueAndTheCatalogue) {
+    con.ExecStatements(
+        "insert into svazkovna values(9,'Z','Z','','','','','','',3,'','ISBN 978-80-7145-333-8; bro\x9E.','','')");
+    IsbnWindow* w = Open("");
+    struct Case {
+        const char* scanned;
+        const char* state;
+    };
+    const Case cases[] = {
+        {"0306406152", "nenalezeno"},
+        {"978-0-306-40615-7", "už ve frontě"},                     // the same book as ISBN-13
+        {"0306406152", "už ve frontě"},                            // and scanned twice
+        {kKrakatit, "už v katalogu: stejné ISBN"},                 // stored as "80-7106-131-X"
+        {"80-7145-333-1", "už v katalogu: stejné ISBN"},           // stored with a prefix and a binding
+        {"9788020412348", "už v katalogu: stejný autor a titul"},  // typed by the user
+        {"9788070360019", "nenalezeno"},                           // found by another program before storing
+    };
+    for (const Case& c : cases) Scan(w, QString::fromLatin1(c.scanned));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    const auto type = [&](int row, const char* autor, const QString& titul) {
+        t->item(row, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+        t->item(row, IsbnWindow::Autor)->setText(QString::fromUtf8(autor));
+        t->item(row, IsbnWindow::Titul)->setText(titul);
+    };
+    ASSERT_EQ(w->RowCount(), 7);
+    type(5, "Hrabal Bohumil", QStringLiteral("Ostře sledované vlaky"));
+    for (int row = 0; row < 7; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(w->StateText(row), QString::fromUtf8(cases[row].state));
+        EXPECT_EQ(t->item(row, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    }
+    type(0, "Němcová Božena", QStringLiteral("Babička"));
+    type(6, "Národní muzeum", QStringLiteral("Průvodce"));
+    con.ExecStatements("insert into svazkovna values(10,'Y','Y','','','','','','',3,'','978-80-7036-001-9','','')");
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(SelectRows(path, "select autor, udaj1 from svazkovna where id>10"),
+              std::vector<std::string>{"N\xECmcov\xE1 Bo\x9E"
+                                       "ena|9780306406157"});
+    EXPECT_EQ(w->StateText(6), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(t->item(6, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(w->form()->poznamkal->text().startsWith(QStringLiteral("Neuloženo řádků: 1")));
+    EXPECT_TRUE(ui.boxes.empty());
+    w->close();
+}
+
+// Another program holds the catalogue's write lock: scans are taken at once,
+// no box opens, duplicates are still found (from what was read before the
+// lock), and a read of the catalogue under the lock gives up quickly, saying
+// in Czech that it will try again, and succeeds once the lock is gone.
+TEST_F(IsbnWindowTest, ScansUnderALockStayQueuedAndAreCheckedLater) {
+    IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
+    WaitDone(w);
+    testsupport::WriteLock lock(path);
+    QElapsedTimer clock;
+    for (const char* typed : {kOnlyOpenLibrary, "80-7106-131-X", kNowhere, kKrakatit}) {
+        clock.restart();
+        Scan(w, QString::fromLatin1(typed));
+        EXPECT_LT(clock.elapsed(), 500) << typed;
+    }
+    for (int i = 0; i < 100 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_EQ(w->RowCount(), 4);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(w->StateText(1), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(w->StateText(2), QStringLiteral("nenalezeno"));
+    EXPECT_EQ(w->StateText(3), QStringLiteral("už ve frontě"));
+    EXPECT_TRUE(ui.boxes.empty());
+
+    std::vector<CatalogueKeysReader::Outcome> read;
+    CatalogueKeysReader reader([&](const CatalogueKeysReader::Outcome& o) { read.push_back(o); });
+    clock.restart();
+    reader.Read(path);
+    for (int i = 0; i < 100 && reader.Reading(); ++i) QTest::qWait(20);
+    EXPECT_LT(clock.elapsed(), 1500);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_FALSE(read[0].keys);
+    EXPECT_TRUE(read[0].locked);
+    EXPECT_EQ(read[0].failure, QStringLiteral("katalog je zamčený, ověřím znovu"));
+    lock.Release();
+    reader.Read(path);
+    for (int i = 0; i < 100 && reader.Reading(); ++i) QTest::qWait(20);
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_TRUE(read[1].keys);
+    EXPECT_EQ(read[1].keys->isbns, std::set<std::string>{kKrakatit});
+    w->close();
+}
+
+// An answer arriving after the user stored the row, or typed into it, or
+// unticked it, changes none of that.
+TEST_F(IsbnWindowTest, ALateAnswerChangesNoStoredRowNorEditedCell) {
+    con.ExecStatements("delete from svazkovna where id=8");
+    IsbnWindow* w = Open("openlibrary=" + ol.Url("/late/").toStdString());
+    Scan(w, QString::fromLatin1(kKrakatit));
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    QTableWidget* t = w->form()->frontatw;
+    t->item(0, IsbnWindow::Autor)->setText(QStringLiteral("Čapek Karel"));
+    t->item(0, IsbnWindow::Titul)->setText(QStringLiteral("Krakatit"));
+    t->item(0, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    ASSERT_EQ(w->StateText(0), QStringLiteral("uloženo"));
+    t->item(1, IsbnWindow::Titul)->setText(QStringLiteral("Saturnin"));
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Unchecked);
+    WaitDone(w);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Titul)->text(), QStringLiteral("Krakatit"));
+    EXPECT_EQ(w->StateText(1), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Titul)->text(), QStringLiteral("Saturnin"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Autor)->text(), QStringLiteral("Jirotka Zdeněk"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(SelectRows(path, "select titul from svazkovna where udaj1<>''"), std::vector<std::string>{"Krakatit"});
     w->close();
 }
 
