@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 
 #include "app/isbn/catalogue_keys_reader.h"
@@ -426,6 +427,67 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
                                         "apek Karel|Povidky|rom\xE1n|"}));
     QTest::qWait(20);
     EXPECT_TRUE(guard.isNull());
+}
+
+// Another catalogue opened mid-queue: the queue is checked again against it
+// and says so, storing goes into it with its own duplicates left out, and a
+// "doplnit" dialog opened on a row of the first one is closed.
+TEST_F(IsbnMenuTest, SwitchingCataloguesChecksTheQueueAgain) {
+    isbntest::OpenLibraryServer ol;
+    MakeCatalogue(
+        {testsupport::BookOf("\xC8"
+                             "apek Karel",
+                             "Krakatit")});
+    testsupport::ExecSql(CataloguePath(), "update svazkovna set udaj1='80-7106-131-X'");
+    // The other catalogue a copy of the first, but for the ISBNs.
+    const std::string other = startDir.file("kopie.db");
+    std::filesystem::copy_file(CataloguePath(), other);
+    testsupport::ExecSql(other,
+                         "update svazkovna set udaj1='';"
+                         "insert into svazkovna(autor,titul,udaj1) values('Z','Z','978-80-7145-333-8')");
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    auto& isbn = form.capability<IsbnCapability>();
+    isbn.Command().trigger();
+    IsbnWindow* w = isbn.isbnWindow();
+    ASSERT_TRUE(w);
+    const auto settle = [&] {
+        for (int i = 0; i < 250 && (w->Lookup().Pending() > 0 || w->Checking()); ++i) QTest::qWait(20);
+    };
+    for (const char* typed : {isbntest::kKrakatit, isbntest::kNowhere}) {
+        QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(typed));
+        QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+    }
+    settle();
+    QTableWidget* t = w->form()->frontatw;
+    ASSERT_EQ(w->StateText(0), QStringLiteral("už v katalogu: stejné ISBN"));
+    ASSERT_EQ(w->StateText(1), QStringLiteral("nenalezeno"));
+    t->item(1, IsbnWindow::Autor)->setText(QStringLiteral("Z"));
+    t->item(1, IsbnWindow::Titul)->setText(QStringLiteral("Zet"));
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    isbn.Complete(TitleRef{1,
+                           "\xC8"
+                           "apek Karel",
+                           "Krakatit"});
+    QPointer<IsbnCompleteDialog> dialog = isbn.completeDialog();
+    ASSERT_TRUE(dialog);
+
+    Reconnect(other);
+    EXPECT_EQ(w->form()->poznamkal->text(), QStringLiteral("Otevřen jiný katalog: fronta se v něm ověřuje znovu."));
+    settle();
+    QTest::qWait(20);
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_EQ(w->form()->poznamkal->text(), QStringLiteral("Fronta je ověřena v nově otevřeném katalogu."));
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
+    EXPECT_EQ(w->StateText(1), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    w->form()->ulozitb->click();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(SelectRows(other, "select titul, udaj1 from svazkovna order by rowid"),
+              (std::vector<std::string>{"Krakatit|", "Z|978-80-7145-333-8", "Krakatit (OL)|9788071061311"}));
+    EXPECT_EQ(SelectRows(CataloguePath(), "select count(*) from svazkovna"), std::vector<std::string>{"1"});
+    w->close();
 }
 
 // The window's drop-downs are the session's lists: after every kind of change
