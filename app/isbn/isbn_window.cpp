@@ -129,7 +129,7 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
 IsbnWindow::~IsbnWindow() = default;
 
 bool IsbnWindow::QueueTyped() {
-    const std::string typed = ui_->isbnle->text().toStdString();
+    const std::string typed = isbn::FromScan(ui_->isbnle->text().toStdString());
     const std::optional<std::string> stored = isbn::Normalize(typed);
     if (!stored) {
         // Refused at once, visibly and without a sound; the text stays to be corrected.
@@ -185,7 +185,7 @@ void IsbnWindow::ShowState(int row) {
     const QSignalBlocker quiet(ui_->frontatw);
     QTableWidgetItem* item = ui_->frontatw->item(row, Stav);
     item->setText(text);
-    item->setToolTip(r.note);
+    item->setToolTip(r.details.isEmpty() ? r.note : r.note + QStringLiteral("\n\nPodrobnosti:\n") + r.details);
 }
 
 void IsbnWindow::SetTick(int row, bool ticked) {
@@ -283,7 +283,10 @@ void IsbnWindow::Finished(int ticket, const LookupResult& result) {
         return;
     case LookupResult::State::NotFound: SetState(row, QString::fromUtf8(kNenalezeno)); return;
     case LookupResult::State::NetworkError: SetState(row, QString::fromUtf8(kChybaSite), result.note); return;
-    case LookupResult::State::BadAnswer: SetState(row, QString::fromUtf8(kChyba), result.note); return;
+    case LookupResult::State::BadAnswer:
+        r.details = result.details;
+        SetState(row, QString::fromUtf8(kChyba), result.note);
+        return;
     }
 }
 

@@ -73,6 +73,7 @@ private:
         int ticket = 0;
         QString state;  // of the look-up
         QString note;
+        QString details;  // a server's own words, behind "Podrobnosti" in the tooltip
         std::vector<FoundRecord> candidates;
         bool stored = false;
         Mark mark = Mark::None;

@@ -196,6 +196,10 @@ TEST_F(IsbnLookupTest, SlowSourceTimesOutWhileTheQueueGoesOn) {
 }
 
 TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
+    const auto missing = Run("z3950=" + marc.Z3950("Missing").toStdString(), {kKrakatit});
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_TRUE(missing[0].second.details.contains(QStringLiteral("Missing")))
+        << missing[0].second.details.toStdString();
     const std::string refused = "z3950=127.0.0.1:" + std::to_string(FreePort()) + "/Test";
     const struct {
         std::string sources;
@@ -205,6 +209,9 @@ TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
         {"z3950=" + marc.Z3950("Broken").toStdString(), LookupResult::State::BadAnswer, "vadný záznam"},
         {"openlibrary=" + ol.Url("/broken/").toStdString(), LookupResult::State::BadAnswer, "JSON"},
         {"openlibrary=" + ol.Url("/error/").toStdString(), LookupResult::State::BadAnswer, "HTTP 500"},
+        // The server's English stays behind "Podrobnosti"; the row says it in Czech.
+        {"z3950=" + marc.Z3950("Missing").toStdString(), LookupResult::State::BadAnswer,
+         "databáze na serveru není dostupná"},
         {refused, LookupResult::State::NetworkError, "nelze se spojit"},
         {"openlibrary=http://127.0.0.1:" + std::to_string(FreePort()), LookupResult::State::NetworkError,
          "nelze se spojit"},
@@ -215,6 +222,9 @@ TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
         EXPECT_EQ(done[0].second.state, c.state) << c.sources;
         EXPECT_TRUE(done[0].second.note.contains(QString::fromUtf8(c.note)))
             << c.sources << ": " << done[0].second.note.toStdString();
+        // Every word the row shows is Czech: nothing of the engines' or servers' English.
+        for (const char* english : {"Database", "database", "error", "Error", "not", "exist"})
+            EXPECT_FALSE(done[0].second.note.contains(QLatin1String(english))) << done[0].second.note.toStdString();
     }
 }
 
