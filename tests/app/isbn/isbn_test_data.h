@@ -55,6 +55,9 @@ inline const char* const kBabicka = "9780306406157";
 inline const char* const kMuzeum = "9788070360019";
 // A record without 100 and 110: the author from 700.
 inline const char* const kVlaky = "9788000007779";
+// In the national-library records of data/isbn (made by yaz-marcdump from nkp.xml):
+// "Pán prstenů. Díl 2, Dvě věže", two 264s, served in MARC-8.
+inline const char* const kDveVeze = "9788025708910";
 // Found only by Open Library.
 inline const char* const kOnlyOpenLibrary = "9788071452225";
 // Found nowhere.
@@ -170,6 +173,14 @@ inline quint16 FreePort() {
     return probe.serverPort();
 }
 
+// A file of data/isbn, as its bytes.
+inline std::string Fixture(const char* name) {
+    QFile f(QStringLiteral(SVAZKOVNA_TEST_DATA "/isbn/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    return bytes.toStdString();
+}
+
 // The Z39.50/SRU test server (built beside the tests) serving the recorded MARC records.
 class MarcServer {
 public:
@@ -177,7 +188,7 @@ public:
         const QString records = dir + QStringLiteral("/records.mrc");
         QFile f(records);
         f.open(QIODevice::WriteOnly);
-        const std::string bytes = RecordedMarc();
+        const std::string bytes = RecordedMarc() + Fixture("nkp-marc8.mrc");
         f.write(bytes.data(), static_cast<qint64>(bytes.size()));
         f.close();
         process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/isbn_test_server"),

@@ -310,6 +310,26 @@ TEST_F(IsbnWindowTest, ALateAnswerChangesNoStoredRowNorEditedCell) {
     w->close();
 }
 
+// The second volume of a work whose first is on the shelf, served in MARC-8
+// over Z39.50 as a national library serves it: its own title, not a duplicate.
+TEST_F(IsbnWindowTest, AVolumeOfASetIsNoDuplicateOfAnother) {
+    con.ExecStatements(
+        "insert into svazkovna values(11,'Tolkien J. R. R.','P\xE1n prsten\xF9. D\xEDl 1, Spole\xE8"
+        "enstvo Prstenu','','','','','','',3,'','','','');"
+        "insert into svazkovna values(12,'Tolkien J. R. R.','P\xE1n prsten\xF9','','','','','','',3,"
+        "'','','','')");
+    MarcServer marc(QString::fromStdString(dir.path().string()));
+    IsbnWindow* w = Open("z3950=" + marc.Z3950("Test").toStdString());
+    Scan(w, QString::fromLatin1(kDveVeze));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Titul)->text(), QStringLiteral("Pán prstenů. Díl 2, Dvě věže"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Vydal)->text(), QStringLiteral("Argo"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
+    w->close();
+}
+
 TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
