@@ -390,10 +390,9 @@ void IsbnWindow::ulozitbClick() {
                 found[i] = inCatalogue[i] == Duplicate::Isbn ? Mark::SameIsbn : Mark::SameAuthorTitle;
             if (found[i] == Mark::None) storing.push_back(books[i]);
         }
-        StoreNewBooks(*context_.db, storing);
         RowsChange change;
+        StoreNewBooks(*context_.db, storing, &change.added);
         change.changed = static_cast<int64_t>(storing.size());
-        change.readAnew = true;
         return change;
     });
     if (!stored) return;
