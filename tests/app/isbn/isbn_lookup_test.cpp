@@ -260,7 +260,7 @@ TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
         const FoundRecord& f = r.candidates.front();
         // Krakatit from the first source, not "(OL)"; Babička by its ISBN-10.
         const QString expected = isbn == kKrakatit  ? QStringLiteral("Krakatit")
-                                 : isbn == kBabicka ? QStringLiteral("Babička obrazy venkovského života")
+                                 : isbn == kBabicka ? QStringLiteral("Babička : obrazy venkovského života")
                                                     : QStringLiteral("Saturnin román");
         EXPECT_EQ(f.titul, expected);
     }
@@ -279,7 +279,7 @@ TEST_F(IsbnLookupTest, SruServesMarcXml) {
             EXPECT_EQ(r.state, LookupResult::State::NotFound) << r.note.toStdString();
         } else {
             ASSERT_EQ(r.state, LookupResult::State::Found) << r.note.toStdString();
-            EXPECT_EQ(r.candidates.front().titul, QStringLiteral("Babička obrazy venkovského života"));
+            EXPECT_EQ(r.candidates.front().titul, QStringLiteral("Babička : obrazy venkovského života"));
         }
     }
 }
