@@ -1,6 +1,7 @@
 // The window "přidat podle ISBN": the scanning queue, its look-ups and the batch store.
 #include "app/isbn/isbn_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -182,8 +183,19 @@ void IsbnWindow::ShowState(int row) {
         break;
     }
     if (r.stored) text = QString::fromUtf8(kUlozeno);
+    // Told apart at a glance: found green, already there yellow, not found or failed red.
+    QColor colour;
+    if (r.stored)
+        colour = QColor(0xe0, 0xe0, 0xe0);
+    else if (r.mark != Mark::None)
+        colour = QColor(0xff, 0xe8, 0xa0);
+    else if (r.state == QString::fromUtf8(kNalezeno))
+        colour = QColor(0xc8, 0xf0, 0xc8);
+    else if (r.state != QString::fromUtf8(kHledam))
+        colour = QColor(0xf8, 0xd0, 0xd0);
     const QSignalBlocker quiet(ui_->frontatw);
     QTableWidgetItem* item = ui_->frontatw->item(row, Stav);
+    item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
     item->setText(text);
     item->setToolTip(r.details.isEmpty() ? r.note : r.note + QStringLiteral("\n\nPodrobnosti:\n") + r.details);
 }
@@ -276,6 +288,8 @@ void IsbnWindow::Finished(int ticket, const LookupResult& result) {
     Row& r = rows_[row];
     r.ticket = 0;
     if (r.stored) return;  // stored meanwhile: the row stays as the user stored it
+    // A short sound for every answer, so the user need not look up while scanning.
+    QApplication::beep();
     switch (result.state) {
     case LookupResult::State::Found:
         r.candidates = result.candidates;

@@ -226,6 +226,10 @@ TEST_F(IsbnWindowTest, EveryRowIsCheckedAgainstTheQueueAndTheCatalogue) {
     for (int row = 0; row < 7; ++row) {
         SCOPED_TRACE(row);
         EXPECT_EQ(w->StateText(row), QString::fromUtf8(cases[row].state));
+        // Told by colour too: red for not found, yellow for already there.
+        const QColor colour = t->item(row, IsbnWindow::Stav)->background().color();
+        EXPECT_EQ(colour, w->StateText(row) == QStringLiteral("nenalezeno") ? QColor(0xf8, 0xd0, 0xd0)
+                                                                            : QColor(0xff, 0xe8, 0xa0));
         EXPECT_EQ(t->item(row, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
     }
     type(0, "Němcová Božena", QStringLiteral("Babička"));
