@@ -66,6 +66,30 @@ std::optional<std::string> Normalize(std::string_view text) {
     return thirteen;
 }
 
+std::string FromScan(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    if (text.size() > 4 && upper(text[0]) == 'I' && upper(text[1]) == 'S' && upper(text[2]) == 'B' &&
+        upper(text[3]) == 'N') {
+        text.remove_prefix(4);
+        if (text.starts_with("-13") || text.starts_with("-10")) text.remove_prefix(3);
+        while (!text.empty() && (blank(text.front()) || text.front() == ':')) text.remove_prefix(1);
+    }
+    // An add-on follows the 13 digits of the code, printed apart or read as one run.
+    std::string digits;
+    for (const char c : text) {
+        if (IsDigit(c))
+            digits += c;
+        else if (!IsSeparator(c))
+            return std::string(text);
+    }
+    if ((digits.size() == 15 || digits.size() == 18) && Check(std::string_view(digits).substr(0, 13)) == Fault::None)
+        return digits.substr(0, 13);
+    return std::string(text);
+}
+
 std::optional<std::string> To10(std::string_view text) {
     const std::optional<std::string> thirteen = Normalize(text);
     if (!thirteen || thirteen->compare(0, 3, "978") != 0) return std::nullopt;

@@ -28,6 +28,12 @@ Fault Check(std::string_view text);
 // The stored form of `text` (see above), or nothing when `text` is not a valid ISBN.
 std::optional<std::string> Normalize(std::string_view text);
 
+// The text a scanner or a user gave, trimmed to the ISBN in it: an "ISBN",
+// "ISBN-13" or "ISBN:" prefix goes, and so does an EAN add-on (2 or 5 digits
+// of a price code read after a valid ISBN-13). Anything else is returned as
+// it came, for Check to say what is wrong with it.
+std::string FromScan(std::string_view text);
+
 // The ISBN-10 form (ten characters, the last maybe 'X') of a stored form
 // beginning 978; nothing for 979 or invalid input. Used to look a book up
 // under both numbers, as older records carry only the ISBN-10.

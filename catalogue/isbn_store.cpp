@@ -18,7 +18,8 @@ CatalogueKeys ReadKeys(TASQLite3DB& db, const std::string& where) {
     CatalogueKeys keys;
     query.First();
     for (int i = 0, n = query.RecordCount(); i < n; ++i) {
-        if (auto stored = isbn::Normalize(query.Fields(0).AsString())) keys.isbns.insert(*stored);
+        // Any form a user or an import left: "ISBN 80-7106-131-X", "978-80-…; brož.".
+        if (auto stored = isbn::Find(query.Fields(0).AsString())) keys.isbns.insert(*stored);
         keys.titles.emplace(query.Fields(1).AsString(), query.Fields(2).AsString());
         query.Next();
     }
@@ -59,13 +60,14 @@ std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook
     return result;
 }
 
-std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& books) {
+std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& books, std::vector<int64_t>* rowKeys) {
     for (const NewBook& b : books)
         if (!Storable(b)) throw std::invalid_argument("Kniha bez autora nebo titulu se neukládá.");
     std::vector<int32_t> ids;
     ids.reserve(books.size());
     if (books.empty()) return ids;
     InTransaction(db, [&] {
+        if (rowKeys) rowKeys->clear();
         // Taken inside the transaction that stores the books.
         int32_t id = NextBookId(db);
         TASQLite3Query query("isbnstoreq");
@@ -74,6 +76,7 @@ std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& 
             query.SQL().Clear();
             query.SQL().Add(NewBookSql(id, b));
             query.ExecSQL();
+            if (rowKeys) rowKeys->push_back(db.Api().last_insert_rowid(db.Handle()));
             ids.push_back(id++);
         }
     });

@@ -40,8 +40,10 @@ std::vector<Duplicate> FindDuplicates(TASQLite3DB& db, const std::vector<NewBook
 // all in one transaction: a failure (a locked or read-only catalogue, a
 // refused book) stores none of them and raises. A book without author or
 // title is refused (std::invalid_argument) before anything is written.
-// Returns the ids given.
-std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& books);
+// Returns the ids given; `rowKeys`, when given, receives the engine's row keys
+// of the new rows, so the views can follow them instead of reading everything anew.
+std::vector<int32_t> StoreNewBooks(TASQLite3DB& db, const std::vector<NewBook>& books,
+                                   std::vector<int64_t>* rowKeys = nullptr);
 
 // Completing a stored row from a record found by ISBN: `udaj1` is written
 // only when it is empty or already holds an ISBN; other text there is kept.

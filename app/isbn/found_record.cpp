@@ -1,7 +1,33 @@
 // Catalogue names and titles from library catalogues' texts.
 #include "app/isbn/found_record.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+
+namespace {
+
+// Words whose full stop is part of them, not the end of a sentence.
+const QStringList kAbbreviations = {QStringLiteral("spol"), QStringLiteral("nakl"), QStringLiteral("aj"),
+                                    QStringLiteral("atd"),  QStringLiteral("tzv"),  QStringLiteral("red"),
+                                    QStringLiteral("ed"),   QStringLiteral("eds"),  QStringLiteral("jr"),
+                                    QStringLiteral("sr"),   QStringLiteral("st"),   QStringLiteral("sv"),
+                                    QStringLiteral("vyd"),  QStringLiteral("čís"),  QStringLiteral("roč")};
+
+// Whether the full stop after `word` belongs to it: an initial ("J."), an
+// abbreviation ("R.U.R.", "spol.", "Jr."), an ordinal in Roman numerals ("IV.").
+bool KeepsFullStop(const QString& word) {
+    if (word.contains(u'.')) return true;
+    int letters = 0;
+    bool roman = true;
+    for (const QChar c : word) {
+        if (c.isLetter()) ++letters;
+        if (!QStringLiteral("IVXLCDM").contains(c)) roman = false;
+    }
+    if (letters > 0 && letters <= 2 && letters == word.size()) return true;
+    return (roman && !word.isEmpty()) || kAbbreviations.contains(word.toLower());
+}
+
+}  // namespace
 
 QString WithoutEndPunctuation(const QString& text) {
     QString t = text.trimmed();
@@ -10,26 +36,36 @@ QString WithoutEndPunctuation(const QString& text) {
         while (!t.isEmpty() &&
                (t.endsWith(u'/') || t.endsWith(u':') || t.endsWith(u';') || t.endsWith(u'=') || t.endsWith(u',')))
             t = t.left(t.size() - 1).trimmed();
-        // "Praha : Odeon, 1990." keeps nothing of the full stop; an initial ("Karel J.") keeps it.
-        if (t.endsWith(u'.')) {
-            const qsizetype space = t.lastIndexOf(u' ');
-            const QString lastWord = t.mid(space + 1);
-            if (lastWord.size() > 2) t = t.left(t.size() - 1).trimmed();
+        // "Praha : Odeon, 1990." keeps nothing of the full stop; "Karel IV." and "Šulc a spol." keep it.
+        if (t.endsWith(u'.') && !t.endsWith(QStringLiteral("..."))) {
+            const QString lastWord = t.mid(t.lastIndexOf(u' ') + 1).chopped(1);
+            if (!KeepsFullStop(lastWord)) t = t.left(t.size() - 1).trimmed();
         }
         if (t.size() == before) return t;
     }
 }
 
 QString CatalogueName(const QString& name, bool inverted) {
-    const QString clean = WithoutEndPunctuation(name);
+    QString clean = WithoutEndPunctuation(name);
+    // Dates belong beside a name, not in it: "Jirotka, Zdeněk, 1911-2003".
+    static const QRegularExpression dates(QStringLiteral(",?\\s*\\(?\\d{3,4}-(\\d{3,4})?\\)?$"));
+    clean = WithoutEndPunctuation(clean.remove(dates));
     if (inverted) {
         // "Čapek, Karel" -> "Čapek Karel"; a corporate name has no comma and stays.
         const qsizetype comma = clean.indexOf(u',');
         if (comma < 0) return clean;
-        return (clean.left(comma).trimmed() + u' ' + clean.mid(comma + 1).trimmed()).trimmed();
+        QString rest = clean.mid(comma + 1).trimmed();
+        rest.replace(u',', u' ');
+        return (clean.left(comma).trimmed() + u' ' + rest.simplified()).trimmed();
     }
     QStringList words = clean.split(u' ', Qt::SkipEmptyParts);
-    if (words.size() < 2) return clean;
+    // "Martin Luther King Jr.": the suffix follows the given names.
+    static const QStringList suffixes = {QStringLiteral("Jr."), QStringLiteral("Sr."), QStringLiteral("Jr"),
+                                         QStringLiteral("Sr"),  QStringLiteral("II"),  QStringLiteral("III")};
+    QString suffix;
+    if (words.size() > 2 && suffixes.contains(words.last())) suffix = words.takeLast();
+    if (!words.isEmpty() && words.last().endsWith(u',')) words.last().chop(1);
+    if (words.size() < 2) return (words.join(u' ') + u' ' + suffix).trimmed();
     const QString surname = words.takeLast();
-    return surname + u' ' + words.join(u' ');
+    return (surname + u' ' + words.join(u' ') + u' ' + suffix).trimmed();
 }

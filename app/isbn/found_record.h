@@ -22,9 +22,11 @@ struct FoundRecord {
 
 // A name as catalogues write it ("Čapek, Karel," or "Karel Čapek") in the
 // catalogue's order "Čapek Karel". `inverted` says the text already starts
-// with the surname (MARC 100 $a); otherwise the last word is taken as it.
+// with the surname (MARC 100 $a); otherwise the last word is taken as it,
+// a suffix ("Jr.") staying last. Dates at the end are dropped.
 QString CatalogueName(const QString& name, bool inverted);
 
 // A MARC subfield without the punctuation cataloguers put at its end
-// (" /", " :", " ;", " =", ",", a final full stop after a word of more than one letter).
+// (" /", " :", " ;", " =", ","; a final full stop unless it ends an initial,
+// an abbreviation or a Roman numeral: "J.", "R.U.R.", "spol.", "Jr.", "IV.").
 QString WithoutEndPunctuation(const QString& text);

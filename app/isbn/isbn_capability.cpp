@@ -33,6 +33,10 @@ IsbnCapability::IsbnCapability(CatalogueSession& session, QObject* parent)
         if (window_) RunGuarded(session_.Ui(), [this] { window_->CatalogueChanged(); });
     };
     connect(&session_, &CatalogueSession::CatalogueChanged, this, follow);
+    // A "doplnit" dialog belongs to the catalogue it was opened on.
+    connect(&session_, &CatalogueSession::CatalogueChanged, this, [this] {
+        if (complete_ && !complete_->OnOpenedCatalogue()) complete_->close();
+    });
     connect(&session_, &CatalogueSession::RowsChanged, this, follow);
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) {
         menu.addAction(QStringLiteral("doplnit podle ISBN…"), this,

@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
+#include "storage/connection.h"
 
 const std::vector<std::pair<std::string, QString>>& IsbnCompleteDialog::Fields() {
     static const std::vector<std::pair<std::string, QString>> fields = {
@@ -35,7 +37,7 @@ std::string* Field(NewBook& b, const std::string& name) {
 IsbnCompleteDialog::IsbnCompleteDialog(TASQLite3DB& db, UiServices& ui, StoredBook stored, QString isbn13,
                                        std::vector<IsbnSource> sources, RowsWriter change, QWidget* parent)
     : QDialog(parent), db_(db), ui_(ui), stored_(std::move(stored)), isbn_(std::move(isbn13)),
-      change_(std::move(change)) {
+      change_(std::move(change)), opened_(db.Database()) {
     setObjectName(QStringLiteral("doplnitf"));
     setWindowTitle(QStringLiteral("doplnit podle ISBN"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -123,6 +125,8 @@ void IsbnCompleteDialog::Finished(const LookupResult& result) {
 }
 
 void IsbnCompleteDialog::Save() {
+    // The row key means a row of the catalogue the dialog was opened on, and no other.
+    if (!OnOpenedCatalogue()) throw std::runtime_error("Mezitím byl otevřen jiný katalog; doplnění se do něj neuloží.");
     std::vector<std::string> ticked;
     for (int r = 0; r < static_cast<int>(Fields().size()); ++r)
         if (table_->item(r, 0)->data(Qt::CheckStateRole).toInt() == Qt::Checked) ticked.push_back(Fields()[r].first);
@@ -144,3 +148,5 @@ void IsbnCompleteDialog::Save() {
     }
     accept();
 }
+
+bool IsbnCompleteDialog::OnOpenedCatalogue() const { return db_.Database() == opened_; }

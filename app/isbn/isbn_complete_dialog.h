@@ -29,7 +29,9 @@ public:
     QPushButton* SaveButton() const { return save_; }
     IsbnLookup& Lookup() { return *lookup_; }
     QString Status() const;
-    // "uložit": writes the ticked fields; throws on a failed write.
+    // Whether the session still has the catalogue the dialog was opened on.
+    bool OnOpenedCatalogue() const;
+    // "uložit": writes the ticked fields; throws on a failed write, or when another catalogue is open.
     void Save();
 
 private:
@@ -45,4 +47,5 @@ private:
     QLabel* status_;
     QPushButton* save_;
     NewBook found_;
+    std::string opened_;  // the catalogue's file as the connection names it
 };

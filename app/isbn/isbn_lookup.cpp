@@ -163,7 +163,7 @@ void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
     Ticket& t = it->second;
     const QString name = t.next < sources_.size() ? sources_[t.next].Name() : QString();
     if (answer.kind == SourceAnswer::Kind::Found) {
-        LookupResult result{LookupResult::State::Found, answer.records, {}};
+        LookupResult result{LookupResult::State::Found, answer.records, {}, {}};
         --running_;
         tickets_.erase(it);
         emit Finished(ticket, result);
@@ -172,6 +172,7 @@ void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
     }
     if (answer.kind != SourceAnswer::Kind::NotFound) {
         t.failures.append(name + QStringLiteral(": ") + answer.note);
+        if (!answer.details.isEmpty()) t.details.append(name + QStringLiteral(": ") + answer.details);
         if (answer.kind == SourceAnswer::Kind::NetworkError) t.anyNetworkError = true;
     }
     if (++t.next < sources_.size()) {
@@ -180,6 +181,7 @@ void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
     }
     LookupResult result;
     result.note = t.failures.join(QStringLiteral("; "));
+    result.details = t.details.join(QStringLiteral("\n"));
     if (t.failures.isEmpty())
         result.state = LookupResult::State::NotFound;
     else

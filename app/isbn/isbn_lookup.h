@@ -23,6 +23,7 @@ struct LookupResult {
     State state = State::NotFound;
     std::vector<FoundRecord> candidates;  // of the first source that found the book
     QString note;                         // what went wrong where, in Czech
+    QString details;                      // the servers' own words, for "Podrobnosti"
 };
 
 class IsbnLookup : public QObject {
@@ -51,6 +52,7 @@ private:
         size_t next = 0;  // the source to ask next
         bool running = false;
         QStringList failures;
+        QStringList details;
         bool anyNetworkError = false;
         QNetworkReply* reply = nullptr;
     };

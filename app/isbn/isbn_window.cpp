@@ -1,15 +1,19 @@
 // The window "přidat podle ISBN": the scanning queue, its look-ups and the batch store.
 #include "app/isbn/isbn_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QUrl>
 
+#include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_sources.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
@@ -30,6 +34,9 @@ const char* const kChybaSite = "chyba sítě";
 const char* const kChyba = "chyba";
 const char* const kVKatalogu = "už v katalogu";
 const char* const kUlozeno = "uloženo";
+const char* const kVeFronte = "už ve frontě";
+// A locked catalogue is read again after this long, not waited on.
+constexpr int kRetryMs = 1000;
 
 QString FaultNote(isbn::Fault fault) {
     switch (fault) {
@@ -83,8 +90,10 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
     t->horizontalHeader()->setStretchLastSection(true);
     // The whole ISBN beside its tick box.
     t->setColumnWidth(Isbn, fontMetrics().horizontalAdvance(QStringLiteral("9788071061311")) + 48);
-    t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                       QAbstractItemView::AnyKeyPressed);
+    // A scanner types digits and Enter into whatever has the focus: a cell is
+    // edited only on purpose (double click, F2), the rest goes to the scan field.
+    t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    t->installEventFilter(this);
 
     const IsbnSourceList sources = ReadIsbnSources(context_.settingsPath);
     QStringList notes = sources.faults;
@@ -96,13 +105,22 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
     ui_->zdrojel->setVisible(!notes.isEmpty());
 
     lookup_ = new IsbnLookup(sources.sources, this);
+    reader_ = new CatalogueKeysReader(
+        [this](const CatalogueKeysReader::Outcome& o) {
+            RunGuarded(*context_.ui, [&] { KeysRead(o.path, o.keys, o.failure); });
+        },
+        this);
     connect(lookup_, &IsbnLookup::Finished, this,
             [this](int ticket, const LookupResult& r) { RunGuarded(*context_.ui, [&] { Finished(ticket, r); }); });
     connect(ui_->isbnle, &QLineEdit::returnPressed, this, [this] { QueueTyped(); });
     connect(ui_->ulozitb, &QPushButton::clicked, this,
             [this] { RunGuarded(*context_.ui, [this] { ulozitbClick(); }); });
     connect(ui_->zavritb, &QPushButton::clicked, this, &QWidget::close);
-    connect(t, &QTableWidget::cellClicked, this, [this](int row, int) { RowClicked(row); });
+    connect(t, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { ItemChanged(item); });
+    connect(t, &QTableWidget::cellClicked, this, [this](int row, int) {
+        RowClicked(row);
+        ui_->isbnle->setFocus(Qt::OtherFocusReason);
+    });
     ui_->isbnle->installEventFilter(this);
 
     RunGuarded(*context_.ui, [this] { CatalogueChanged(); });
@@ -112,7 +130,7 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
 IsbnWindow::~IsbnWindow() = default;
 
 bool IsbnWindow::QueueTyped() {
-    const std::string typed = ui_->isbnle->text().toStdString();
+    const std::string typed = isbn::FromScan(ui_->isbnle->text().toStdString());
     const std::optional<std::string> stored = isbn::Normalize(typed);
     if (!stored) {
         // Refused at once, visibly and without a sound; the text stays to be corrected.
@@ -126,8 +144,10 @@ bool IsbnWindow::QueueTyped() {
     ui_->isbnle->clear();
 
     const int row = static_cast<int>(rows_.size());
-    rows_.push_back({QString::fromStdString(*stored), 0, {}, {}, false});
+    rows_.push_back({});
+    rows_.back().isbn = QString::fromStdString(*stored);
     QTableWidget* t = ui_->frontatw;
+    filling_ = true;
     t->insertRow(row);
     for (int c = 0; c < ColumnCount; ++c) {
         auto* item = new QTableWidgetItem;
@@ -136,16 +156,125 @@ bool IsbnWindow::QueueTyped() {
     }
     t->item(row, Isbn)->setText(rows_.back().isbn);
     t->item(row, Isbn)->setCheckState(Qt::Unchecked);
+    filling_ = false;
     SetState(row, QString::fromUtf8(kHledam));
+    // Checked at once, whatever the sources will say.
+    Recheck(row);
     rows_.back().ticket = lookup_->Start(rows_.back().isbn);
     return true;
 }
 
 void IsbnWindow::SetState(int row, const QString& state, const QString& note) {
     rows_[row].state = state;
+    rows_[row].note = note;
+    ShowState(row);
+}
+
+void IsbnWindow::ShowState(int row) {
+    const Row& r = rows_[row];
+    QString text;
+    switch (r.mark) {
+    case Mark::InQueue: text = QString::fromUtf8(kVeFronte); break;
+    case Mark::SameIsbn: text = QString::fromUtf8(kVKatalogu) + QStringLiteral(": stejné ISBN"); break;
+    case Mark::SameAuthorTitle: text = QString::fromUtf8(kVKatalogu) + QStringLiteral(": stejný autor a titul"); break;
+    case Mark::None:
+        text = r.note.isEmpty() ? r.state : r.state + QStringLiteral(": ") + r.note;
+        if (!r.stored && !keys_ && !keysFailure_.isEmpty()) text += QStringLiteral("; ") + keysFailure_;
+        break;
+    }
+    if (r.stored) text = QString::fromUtf8(kUlozeno);
+    // Told apart at a glance: found green, already there yellow, not found or failed red.
+    QColor colour;
+    if (r.stored)
+        colour = QColor(0xe0, 0xe0, 0xe0);
+    else if (r.mark != Mark::None)
+        colour = QColor(0xff, 0xe8, 0xa0);
+    else if (r.state == QString::fromUtf8(kNalezeno))
+        colour = QColor(0xc8, 0xf0, 0xc8);
+    else if (r.state != QString::fromUtf8(kHledam))
+        colour = QColor(0xf8, 0xd0, 0xd0);
+    const QSignalBlocker quiet(ui_->frontatw);
     QTableWidgetItem* item = ui_->frontatw->item(row, Stav);
-    item->setText(note.isEmpty() ? state : state + QStringLiteral(": ") + note);
-    item->setToolTip(note);
+    item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
+    item->setText(text);
+    item->setToolTip(r.details.isEmpty() ? r.note : r.note + QStringLiteral("\n\nPodrobnosti:\n") + r.details);
+}
+
+void IsbnWindow::SetTick(int row, bool ticked) {
+    if (rows_[row].userTicked || rows_[row].stored) return;
+    filling_ = true;
+    ui_->frontatw->item(row, Isbn)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    filling_ = false;
+}
+
+void IsbnWindow::ItemChanged(QTableWidgetItem* item) {
+    if (filling_ || item->row() >= RowCount()) return;
+    const int row = item->row();
+    if (item->column() == Isbn) {
+        rows_[row].userTicked = true;
+        return;
+    }
+    rows_[row].edited.insert(item->column());
+    if (item->column() == Autor || item->column() == Titul) Recheck(row);
+}
+
+bool IsbnWindow::Checking() const { return reader_->Reading(); }
+
+std::string IsbnWindow::CataloguePath() const {
+    const QString name = QString::fromStdString(context_.db->Database());
+    return QFileInfo(name).absoluteFilePath().toStdString();
+}
+
+void IsbnWindow::Recheck(int row) {
+    Row& r = rows_[row];
+    if (r.stored) return;
+    Mark mark = Mark::None;
+    for (int other = 0; other < row; ++other)
+        if (rows_[other].isbn == r.isbn && !rows_[other].stored) mark = Mark::InQueue;
+    if (mark == Mark::None && keys_) {
+        NewBook b;
+        b.udaj1 = r.isbn.toStdString();
+        try {
+            b.autor = ToCodePage(Cell(row, Autor).trimmed());
+            b.titul = ToCodePage(Cell(row, Titul).trimmed());
+        } catch (const CodePageError&) {
+            b.autor.clear();  // a text the catalogue cannot hold is in no row of it
+        }
+        // Author and title count only when both are known.
+        if (b.autor.empty() || b.titul.empty()) b.autor = b.titul = {};
+        const Duplicate d = keys_->Check(b);
+        if (d == Duplicate::Isbn) mark = Mark::SameIsbn;
+        if (d == Duplicate::AuthorTitle) mark = Mark::SameAuthorTitle;
+    }
+    // A mark newly found outweighs an earlier tick; a tick given after it stands.
+    if (mark != Mark::None && mark != r.mark) r.userTicked = false;
+    r.mark = mark;
+    if (mark != Mark::None)
+        SetTick(row, false);
+    else if (r.state == QString::fromUtf8(kNalezeno))
+        SetTick(row, true);
+    ShowState(row);
+}
+
+void IsbnWindow::RecheckAll() {
+    for (int row = 0; row < RowCount(); ++row) Recheck(row);
+}
+
+void IsbnWindow::KeysRead(const std::string& path, std::optional<CatalogueKeys> keys, const QString& failure) {
+    if (path != CataloguePath()) return;  // another catalogue is open by now; its read is under way
+    if (!keys) {
+        keysFailure_ = failure;
+        QTimer::singleShot(kRetryMs, this, [this] {
+            if (!keys_ && !reader_->Reading()) reader_->Read(CataloguePath());
+        });
+    } else {
+        keysFailure_.clear();
+        if (!keysPath_.empty() && keysPath_ != path)
+            ui_->poznamkal->setText(QStringLiteral("Fronta je ověřena v nově otevřeném katalogu."));
+        keys_ = std::move(keys);
+        keysPath_ = path;
+    }
+    RecheckAll();
 }
 
 int IsbnWindow::RowCount() const { return static_cast<int>(rows_.size()); }
@@ -158,29 +287,43 @@ void IsbnWindow::Finished(int ticket, const LookupResult& result) {
     if (row == RowCount()) return;
     Row& r = rows_[row];
     r.ticket = 0;
+    if (r.stored) return;  // stored meanwhile: the row stays as the user stored it
+    // A short sound for every answer, so the user need not look up while scanning.
+    QApplication::beep();
     switch (result.state) {
     case LookupResult::State::Found:
         r.candidates = result.candidates;
-        ShowCandidate(row, r.candidates.front());
+        ShowCandidate(row, r.candidates.front(), false);
         return;
     case LookupResult::State::NotFound: SetState(row, QString::fromUtf8(kNenalezeno)); return;
     case LookupResult::State::NetworkError: SetState(row, QString::fromUtf8(kChybaSite), result.note); return;
-    case LookupResult::State::BadAnswer: SetState(row, QString::fromUtf8(kChyba), result.note); return;
+    case LookupResult::State::BadAnswer:
+        r.details = result.details;
+        SetState(row, QString::fromUtf8(kChyba), result.note);
+        return;
     }
 }
 
-void IsbnWindow::ShowCandidate(int row, const FoundRecord& record) {
+void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) {
     QTableWidget* t = ui_->frontatw;
-    const QSignalBlocker quiet(t);
+    Row& r = rows_[row];
+    // A candidate the user picks replaces what was found; an answer fills only
+    // what the user has not typed.
+    if (chosen) r.edited.clear();
     bool replaced = false;
-    t->item(row, Autor)->setText(Fitted(record.autor, replaced));
-    t->item(row, Titul)->setText(Fitted(record.titul, replaced));
-    t->item(row, Vydal)->setText(Fitted(record.vydal, replaced));
-    t->item(row, Rok)->setText(record.rok);
-    t->item(row, Serie)->setText(Fitted(record.serie, replaced));
+    filling_ = true;
+    const auto fill = [&](Column column, const QString& text) {
+        if (!r.edited.count(column)) t->item(row, column)->setText(Fitted(text, replaced));
+    };
+    fill(Autor, record.autor);
+    fill(Titul, record.titul);
+    fill(Vydal, record.vydal);
+    fill(Rok, record.rok);
+    fill(Serie, record.serie);
     t->item(row, Zdroj)->setText(record.source);
     if (!record.zanr.isEmpty() && t->item(row, Zanr)->text().isEmpty())
         t->item(row, Zanr)->setText(Fitted(record.zanr, replaced));
+    filling_ = false;
 
     // Several candidates: a choice among them in the source column.
     if (rows_[row].candidates.size() > 1 && !t->cellWidget(row, Zdroj)) {
@@ -191,40 +334,24 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record) {
             for (int r = 0; r < RowCount(); ++r)
                 if (ui_->frontatw->cellWidget(r, Zdroj) == choice && index >= 0 &&
                     index < static_cast<int>(rows_[r].candidates.size()))
-                    ShowCandidate(r, rows_[r].candidates[index]);
+                    ShowCandidate(r, rows_[r].candidates[index], true);
         });
         t->setCellWidget(row, Zdroj, choice);
     }
     SetState(row, QString::fromUtf8(kNalezeno),
              replaced ? QStringLiteral("znaky, které katalog neumí uložit, jsou nahrazeny „?“") : QString());
-    t->item(row, Isbn)->setCheckState(Qt::Checked);
-    MarkDuplicate(row);
-}
-
-void IsbnWindow::MarkDuplicate(int row) {
-    ReadCatalogueKeys();
-    NewBook b;
-    b.udaj1 = rows_[row].isbn.toStdString();
-    bool fits = true;
-    try {
-        b.autor = ToCodePage(Cell(row, Autor));
-        b.titul = ToCodePage(Cell(row, Titul));
-    } catch (const CodePageError&) {
-        fits = false;
-    }
-    const Duplicate d = fits ? keys_->Check(b) : Duplicate::None;
-    if (d == Duplicate::None) return;
-    SetState(row, QString::fromUtf8(kVKatalogu),
-             d == Duplicate::Isbn ? QStringLiteral("stejné ISBN") : QStringLiteral("stejný autor a titul"));
-    ui_->frontatw->item(row, Isbn)->setCheckState(Qt::Unchecked);
-}
-
-void IsbnWindow::ReadCatalogueKeys() {
-    if (!keys_) keys_ = ::ReadCatalogueKeys(*context_.db);
+    Recheck(row);
 }
 
 void IsbnWindow::CatalogueChanged() {
-    keys_.reset();
+    const std::string path = CataloguePath();
+    if (!keysPath_.empty() && path != keysPath_) {
+        // Marks and ticks from the other catalogue mean nothing here.
+        keys_.reset();
+        ui_->poznamkal->setText(QStringLiteral("Otevřen jiný katalog: fronta se v něm ověřuje znovu."));
+        RecheckAll();
+    }
+    reader_->Read(path);
     FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
     FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
 }
@@ -259,24 +386,55 @@ void IsbnWindow::ulozitbClick() {
         context_.ui->InformationBox(windowTitle(), QStringLiteral("Není zaškrtnutý žádný řádek k uložení."));
         return;
     }
+    // Checked again at storing: against the queue (the ISBN-13 of a row stored
+    // or chosen before) and against the catalogue as it is now. A row the user
+    // ticked while it was marked is stored as asked.
+    std::vector<Mark> found(books.size(), Mark::None);
+    std::set<QString> taken;
+    for (const Row& r : rows_)
+        if (r.stored) taken.insert(r.isbn);
+    for (size_t i = 0; i < chosen.size(); ++i)
+        if (!taken.insert(rows_[chosen[i]].isbn).second && rows_[chosen[i]].mark == Mark::None)
+            found[i] = Mark::InQueue;
+    std::vector<NewBook> storing;
     const bool stored = context_.change({}, [&] {
-        StoreNewBooks(*context_.db, books);
+        const std::vector<Duplicate> inCatalogue = FindDuplicates(*context_.db, books);
+        for (size_t i = 0; i < books.size(); ++i) {
+            if (found[i] == Mark::None && rows_[chosen[i]].mark == Mark::None && inCatalogue[i] != Duplicate::None)
+                found[i] = inCatalogue[i] == Duplicate::Isbn ? Mark::SameIsbn : Mark::SameAuthorTitle;
+            if (found[i] == Mark::None) storing.push_back(books[i]);
+        }
         RowsChange change;
-        change.changed = static_cast<int64_t>(books.size());
-        change.readAnew = true;
+        StoreNewBooks(*context_.db, storing, &change.added);
+        change.changed = static_cast<int64_t>(storing.size());
         return change;
     });
     if (!stored) return;
-    ReadCatalogueKeys();
+    int left = 0;
     for (size_t i = 0; i < chosen.size(); ++i) {
         const int row = chosen[i];
-        rows_[row].stored = true;
-        keys_->Add(books[i]);
+        Row& r = rows_[row];
+        if (found[i] != Mark::None) {
+            ++left;
+            r.mark = found[i];
+            r.userTicked = false;
+            SetTick(row, false);
+            ShowState(row);
+            continue;
+        }
+        r.stored = true;
+        if (r.ticket) lookup_->Cancel(std::exchange(r.ticket, 0));
+        if (keys_) keys_->Add(books[i]);
+        filling_ = true;
         t->item(row, Isbn)->setCheckState(Qt::Unchecked);
         t->item(row, Isbn)->setFlags(t->item(row, Isbn)->flags() & ~Qt::ItemIsUserCheckable);
         for (int c = 0; c < ColumnCount; ++c) t->item(row, c)->setFlags(t->item(row, c)->flags() & ~Qt::ItemIsEditable);
+        filling_ = false;
         SetState(row, QString::fromUtf8(kUlozeno));
     }
+    if (left > 0)
+        ui_->poznamkal->setText(
+            QStringLiteral("Neuloženo řádků: %1 – kniha už je v katalogu nebo výše ve frontě.").arg(left));
 }
 
 void IsbnWindow::RowClicked(int row) {
@@ -289,11 +447,36 @@ void IsbnWindow::RowClicked(int row) {
 }
 
 bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QLineEdit* scan = ui_->isbnle;
+    if (watched == ui_->frontatw) {
+        // Typed into the queue itself, so no cell is being edited: a scan that went astray.
+        const bool ends = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Tab;
+        const QString text = key->text();
+        if (!text.isEmpty() && text.front().isPrint() && !text.front().isSpace() &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            scan->setFocus(Qt::OtherFocusReason);
+            scan->insert(text);
+            return true;
+        }
+        if (ends && !scan->text().isEmpty()) {
+            scan->setFocus(Qt::OtherFocusReason);
+            QueueTyped();
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched != scan) return QWidget::eventFilter(watched, event);
+    // A scanner that ends its code with Tab: taken as Enter, the focus stays.
+    if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier && !scan->text().isEmpty()) {
+        QueueTyped();
+        return true;
+    }
     // Typing again clears the mark of a refused number.
-    if (watched == ui_->isbnle && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() != Qt::Key_Return && !ui_->poznamkal->text().isEmpty()) {
+    if (key->key() != Qt::Key_Return && !ui_->poznamkal->text().isEmpty()) {
         ui_->poznamkal->clear();
-        ui_->isbnle->setStyleSheet({});
+        scan->setStyleSheet({});
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "app/isbn/isbn_lookup.h"
@@ -18,6 +20,8 @@
 namespace Ui {
 class IsbnWindow;
 }
+class CatalogueKeysReader;
+class QTableWidgetItem;
 class QUrl;
 class TASQLite3DB;
 class UiServices;
@@ -48,32 +52,48 @@ public:
     bool QueueTyped();
     // "uložit vybrané"; throws on a failed store (the button runs it guarded).
     void ulozitbClick();
-    // Re-reads the catalogue's ISBNs, authors and titles and the drop-downs.
+    // Re-reads the catalogue's ISBNs, authors and titles (off this thread)
+    // and the drop-downs; another catalogue opened checks the queue again.
     void CatalogueChanged();
 
     int RowCount() const;
     QString StateText(int row) const;
+    // The catalogue's keys are being read (the duplicate check waits for them).
+    bool Checking() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Why a row is not to be stored as it stands.
+    enum class Mark { None, InQueue, SameIsbn, SameAuthorTitle };
     struct Row {
         QString isbn;  // stored form
         int ticket = 0;
-        QString state;
+        QString state;  // of the look-up
+        QString note;
+        QString details;  // a server's own words, behind "Podrobnosti" in the tooltip
         std::vector<FoundRecord> candidates;
         bool stored = false;
+        Mark mark = Mark::None;
+        bool userTicked = false;  // the tick is the user's from then on
+        std::set<int> edited;     // columns the user typed into; no answer overwrites them
     };
 
     void Finished(int ticket, const LookupResult& result);
-    void ShowCandidate(int row, const FoundRecord& record);
-    void MarkDuplicate(int row);
-    void ReadCatalogueKeys();
+    void ShowCandidate(int row, const FoundRecord& record, bool chosen);
+    // Compares the row with the queue before it and with the catalogue's keys.
+    void Recheck(int row);
+    void RecheckAll();
+    void KeysRead(const std::string& path, std::optional<CatalogueKeys> keys, const QString& failure);
     void SetState(int row, const QString& state, const QString& note = {});
+    void ShowState(int row);
+    void SetTick(int row, bool ticked);
+    void ItemChanged(QTableWidgetItem* item);
     void RowClicked(int row);
     QString Cell(int row, Column column) const;
+    std::string CataloguePath() const;
 
     IsbnWindowContext context_;
     std::unique_ptr<Ui::IsbnWindow> ui_;
@@ -82,4 +102,8 @@ private:
     // The catalogue's ISBNs (stored form) and author+title pairs, read once
     // per catalogue state so a found record is checked without a query.
     std::optional<CatalogueKeys> keys_;
+    std::string keysPath_;  // the catalogue they were read from
+    QString keysFailure_;   // why they could not be read, while a retry is due
+    CatalogueKeysReader* reader_ = nullptr;
+    bool filling_ = false;  // the window itself is writing cells
 };

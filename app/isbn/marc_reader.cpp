@@ -4,6 +4,7 @@
 #include <yaz/marcdisp.h>
 #include <yaz/yaz-iconv.h>
 
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <cctype>
 #include <map>
@@ -70,6 +71,7 @@ namespace {
 // The subfields of one data field, in order.
 struct Field {
     QString tag;
+    QChar ind2;
     std::vector<std::pair<QChar, QString>> subfields;
 
     QString First(QChar code) const {
@@ -79,32 +81,69 @@ struct Field {
     }
 };
 
+// The subfields `codes` of a field in record order, with the record's own
+// punctuation between them (where a record leaves it out, the ISBD one:
+// " : " before a subtitle, ". " before a part), without the final one.
+QString Joined(const Field& f, QStringView codes) {
+    QString out;
+    for (const auto& [code, text] : f.subfields) {
+        if (!codes.contains(code)) continue;
+        const QString piece = text.trimmed();
+        if (piece.isEmpty()) continue;
+        if (!out.isEmpty()) {
+            const QChar last = out.back();
+            const bool punctuated = QStringLiteral(".,:;=/").contains(last);
+            if (!punctuated)
+                out += code == u'b' ? QStringLiteral(" :") : code == u'c' ? QString() : QStringLiteral(".");
+            out += u' ';
+        }
+        out += piece;
+    }
+    return WithoutEndPunctuation(out);
+}
+
+// A year as the catalogue keeps it: "[2000]", "©2019", "c1998." -> the four digits.
+QString Year(const QString& text) {
+    static const QRegularExpression four(QStringLiteral("\\d{4}"));
+    const QRegularExpressionMatch m = four.match(text);
+    return m.hasMatch() ? m.captured() : WithoutEndPunctuation(text);
+}
+
 FoundRecord Convert(const std::vector<Field>& fields) {
     std::map<QString, std::vector<const Field*>> byTag;
     for (const Field& f : fields) byTag[f.tag].push_back(&f);
-    auto first = [&](const char* tag) -> const Field* {
+    auto all = [&](const char* tag) -> const std::vector<const Field*>& {
+        static const std::vector<const Field*> none;
         auto it = byTag.find(QString::fromLatin1(tag));
-        return it == byTag.end() ? nullptr : it->second.front();
+        return it == byTag.end() ? none : it->second;
     };
+    auto first = [&](const char* tag) -> const Field* { return all(tag).empty() ? nullptr : all(tag).front(); };
     FoundRecord r;
+    // The name alone ($a): dates ($d), relators ($e, $4) and authority links stay out.
     if (const Field* f = first("100"))
         r.autor = CatalogueName(f->First(u'a'), true);
     else if (const Field* f = first("110"))
-        r.autor = WithoutEndPunctuation(f->First(u'a'));
+        r.autor = Joined(*f, u"ab");  // "Národní muzeum. Knihovna"
     else if (const Field* f = first("700"))
         r.autor = CatalogueName(f->First(u'a'), true);
-    if (const Field* f = first("245")) {
-        r.titul = WithoutEndPunctuation(f->First(u'a'));
-        const QString rest = WithoutEndPunctuation(f->First(u'b'));
-        if (!rest.isEmpty()) r.titul += u' ' + rest;
+    // "Titul : podtitul", a volume's number and name kept: "Pán prstenů. Díl 2, Dvě věže".
+    if (const Field* f = first("245")) r.titul = Joined(*f, u"abnp");
+    // The publication (264 _1) before a copyright date (264 _4) or any other statement.
+    const Field* imprint = nullptr;
+    const Field* copyright = nullptr;
+    for (const Field* f : all("264")) {
+        if (f->ind2 == u'1' && !imprint) imprint = f;
+        if (f->ind2 == u'4' && !copyright) copyright = f;
     }
-    const Field* imprint = first("264");
     if (!imprint) imprint = first("260");
+    if (!imprint)
+        for (const Field* f : all("264"))
+            if (f->ind2 != u'4' && !imprint) imprint = f;
     if (imprint) {
         r.vydal = WithoutEndPunctuation(imprint->First(u'b'));
-        QString year = WithoutEndPunctuation(imprint->First(u'c'));
-        r.rok = year.remove(u'[').remove(u']').trimmed();
+        r.rok = Year(imprint->First(u'c'));
     }
+    if (r.rok.isEmpty() && copyright) r.rok = Year(copyright->First(u'c'));
     if (const Field* f = first("490")) {
         r.serie = WithoutEndPunctuation(f->First(u'a'));
         const QString volume = WithoutEndPunctuation(f->First(u'v'));
@@ -133,7 +172,10 @@ std::optional<std::vector<FoundRecord>> ReadMarcXml(const QByteArray& xml) {
                 inRecord = true;
                 fields.clear();
             } else if (inRecord && name == u"datafield") {
-                fields.push_back({reader.attributes().value(QLatin1String("tag")).toString(), {}});
+                const QString ind2 = reader.attributes().value(QLatin1String("ind2")).toString();
+                fields.push_back({reader.attributes().value(QLatin1String("tag")).toString(),
+                                  ind2.isEmpty() ? QChar(u' ') : ind2[0],
+                                  {}});
             } else if (inRecord && name == u"subfield" && !fields.empty()) {
                 const QString code = reader.attributes().value(QLatin1String("code")).toString();
                 const QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);

@@ -4,6 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
+#include <set>
 
 #include "catalogue/isbn.h"
 
@@ -22,7 +24,9 @@ FoundRecord Convert(const QJsonObject& book) {
     r.titul = book.value(u"title").toString().trimmed();
     const QString subtitle = book.value(u"subtitle").toString().trimmed();
     if (!subtitle.isEmpty()) r.titul += u' ' + subtitle;
-    r.autor = CatalogueName(FirstName(book.value(u"authors")), false);
+    // Some editions carry the name already inverted ("Čapek, Karel"): turned once only.
+    const QString author = FirstName(book.value(u"authors"));
+    r.autor = CatalogueName(author, author.contains(u','));
     r.vydal = FirstName(book.value(u"publishers")).trimmed();
     r.rok = book.value(u"publish_date").toString().trimmed();
     r.zanr = FirstName(book.value(u"subjects")).trimmed();
@@ -44,10 +48,16 @@ std::optional<std::vector<FoundRecord>> ReadOpenLibrary(const QByteArray& json) 
     if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
     std::vector<FoundRecord> records;
     const QJsonObject all = doc.object();
+    std::set<QString> keys;
     for (auto it = all.begin(); it != all.end(); ++it) {
         if (!it.value().isObject()) return std::nullopt;
-        FoundRecord r = Convert(it.value().toObject());
-        if (!r.titul.isEmpty()) records.push_back(std::move(r));
+        const QJsonObject book = it.value().toObject();
+        // Asked under the ISBN-13 and the ISBN-10, the same edition comes back under both keys.
+        const QString key = book.value(u"key").toString();
+        if (!key.isEmpty() && !keys.insert(key).second) continue;
+        FoundRecord r = Convert(book);
+        if (r.titul.isEmpty() || std::find(records.begin(), records.end(), r) != records.end()) continue;
+        records.push_back(std::move(r));
     }
     return records;
 }

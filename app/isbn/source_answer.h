@@ -14,5 +14,6 @@ struct SourceAnswer {
     };
     Kind kind = Kind::NotFound;
     std::vector<FoundRecord> records;
-    QString note;  // Czech, for the queue
+    QString note;     // Czech, for the queue
+    QString details;  // the server's own words, when it gave any
 };

@@ -37,8 +37,15 @@ std::optional<SourceAnswer> Failure(ZOOM_connection c) {
         break;
     default:
         a.kind = SourceAnswer::Kind::BadAnswer;
-        a.note = QStringLiteral("chyba serveru: %1").arg(QString::fromUtf8(message ? message : ""));
-        if (addinfo && *addinfo) a.note += QStringLiteral(" (%1)").arg(QString::fromUtf8(addinfo));
+        // The server's own words are English; the queue says it in Czech and keeps them as details.
+        if (code == 109 || code == 235 || code == 236)
+            a.note = QStringLiteral("databáze na serveru není dostupná");
+        else if (code >= 113 && code <= 124)
+            a.note = QStringLiteral("server neumí hledat podle ISBN");
+        else
+            a.note = QStringLiteral("server ohlásil chybu č. %1").arg(code);
+        a.details = QString::fromUtf8(message ? message : "");
+        if (addinfo && *addinfo) a.details += QStringLiteral(" (%1)").arg(QString::fromUtf8(addinfo));
     }
     return a;
 }

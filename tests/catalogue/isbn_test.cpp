@@ -48,4 +48,28 @@ TEST(Isbn, FoundInFreeText) {
     EXPECT_FALSE(isbn::Find(""));
 }
 
+// What a scanner or a user hands over: a prefix or a price add-on is trimmed,
+// anything that is not an ISBN is left for Check to refuse.
+TEST(Isbn, ScansTrimmedToTheIsbn) {
+    struct Case {
+        const char* scanned;
+        std::optional<std::string> stored;
+    };
+    const Case cases[] = {
+        {"ISBN 978-80-7106-131-1", "9788071061311"},
+        {"isbn: 80-7106-131-X", "9788071061311"},
+        {"ISBN-13: 978-0-306-40615-7", "9780306406157"},
+        {"9788071061311 51990", "9788071061311"},  // a 5-digit add-on, printed apart
+        {"978807106131151990", "9788071061311"},   // read as one run
+        {"978807106131199", "9788071061311"},      // a 2-digit add-on
+        {" 9780306406157\r\n", "9780306406157"},
+        {"9788071061312 51990", std::nullopt},  // a wrong check digit stays wrong
+        {"0306406152 51990", std::nullopt},     // an add-on goes with EAN-13 only
+        {"ISBN", std::nullopt},
+        {"ISBNX 9788071061311", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(isbn::Normalize(isbn::FromScan(c.scanned)), c.stored) << c.scanned;
+    EXPECT_EQ(isbn::Check(isbn::FromScan("9788071061312 51990")), isbn::Fault::Length);
+}
+
 }  // namespace

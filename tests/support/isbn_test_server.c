@@ -3,7 +3,7 @@
  * Usage: isbn_test_server PORT RECORDS. A search finds the records whose
  * bytes hold a 10- or 13-character number of the query. Database "Slow"
  * answers nothing for a minute; database "Broken" serves bytes that are no
- * MARC. SRU asks for MARCXML, made by YAZ from the record. */
+ * MARC; database "Missing" answers Bib-1 diagnostic 235 (no such database). SRU asks for MARCXML, made by YAZ from the record. */
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -67,6 +67,11 @@ static int search(void* handle, bend_search_rr* rr) {
     s->hit_count = 0;
     s->broken = rr->num_bases > 0 && strcmp(rr->basenames[0], "Broken") == 0;
     if (rr->num_bases > 0 && strcmp(rr->basenames[0], "Slow") == 0) sleep(60);
+    if (rr->num_bases > 0 && strcmp(rr->basenames[0], "Missing") == 0) {
+        rr->errcode = YAZ_BIB1_DATABASE_DOES_NOT_EXIST;
+        rr->errstring = "Missing";
+        return 0;
+    }
     WRBUF q = wrbuf_alloc();
     yaz_query_to_wrbuf(q, rr->query);
     const char* text = wrbuf_cstr(q);

@@ -50,11 +50,131 @@ TEST(IsbnReaders, MarcFieldsInTheCataloguesForm) {
     // MARC-8: combining accents before their letters come out composed.
     const FoundRecord b = Read(recs[1]);
     EXPECT_EQ(b.autor, QStringLiteral("Němcová Božena"));
-    EXPECT_EQ(b.titul, QStringLiteral("Babička obrazy venkovského života"));
+    EXPECT_EQ(b.titul, QStringLiteral("Babička : obrazy venkovského života"));
     EXPECT_EQ(b.vydal, QStringLiteral("Albatros"));
     EXPECT_EQ(b.rok, QStringLiteral("2005"));
     EXPECT_EQ(Read(recs[2]).autor, QStringLiteral("Národní muzeum"));
     EXPECT_EQ(Read(recs[3]).autor, QStringLiteral("Hrabal Bohumil"));
+}
+
+// Records as a national library serves them (built from MARCXML by
+// yaz-marcdump, in UTF-8 and in MARC-8): read as a cataloguer would.
+TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
+    const FoundRecord expected[] = {
+        // Multi-volume title; a copyright 264 _4 before the publication 264 _1; $q and $d of 100 left out.
+        {QStringLiteral("Tolkien J. R. R."),
+         QStringLiteral("Pán prstenů. Díl 2, Dvě věže"),
+         QStringLiteral("Argo"),
+         QStringLiteral("2013"),
+         QStringLiteral("Pán prstenů 2"),
+         QStringLiteral("anglické romány"),
+         QStringList{QStringLiteral("9788025708910")},
+         {},
+         {}},
+        // Dates and a relator term in 100; "spol." keeps its full stop; 260 with a full stop after the year.
+        {QStringLiteral("Jirotka Zdeněk"),
+         QStringLiteral("Saturnin"),
+         QStringLiteral("Šulc a spol."),
+         QStringLiteral("1998"),
+         {},
+         QStringLiteral("české romány"),
+         QStringList{QStringLiteral("9788072520114")},
+         {},
+         {}},
+        // A corporate author with its unit; "IV." is no end of a sentence.
+        {QStringLiteral("Národní muzeum. Knihovna"),
+         QStringLiteral("Karel IV. : katalog výstavy"),
+         QStringLiteral("Národní muzeum"),
+         QStringLiteral("2000"),
+         {},
+         {},
+         QStringList{QStringLiteral("9788070361030")},
+         {},
+         {}},
+        {QStringLiteral("Čapek Karel"),
+         QStringLiteral("R.U.R."),
+         QStringLiteral("Fortuna Libri"),
+         QStringLiteral("2019"),
+         {},
+         {},
+         QStringList{QStringLiteral("9788075451231")},
+         {},
+         {}},
+    };
+    for (const char* file : {"nkp-utf8.mrc", "nkp-marc8.mrc"}) {
+        SCOPED_TRACE(file);
+        const std::vector<std::string> recs = SplitRecords(Fixture(file));
+        ASSERT_EQ(recs.size(), std::size(expected));
+        for (size_t i = 0; i < recs.size(); ++i) {
+            const FoundRecord r = Read(recs[i]);
+            EXPECT_EQ(r.autor, expected[i].autor) << i;
+            EXPECT_EQ(r.titul, expected[i].titul) << i;
+            EXPECT_EQ(r.vydal, expected[i].vydal) << i;
+            EXPECT_EQ(r.rok, expected[i].rok) << i;
+            EXPECT_EQ(r.serie, expected[i].serie) << i;
+            EXPECT_EQ(r.zanr, expected[i].zanr) << i;
+            EXPECT_EQ(r.isbns, expected[i].isbns) << i;
+        }
+    }
+}
+
+// Names and end punctuation as catalogues and Open Library write them.
+TEST(IsbnReaders, NamesAndEndPunctuation) {
+    const struct {
+        const char* text;
+        bool inverted;
+        const char* name;
+    } names[] = {
+        {"Čapek, Karel,", true, "Čapek Karel"},
+        {"Jirotka, Zdeněk, 1911-2003", true, "Jirotka Zdeněk"},
+        {"King, Martin Luther,", true, "King Martin Luther"},
+        {"Karel Čapek", false, "Čapek Karel"},
+        {"Martin Luther King Jr.", false, "King Martin Luther Jr."},
+        {"Tolkien, J. R. R.", true, "Tolkien J. R. R."},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(CatalogueName(QString::fromUtf8(n.text), n.inverted), QString::fromUtf8(n.name)) << n.text;
+    const struct {
+        const char* text;
+        const char* clean;
+    } ends[] = {
+        {"Krakatit /", "Krakatit"},
+        {"1990.", "1990"},
+        {"R.U.R.", "R.U.R."},
+        {"Karel IV.", "Karel IV."},
+        {"Šulc a spol.,", "Šulc a spol."},
+        {"Smith, John, Jr.", "Smith, John, Jr."},
+        {"Odeon,", "Odeon"},
+        {"Vyprávění.", "Vyprávění"},
+    };
+    for (const auto& e : ends)
+        EXPECT_EQ(WithoutEndPunctuation(QString::fromUtf8(e.text)), QString::fromUtf8(e.clean)) << e.text;
+}
+
+// Open Library's books API as it answers a query under both keys of a book:
+// the same edition twice, the author inverted in one edition, a suffix in another.
+TEST(IsbnReaders, OpenLibraryAnswersUnderBothKeysAreOneCandidate) {
+    const QByteArray both = R"({
+      "ISBN:9788071061311": {"url": "https://openlibrary.org/books/OL24274306M/Krakatit", "key": "/books/OL24274306M",
+        "title": "Krakatit", "authors": [{"url": "https://openlibrary.org/authors/OL123A/Karel_Capek",
+        "name": "Čapek, Karel"}], "number_of_pages": 320, "pagination": "320 s.",
+        "identifiers": {"isbn_10": ["807106131X"], "isbn_13": ["9788071061311"], "openlibrary": ["OL24274306M"]},
+        "publishers": [{"name": "Československý spisovatel"}], "publish_places": [{"name": "Praha"}],
+        "publish_date": "1982", "subjects": [{"name": "Fiction", "url": "https://openlibrary.org/subjects/fiction"}]},
+      "ISBN:807106131X": {"url": "https://openlibrary.org/books/OL24274306M/Krakatit", "key": "/books/OL24274306M",
+        "title": "Krakatit", "authors": [{"url": "https://openlibrary.org/authors/OL123A/Karel_Capek",
+        "name": "Čapek, Karel"}], "number_of_pages": 320,
+        "identifiers": {"isbn_10": ["807106131X"], "isbn_13": ["9788071061311"]}, "publish_date": "1982"}})";
+    const auto krakatit = ReadOpenLibrary(both);
+    ASSERT_TRUE(krakatit);
+    ASSERT_EQ(krakatit->size(), 1u);
+    EXPECT_EQ(krakatit->front().autor, QStringLiteral("Čapek Karel"));
+    EXPECT_EQ(krakatit->front().isbns, QStringList{QStringLiteral("9788071061311")});
+    const auto king = ReadOpenLibrary(R"({"ISBN:9780060652906": {"key": "/books/OL7354069M",
+        "title": "Strength to Love", "authors": [{"url": "https://openlibrary.org/authors/OL2625343A",
+        "name": "Martin Luther King Jr."}], "identifiers": {"isbn_13": ["9780060652906"]}}})");
+    ASSERT_TRUE(king && king->size() == 1u);
+    EXPECT_EQ(king->front().autor, QStringLiteral("King Martin Luther Jr."));
 }
 
 TEST(IsbnReaders, MalformedInputIsRefusedNotGuessed) {
@@ -140,7 +260,7 @@ TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
         const FoundRecord& f = r.candidates.front();
         // Krakatit from the first source, not "(OL)"; Babička by its ISBN-10.
         const QString expected = isbn == kKrakatit  ? QStringLiteral("Krakatit")
-                                 : isbn == kBabicka ? QStringLiteral("Babička obrazy venkovského života")
+                                 : isbn == kBabicka ? QStringLiteral("Babička : obrazy venkovského života")
                                                     : QStringLiteral("Saturnin román");
         EXPECT_EQ(f.titul, expected);
     }
@@ -159,7 +279,7 @@ TEST_F(IsbnLookupTest, SruServesMarcXml) {
             EXPECT_EQ(r.state, LookupResult::State::NotFound) << r.note.toStdString();
         } else {
             ASSERT_EQ(r.state, LookupResult::State::Found) << r.note.toStdString();
-            EXPECT_EQ(r.candidates.front().titul, QStringLiteral("Babička obrazy venkovského života"));
+            EXPECT_EQ(r.candidates.front().titul, QStringLiteral("Babička : obrazy venkovského života"));
         }
     }
 }
@@ -196,6 +316,10 @@ TEST_F(IsbnLookupTest, SlowSourceTimesOutWhileTheQueueGoesOn) {
 }
 
 TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
+    const auto missing = Run("z3950=" + marc.Z3950("Missing").toStdString(), {kKrakatit});
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_TRUE(missing[0].second.details.contains(QStringLiteral("Missing")))
+        << missing[0].second.details.toStdString();
     const std::string refused = "z3950=127.0.0.1:" + std::to_string(FreePort()) + "/Test";
     const struct {
         std::string sources;
@@ -205,6 +329,9 @@ TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
         {"z3950=" + marc.Z3950("Broken").toStdString(), LookupResult::State::BadAnswer, "vadný záznam"},
         {"openlibrary=" + ol.Url("/broken/").toStdString(), LookupResult::State::BadAnswer, "JSON"},
         {"openlibrary=" + ol.Url("/error/").toStdString(), LookupResult::State::BadAnswer, "HTTP 500"},
+        // The server's English stays behind "Podrobnosti"; the row says it in Czech.
+        {"z3950=" + marc.Z3950("Missing").toStdString(), LookupResult::State::BadAnswer,
+         "databáze na serveru není dostupná"},
         {refused, LookupResult::State::NetworkError, "nelze se spojit"},
         {"openlibrary=http://127.0.0.1:" + std::to_string(FreePort()), LookupResult::State::NetworkError,
          "nelze se spojit"},
@@ -215,6 +342,9 @@ TEST_F(IsbnLookupTest, MalformedAnswersAndRefusedConnectionsAreSaidInTheRow) {
         EXPECT_EQ(done[0].second.state, c.state) << c.sources;
         EXPECT_TRUE(done[0].second.note.contains(QString::fromUtf8(c.note)))
             << c.sources << ": " << done[0].second.note.toStdString();
+        // Every word the row shows is Czech: nothing of the engines' or servers' English.
+        for (const char* english : {"Database", "database", "error", "Error", "not", "exist"})
+            EXPECT_FALSE(done[0].second.note.contains(QLatin1String(english))) << done[0].second.note.toStdString();
     }
 }
 

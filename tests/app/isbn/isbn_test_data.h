@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -54,6 +55,9 @@ inline const char* const kBabicka = "9780306406157";
 inline const char* const kMuzeum = "9788070360019";
 // A record without 100 and 110: the author from 700.
 inline const char* const kVlaky = "9788000007779";
+// In the national-library records of data/isbn (made by yaz-marcdump from nkp.xml):
+// "Pán prstenů. Díl 2, Dvě věže", two 264s, served in MARC-8.
+inline const char* const kDveVeze = "9788025708910";
 // Found only by Open Library.
 inline const char* const kOnlyOpenLibrary = "9788071452225";
 // Found nowhere.
@@ -108,7 +112,8 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
 }
 
 // A local HTTP server answering as the Open Library books API. Path
-// "/broken" answers malformed JSON, "/slow" never answers, "/error" a 500.
+// "/broken" answers malformed JSON, "/slow" never answers, "/error" a 500,
+// "/late" answers after `lateMs`.
 class OpenLibraryServer {
 public:
     OpenLibraryServer() {
@@ -125,6 +130,7 @@ public:
     }
     // The request lines received, in order.
     QStringList requests;
+    int lateMs = 400;
 
 private:
     void Serve(QTcpSocket* s) {
@@ -145,9 +151,16 @@ private:
             const qsizetype at = line.indexOf("ISBN:");
             body = OpenLibraryJson(QString::fromLatin1(line.mid(at + 5, 13)));
         }
-        s->write("HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
-                 QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
-        s->disconnectFromHost();
+        const QByteArray answer = "HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
+                                  QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        const auto send = [s, answer] {
+            s->write(answer);
+            s->disconnectFromHost();
+        };
+        if (line.contains(" /late/"))
+            QTimer::singleShot(lateMs, s, send);
+        else
+            send();
     }
     QTcpServer server_;
     std::map<QTcpSocket*, QByteArray> buffers_;
@@ -160,6 +173,14 @@ inline quint16 FreePort() {
     return probe.serverPort();
 }
 
+// A file of data/isbn, as its bytes.
+inline std::string Fixture(const char* name) {
+    QFile f(QStringLiteral(SVAZKOVNA_TEST_DATA "/isbn/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    return bytes.toStdString();
+}
+
 // The Z39.50/SRU test server (built beside the tests) serving the recorded MARC records.
 class MarcServer {
 public:
@@ -167,7 +188,7 @@ public:
         const QString records = dir + QStringLiteral("/records.mrc");
         QFile f(records);
         f.open(QIODevice::WriteOnly);
-        const std::string bytes = RecordedMarc();
+        const std::string bytes = RecordedMarc() + Fixture("nkp-marc8.mrc");
         f.write(bytes.data(), static_cast<qint64>(bytes.size()));
         f.close();
         process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/isbn_test_server"),

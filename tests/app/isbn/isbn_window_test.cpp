@@ -11,8 +11,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <filesystem>
 #include <functional>
 
+#include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_capability.h"
 #include "app/isbn/isbn_complete_dialog.h"
 #include "app/isbn/isbn_window.h"
@@ -25,6 +27,7 @@
 #include "storage/connection.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
+#include "support/app_catalogue_rows.h"
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
@@ -75,8 +78,9 @@ protected:
         QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
     }
     void WaitDone(IsbnWindow* w) {
-        for (int i = 0; i < 500 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+        for (int i = 0; i < 500 && (w->Lookup().Pending() > 0 || w->Checking()); ++i) QTest::qWait(20);
         ASSERT_EQ(w->Lookup().Pending(), 0);
+        ASSERT_FALSE(w->Checking());
     }
     QString settings;
     ScriptedUi ui;
@@ -142,6 +146,191 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
     WaitDone(w);
     EXPECT_EQ(w->StateText(5), QStringLiteral("už v katalogu: stejné ISBN"));
+    w->close();
+}
+
+// A scanner types into whatever has the focus: after a click on a row the
+// digits still make a new row, whether they reach the table or the field,
+// ended by Enter or Tab; a cell is edited only on purpose (F2).
+TEST_F(IsbnWindowTest, ScanAfterClickingARowIsQueuedNotTypedIntoACell) {
+    IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    const QString author = t->item(0, IsbnWindow::Autor)->text();
+    ASSERT_FALSE(author.isEmpty());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(t->item(0, IsbnWindow::Autor)).center());
+    EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
+    struct Case {
+        const char* what;
+        bool toTable;
+        Qt::Key end;
+    };
+    const Case cases[] = {
+        {"table, Enter", true, Qt::Key_Return}, {"table, Tab", true, Qt::Key_Tab}, {"field, Tab", false, Qt::Key_Tab}};
+    int rows = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        t->setCurrentCell(0, IsbnWindow::Autor);
+        QWidget* target = c.toTable ? static_cast<QWidget*>(t) : w->form()->isbnle;
+        QTest::keyClicks(target, QString::fromLatin1(kNowhere));
+        QTest::keyClick(w->focusWidget(), c.end);
+        ASSERT_EQ(w->RowCount(), ++rows);
+        EXPECT_EQ(t->item(rows - 1, IsbnWindow::Isbn)->text(), QString::fromLatin1(kNowhere));
+        EXPECT_EQ(t->item(0, IsbnWindow::Autor)->text(), author);
+        EXPECT_TRUE(w->form()->isbnle->text().isEmpty());
+        EXPECT_EQ(w->focusWidget(), w->form()->isbnle);
+    }
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
+    // F2 still opens the cell for editing.
+    t->setFocus();
+    t->setCurrentCell(0, IsbnWindow::Titul);
+    QTest::keyClick(t, Qt::Key_F2);
+    ASSERT_TRUE(qobject_cast<QLineEdit*>(w->focusWidget()));
+    EXPECT_TRUE(t->isAncestorOf(w->focusWidget()));
+    w->close();
+}
+
+// Every row is checked as soon as it is queued, found or not: against the
+// rows above it by ISBN-13 (an ISBN-10 scan of the same book included),
+// against `udaj1` in whatever form it was stored, and against author+title
+// once the user has typed both. Storing checks again against the catalogue
+// as it is then.
+TEST_F(IsbnWindowTest, EveryRowIsCheckedAgainstTheQueueAndTheCatalogue) {
+    con.ExecStatements(
+        "insert into svazkovna values(9,'Z','Z','','','','','','',3,'','ISBN 978-80-7145-333-8; bro\x9E.','','')");
+    IsbnWindow* w = Open("");
+    struct Case {
+        const char* scanned;
+        const char* state;
+    };
+    const Case cases[] = {
+        {"0306406152", "nenalezeno"},
+        {"978-0-306-40615-7", "už ve frontě"},                     // the same book as ISBN-13
+        {"0306406152", "už ve frontě"},                            // and scanned twice
+        {kKrakatit, "už v katalogu: stejné ISBN"},                 // stored as "80-7106-131-X"
+        {"80-7145-333-1", "už v katalogu: stejné ISBN"},           // stored with a prefix and a binding
+        {"9788020412348", "už v katalogu: stejný autor a titul"},  // typed by the user
+        {"9788070360019", "nenalezeno"},                           // found by another program before storing
+    };
+    for (const Case& c : cases) Scan(w, QString::fromLatin1(c.scanned));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    const auto type = [&](int row, const char* autor, const QString& titul) {
+        t->item(row, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+        t->item(row, IsbnWindow::Autor)->setText(QString::fromUtf8(autor));
+        t->item(row, IsbnWindow::Titul)->setText(titul);
+    };
+    ASSERT_EQ(w->RowCount(), 7);
+    type(5, "Hrabal Bohumil", QStringLiteral("Ostře sledované vlaky"));
+    for (int row = 0; row < 7; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(w->StateText(row), QString::fromUtf8(cases[row].state));
+        // Told by colour too: red for not found, yellow for already there.
+        const QColor colour = t->item(row, IsbnWindow::Stav)->background().color();
+        EXPECT_EQ(colour, w->StateText(row) == QStringLiteral("nenalezeno") ? QColor(0xf8, 0xd0, 0xd0)
+                                                                            : QColor(0xff, 0xe8, 0xa0));
+        EXPECT_EQ(t->item(row, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    }
+    type(0, "Němcová Božena", QStringLiteral("Babička"));
+    type(6, "Národní muzeum", QStringLiteral("Průvodce"));
+    con.ExecStatements("insert into svazkovna values(10,'Y','Y','','','','','','',3,'','978-80-7036-001-9','','')");
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_EQ(SelectRows(path, "select autor, udaj1 from svazkovna where id>10"),
+              std::vector<std::string>{"N\xECmcov\xE1 Bo\x9E"
+                                       "ena|9780306406157"});
+    EXPECT_EQ(w->StateText(6), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(t->item(6, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(w->form()->poznamkal->text().startsWith(QStringLiteral("Neuloženo řádků: 1")));
+    EXPECT_TRUE(ui.boxes.empty());
+    w->close();
+}
+
+// Another program holds the catalogue's write lock: scans are taken at once,
+// no box opens, duplicates are still found (from what was read before the
+// lock), and a read of the catalogue under the lock gives up quickly, saying
+// in Czech that it will try again, and succeeds once the lock is gone.
+TEST_F(IsbnWindowTest, ScansUnderALockStayQueuedAndAreCheckedLater) {
+    IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
+    WaitDone(w);
+    testsupport::WriteLock lock(path);
+    QElapsedTimer clock;
+    for (const char* typed : {kOnlyOpenLibrary, "80-7106-131-X", kNowhere, kKrakatit}) {
+        clock.restart();
+        Scan(w, QString::fromLatin1(typed));
+        EXPECT_LT(clock.elapsed(), 500) << typed;
+    }
+    for (int i = 0; i < 100 && w->Lookup().Pending() > 0; ++i) QTest::qWait(20);
+    ASSERT_EQ(w->RowCount(), 4);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(w->StateText(1), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(w->StateText(2), QStringLiteral("nenalezeno"));
+    EXPECT_EQ(w->StateText(3), QStringLiteral("už ve frontě"));
+    EXPECT_TRUE(ui.boxes.empty());
+
+    std::vector<CatalogueKeysReader::Outcome> read;
+    CatalogueKeysReader reader([&](const CatalogueKeysReader::Outcome& o) { read.push_back(o); });
+    clock.restart();
+    reader.Read(path);
+    for (int i = 0; i < 100 && reader.Reading(); ++i) QTest::qWait(20);
+    EXPECT_LT(clock.elapsed(), 1500);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_FALSE(read[0].keys);
+    EXPECT_TRUE(read[0].locked);
+    EXPECT_EQ(read[0].failure, QStringLiteral("katalog je zamčený, ověřím znovu"));
+    lock.Release();
+    reader.Read(path);
+    for (int i = 0; i < 100 && reader.Reading(); ++i) QTest::qWait(20);
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_TRUE(read[1].keys);
+    EXPECT_EQ(read[1].keys->isbns, std::set<std::string>{kKrakatit});
+    w->close();
+}
+
+// An answer arriving after the user stored the row, or typed into it, or
+// unticked it, changes none of that.
+TEST_F(IsbnWindowTest, ALateAnswerChangesNoStoredRowNorEditedCell) {
+    con.ExecStatements("delete from svazkovna where id=8");
+    IsbnWindow* w = Open("openlibrary=" + ol.Url("/late/").toStdString());
+    Scan(w, QString::fromLatin1(kKrakatit));
+    Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
+    QTableWidget* t = w->form()->frontatw;
+    t->item(0, IsbnWindow::Autor)->setText(QStringLiteral("Čapek Karel"));
+    t->item(0, IsbnWindow::Titul)->setText(QStringLiteral("Krakatit"));
+    t->item(0, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    ASSERT_EQ(w->StateText(0), QStringLiteral("uloženo"));
+    t->item(1, IsbnWindow::Titul)->setText(QStringLiteral("Saturnin"));
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Unchecked);
+    WaitDone(w);
+    EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Titul)->text(), QStringLiteral("Krakatit"));
+    EXPECT_EQ(w->StateText(1), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Titul)->text(), QStringLiteral("Saturnin"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Autor)->text(), QStringLiteral("Jirotka Zdeněk"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(SelectRows(path, "select titul from svazkovna where udaj1<>''"), std::vector<std::string>{"Krakatit"});
+    w->close();
+}
+
+// The second volume of a work whose first is on the shelf, served in MARC-8
+// over Z39.50 as a national library serves it: its own title, not a duplicate.
+TEST_F(IsbnWindowTest, AVolumeOfASetIsNoDuplicateOfAnother) {
+    con.ExecStatements(
+        "insert into svazkovna values(11,'Tolkien J. R. R.','P\xE1n prsten\xF9. D\xEDl 1, Spole\xE8"
+        "enstvo Prstenu','','','','','','',3,'','','','');"
+        "insert into svazkovna values(12,'Tolkien J. R. R.','P\xE1n prsten\xF9','','','','','','',3,"
+        "'','','','')");
+    MarcServer marc(QString::fromStdString(dir.path().string()));
+    IsbnWindow* w = Open("z3950=" + marc.Z3950("Test").toStdString());
+    Scan(w, QString::fromLatin1(kDveVeze));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Titul)->text(), QStringLiteral("Pán prstenů. Díl 2, Dvě věže"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Vydal)->text(), QStringLiteral("Argo"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
     w->close();
 }
 
@@ -262,6 +451,67 @@ TEST_F(IsbnMenuTest, CompletingAStoredBookWritesOnlyTickedFields) {
                                         "apek Karel|Povidky|rom\xE1n|"}));
     QTest::qWait(20);
     EXPECT_TRUE(guard.isNull());
+}
+
+// Another catalogue opened mid-queue: the queue is checked again against it
+// and says so, storing goes into it with its own duplicates left out, and a
+// "doplnit" dialog opened on a row of the first one is closed.
+TEST_F(IsbnMenuTest, SwitchingCataloguesChecksTheQueueAgain) {
+    isbntest::OpenLibraryServer ol;
+    MakeCatalogue(
+        {testsupport::BookOf("\xC8"
+                             "apek Karel",
+                             "Krakatit")});
+    testsupport::ExecSql(CataloguePath(), "update svazkovna set udaj1='80-7106-131-X'");
+    // The other catalogue a copy of the first, but for the ISBNs.
+    const std::string other = startDir.file("kopie.db");
+    std::filesystem::copy_file(CataloguePath(), other);
+    testsupport::ExecSql(other,
+                         "update svazkovna set udaj1='';"
+                         "insert into svazkovna(autor,titul,udaj1) values('Z','Z','978-80-7145-333-8')");
+    TForm1& form = OpenWindow();
+    ProfileFile(form.SettingsPath()).WriteString("nastaveni", "zdrojeisbn", "openlibrary=" + ol.Url().toStdString());
+    auto& isbn = form.capability<IsbnCapability>();
+    isbn.Command().trigger();
+    IsbnWindow* w = isbn.isbnWindow();
+    ASSERT_TRUE(w);
+    const auto settle = [&] {
+        for (int i = 0; i < 250 && (w->Lookup().Pending() > 0 || w->Checking()); ++i) QTest::qWait(20);
+    };
+    for (const char* typed : {isbntest::kKrakatit, isbntest::kNowhere}) {
+        QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(typed));
+        QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+    }
+    settle();
+    QTableWidget* t = w->form()->frontatw;
+    ASSERT_EQ(w->StateText(0), QStringLiteral("už v katalogu: stejné ISBN"));
+    ASSERT_EQ(w->StateText(1), QStringLiteral("nenalezeno"));
+    t->item(1, IsbnWindow::Autor)->setText(QStringLiteral("Z"));
+    t->item(1, IsbnWindow::Titul)->setText(QStringLiteral("Zet"));
+    t->item(1, IsbnWindow::Isbn)->setCheckState(Qt::Checked);
+    isbn.Complete(TitleRef{1,
+                           "\xC8"
+                           "apek Karel",
+                           "Krakatit"});
+    QPointer<IsbnCompleteDialog> dialog = isbn.completeDialog();
+    ASSERT_TRUE(dialog);
+
+    Reconnect(other);
+    EXPECT_EQ(w->form()->poznamkal->text(), QStringLiteral("Otevřen jiný katalog: fronta se v něm ověřuje znovu."));
+    settle();
+    QTest::qWait(20);
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_EQ(w->form()->poznamkal->text(), QStringLiteral("Fronta je ověřena v nově otevřeném katalogu."));
+    EXPECT_EQ(w->StateText(0), QStringLiteral("nalezeno"));
+    EXPECT_EQ(t->item(0, IsbnWindow::Isbn)->checkState(), Qt::Checked);
+    EXPECT_EQ(w->StateText(1), QStringLiteral("už v katalogu: stejné ISBN"));
+    EXPECT_EQ(t->item(1, IsbnWindow::Isbn)->checkState(), Qt::Unchecked);
+    w->form()->ulozitb->click();
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(SelectRows(other, "select titul, udaj1 from svazkovna order by rowid"),
+              (std::vector<std::string>{"Krakatit|", "Z|978-80-7145-333-8", "Krakatit (OL)|9788071061311"}));
+    EXPECT_EQ(SelectRows(CataloguePath(), "select count(*) from svazkovna"), std::vector<std::string>{"1"});
+    w->close();
 }
 
 // The window's drop-downs are the session's lists: after every kind of change
