@@ -1,0 +1,38 @@
+#include "app/tidy/tidy_capability.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QLineEdit>
+
+#include "app/platform/error_box.h"
+#include "app/tidy/search_everywhere_window.h"
+#include "ui_search_everywhere_window.h"
+
+namespace {
+
+// After the other capabilities' commands, right above "konec".
+constexpr int kSearchCommandPosition = 84;
+
+}  // namespace
+
+TidyCapability::TidyCapability(CatalogueSession& session, QObject* parent) : Capability(session, parent) {
+    QAction& search = session_.AddCommand("hledatvsude", kSearchCommandPosition, QString::fromUtf8("&hledat všude…"),
+                                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    connect(&search, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { hledatvsudeExecute(); }); });
+}
+
+void TidyCapability::hledatvsudeExecute() {
+    if (!search_window_) {
+        search_window_ = new SearchEverywhereWindow(session_, &session_.Window());
+        session_.PlaceOverWindow(*search_window_);
+        connect(&session_, &CatalogueSession::RowsChanged, search_window_, &SearchEverywhereWindow::Follow);
+        connect(&session_, &CatalogueSession::CatalogueChanged, search_window_,
+                &SearchEverywhereWindow::CatalogueChanged);
+    }
+    search_window_->show();
+    search_window_->raise();
+    search_window_->activateWindow();
+    search_window_->form().hledej->setFocus();
+    search_window_->form().hledej->selectAll();
+}
