@@ -13,7 +13,7 @@ packages=(
   dbus at-spi2-core python3-pyatspi
   locales
   file
-  libyaz-dev yaz qt6-charts-dev libzip-dev poppler-utils
+  libyaz-dev yaz qt6-charts-dev libzip-dev poppler-utils libicu-dev
 )
 
 missing=()

@@ -1,0 +1,32 @@
+#pragma once
+// Telling two spellings of one author or one book from two authors or two
+// books, as a collector compares them: case, accents, punctuation, spaces
+// between initials, the order of the names and a series suffix after the
+// title do not count. Texts are the catalogue's Windows-1250 bytes.
+#include <string>
+#include <string_view>
+
+namespace match {
+
+// Lower-case letters and digits without accents, every run of anything else
+// one space, no space at either end: "Čapek, K." -> "capek k".
+std::string Fold(std::string_view cp1250);
+
+// The author's folded words in sorted order, so that "J.R.R. Tolkien",
+// "Tolkien, J. R. R." and "TOLKIEN J.R.R." give one key.
+std::string AuthorKey(std::string_view autor);
+
+// The folded title without a series suffix such as "(Discworld, #4)".
+std::string TitleKey(std::string_view titul);
+
+// Author and title together; equal keys are probably the same book. Empty
+// when either is empty after folding: such rows match nothing.
+std::string BookKey(std::string_view autor, std::string_view titul);
+
+// A weaker kind of sameness: one name written with initials, the other in
+// full ("Tolkien J.R.R." and "Tolkien John Ronald Reuel"). The surname (a
+// word of two letters or more that both hold) must agree; every other word of
+// the shorter form is an initial or a whole word of the longer one, in order.
+bool InitialsMatch(std::string_view autorA, std::string_view autorB);
+
+}  // namespace match
