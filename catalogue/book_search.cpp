@@ -1,10 +1,10 @@
 #include "catalogue/book_search.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstring>
 
+#include "catalogue/book_match.h"
 #include "catalogue/row_sink.h"
 #include "storage/connection.h"
 
@@ -20,51 +20,6 @@ constexpr const char* kSearchColumns =
     "select cast(rowid as text) as radek, autor, titul, zanr, vydal, serie, umisteni, zapujcenokomu, poznamka, "
     "udaj1 from svazkovna";
 constexpr size_t kColumns = 1 + static_cast<size_t>(SearchField::Count);
-
-// clang-format off
-// Windows-1250 bytes 0x80..0xFF as folded letters; 0 where the byte is no letter.
-constexpr std::array<char, 128> kHighLetters = {
-    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  's', 0,  's', 't', 'z', 'z',   // 80
-    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  's', 0,  's', 't', 'z', 'z',   // 90
-    0,  0,  0,  'l', 0, 'a', 0,  0,  0,  0,  's', 0,  0,  0,  0,  'z',     // A0
-    0,  0,  0,  'l', 0,  0,  0,  0,  0, 'a', 's', 0,  'l', 0, 'l', 'z',    // B0
-    'r','a','a','a','a','l','c','c','c','e','e','e','e','i','i','d',       // C0
-    'd','n','n','o','o','o','o', 0, 'r','u','u','u','u','y','t','s',       // D0
-    'r','a','a','a','a','l','c','c','c','e','e','e','e','i','i','d',       // E0
-    'd','n','n','o','o','o','o', 0, 'r','u','u','u','u','y','t', 0,        // F0
-};
-// clang-format on
-
-// Lower-case letters and digits with the accents taken off; anything else
-// becomes one space between words.
-void FoldInto(std::string& out, std::string_view text) {
-    bool gap = true;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        char folded = 0;
-        if ((b >= 'a' && b <= 'z') || (b >= '0' && b <= '9'))
-            folded = c;
-        else if (b >= 'A' && b <= 'Z')
-            folded = static_cast<char>(b - 'A' + 'a');
-        else if (b >= 0x80)
-            folded = kHighLetters[b - 0x80];
-        if (folded) {
-            out.push_back(folded);
-            if (b == 0xDF) out.push_back('s');  // ß
-            gap = false;
-        } else if (!gap) {
-            out.push_back(' ');
-            gap = true;
-        }
-    }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
-}
-
-std::string Fold(std::string_view text) {
-    std::string out;
-    FoldInto(out, text);
-    return out;
-}
 
 // An ISBN is also kept as its digits alone: "80-7203-123-4" is then found as "8072031234".
 std::string IsbnDigits(std::string_view isbn) {
@@ -102,7 +57,7 @@ void BookSearch::Add(int64_t key, const std::vector<std::string_view>& fields) {
     for (size_t f = 0; f < fields.size(); ++f) {
         if (f == 2) head = static_cast<uint32_t>(text_.size() - at);
         if (f > 0) text_.push_back(kFieldEnd);
-        FoldInto(text_, fields[f]);
+        text_ += match::Fold(fields[f]);
         if (f + 1 == fields.size()) {
             const std::string digits = IsbnDigits(fields[f]);
             if (digits.size() >= 10) text_.append(" ").append(digits);
@@ -186,7 +141,7 @@ void BookSearch::Reread(TASQLite3DB& db, const std::vector<int64_t>& keys) {
 
 SearchResult BookSearch::Find(std::string_view query, size_t limit) const {
     SearchResult result;
-    const std::string folded = Fold(query);
+    const std::string folded = match::Fold(query);
     std::vector<std::string_view> words = Words(folded);
     if (words.empty() || where_.empty()) return result;
     // The longest word is looked for through the whole buffer (it is the
