@@ -29,18 +29,6 @@ std::string IsbnDigits(std::string_view isbn) {
     return digits;
 }
 
-std::vector<std::string_view> Words(std::string_view folded) {
-    std::vector<std::string_view> words;
-    size_t at = 0;
-    while (at < folded.size()) {
-        size_t end = folded.find(' ', at);
-        if (end == std::string_view::npos) end = folded.size();
-        if (end > at) words.push_back(folded.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 }  // namespace
 
 void BookSearch::Forget() {
@@ -142,7 +130,7 @@ void BookSearch::Reread(TASQLite3DB& db, const std::vector<int64_t>& keys) {
 SearchResult BookSearch::Find(std::string_view query, size_t limit) const {
     SearchResult result;
     const std::string folded = match::Fold(query);
-    std::vector<std::string_view> words = Words(folded);
+    std::vector<std::string_view> words = match::Words(folded);
     if (words.empty() || where_.empty()) return result;
     // The longest word is looked for through the whole buffer (it is the
     // rarest, as a rule), the others only in the rows that hold it.
