@@ -5,21 +5,40 @@
 #include <QLineEdit>
 
 #include "app/platform/error_box.h"
+#include "app/tidy/author_groups_window.h"
 #include "app/tidy/search_everywhere_window.h"
 #include "ui_search_everywhere_window.h"
 
 namespace {
 
 // After the other capabilities' commands, right above "konec".
+constexpr int kAuthorsCommandPosition = 80;
 constexpr int kSearchCommandPosition = 84;
 
 }  // namespace
 
 TidyCapability::TidyCapability(CatalogueSession& session, QObject* parent) : Capability(session, parent) {
+    QAction& authors =
+        session_.AddCommand("sjednotitautory", kAuthorsCommandPosition, QString::fromUtf8("sjednotit &autory…"));
+    connect(&authors, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { sjednotitautoryExecute(); }); });
     QAction& search = session_.AddCommand("hledatvsude", kSearchCommandPosition, QString::fromUtf8("&hledat všude…"),
                                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(&search, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { hledatvsudeExecute(); }); });
+}
+
+void TidyCapability::sjednotitautoryExecute() {
+    if (!authors_window_) {
+        authors_window_ = new AuthorGroupsWindow(session_, &session_.Window());
+        session_.PlaceOverWindow(*authors_window_);
+        connect(&session_, &CatalogueSession::RowsChanged, authors_window_, &AuthorGroupsWindow::CatalogueChanged);
+        connect(&session_, &CatalogueSession::CatalogueChanged, authors_window_, &AuthorGroupsWindow::CatalogueChanged);
+    }
+    authors_window_->Refresh();
+    authors_window_->show();
+    authors_window_->raise();
+    authors_window_->activateWindow();
 }
 
 void TidyCapability::hledatvsudeExecute() {
