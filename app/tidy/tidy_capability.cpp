@@ -6,6 +6,7 @@
 
 #include "app/platform/error_box.h"
 #include "app/tidy/author_groups_window.h"
+#include "app/tidy/duplicates_window.h"
 #include "app/tidy/search_everywhere_window.h"
 #include "ui_search_everywhere_window.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 // After the other capabilities' commands, right above "konec".
 constexpr int kAuthorsCommandPosition = 80;
+constexpr int kDuplicatesCommandPosition = 82;
 constexpr int kSearchCommandPosition = 84;
 
 }  // namespace
@@ -22,6 +24,10 @@ TidyCapability::TidyCapability(CatalogueSession& session, QObject* parent) : Cap
         session_.AddCommand("sjednotitautory", kAuthorsCommandPosition, QString::fromUtf8("sjednotit &autory…"));
     connect(&authors, &QAction::triggered, this,
             [this] { RunGuarded(session_.Ui(), [this] { sjednotitautoryExecute(); }); });
+    QAction& duplicates =
+        session_.AddCommand("najitduplicity", kDuplicatesCommandPosition, QString::fromUtf8("najít &duplicity…"));
+    connect(&duplicates, &QAction::triggered, this,
+            [this] { RunGuarded(session_.Ui(), [this] { najitduplicityExecute(); }); });
     QAction& search = session_.AddCommand("hledatvsude", kSearchCommandPosition, QString::fromUtf8("&hledat všude…"),
                                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(&search, &QAction::triggered, this,
@@ -39,6 +45,20 @@ void TidyCapability::sjednotitautoryExecute() {
     authors_window_->show();
     authors_window_->raise();
     authors_window_->activateWindow();
+}
+
+void TidyCapability::najitduplicityExecute() {
+    if (!duplicates_window_) {
+        duplicates_window_ = new DuplicatesWindow(session_, &session_.Window());
+        session_.PlaceOverWindow(*duplicates_window_);
+        connect(&session_, &CatalogueSession::RowsChanged, duplicates_window_, &DuplicatesWindow::CatalogueChanged);
+        connect(&session_, &CatalogueSession::CatalogueChanged, duplicates_window_,
+                &DuplicatesWindow::CatalogueChanged);
+    }
+    duplicates_window_->Refresh();
+    duplicates_window_->show();
+    duplicates_window_->raise();
+    duplicates_window_->activateWindow();
 }
 
 void TidyCapability::hledatvsudeExecute() {
