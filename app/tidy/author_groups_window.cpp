@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/core/codepage.h"
@@ -11,13 +10,14 @@
 #include "app/platform/error_box.h"
 #include "app/platform/rows_change.h"
 #include "app/platform/ui_services.h"
+#include "app/tidy/group_list.h"
 #include "app/tidy/tidy_settings.h"
 #include "ui_author_groups_window.h"
 
 namespace {
 
 const char* const kCaption = "sjednotit autory";
-constexpr int kGroupRole = Qt::UserRole;
+constexpr int kGroupRole = Qt::UserRole;  // read by CurrentGroupIndex
 
 }  // namespace
 
@@ -65,19 +65,10 @@ void AuthorGroupsWindow::Refresh() {
 }
 
 void AuthorGroupsWindow::CatalogueChanged() {
-    if (own_change_ || refresh_pending_ || !isVisible()) return;
-    refresh_pending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refresh_pending_ = false;
-        RunGuarded(session_.Ui(), [this] { Refresh(); });
-    });
+    if (!own_change_) RefreshLater(*this, refresh_pending_, session_.Ui(), [this] { Refresh(); });
 }
 
-int AuthorGroupsWindow::CurrentGroup() const {
-    QTreeWidgetItem* item = ui_->skupiny->currentItem();
-    if (item && item->parent()) item = item->parent();
-    return item ? item->data(0, kGroupRole).toInt() : -1;
-}
+int AuthorGroupsWindow::CurrentGroup() const { return CurrentGroupIndex(*ui_->skupiny); }
 
 void AuthorGroupsWindow::GroupChosen() {
     Ui::AuthorGroupsWindow& f = *ui_;
@@ -122,9 +113,9 @@ void AuthorGroupsWindow::sjednotitbClick() {
     keys.reserve(rows.size());
     for (const AuthorRow& r : rows) keys.push_back(r.key);
     AuthorRewrite done;
-    own_change_ = true;
     bool changed = false;
-    try {
+    {
+        const OwnChange own(own_change_);
         changed = session_.Change(keys, [&] {
             done = RewriteAuthors(db, rows, to);
             RowsChange change;
@@ -132,11 +123,7 @@ void AuthorGroupsWindow::sjednotitbClick() {
             change.changed = static_cast<int64_t>(done.written.size());
             return change;
         });
-    } catch (...) {
-        own_change_ = false;
-        throw;
     }
-    own_change_ = false;
     if (!changed) return;
     if (!done.leftOut.empty()) {
         QString list;

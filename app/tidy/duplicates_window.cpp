@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/core/codepage.h"
@@ -12,13 +11,14 @@
 #include "app/platform/error_box.h"
 #include "app/platform/rows_change.h"
 #include "app/platform/ui_services.h"
+#include "app/tidy/group_list.h"
 #include "app/tidy/tidy_settings.h"
 #include "ui_duplicates_window.h"
 
 namespace {
 
 const char* const kCaption = "najít duplicity";
-constexpr int kGroupRole = Qt::UserRole;
+constexpr int kGroupRole = Qt::UserRole;  // read by CurrentGroupIndex
 const QColor kDiffers(255, 236, 150);
 
 }  // namespace
@@ -69,19 +69,10 @@ void DuplicatesWindow::Refresh() {
 }
 
 void DuplicatesWindow::CatalogueChanged() {
-    if (own_change_ || refresh_pending_ || !isVisible()) return;
-    refresh_pending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refresh_pending_ = false;
-        RunGuarded(session_.Ui(), [this] { Refresh(); });
-    });
+    if (!own_change_) RefreshLater(*this, refresh_pending_, session_.Ui(), [this] { Refresh(); });
 }
 
-int DuplicatesWindow::CurrentGroup() const {
-    QTreeWidgetItem* item = ui_->duplicity->currentItem();
-    if (item && item->parent()) item = item->parent();
-    return item ? item->data(0, kGroupRole).toInt() : -1;
-}
+int DuplicatesWindow::CurrentGroup() const { return CurrentGroupIndex(*ui_->duplicity); }
 
 void DuplicatesWindow::smazatbClick() {
     Ui::DuplicatesWindow& f = *ui_;
@@ -112,9 +103,9 @@ void DuplicatesWindow::smazatbClick() {
     std::vector<int64_t> keys;
     for (const DuplicateBook& b : chosen) keys.push_back(b.key);
     std::vector<int64_t> deleted;
-    own_change_ = true;
     bool changed = false;
-    try {
+    {
+        const OwnChange own(own_change_);
         changed = session_.Change(keys, [&] {
             deleted = DeleteCopies(session_.Connection(), chosen);
             RowsChange change;
@@ -125,11 +116,7 @@ void DuplicatesWindow::smazatbClick() {
             change.readAnew = !change.deleted;
             return change;
         });
-    } catch (...) {
-        own_change_ = false;
-        throw;
     }
-    own_change_ = false;
     if (!changed) return;
     if (deleted.size() < chosen.size())
         session_.Ui().InformationBox(

@@ -1,7 +1,6 @@
 #include "app/tidy/search_everywhere_window.h"
 
 #include <QKeyEvent>
-#include <QTimer>
 #include <QTreeWidgetItem>
 
 #include "app/core/codepage.h"
@@ -9,6 +8,7 @@
 #include "app/platform/error_box.h"
 #include "app/platform/rows_change.h"
 #include "app/platform/ui_services.h"
+#include "app/tidy/group_list.h"
 #include "ui_search_everywhere_window.h"
 
 namespace {
@@ -102,12 +102,7 @@ void SearchEverywhereWindow::CatalogueChanged() {
 
 void SearchEverywhereWindow::SearchLater() {
     // Once the running handler is through: the tree may be in the middle of its rebuild.
-    if (search_pending_ || !isVisible()) return;
-    search_pending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        search_pending_ = false;
-        RunGuarded(session_.Ui(), [this] { Search(); });
-    });
+    RefreshLater(*this, search_pending_, session_.Ui(), [this] { Search(); });
 }
 
 bool SearchEverywhereWindow::eventFilter(QObject* watched, QEvent* event) {
