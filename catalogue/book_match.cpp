@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -51,18 +52,6 @@ const FoldTable& Table() {
     return table;
 }
 
-std::vector<std::string_view> Words(std::string_view folded) {
-    std::vector<std::string_view> words;
-    size_t start = 0;
-    while (start < folded.size()) {
-        size_t end = folded.find(' ', start);
-        if (end == std::string_view::npos) end = folded.size();
-        if (end > start) words.push_back(folded.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
-}
-
 std::string Join(const std::vector<std::string_view>& words) {
     std::string out;
     for (std::string_view w : words) {
@@ -86,6 +75,18 @@ std::string_view WithoutSeriesSuffix(std::string_view titul) {
 }  // namespace
 
 namespace match {
+
+std::vector<std::string_view> Words(std::string_view folded) {
+    std::vector<std::string_view> words;
+    size_t start = 0;
+    while (start < folded.size()) {
+        size_t end = folded.find(' ', start);
+        if (end == std::string_view::npos) end = folded.size();
+        if (end > start) words.push_back(folded.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
 
 std::string Fold(std::string_view cp1250) {
     const FoldTable& table = Table();
@@ -120,31 +121,85 @@ std::string BookKey(std::string_view autor, std::string_view titul) {
     return author + '|' + title;
 }
 
-bool InitialsMatch(std::string_view autorA, std::string_view autorB) {
-    const std::string a = Fold(autorA), b = Fold(autorB);
-    std::vector<std::string_view> wa = Words(a), wb = Words(b);
-    if (wa.size() < 2 || wb.size() < 2) return false;
-    // The surname: a word of two letters or more both hold in full.
-    for (size_t i = 0; i < wa.size(); ++i) {
-        if (wa[i].size() < 2) continue;
-        const auto j = std::find(wb.begin(), wb.end(), wa[i]);
-        if (j == wb.end()) continue;
-        std::vector<std::string_view> ra = wa, rb = wb;
-        ra.erase(ra.begin() + static_cast<std::ptrdiff_t>(i));
-        rb.erase(rb.begin() + (j - wb.begin()));
-        if (ra.size() != rb.size() || ra.empty()) continue;
-        bool same = true;
-        bool initial = false;
-        for (size_t k = 0; k < ra.size() && same; ++k) {
-            const std::string_view x = ra[k], y = rb[k];
-            if (x == y) continue;
-            const bool xInitial = x.size() == 1, yInitial = y.size() == 1;
-            same = (xInitial || yInitial) && x[0] == y[0];
-            initial = initial || same;
-        }
-        if (same && initial) return true;
-    }
+bool IsCollective(std::string_view autor) {
+    // Words that name a body or many people, never one person ("a kol.", "et al.").
+    static const std::set<std::string, std::less<>> marks = {"kolektiv",
+                                                             "kol",
+                                                             "autoru",
+                                                             "autori",
+                                                             "redakce",
+                                                             "nakladatelstvi",
+                                                             "vydavatelstvi",
+                                                             "ustav",
+                                                             "spolecnost",
+                                                             "spolek",
+                                                             "svaz",
+                                                             "klub",
+                                                             "institut",
+                                                             "akademie",
+                                                             "univerzita",
+                                                             "universita",
+                                                             "muzeum",
+                                                             "archiv",
+                                                             "knihovna",
+                                                             "sbornik",
+                                                             "nadace",
+                                                             "fakulta",
+                                                             "ministerstvo",
+                                                             "various",
+                                                             "anonym",
+                                                             "anonymous",
+                                                             "al",
+                                                             "hrsg",
+                                                             "verlag",
+                                                             "gmbh",
+                                                             "ltd",
+                                                             "inc",
+                                                             "sro",
+                                                             "society",
+                                                             "association",
+                                                             "editors",
+                                                             "eds"};
+    const std::string folded = Fold(autor);
+    for (const std::string_view w : Words(folded))
+        if (marks.count(w)) return true;
     return false;
+}
+
+bool InitialsMatch(std::string_view autorA, std::string_view autorB) {
+    if (IsCollective(autorA) || IsCollective(autorB)) return false;
+    // Particles are written or left out at will: "Goethe J. W." is "Johann Wolfgang von Goethe".
+    static const std::set<std::string, std::less<>> particles = {"von", "van", "de", "der", "den", "la", "le",
+                                                                 "y",   "da",  "di", "du",  "del", "zu", "ten"};
+    const std::string a = Fold(autorA), b = Fold(autorB);
+    std::vector<std::string_view> ra, rb;
+    for (const std::string_view w : Words(a))
+        if (!particles.count(w)) ra.push_back(w);
+    for (const std::string_view w : Words(b))
+        if (!particles.count(w)) rb.push_back(w);
+    // The surnames: whole words (two letters or more) both hold, taken out of
+    // both, so that a double surname may stand before or after the first names.
+    bool surname = false;
+    for (auto i = ra.begin(); i != ra.end();) {
+        const auto j = i->size() >= 2 ? std::find(rb.begin(), rb.end(), *i) : rb.end();
+        if (j == rb.end()) {
+            ++i;
+            continue;
+        }
+        rb.erase(j);
+        i = ra.erase(i);
+        surname = true;
+    }
+    if (!surname || ra.empty() || ra.size() != rb.size()) return false;
+    // What is left are the first names, in order: each the same, or an initial of the other.
+    bool initial = false;
+    for (size_t k = 0; k < ra.size(); ++k) {
+        const std::string_view x = ra[k], y = rb[k];
+        if (x == y) continue;
+        if ((x.size() != 1 && y.size() != 1) || x[0] != y[0]) return false;
+        initial = true;
+    }
+    return initial;
 }
 
 }  // namespace match

@@ -5,12 +5,15 @@
 // title do not count. Texts are the catalogue's Windows-1250 bytes.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace match {
 
 // Lower-case letters and digits without accents, every run of anything else
 // one space, no space at either end: "Čapek, K." -> "capek k".
 std::string Fold(std::string_view cp1250);
+// The words of a folded text.
+std::vector<std::string_view> Words(std::string_view folded);
 
 // The author's folded words in sorted order, so that "J.R.R. Tolkien",
 // "Tolkien, J. R. R." and "TOLKIEN J.R.R." give one key.
@@ -23,10 +26,15 @@ std::string TitleKey(std::string_view titul);
 // when either is empty after folding: such rows match nothing.
 std::string BookKey(std::string_view autor, std::string_view titul);
 
+// A name of a body or of many people ("Kolektiv autorů", "Čapek K. a kol.",
+// "Nakladatelství Albatros"): never the weaker kind of sameness with a person.
+bool IsCollective(std::string_view autor);
+
 // A weaker kind of sameness: one name written with initials, the other in
-// full ("Tolkien J.R.R." and "Tolkien John Ronald Reuel"). The surname (a
-// word of two letters or more that both hold) must agree; every other word of
-// the shorter form is an initial or a whole word of the longer one, in order.
+// full ("Tolkien J.R.R." and "Tolkien John Ronald Reuel"). The surnames
+// (whole words both hold, a double one too) must agree; the other words, in
+// order, are the same or an initial of the other's, at least one an initial;
+// particles ("von", "de", "y") may be left out. Collective names match nothing.
 bool InitialsMatch(std::string_view autorA, std::string_view autorB);
 
 }  // namespace match

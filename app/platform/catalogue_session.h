@@ -110,6 +110,11 @@ public:
     // Shows a page in the embedded browser (set by the window).
     std::function<void(const QUrl& page)> showPage;
     void ShowPage(const QUrl& page) const;
+    // Selects the title of the row with this engine key in the tree and shows
+    // that row in the record panel, as a click on it does (set by the window);
+    // false when no title of the tree stands for that row.
+    std::function<bool(int64_t row)> showRow;
+    bool ShowRow(int64_t row) const { return showRow && showRow(row); }
 
     // --- commands and menus ---
     // The "databáze" menu and the command that stays last in it (set by the window).

@@ -95,6 +95,14 @@ TreeNode* CatalogueTree::FindTitleNode(int64_t key) const {
     return nullptr;
 }
 
+bool CatalogueTree::SelectRow(int64_t key) {
+    TreeNode* node = FindTitleNode(key);
+    if (!node) return false;
+    node->parent()->setExpanded(true);
+    Select(node);
+    return true;
+}
+
 void CatalogueTree::Before(const std::vector<int64_t>& rows) {
     session_.Lists().BeforeOwnChange(rows);
     noted_stamp_ = StampOf(session_.Connection());

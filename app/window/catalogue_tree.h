@@ -46,6 +46,9 @@ public:
     // The one selected node, or none (the tree allows a single selection).
     QTreeWidgetItem* Selected() const;
     void Select(QTreeWidgetItem* node);
+    // Selects the title node of the row with this key, its author opened;
+    // false when no node stands for that row.
+    bool SelectRow(int64_t key);
 
 private:
     struct NotedRow {

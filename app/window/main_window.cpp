@@ -27,6 +27,7 @@
 #include "app/platform/web_browser.h"
 #include "app/safekeeping/safekeeping_capability.h"
 #include "app/statistics/statistics_capability.h"
+#include "app/tidy/tidy_capability.h"
 #include "app/transfer/transfer_capability.h"
 #include "app/window/catalogue_opening.h"
 #include "app/window/catalogue_tree.h"
@@ -178,6 +179,11 @@ void TForm1::SetUpCapabilities() {
     Ui::TForm1& f = *ui_;
     session_->reopenCatalogue = [this] { ReopenCatalogue(); };
     session_->showPage = [this](const QUrl& page) { browser().Navigate(page.toString()); };
+    session_->showRow = [this](int64_t row) {
+        if (!tree_->SelectRow(row)) return false;
+        tv1Click();
+        return true;
+    };
     session_->SetCommandPlace(*f.databazem, *f.konec);
     // The one notice of every change: the tree and the lists follow it, and the panel.
     connect(session_.get(), &CatalogueSession::RowsAboutToChange, this,
@@ -194,6 +200,7 @@ void TForm1::SetUpCapabilities() {
     new TransferCapability(*session_, capabilities_.get());
     new IsbnCapability(*session_, capabilities_.get());
     new StatisticsCapability(*session_, capabilities_.get());
+    new TidyCapability(*session_, capabilities_.get());
 }
 
 bool TForm1::beforeCatalogueChange() { return session_->BeforeChange(); }

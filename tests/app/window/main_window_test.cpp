@@ -100,7 +100,9 @@ TEST_F(MainWindowTest, WindowMenuTabsAndTree) {
     for (QAction* a : F().databazem->actions()) menu << a->text();
     EXPECT_EQ(menu, (QStringList{"otevřít jinou...", QString::fromUtf8("&zápůjčky"), "o&bnovit ze zálohy…",
                                  "&exportovat do CSV…", "&importovat z CSV…", QString::fromUtf8("zálohovat &nyní"),
-                                 QString::fromUtf8("&přidat podle ISBN…"), "&statistika", "&konec"}));
+                                 QString::fromUtf8("&přidat podle ISBN…"), "&statistika",
+                                 QString::fromUtf8("sjednotit &autory…"), QString::fromUtf8("najít &duplicity…"),
+                                 QString::fromUtf8("&hledat všude…"), "&konec"}));
     EXPECT_EQ(Command("zapujcky").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_FALSE(F().novyzaznam->icon().pixmap(16, 16).isNull());
     EXPECT_EQ(F().vyhledat->shortcut(), QKeySequence(Qt::Key_F3));
