@@ -27,6 +27,11 @@ public:
         : Exception(message), engineCode_(engineCode), systemError_(systemError) {}
     int EngineCode() const { return engineCode_; }
     int SystemError() const { return systemError_; }
+    // Another connection holds the file (busy or locked, whatever the extended part).
+    bool Locked() const {
+        const int primary = engineCode_ & 0xff;
+        return primary == 5 || primary == 6;
+    }
 
 private:
     int engineCode_;

@@ -4,15 +4,7 @@
 #include <exception>
 
 #include "storage/connection.h"
-
-namespace {
-
-// The engine's words for a lock, as its messages carry them.
-bool SaysLocked(const std::string& message) {
-    return message.find("locked") != std::string::npos || message.find("busy") != std::string::npos;
-}
-
-}  // namespace
+#include "storage/errors.h"
 
 CatalogueKeysReader::CatalogueKeysReader(Landed landed, QObject* parent)
     : QObject(parent), landed_(std::move(landed)) {}
@@ -48,11 +40,12 @@ void CatalogueKeysReader::Launch() {
             db.SetDatabase(path);
             db.SetConnected(true);
             out.keys = ReadCatalogueKeys(db);
-        } catch (const std::exception& e) {
-            out.locked = SaysLocked(e.what());
+        } catch (const EDatabaseError& e) {
+            out.locked = e.Locked();
+        } catch (const std::exception&) {}
+        if (!out.keys)
             out.failure = out.locked ? QStringLiteral("katalog je zamčený, ověřím znovu")
                                      : QStringLiteral("katalog nelze přečíst, ověřím znovu");
-        }
         // Delivered in the reader's thread; dropped with the reader, which joins this thread first.
         QMetaObject::invokeMethod(
             this, [this, generation, out = std::move(out)]() mutable { Done(generation, std::move(out)); },
