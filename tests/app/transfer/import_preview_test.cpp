@@ -18,14 +18,14 @@
 namespace testsupport {
 namespace {
 
-// A Goodreads export as Goodreads writes it, every book on the to-read shelf
-// (so every row is one to decide on), Owned Copies 0.
+std::string Data(const char* name) { return std::string(SVAZKOVNA_TEST_DATA) + "/import/" + name; }
+
+// A Goodreads export as Goodreads writes it (the header of the real-shaped
+// fixture), every book on the to-read shelf (so every row is one to decide
+// on), Owned Copies 0.
 std::string GoodreadsWishes(int books) {
-    std::string csv =
-        "Book Id,Title,Author,Author l-f,Additional Authors,ISBN,ISBN13,My Rating,Average Rating,"
-        "Publisher,Binding,Number of Pages,Year Published,Original Publication Year,Date Read,"
-        "Date Added,Bookshelves,Bookshelves with positions,Exclusive Shelf,My Review,Spoiler,"
-        "Private Notes,Read Count,Owned Copies\n";
+    const std::string fixture = Slurp(Data("goodreads_shelves_series.csv"));
+    std::string csv = fixture.substr(0, fixture.find('\n') + 1);
     for (int i = 0; i < books; ++i) {
         const std::string n = std::to_string(i + 1000);
         csv += n + ",\"Povídky " + n + " (Sebrané spisy, #" + std::to_string(i % 30 + 1) + ")\",Karel Čapek" + n +
@@ -45,8 +45,7 @@ struct Reader {
 };
 
 TEST(ImportPreview, AScreenReaderHearsEachTickAndItsToggleActionTicks) {
-    const ImportPlan plan =
-        ParseImport(Slurp(std::string(SVAZKOVNA_TEST_DATA) + "/import/goodreads_shelves_series.csv"));
+    const ImportPlan plan = ParseImport(Slurp(Data("goodreads_shelves_series.csv")));
     ImportDialog dialog(plan, QStringLiteral("goodreads_library_export.csv"));
     Ui::ImportDialog& ui = *dialog.form();
     const auto count = [&] { return ui.pocetl->text().toStdString(); };
