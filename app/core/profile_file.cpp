@@ -229,20 +229,20 @@ std::string ProfileFile::ReadString(const std::string& section, const std::strin
 }
 
 void ProfileFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    const std::string failure = "Unable to write to " + QFileInfo(path_).absoluteFilePath().toStdString();
+    const SettingsWriteError failure(QFileInfo(path_).absoluteFilePath());
     std::string content;
     // Writing over a file that could not be read would lose its other sections.
-    if (!ReadAll(path_, &content)) throw std::runtime_error(failure);
+    if (!ReadAll(path_, &content)) throw failure;
     std::string updated = profile::Update(content, section, key, value);
     QFileInfo info(path_);
     // The save file renames over a read-only file, which the user asked us not to change.
-    if (info.exists() && !info.isWritable()) throw std::runtime_error(failure);
+    if (info.exists() && !info.isWritable()) throw failure;
     QSaveFile file(path_);
     // A folder that takes no new file still lets a writable file be written in
     // place, without the atomic replacement.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) throw std::runtime_error(failure);
+    if (!file.open(QIODevice::WriteOnly)) throw failure;
     if (file.write(updated.data(), static_cast<qint64>(updated.size())) != static_cast<qint64>(updated.size()) ||
         !file.commit())
-        throw std::runtime_error(failure);
+        throw failure;
 }

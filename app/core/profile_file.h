@@ -9,7 +9,20 @@
 // leaves half a file; where the folder takes no new file but the file itself
 // is writable, the file is written in place.
 #include <QString>
+#include <stdexcept>
 #include <string>
+
+// The settings file could not be written; what() is "Unable to write to <full
+// path>", Path() the full path for a Czech sentence.
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const QString& path)
+        : std::runtime_error("Unable to write to " + path.toStdString()), path_(path) {}
+    const QString& Path() const { return path_; }
+
+private:
+    QString path_;
+};
 
 class ProfileFile {
 public:
@@ -21,7 +34,7 @@ public:
     std::string ReadString(const std::string& section, const std::string& key, const std::string& fallback) const;
 
     // Creates the file, the section or the key as needed. Throws
-    // std::runtime_error "Unable to write to <full path>" when it cannot.
+    // SettingsWriteError when it cannot.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
 
 private:

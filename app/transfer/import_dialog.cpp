@@ -13,6 +13,7 @@
 
 #include "app/core/codepage.h"
 #include "app/transfer/readers/import_reader.h"
+#include "app/transfer/tick_list_accessible.h"
 #include "ui_import_dialog.h"
 
 namespace {
@@ -66,6 +67,7 @@ ImportDialog::ImportDialog(const ImportPlan& plan, const QString& path, QWidget*
     table.horizontalHeader()->setMaximumSectionSize(240);
 
     QListWidget& list = *ui_->duplicitylw;
+    MakeTicksAccessible(&list);
     for (size_t i = 0; i < plan.rows.size(); ++i) {
         const ImportRow& r = plan.rows[i];
         QStringList why;
@@ -113,6 +115,7 @@ void ImportDialog::ItemChanged(QListWidgetItem* item) {
     if (chosen_[row] == ticked) return;
     chosen_[row] = ticked;
     stored_ += ticked ? 1 : -1;
+    AnnounceTick(ui_->duplicitylw, ui_->duplicitylw->row(item));
     Refresh(row);
 }
 
@@ -124,6 +127,7 @@ void ImportDialog::SetTicked(const QList<QListWidgetItem*>& items, bool ticked) 
             const auto row = static_cast<size_t>(item->data(kRowRole).toInt());
             item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
             if (chosen_[row] == ticked) continue;
+            AnnounceTick(ui_->duplicitylw, ui_->duplicitylw->row(item));
             chosen_[row] = ticked;
             stored_ += ticked ? 1 : -1;
             first = std::min(first, row);

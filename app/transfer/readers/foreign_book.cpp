@@ -84,14 +84,66 @@ bool IsCorporateName(const QString& name) {
     return body.match(name).hasMatch();
 }
 
+namespace {
+
+// Given names common in Spain, Latin America and Portugal, and rare as the
+// first of three words elsewhere: such a name starts a name whose last two
+// words are both surnames ("Gabriel García Márquez"). Names shared with
+// English (David, Daniel, Laura) are left out, so that "Laura Ingalls Wilder"
+// keeps one surname.
+bool IsIberianGivenName(const QString& word) {
+    static const QStringList names = {
+        "Alejandro", "Alfonso", "Álvaro",    "Andrés",  "Ángel",    "Antonio", "António",  "Arturo",
+        "Benito",    "Camilo",  "Carlos",    "Carmen",  "Diego",    "Dolores", "Eduardo",  "Elena",
+        "Emilia",    "Emilio",  "Enrique",   "Ernesto", "Federico", "Felipe",  "Fernando", "Francisco",
+        "Gabriel",   "Gonzalo", "Guillermo", "Gustavo", "Ignacio",  "Isabel",  "Javier",   "Jesús",
+        "João",      "Joaquín", "Joaquim",   "Jorge",   "José",     "Juan",    "Julio",    "Leopoldo",
+        "Lope",      "Luis",    "Manuel",    "María",   "Mário",    "Mario",   "Mercedes", "Miguel",
+        "Octavio",   "Pablo",   "Pedro",     "Pilar",   "Rafael",   "Ramón",   "Ricardo",  "Roberto",
+        "Rodrigo",   "Rosa",    "Rosalía",   "Rubén",   "Santiago", "Sergio",  "Teresa",   "Vicente"};
+    return names.contains(word);
+}
+
+bool IsCapitalisedWord(const QString& word) {
+    return !word.isEmpty() && word.front().isUpper() && !word.contains(u'.');
+}
+
+// Where the surname of `words` starts when its owner is Spanish or
+// Portuguese: after the known given names (and a "de" that goes with them,
+// "Miguel de Cervantes Saavedra"), exactly two surnames or two joined by "y"
+// ("José Ortega y Gasset"). -1 when the name is not of that shape.
+qsizetype IberianSurname(const QStringList& words) {
+    if (words.size() < 3 || !IsIberianGivenName(words.front())) return -1;
+    qsizetype at = 1;
+    while (at < words.size() && IsIberianGivenName(words[at])) ++at;
+    if (at < words.size() && words[at] == QLatin1String("de")) ++at;
+    const QStringList rest = words.mid(at);
+    const bool two = rest.size() == 2 && IsCapitalisedWord(rest[0]) && IsCapitalisedWord(rest[1]);
+    const bool joined = rest.size() == 3 && IsCapitalisedWord(rest[0]) &&
+                        (rest[1] == QLatin1String("y") || rest[1] == QLatin1String("e")) && IsCapitalisedWord(rest[2]);
+    return two || joined ? at : -1;
+}
+
+}  // namespace
+
 QString AuthorFromPlainName(const QString& name) {
     if (name.contains(u',')) return AuthorFromLastFirst(name);
     const QString simple = name.simplified();
     QStringList words = simple.split(u' ', Qt::SkipEmptyParts);
     if (words.size() < 2 || IsCorporateName(simple)) return simple;
-    static const QStringList particles = {"le", "de", "van", "von", "da", "di", "del", "la", "der", "den", "du", "des"};
-    qsizetype surname = words.size() - 1;
-    while (surname > 1 && particles.contains(words[surname - 1].toLower())) --surname;
+    qsizetype surname = IberianSurname(words);
+    if (surname < 0) {
+        static const QStringList particles = {"le",  "de", "van", "von", "da", "di",
+                                              "del", "la", "der", "den", "du", "des"};
+        surname = words.size() - 1;
+        while (surname > 1 && particles.contains(words[surname - 1].toLower())) --surname;
+        // A German or Dutch "von"/"van" of its own stays after the given names
+        // ("Goethe Johann Wolfgang von"); before an article it is part of the
+        // surname ("van der Waals").
+        if (surname == words.size() - 2 &&
+            (words[surname] == QLatin1String("von") || words[surname] == QLatin1String("van")))
+            ++surname;
+    }
     return (words.mid(surname) + words.mid(0, surname)).join(u' ');
 }
 

@@ -51,7 +51,10 @@ QString TitleWithoutSeries(const QString& title, QString* series);
 // A name written "First Last" in the stored form "Last First", as a
 // librarian turns it: "J.R.R. Tolkien" → "Tolkien J.R.R.", particles stay
 // with the surname ("Ursula K. Le Guin" → "Le Guin Ursula K.", "Walter de la
-// Mare" → "de la Mare Walter"). A single name, "kolektiv autorů" and a
+// Mare" → "de la Mare Walter"), a German or Dutch "von"/"van" of its own
+// after the given names ("Goethe Johann Wolfgang von"), a known Spanish or
+// Portuguese given name before two surnames keeps both ("Gabriel García
+// Márquez" → "García Márquez Gabriel"). A single name, "kolektiv autorů" and a
 // corporate name ("National Geographic") stay as written; a comma means the
 // last-name form.
 QString AuthorFromPlainName(const QString& name);

@@ -8,14 +8,20 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <cerrno>
+#include <functional>
+#include <new>
 #include <gtest/gtest.h>
 
 #include "app/core/codepage.h"
 #include "app/core/collation.h"
+#include "app/core/profile_file.h"
 #include "app/platform/error_box.h"
 #include "app/platform/qt_hooks.h"
+#include "app/platform/system_message.h"
 #include "app/platform/ui_services.h"
 #include "app/window/spin_edit.h"
+#include "catalogue/backup_store.h"
 #include "storage/errors.h"
 #include "support/app_scripted_ui.h"
 
@@ -169,9 +175,71 @@ TEST(ErrorBox, RunGuardedShowsTheFailure) {
         EXPECT_EQ(box.caption, ProgramTitle());
         EXPECT_FALSE(box.text.isEmpty());
     }
-    EXPECT_EQ(ui.boxes[0].text, QStringLiteral("zámek: database is locked."));
+    // English words of the storage layer and of the libraries go behind
+    // "Podrobnosti"; the box itself speaks Czech.
+    EXPECT_EQ(ui.boxes[0].text, QStringLiteral("Práci s katalogem se nepodařilo dokončit."));
+    EXPECT_EQ(ui.boxes[0].details, QStringLiteral("zámek: database is locked"));
     EXPECT_TRUE(ui.boxes[1].text.contains(QStringLiteral("„😀“")));
-    EXPECT_EQ(ui.boxes[2].text, QStringLiteral("Unable to write to /tmp/a.ini."));
+    EXPECT_EQ(ui.boxes[2].text, QStringLiteral("Operaci se nepodařilo dokončit."));
+    EXPECT_EQ(ui.boxes[2].details, QStringLiteral("Unable to write to /tmp/a.ini"));
+    EXPECT_EQ(ui.boxes[3].text, QStringLiteral("Operaci se nepodařilo dokončit."));
+}
+
+// Each kind of failure a handler can end in, with the texts the storage layer,
+// the engine, the system and the program itself really throw: the box's text
+// is a Czech sentence, and whatever it replaced is kept behind "Podrobnosti".
+TEST(ErrorBox, EveryFailureIsToldInCzechWithTheOriginalKept) {
+    const std::string full = "cannot write /tmp/katalog.db: " + SystemErrorText(ENOSPC).toStdString();
+    struct Case {
+        std::function<void()> fail;
+        const char* text;     // the box's text; "*" ends a prefix
+        const char* details;  // "" when the text is the original
+    } cases[] = {
+        {[] { throw AsgError("Database not connected"); }, "Práci s katalogem se nepodařilo dokončit.",
+         "Database not connected"},
+        {[] { throw EDatabaseError("Query1: Field 'autor' not found"); }, "Práci s katalogem se nepodařilo dokončit.",
+         "Query1: Field 'autor' not found"},
+        {[] { throw EDatabaseError("database is locked", 5); }, "Katalog právě používá jiný program*",
+         "database is locked"},
+        {[] { throw EConvertError("'12a' is not a valid integer value"); },
+         "Hodnota v katalogu nemá tvar, který program očekává (číslo nebo datum).",
+         "'12a' is not a valid integer value"},
+        {[] { throw EListError("List index out of bounds (14)"); }, "Katalog nemá sloupec, který program očekává.",
+         "List index out of bounds (14)"},
+        {[] { throw SettingsWriteError(QStringLiteral("/home/jiří/.config/nastav.ini")); },
+         "Nastavení se nepodařilo uložit do souboru „/home/jiří/.config/nastav.ini“.",
+         "Unable to write to /home/jiří/.config/nastav.ini"},
+        {[] { throw CatalogueBusy("database is locked"); },
+         "Katalog právě používá jiný program. Zkuste to znovu za chvíli.", "database is locked"},
+        {[&] { throw std::runtime_error(full); }, "Operaci se nepodařilo dokončit: *", full.c_str()},
+        {[] { throw std::invalid_argument("Invalid settings key name \"a=b\""); }, "Operaci se nepodařilo dokončit.",
+         "Invalid settings key name \"a=b\""},
+        {[] { throw std::runtime_error("cannot read /home/jiří/Knihy/katalog.db"); }, "Operaci se nepodařilo dokončit.",
+         "cannot read /home/jiří/Knihy/katalog.db"},
+        {[] { throw std::bad_alloc(); }, "Programu došla paměť; operaci se nepodařilo dokončit.", "*"},
+        // The program's own Czech messages stay as they are.
+        {[] { throw std::runtime_error("Záznam už v katalogu není."); }, "Záznam už v katalogu není.", ""},
+        {[] { throw std::logic_error("Úprava záznamu mění právě jeden řádek."); },
+         "Úprava záznamu mění právě jeden řádek.", ""},
+        {[] { throw std::runtime_error("Neplatné ISBN: 80-85"); }, "Neplatné ISBN: 80-85.", ""},
+    };
+    for (const Case& c : cases) {
+        ScriptedUi ui;
+        EXPECT_FALSE(RunGuarded(ui, c.fail));
+        ASSERT_EQ(ui.boxes.size(), 1u) << c.text;
+        const QString text = QString::fromUtf8(c.text), details = QString::fromUtf8(c.details);
+        if (text.endsWith(u'*'))
+            EXPECT_TRUE(ui.boxes[0].text.startsWith(text.chopped(1))) << ui.boxes[0].text.toStdString();
+        else
+            EXPECT_EQ(ui.boxes[0].text, text);
+        EXPECT_FALSE(ui.boxes[0].text.contains(QStringLiteral("space left")) ||
+                     ui.boxes[0].text.contains(QStringLiteral("locked")))
+            << ui.boxes[0].text.toStdString();
+        if (details == u"*")
+            EXPECT_FALSE(ui.boxes[0].details.isEmpty()) << c.text;
+        else
+            EXPECT_EQ(ui.boxes[0].details, details) << c.text;
+    }
 }
 
 // A long report goes behind "Podrobnosti": the question and its buttons stay

@@ -48,7 +48,7 @@ TEST(ImportShapes, GoodreadsOffersWhatWasReadAndTakesTheSeriesOutOfTheTitle) {
                                "x Le Guin Ursula K. | The Left Hand of Darkness | ",
                                "x Pratchett Terry | The Colour of Magic | Discworld 1",
                                "x Jirotka Zdeněk | Saturnin | ",
-                               "- Márquez Gabriel García | Sto roků samoty | ",
+                               "- García Márquez Gabriel | Sto roků samoty | ",
                                "x Sapkowski Andrzej | Zaklínač I: Poslední přání | Zaklínač 1",
                            }));
     EXPECT_EQ(plan.warnings.value(0).toStdString(),
@@ -113,7 +113,7 @@ TEST(ImportShapes, CalibreStarsAreReadOnTheScaleTheValuesShow) {
     // and a single name are made anew from the plain name.
     std::vector<std::string> authors;
     for (const ImportRow& r : stars.rows) authors.push_back(FromCodePage(*r.row[kAuthorColumn]).toStdString());
-    EXPECT_EQ(authors, (std::vector<std::string>{"Le Guin Ursula K.", "Márquez Gabriel García", "Kolektiv autorů",
+    EXPECT_EQ(authors, (std::vector<std::string>{"Le Guin Ursula K.", "García Márquez Gabriel", "Kolektiv autorů",
                                                  "Zidrou", "Čapek Karel"}));
     struct Name {
         const char* sort;
@@ -130,6 +130,58 @@ TEST(ImportShapes, CalibreStarsAreReadOnTheScaleTheValuesShow) {
     for (const Name& n : names)
         EXPECT_EQ(AuthorFromSortForm(QString::fromUtf8(n.sort), QString::fromUtf8(n.plain)).toStdString(), n.stored)
             << n.sort;
+}
+
+// Goodreads and Calibre sort forms put the plain name's last word first
+// ("Márquez, Gabriel García"); the stored form is then made from the plain
+// name as a librarian writes it, for Spanish, Czech and German names alike.
+TEST(ImportShapes, NaiveSortFormsOfRealNamesTurnAsALibrarianWritesThem) {
+    struct Case {
+        const char* plain;
+        const char* stored;
+    } cases[] = {
+        {"Gabriel García Márquez", "García Márquez Gabriel"},
+        {"Gabriel Garcia Marquez", "Garcia Marquez Gabriel"},  // as English exports write him
+        {"Mario Vargas Llosa", "Vargas Llosa Mario"},
+        {"Federico García Lorca", "García Lorca Federico"},
+        {"Carlos Ruiz Zafón", "Ruiz Zafón Carlos"},
+        {"Manuel Vázquez Montalbán", "Vázquez Montalbán Manuel"},
+        {"António Lobo Antunes", "Lobo Antunes António"},
+        {"Miguel de Cervantes Saavedra", "Cervantes Saavedra Miguel de"},
+        {"José Ortega y Gasset", "Ortega y Gasset José"},
+        {"Jorge Luis Borges", "Borges Jorge Luis"},  // two given names, one surname
+        {"Miguel Ángel Asturias", "Asturias Miguel Ángel"},
+        {"Camilo José Cela", "Cela Camilo José"},
+        {"Isabel Allende", "Allende Isabel"},
+        {"Julio Cortázar", "Cortázar Julio"},
+        {"Karel Jaromír Erben", "Erben Karel Jaromír"},
+        {"Jan Amos Komenský", "Komenský Jan Amos"},
+        {"Karel Hynek Mácha", "Mácha Karel Hynek"},
+        {"Božena Němcová", "Němcová Božena"},
+        {"Johann Wolfgang von Goethe", "Goethe Johann Wolfgang von"},
+        {"Johannes Diderik van der Waals", "van der Waals Johannes Diderik"},
+        {"Rainer Maria Rilke", "Rilke Rainer Maria"},
+        {"Erich Maria Remarque", "Remarque Erich Maria"},
+        {"Laura Ingalls Wilder", "Wilder Laura Ingalls"},
+        {"Ursula K. Le Guin", "Le Guin Ursula K."},
+        {"Daphne du Maurier", "du Maurier Daphne"},
+        {"Walter de la Mare", "de la Mare Walter"},
+        {"Kolektiv autorů", "Kolektiv autorů"},
+        {"Zidrou", "Zidrou"},
+    };
+    for (const Case& c : cases) {
+        const QString plain = QString::fromUtf8(c.plain);
+        QStringList words = plain.split(u' ');
+        const QString last = words.takeLast();
+        const QString naive = words.isEmpty() ? last : last + QStringLiteral(", ") + words.join(u' ');
+        EXPECT_EQ(AuthorFromSortForm(naive, plain).toStdString(), c.stored) << c.plain;
+        EXPECT_EQ(AuthorFromPlainName(plain).toStdString(), c.stored) << c.plain;
+    }
+    // A sort form made by hand is taken as written.
+    EXPECT_EQ(
+        AuthorFromSortForm(QString::fromUtf8("García Márquez, Gabriel"), QString::fromUtf8("Gabriel García Márquez"))
+            .toStdString(),
+        "García Márquez Gabriel");
 }
 
 TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExportHasThem) {
@@ -183,7 +235,7 @@ TEST(ImportShapes, TellicoNamesAreTurnedButNotABodysAndEveryRoleIsKept) {
     } cases[] = {
         {"J.R.R. Tolkien", "Tolkien J.R.R."},
         {"Walter de la Mare", "de la Mare Walter"},
-        {"Ludwig van Beethoven", "van Beethoven Ludwig"},
+        {"Ludwig van Beethoven", "Beethoven Ludwig van"},
         {"Homér", "Homér"},
         {"Čapek, Karel", "Čapek Karel"},
         {"Kolektiv autorů", "Kolektiv autorů"},

@@ -384,7 +384,10 @@ TEST_F(FaultTest, UnwritableSettingsReportAndStillClose) {
         EXPECT_FALSE(window->isVisible());
         ASSERT_EQ(ui.boxes.size(), 1u);
         EXPECT_EQ(ui.boxes[0].kind, Kind::Error);
-        EXPECT_EQ(ui.boxes[0].text, QString::fromStdString("Unable to write to " + ini + "."));
+        EXPECT_EQ(
+            ui.boxes[0].text,
+            QString::fromUtf8("Nastavení se nepodařilo uložit do souboru „%1“.").arg(QString::fromStdString(ini)));
+        EXPECT_EQ(ui.boxes[0].details, QString::fromStdString("Unable to write to " + ini));
         window.reset();
         editf = nullptr;
         Form1 = nullptr;

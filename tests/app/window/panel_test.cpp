@@ -109,7 +109,9 @@ TEST_F(PanelTest, FailedNavigationLeavesPanelAsItWas) {
     browser->failure = "navigation refused";
     ClickTitle("A", "T");
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_TRUE(ui.boxes[0].text.startsWith("navigation refused"));
+    // The browser's own (English) words go behind "Podrobnosti".
+    EXPECT_EQ(ui.boxes[0].text, QString::fromUtf8("Operaci se nepodařilo dokončit."));
+    EXPECT_TRUE(ui.boxes[0].details.startsWith("navigation refused"));
     EXPECT_EQ(F().titulle->text(), "");
 }
 

@@ -317,7 +317,9 @@ TEST_F(StartupTest, AnUnwritableSettingsFileIsReportedAndTheWindowStillCloses) {
     CloseWindow();
     const QString path = QFileInfo(Q(IniPath())).absoluteFilePath();
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0], (Box{BoxKind::Error, ProgramTitle(), "Unable to write to " + path + "."}));
+    EXPECT_EQ(ui.boxes[0], (Box{BoxKind::Error, ProgramTitle(),
+                                QString::fromUtf8("Nastavení se nepodařilo uložit do souboru „%1“.").arg(path),
+                                "Unable to write to " + path}));
 }
 
 TEST_F(StartupTest, APrefixTheCodePageCannotHoldIsReportedAndTheRestIsSaved) {
