@@ -15,7 +15,8 @@ class CatalogueSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
+class QTreeView;
+class LoanHistoryModel;
 class TASQLite3DB;
 class UiServices;
 class LoanHistoryView;
@@ -45,7 +46,8 @@ public:
     void SetGrouping(Grouping grouping);
 
     long long RowKey() const { return rowKey_; }
-    QTreeWidget* List() const { return list_; }
+    QTreeView* List() const { return list_; }
+    LoanHistoryModel& Model() const { return *model_; }
     QLineEdit* Filter() const { return filter_; }
     QComboBox* GroupBox() const { return grouping_; }
     static QStringList ColumnTitles();
@@ -56,21 +58,16 @@ public:
     void csvbClick();
     void pdfbClick();
 
-    struct Entry;
-    class Ranks;
-
 private:
-    void Rebuild();
-    void ApplyFilter();
+    void Expand();
 
     TASQLite3DB& db_;
     UiServices& services_;
     long long rowKey_;
     QDate today_;
-    std::vector<Entry> entries_;
-    std::unique_ptr<Ranks> ranks_;
+    LoanHistoryModel* model_;
     QLineEdit* filter_;
     QComboBox* grouping_;
-    QTreeWidget* list_;
+    QTreeView* list_;
     QLabel* summary_;
 };

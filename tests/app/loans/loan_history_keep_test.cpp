@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "app/window/tree_node.h"
@@ -155,9 +156,9 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewListsFiltersGroupsAndExports) {
     EXPECT_EQ(view.ShownRows()[0][LoanHistoryView::Dni], "10");
 
     view.SetGrouping(LoanHistoryView::ByBorrower);
-    EXPECT_EQ(view.List()->topLevelItemCount(), 3);
+    EXPECT_EQ(view.List()->model()->rowCount(), 3);
     view.SetGrouping(LoanHistoryView::ByBook);
-    EXPECT_EQ(view.List()->topLevelItemCount(), 2);
+    EXPECT_EQ(view.List()->model()->rowCount(), 2);
     view.Filter()->setText("krakatit");
     EXPECT_EQ(view.ShownRows().size(), 2u);
 
@@ -226,9 +227,9 @@ TEST_F(LoanHistoryKeepTest, TheHistoryViewFiltersSortsAndGroupsAsAPersonReads) {
     for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
         view.List()->sortByColumn(LoanHistoryView::Vraceno, order);
         QStringList groups;
-        for (int i = 0; i < view.List()->topLevelItemCount(); ++i) {
-            groups << view.List()->topLevelItem(i)->text(0);
-            EXPECT_TRUE(view.List()->topLevelItem(i)->isFirstColumnSpanned());
+        for (int i = 0; i < view.List()->model()->rowCount(); ++i) {
+            groups << view.List()->model()->index(i, 0).data().toString();
+            EXPECT_TRUE(view.List()->isFirstColumnSpanned(i, QModelIndex()));
         }
         EXPECT_EQ(groups, QStringList({"=1+2 (1)", "Čapek (2)", "Šťastný (1)", "Žák (1)"})) << order;
     }
