@@ -1,6 +1,7 @@
 #include "app/loans/loan_history_model.h"
 
 #include <QCollatorSortKey>
+#include <QFont>
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -11,9 +12,6 @@
 #include "catalogue/loan_history.h"
 
 namespace {
-
-// Rows of the top level carry 0; a group's loans carry the group's row + 1.
-constexpr quintptr kTop = 0;
 
 int JulianDay(const QDate& date) { return date.isValid() ? static_cast<int>(date.toJulianDay()) : 0; }
 
@@ -241,9 +239,10 @@ bool LoanHistoryModel::Matches(const Entry& entry) const {
     return false;
 }
 
+// Groups lie flat among the loans, each label before its shown loans: a view
+// lays out a flat list of 100,000 rows at once, a tree of them opened one by one.
 void LoanHistoryModel::Lay() {
     rows_.clear();
-    shownGroups_.clear();
     for (Group& group : groups_) group.members.clear();
     for (const int i : order_) {
         if (!Matches(entries_[static_cast<size_t>(i)])) continue;
@@ -252,21 +251,21 @@ void LoanHistoryModel::Lay() {
         else
             groups_[static_cast<size_t>(entryGroup_[static_cast<size_t>(i)])].members.push_back(i);
     }
-    for (size_t g = 0; g < groups_.size(); ++g)
-        if (!groups_[g].members.empty()) shownGroups_.push_back(static_cast<int>(g));
+    if (grouping_ == NoGroups) return;
+    for (size_t g = 0; g < groups_.size(); ++g) {
+        if (groups_[g].members.empty()) continue;
+        rows_.push_back(-1 - static_cast<int>(g));
+        rows_.insert(rows_.end(), groups_[g].members.begin(), groups_[g].members.end());
+    }
 }
 
 bool LoanHistoryModel::IsGroup(const QModelIndex& index) const {
-    return index.isValid() && index.internalId() == kTop && grouping_ != NoGroups;
+    return index.isValid() && rows_[static_cast<size_t>(index.row())] < 0;
 }
 
 const LoanHistoryModel::Entry* LoanHistoryModel::EntryAt(const QModelIndex& index) const {
     if (!index.isValid() || IsGroup(index)) return nullptr;
-    const auto row = static_cast<size_t>(index.row());
-    const int i = index.internalId() == kTop
-                      ? rows_[row]
-                      : groups_[static_cast<size_t>(shownGroups_[index.internalId() - 1])].members[row];
-    return &entries_[static_cast<size_t>(i)];
+    return &entries_[static_cast<size_t>(rows_[static_cast<size_t>(index.row())])];
 }
 
 QStringList LoanHistoryModel::TextsOf(const Entry& entry) const {
@@ -281,21 +280,14 @@ std::optional<LoanHistoryModel::Origin> LoanHistoryModel::OriginOf(const QModelI
 }
 
 QModelIndex LoanHistoryModel::index(int row, int column, const QModelIndex& parent) const {
-    if (row < 0 || column < 0 || column >= ColumnCount || row >= rowCount(parent)) return {};
-    if (!parent.isValid()) return createIndex(row, column, kTop);
-    return createIndex(row, column, static_cast<quintptr>(parent.row()) + 1);
+    if (parent.isValid() || row < 0 || column < 0 || column >= ColumnCount || row >= rowCount()) return {};
+    return createIndex(row, column);
 }
 
-QModelIndex LoanHistoryModel::parent(const QModelIndex& child) const {
-    if (!child.isValid() || child.internalId() == kTop) return {};
-    return createIndex(static_cast<int>(child.internalId() - 1), 0, kTop);
-}
+QModelIndex LoanHistoryModel::parent(const QModelIndex&) const { return {}; }
 
 int LoanHistoryModel::rowCount(const QModelIndex& parent) const {
-    if (!parent.isValid()) return static_cast<int>(grouping_ == NoGroups ? rows_.size() : shownGroups_.size());
-    if (parent.column() != 0 || !IsGroup(parent)) return 0;
-    return static_cast<int>(
-        groups_[static_cast<size_t>(shownGroups_[static_cast<size_t>(parent.row())])].members.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int LoanHistoryModel::columnCount(const QModelIndex&) const { return ColumnCount; }
@@ -309,10 +301,15 @@ QVariant LoanHistoryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
     if (role == Qt::TextAlignmentRole && index.column() == Dni && !IsGroup(index))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::FontRole && IsGroup(index)) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     if (IsGroup(index))
         return index.column() == 0
-                   ? QVariant(groups_[static_cast<size_t>(shownGroups_[static_cast<size_t>(index.row())])].label)
+                   ? QVariant(groups_[static_cast<size_t>(-1 - rows_[static_cast<size_t>(index.row())])].label)
                    : QVariant();
     const auto column = static_cast<size_t>(index.column());
     return pools_[column].texts[static_cast<size_t>(EntryAt(index)->text[column])];
@@ -325,11 +322,7 @@ QVariant LoanHistoryModel::headerData(int section, Qt::Orientation orientation, 
 
 std::vector<QStringList> LoanHistoryModel::ShownRows() const {
     std::vector<QStringList> rows;
-    const auto add = [&](int i) { rows.push_back(TextsOf(entries_[static_cast<size_t>(i)])); };
-    if (grouping_ == NoGroups)
-        for (const int i : rows_) add(i);
-    else
-        for (const int g : shownGroups_)
-            for (const int i : groups_[static_cast<size_t>(g)].members) add(i);
+    for (const int i : rows_)
+        if (i >= 0) rows.push_back(TextsOf(entries_[static_cast<size_t>(i)]));
     return rows;
 }

@@ -2,8 +2,8 @@
 // The finished loans as the history view shows them: read once, each distinct
 // text decoded, folded for the filter and ranked in Czech order once, so a
 // keystroke, a sort or a change of grouping only reorders numbers. Rows are
-// the loans, or groups (by borrower or by book, in Czech name order whichever
-// way a column sorts) holding them.
+// the loans, or the labels of groups (by borrower or by book, in Czech name
+// order whichever way a column sorts) each followed by its loans.
 #include <QAbstractItemModel>
 #include <QDate>
 #include <QStringList>
@@ -39,7 +39,7 @@ public:
     int Loans() const { return static_cast<int>(entries_.size()); }
     // The loans' texts as shown: filtered, in the order shown.
     std::vector<QStringList> ShownRows() const;
-    // The loan a row stands for; none for a group.
+    // The loan a row stands for; none for a group's label.
     std::optional<Origin> OriginOf(const QModelIndex& index) const;
     QStringList Texts(const QModelIndex& index) const;
     bool IsGroup(const QModelIndex& index) const;
@@ -93,10 +93,9 @@ private:
     std::vector<Entry> entries_;
     std::vector<QString> bookKeys_;  // "autor: titul" of each book read
     std::vector<int> order_;         // every entry, sorted
-    std::vector<int> rows_;          // shown entries without groups
+    std::vector<int> rows_;          // shown: an entry, or -1 - group for a group's label
     std::vector<Group> groups_;      // in Czech order
     std::vector<int> entryGroup_;    // group of each entry
-    std::vector<int> shownGroups_;   // groups with a shown entry
     std::array<std::vector<char>, ColumnCount> match_;
     QString wanted_;
     Grouping grouping_ = NoGroups;

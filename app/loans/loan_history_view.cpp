@@ -74,21 +74,19 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->SetFilter(text); });
     connect(grouping_, &QComboBox::currentIndexChanged, this,
             [this](int grouping) { model_->SetGrouping(static_cast<LoanHistoryModel::Grouping>(grouping)); });
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] { Expand(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] { SpanGroupLabels(); });
 }
 
 LoanHistoryView::~LoanHistoryView() = default;
 
 QStringList LoanHistoryView::ColumnTitles() { return LoanHistoryModel::ColumnTitles(); }
 
-// Groups stand open, their labels over the whole row.
-void LoanHistoryView::Expand() {
-    const bool grouped = model_->CurrentGrouping() != LoanHistoryModel::NoGroups;
-    list_->setRootIsDecorated(grouped);
-    if (!grouped) return;
-    const int groups = model_->rowCount();
-    for (int row = 0; row < groups; ++row) list_->setFirstColumnSpanned(row, QModelIndex(), true);
-    list_->expandAll();
+// Group labels stand over the whole row.
+void LoanHistoryView::SpanGroupLabels() {
+    if (model_->CurrentGrouping() == LoanHistoryModel::NoGroups) return;
+    const int rows = model_->rowCount();
+    for (int row = 0; row < rows; ++row)
+        if (model_->IsGroup(model_->index(row, 0))) list_->setFirstColumnSpanned(row, QModelIndex(), true);
 }
 
 void LoanHistoryView::SetGrouping(Grouping grouping) { grouping_->setCurrentIndex(grouping); }

@@ -59,7 +59,7 @@ public:
     void pdfbClick();
 
 private:
-    void Expand();
+    void SpanGroupLabels();
 
     TASQLite3DB& db_;
     UiServices& services_;
