@@ -70,9 +70,11 @@ QStringList LoanHistoryModel::ColumnTitles() {
 
 int LoanHistoryModel::Intern(int column, const std::string& bytes, bool codePage) {
     Pool& pool = pools_[static_cast<size_t>(column)];
-    const auto [known, added] = pool.ids.emplace(bytes, static_cast<int>(pool.texts.size()));
-    if (added) pool.texts.push_back(codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.c_str()));
-    return known->second;
+    if (const auto known = pool.ids.find(bytes); known != pool.ids.end()) return known->second;
+    const int id = static_cast<int>(pool.texts.size());
+    pool.ids.emplace(bytes, id);
+    pool.texts.push_back(codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.c_str()));
+    return id;
 }
 
 void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& today) {
@@ -84,6 +86,9 @@ void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& 
     // by its id in the pool.
     std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
     std::vector<int> returnDays;
+    size_t loans = 0;
+    for (const BookHistory& book : books) loans += book.loans.size();
+    entries_.reserve(loans);
     for (const BookHistory& book : books) {
         const int bookIndex = static_cast<int>(bookKeys_.size());
         const int autor = Intern(Autor, book.autor, true), titul = Intern(Titul, book.titul, true);
