@@ -62,7 +62,13 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     auto* csv = new QPushButton(QStringLiteral("do &CSV…"), this);
     auto* pdf = new QPushButton(QStringLiteral("do &PDF…"), this);
     auto* close = new QPushButton(QStringLiteral("&zavřít"), this);
+    edit_ = new QPushButton(QStringLiteral("&opravit…"), this);
+    remove_ = new QPushButton(QStringLiteral("s&mazat"), this);
+    edit_->setEnabled(false);
+    remove_->setEnabled(false);
     bottom->addWidget(summary_, 1);
+    bottom->addWidget(edit_);
+    bottom->addWidget(remove_);
     bottom->addWidget(csv);
     bottom->addWidget(pdf);
     bottom->addWidget(close);
@@ -71,6 +77,8 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     connect(csv, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { csvbClick(); }); });
     connect(pdf, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { pdfbClick(); }); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(edit_, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { opravitbClick(); }); });
+    connect(remove_, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { smazatbClick(); }); });
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->SetFilter(text); });
     connect(grouping_, &QComboBox::currentIndexChanged, this,
             [this](int grouping) { model_->SetGrouping(static_cast<LoanHistoryModel::Grouping>(grouping)); });
@@ -102,6 +110,51 @@ void LoanHistoryView::Refresh() {
 
 std::vector<QStringList> LoanHistoryView::ShownRows() const { return model_->ShownRows(); }
 
+void LoanHistoryView::SetWriter(RowsWriter writer) {
+    writer_ = std::move(writer);
+    edit_->setEnabled(static_cast<bool>(writer_));
+    remove_->setEnabled(static_cast<bool>(writer_));
+}
+
+void LoanHistoryView::opravitbClick() { EditCurrent(false); }
+void LoanHistoryView::smazatbClick() { EditCurrent(true); }
+
+void LoanHistoryView::EditCurrent(bool remove) {
+    const QString caption = QStringLiteral("historie výpůjček");
+    const QModelIndex current = list_->currentIndex();
+    const std::optional<LoanHistoryModel::Origin> origin = model_->OriginOf(current);
+    if (!writer_ || !origin) {
+        services_.InformationBox(caption, QStringLiteral("Vyberte řádek historie."));
+        return;
+    }
+    const QStringList texts = model_->Texts(current);
+    const FinishedLoan shown{ToCodePage(texts[Komu]), ToCodePage(texts[Od]), texts[Vraceno].toStdString()};
+    std::optional<FinishedLoan> replacement;
+    if (remove) {
+        if (!services_.Question(caption, QStringLiteral("Opravdu smazat tento řádek historie?"))) return;
+    } else {
+        const std::optional<QString> name =
+            services_.InputQuery(caption, QStringLiteral("Vypůjčitel místo „%1“:").arg(texts[Komu]), 255);
+        if (!name || *name == texts[Komu]) return;
+        replacement = FinishedLoan{ToCodePage(*name), shown.kdy, shown.returned};
+    }
+    LoanLineEdit result = LoanLineEdit::Changed;
+    writer_({origin->rowKey}, [&] {
+        result = EditLoanLine(db_, origin->rowKey, static_cast<size_t>(origin->line), shown, replacement);
+        RowsChange change;
+        change.rows = {origin->rowKey};
+        change.changed = result == LoanLineEdit::Done ? 1 : 0;
+        change.treeShape = false;
+        return change;
+    });
+    if (result == LoanLineEdit::Foreign)
+        services_.ErrorBox(caption,
+                           QStringLiteral("Pole udaj3 této knihy obsahuje jiná data, historii nelze upravit."));
+    else if (result == LoanLineEdit::Changed)
+        services_.ErrorBox(caption, QStringLiteral("Řádek historie se mezitím změnil; seznam je načten znovu."));
+    Refresh();
+}
+
 void LoanHistoryView::csvbClick() {
     const std::optional<QString> path =
         services_.ChooseSaveFile(QStringLiteral("Export historie výpůjček do CSV"), QStringLiteral("historie.csv"),
@@ -123,6 +176,9 @@ LoanHistoryView& ShowLoanHistory(CatalogueSession& session, QWidget& owner, long
     if (!view) {
         view = new LoanHistoryView(session.Connection(), session.Ui(), &owner, rowKey);
         view->setAttribute(Qt::WA_DeleteOnClose);
+        view->SetWriter([&session](const std::vector<int64_t>& rows, const std::function<RowsChange()>& write) {
+            return session.Change(rows, write);
+        });
         session.PlaceOverWindow(*view);
         const auto follow = [view, &session] {
             if (view->isVisible()) RunGuarded(session.Ui(), [view] { view->Refresh(); });

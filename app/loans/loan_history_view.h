@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/rows_change.h"
+
 class CatalogueSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTreeView;
 class LoanHistoryModel;
 class TASQLite3DB;
@@ -54,12 +57,20 @@ public:
     // The loans' texts as shown: filtered, in the order shown.
     std::vector<QStringList> ShownRows() const;
 
+    // How a mended line is written: through the session's change, so the
+    // backup comes first and every view follows. Without one, lines stay as read.
+    void SetWriter(RowsWriter writer);
+
     // Handlers; they throw, the buttons run them guarded.
     void csvbClick();
     void pdfbClick();
+    // The current line: its borrower corrected, or the line removed after a question.
+    void opravitbClick();
+    void smazatbClick();
 
 private:
     void SpanGroupLabels();
+    void EditCurrent(bool remove);
 
     TASQLite3DB& db_;
     UiServices& services_;
@@ -70,4 +81,7 @@ private:
     QComboBox* grouping_;
     QTreeView* list_;
     QLabel* summary_;
+    QPushButton* edit_;
+    QPushButton* remove_;
+    RowsWriter writer_;
 };
