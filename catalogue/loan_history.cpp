@@ -260,3 +260,31 @@ std::optional<RowLoanState> ChangeKeepingLoanHistory(TASQLite3DB& db, int64_t ro
     });
     return lost;
 }
+
+LoanLineEdit EditLoanLine(TASQLite3DB& db, int64_t rowKey, size_t line, const FinishedLoan& shown,
+                          const std::optional<FinishedLoan>& replacement) {
+    const std::string newLine = replacement ? EncodeLoanLine(*replacement) : std::string();
+    LoanLineEdit result = LoanLineEdit::Changed;
+    InTransaction(db, [&] {
+        const std::optional<RowLoanState> state = ReadRowLoanState(db, rowKey);
+        if (!state) return;
+        const std::optional<std::vector<FinishedLoan>> history = DecodeLoanHistory(state->udaj3);
+        if (!history) {
+            result = LoanLineEdit::Foreign;
+            return;
+        }
+        if (line >= history->size() || (*history)[line] != shown) return;
+        // Only the one line is rewritten; the others keep their bytes.
+        std::string udaj3;
+        size_t start = 0;
+        for (size_t i = 0; i < history->size(); ++i) {
+            const size_t end = state->udaj3.find('\n', start) + 1;
+            udaj3 += i == line ? newLine : state->udaj3.substr(start, end - start);
+            start = end;
+        }
+        db.ExecStatements("update svazkovna set udaj3='" + QuoteLiteralBody(udaj3) + "' where rowid=" +
+                          std::to_string(rowKey) + " and udaj3 is '" + QuoteLiteralBody(state->udaj3) + "'");
+        if (db.RowsAffected() == 1) result = LoanLineEdit::Done;
+    });
+    return result;
+}

@@ -76,6 +76,13 @@ struct RowLoanState {
 };
 std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey);
 
+// A history line mended by hand: rewritten with `replacement`, or removed
+// without one, only while the row's `udaj3` is still ours and holds `shown` as
+// its line `line` (counted from 0, oldest first); nothing else in it changes.
+enum class LoanLineEdit { Done, Changed, Foreign };
+LoanLineEdit EditLoanLine(TASQLite3DB& db, int64_t rowKey, size_t line, const FinishedLoan& shown,
+                          const std::optional<FinishedLoan>& replacement);
+
 // A name without the blanks around it, as a borrower is told apart.
 std::string_view TrimmedName(std::string_view name);
 

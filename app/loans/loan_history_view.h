@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/rows_change.h"
+
 class CatalogueSession;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
+class QPushButton;
+class QTreeView;
+class LoanHistoryModel;
 class TASQLite3DB;
 class UiServices;
 class LoanHistoryView;
@@ -45,32 +49,39 @@ public:
     void SetGrouping(Grouping grouping);
 
     long long RowKey() const { return rowKey_; }
-    QTreeWidget* List() const { return list_; }
+    QTreeView* List() const { return list_; }
+    LoanHistoryModel& Model() const { return *model_; }
     QLineEdit* Filter() const { return filter_; }
     QComboBox* GroupBox() const { return grouping_; }
     static QStringList ColumnTitles();
     // The loans' texts as shown: filtered, in the order shown.
     std::vector<QStringList> ShownRows() const;
 
+    // How a mended line is written: through the session's change, so the
+    // backup comes first and every view follows. Without one, lines stay as read.
+    void SetWriter(RowsWriter writer);
+
     // Handlers; they throw, the buttons run them guarded.
     void csvbClick();
     void pdfbClick();
-
-    struct Entry;
-    class Ranks;
+    // The current line: its borrower corrected, or the line removed after a question.
+    void opravitbClick();
+    void smazatbClick();
 
 private:
-    void Rebuild();
-    void ApplyFilter();
+    void SpanGroupLabels();
+    void EditCurrent(bool remove);
 
     TASQLite3DB& db_;
     UiServices& services_;
     long long rowKey_;
     QDate today_;
-    std::vector<Entry> entries_;
-    std::unique_ptr<Ranks> ranks_;
+    LoanHistoryModel* model_;
     QLineEdit* filter_;
     QComboBox* grouping_;
-    QTreeWidget* list_;
+    QTreeView* list_;
     QLabel* summary_;
+    QPushButton* edit_;
+    QPushButton* remove_;
+    RowsWriter writer_;
 };

@@ -1,15 +1,20 @@
 // Statistics of large catalogues (a tenth of the books lent, varied finished
-// loans in their history): the figures alone, and the window read anew with
-// its charts.
+// loans in their history): the figures alone, the window read anew with its
+// charts, and a panel save while the window is open (it follows the change).
+#include <QAction>
+#include <QLineEdit>
+#include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
 #include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_window.h"
+#include "app/window/tree_node.h"
 #include "bench/app/bench_support.h"
 #include "bench/app/history_bench.h"
 #include "catalogue/loan_history.h"
 #include "storage/connection.h"
 #include "storage/query.h"
+#include "ui_main_window.h"
 
 namespace {
 
@@ -40,7 +45,45 @@ void BM_StatisticsWindow(benchmark::State& state) {
     if (FailedRun(state, ui, window.Stats().books == state.range(0), "wrong figures")) return;
 }
 
+// A note saved in the panel of the main window, with the statistics shown or
+// not (range 1): the difference is what following the change costs.
+void BM_PanelSaveStatistics(benchmark::State& state) {
+    HistoryCatalogue catalogue(static_cast<int>(state.range(0)));
+    catalogue.con.SetConnected(false);
+    BenchWindow bench(catalogue.folders);
+    TForm1& w = bench.window();
+    Ui::TForm1& f = *w.form();
+    QTreeWidget& tree = *f.tv1;
+    QTreeWidgetItem* title = nullptr;
+    for (int a = tree.topLevelItemCount() / 2; a < tree.topLevelItemCount() && !title; ++a)
+        if (AsTreeNode(*tree.topLevelItem(a)).TitleCount() > 0) title = TitleNode(*tree.topLevelItem(a), 0);
+    if (FailedRun(state, bench.ui, title != nullptr, "no title to click")) return;
+    if (state.range(1) != 0) {
+        auto* command = w.findChild<QAction*>(QStringLiteral("statistika"));
+        if (FailedRun(state, bench.ui, command != nullptr, "no statistics command")) return;
+        command->trigger();
+    }
+    tree.setCurrentItem(title);
+    w.tv1Click();
+    SettleEvents();
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.poznamkale->setText(QStringLiteral("upraveno %1").arg(++n));
+        state.ResumeTiming();
+        w.ulozitbClick();
+        SettleEvents();
+    }
+    FailedRun(state, bench.ui, true, "");
+}
+
 }  // namespace
 
+BENCHMARK(BM_PanelSaveStatistics)
+    ->ArgsProduct({{20000, 100000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
 BENCHMARK(BM_StatisticsCompute)->Apply(AtCatalogueSizes);
 BENCHMARK(BM_StatisticsWindow)->Apply(AtCatalogueSizes);

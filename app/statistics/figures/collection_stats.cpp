@@ -1,6 +1,8 @@
 #include "app/statistics/figures/collection_stats.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "app/core/loan_date.h"
 #include "app/core/codepage.h"
@@ -98,12 +100,23 @@ CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today,
         if (IsOverdue(begun, today, periodDays)) stats.overdueNow += loans;
     }
     long long measuredDays = 0;
+    // Spans pair every return day with every loan date: each of the two texts is read once.
+    std::unordered_map<std::string_view, LoanDate> begunOn;
+    std::unordered_map<std::string_view, QDate> returnedOn;
     for (const auto& [span, loans] : counts.finishedSpans) {
-        const size_t tab = span.find('\t');
-        const LoanDate begun = ReadLoanDate(FromCodePage(span.substr(tab + 1)), today);
+        const std::string_view text(span);
+        const size_t tab = text.find('\t');
+        auto begunAt = begunOn.find(text.substr(tab + 1));
+        if (begunAt == begunOn.end())
+            begunAt =
+                begunOn.emplace(text.substr(tab + 1), ReadLoanDate(FromCodePage(text.substr(tab + 1)), today)).first;
+        const LoanDate& begun = begunAt->second;
         countMonth(begun, loans);
         stats.finishedLoans += loans;
-        const QDate back = ReturnDay(span.substr(0, tab));
+        auto backAt = returnedOn.find(text.substr(0, tab));
+        if (backAt == returnedOn.end())
+            backAt = returnedOn.emplace(text.substr(0, tab), ReturnDay(std::string(text.substr(0, tab)))).first;
+        const QDate& back = backAt->second;
         if (begun.precision == LoanDate::Precision::Day && back.isValid() && begun.first <= back) {
             stats.measuredLoans += loans;
             measuredDays += begun.first.daysTo(back) * loans;

@@ -1,0 +1,333 @@
+#include "app/loans/loan_history_model.h"
+
+#include <QCollatorSortKey>
+#include <QFont>
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+#include "app/core/codepage.h"
+#include "app/core/collation.h"
+#include "app/core/loan_date.h"
+#include "catalogue/loan_history.h"
+
+namespace {
+
+int JulianDay(const QDate& date) { return date.isValid() ? static_cast<int>(date.toJulianDay()) : 0; }
+
+QDate ReturnDay(const QString& text) {
+    const QStringList parts = text.split(u'.');
+    return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
+}
+
+// Czech order of texts as ranks: equal texts share one.
+std::vector<int> CzechRanks(const std::vector<QString>& texts) {
+    const LocaleOrder order;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QString& text : texts) keys.push_back(order.SortKey(text));
+    std::vector<int> sorted(texts.size());
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+        return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]) < 0;
+    });
+    std::vector<int> ranks(texts.size(), 0);
+    for (size_t i = 1; i < sorted.size(); ++i) {
+        const auto a = static_cast<size_t>(sorted[i - 1]), b = static_cast<size_t>(sorted[i]);
+        ranks[b] = keys[a].compare(keys[b]) == 0 ? ranks[a] : static_cast<int>(i);
+    }
+    return ranks;
+}
+
+}  // namespace
+
+void LoanHistoryModel::Pool::Clear() {
+    texts.clear();
+    folded.clear();
+    ranks.clear();
+    ids.clear();
+}
+
+void LoanHistoryModel::Pool::Fold() {
+    if (folded.size() == texts.size()) return;
+    folded.clear();
+    folded.reserve(texts.size());
+    for (const QString& text : texts) folded.push_back(WithoutCaseAndAccents(text));
+}
+
+void LoanHistoryModel::Pool::Rank() {
+    if (ranks.size() != texts.size()) ranks = CzechRanks(texts);
+}
+
+LoanHistoryModel::LoanHistoryModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+LoanHistoryModel::~LoanHistoryModel() = default;
+
+QStringList LoanHistoryModel::ColumnTitles() {
+    return {QStringLiteral("vypůjčitel"), QStringLiteral("půjčeno"), QStringLiteral("vráceno"),
+            QStringLiteral("dní"),        QStringLiteral("autor"),   QStringLiteral("titul")};
+}
+
+int LoanHistoryModel::Intern(int column, const std::string& bytes, bool codePage) {
+    Pool& pool = pools_[static_cast<size_t>(column)];
+    if (const auto known = pool.ids.find(bytes); known != pool.ids.end()) return known->second;
+    const int id = static_cast<int>(pool.texts.size());
+    pool.ids.emplace(bytes, id);
+    pool.texts.push_back(codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.c_str()));
+    return id;
+}
+
+void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& today) {
+    beginResetModel();
+    for (Pool& pool : pools_) pool.Clear();
+    entries_.clear();
+    bookKeys_.clear();
+    // Catalogues repeat loan and return dates: each distinct text is read once,
+    // by its id in the pool.
+    std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
+    std::vector<int> returnDays;
+    size_t loans = 0;
+    for (const BookHistory& book : books) loans += book.loans.size();
+    entries_.reserve(loans);
+    for (const BookHistory& book : books) {
+        const int bookIndex = static_cast<int>(bookKeys_.size());
+        const int autor = Intern(Autor, book.autor, true), titul = Intern(Titul, book.titul, true);
+        bookKeys_.push_back(pools_[Autor].texts[static_cast<size_t>(autor)] + QStringLiteral(": ") +
+                            pools_[Titul].texts[static_cast<size_t>(titul)]);
+        int line = 0;
+        for (const FinishedLoan& loan : book.loans) {
+            Entry entry;
+            entry.text[Komu] = Intern(Komu, loan.komu, true);
+            entry.text[Od] = Intern(Od, loan.kdy, true);
+            entry.text[Vraceno] = Intern(Vraceno, loan.returned, false);
+            entry.text[Autor] = autor;
+            entry.text[Titul] = titul;
+            if (static_cast<size_t>(entry.text[Od]) == loanDays.size()) {
+                const LoanDate date = ReadLoanDate(pools_[Od].texts.back(), today);
+                loanDays.emplace_back(date.Known() ? JulianDay(date.first) : 0,
+                                      date.precision == LoanDate::Precision::Day ? JulianDay(date.first) : 0);
+            }
+            if (static_cast<size_t>(entry.text[Vraceno]) == returnDays.size())
+                returnDays.push_back(JulianDay(ReturnDay(pools_[Vraceno].texts.back())));
+            const auto [begun, from] = loanDays[static_cast<size_t>(entry.text[Od])];
+            entry.begun = begun;
+            entry.returned = returnDays[static_cast<size_t>(entry.text[Vraceno])];
+            if (from != 0 && entry.returned != 0 && from <= entry.returned) entry.days = entry.returned - from;
+            entry.text[Dni] = Intern(Dni, entry.days >= 0 ? std::to_string(entry.days) : std::string(), false);
+            entry.book = bookIndex;
+            entry.origin = {book.rowKey, line++};
+            entries_.push_back(entry);
+        }
+    }
+    Match();
+    Order();
+    MakeGroups();
+    Lay();
+    endResetModel();
+}
+
+void LoanHistoryModel::SetFilter(const QString& text) {
+    const QString wanted = WithoutCaseAndAccents(text.trimmed());
+    if (wanted == wanted_) return;
+    beginResetModel();
+    wanted_ = wanted;
+    Match();
+    Lay();
+    endResetModel();
+}
+
+void LoanHistoryModel::SetGrouping(Grouping grouping) {
+    if (grouping == grouping_) return;
+    beginResetModel();
+    grouping_ = grouping;
+    MakeGroups();
+    Lay();
+    endResetModel();
+}
+
+void LoanHistoryModel::sort(int column, Qt::SortOrder order) {
+    if (column < 0 || column >= ColumnCount) return;
+    beginResetModel();
+    sortColumn_ = column;
+    sortOrder_ = order;
+    Order();
+    Lay();
+    endResetModel();
+}
+
+// Texts sort in Czech order, dates and days by value (an unknown date last);
+// equal ones keep reading order, the whole reversed when descending.
+void LoanHistoryModel::Order() {
+    const auto column = static_cast<size_t>(sortColumn_);
+    const bool text = sortColumn_ == Komu || sortColumn_ == Autor || sortColumn_ == Titul;
+    if (text) pools_[column].Rank();
+    std::vector<long long> keys(entries_.size());
+    constexpr long long kLast = std::numeric_limits<long long>::max();
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        switch (sortColumn_) {
+        case Od: keys[i] = e.begun != 0 ? e.begun : kLast; break;
+        case Vraceno: keys[i] = e.returned != 0 ? e.returned : kLast; break;
+        case Dni: keys[i] = e.days; break;
+        default: keys[i] = pools_[column].ranks[static_cast<size_t>(e.text[column])];
+        }
+    }
+    order_.resize(entries_.size());
+    std::iota(order_.begin(), order_.end(), 0);
+    std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+        const long long ka = keys[static_cast<size_t>(a)], kb = keys[static_cast<size_t>(b)];
+        return ka != kb ? ka < kb : a < b;
+    });
+    if (sortOrder_ == Qt::DescendingOrder) std::reverse(order_.begin(), order_.end());
+}
+
+// One group per borrower whatever the blanks around the name, or per book
+// ("autor: titul"); groups in Czech name order.
+void LoanHistoryModel::MakeGroups() {
+    groups_.clear();
+    entryGroup_.assign(entries_.size(), 0);
+    if (grouping_ == NoGroups) return;
+    std::unordered_map<QString, int> byKey;
+    std::vector<int> ofSource;  // group of each borrower text or each book
+    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].texts.size() : bookKeys_.size();
+    ofSource.reserve(sources);
+    for (size_t s = 0; s < sources; ++s) {
+        const QString key = grouping_ == ByBorrower ? pools_[Komu].texts[s].trimmed() : bookKeys_[s];
+        const auto [known, added] = byKey.emplace(key, static_cast<int>(groups_.size()));
+        if (added) groups_.push_back({key, {}, {}, 0});
+        ofSource.push_back(known->second);
+    }
+    std::vector<QString> keys;
+    keys.reserve(groups_.size());
+    for (const Group& group : groups_) keys.push_back(group.key);
+    const std::vector<int> ranks = CzechRanks(keys);
+    std::vector<int> place(groups_.size());
+    std::iota(place.begin(), place.end(), 0);
+    std::sort(place.begin(), place.end(), [&](int a, int b) {
+        const int ra = ranks[static_cast<size_t>(a)], rb = ranks[static_cast<size_t>(b)];
+        return ra != rb ? ra < rb : a < b;
+    });
+    std::vector<int> newIndex(groups_.size());
+    std::vector<Group> sorted;
+    sorted.reserve(groups_.size());
+    for (size_t i = 0; i < place.size(); ++i) {
+        newIndex[static_cast<size_t>(place[i])] = static_cast<int>(i);
+        sorted.push_back(std::move(groups_[static_cast<size_t>(place[i])]));
+    }
+    groups_ = std::move(sorted);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        const int source = grouping_ == ByBorrower ? e.text[Komu] : e.book;
+        const int group = newIndex[static_cast<size_t>(ofSource[static_cast<size_t>(source)])];
+        entryGroup_[i] = group;
+        ++groups_[static_cast<size_t>(group)].count;
+    }
+    for (Group& group : groups_)
+        group.label = (group.key.isEmpty() ? QStringLiteral("(nevyplněno)") : group.key) +
+                      QStringLiteral(" (%1)").arg(group.count);
+}
+
+// Each distinct text is searched once per filter; a loan matches when any of its texts does.
+void LoanHistoryModel::Match() {
+    if (wanted_.isEmpty()) return;
+    for (size_t c = 0; c < pools_.size(); ++c) {
+        pools_[c].Fold();
+        match_[c].assign(pools_[c].texts.size(), 0);
+        for (size_t id = 0; id < pools_[c].texts.size(); ++id) match_[c][id] = pools_[c].folded[id].contains(wanted_);
+    }
+}
+
+bool LoanHistoryModel::Matches(const Entry& entry) const {
+    if (wanted_.isEmpty()) return true;
+    for (size_t c = 0; c < match_.size(); ++c)
+        if (match_[c][static_cast<size_t>(entry.text[c])]) return true;
+    return false;
+}
+
+// Groups lie flat among the loans, each label before its shown loans: a view
+// lays out a flat list of 100,000 rows at once, a tree of them opened one by one.
+void LoanHistoryModel::Lay() {
+    rows_.clear();
+    for (Group& group : groups_) group.members.clear();
+    for (const int i : order_) {
+        if (!Matches(entries_[static_cast<size_t>(i)])) continue;
+        if (grouping_ == NoGroups)
+            rows_.push_back(i);
+        else
+            groups_[static_cast<size_t>(entryGroup_[static_cast<size_t>(i)])].members.push_back(i);
+    }
+    if (grouping_ == NoGroups) return;
+    for (size_t g = 0; g < groups_.size(); ++g) {
+        if (groups_[g].members.empty()) continue;
+        rows_.push_back(-1 - static_cast<int>(g));
+        rows_.insert(rows_.end(), groups_[g].members.begin(), groups_[g].members.end());
+    }
+}
+
+bool LoanHistoryModel::IsGroup(const QModelIndex& index) const {
+    return index.isValid() && rows_[static_cast<size_t>(index.row())] < 0;
+}
+
+const LoanHistoryModel::Entry* LoanHistoryModel::EntryAt(const QModelIndex& index) const {
+    if (!index.isValid() || IsGroup(index)) return nullptr;
+    return &entries_[static_cast<size_t>(rows_[static_cast<size_t>(index.row())])];
+}
+
+QStringList LoanHistoryModel::TextsOf(const Entry& entry) const {
+    QStringList texts;
+    for (size_t c = 0; c < pools_.size(); ++c) texts << pools_[c].texts[static_cast<size_t>(entry.text[c])];
+    return texts;
+}
+
+std::optional<LoanHistoryModel::Origin> LoanHistoryModel::OriginOf(const QModelIndex& index) const {
+    const Entry* entry = EntryAt(index);
+    return entry ? std::optional<Origin>(entry->origin) : std::nullopt;
+}
+
+QModelIndex LoanHistoryModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || column >= ColumnCount || row >= rowCount()) return {};
+    return createIndex(row, column);
+}
+
+QModelIndex LoanHistoryModel::parent(const QModelIndex&) const { return {}; }
+
+int LoanHistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int LoanHistoryModel::columnCount(const QModelIndex&) const { return ColumnCount; }
+
+QStringList LoanHistoryModel::Texts(const QModelIndex& index) const {
+    const Entry* entry = EntryAt(index);
+    return entry ? TextsOf(*entry) : QStringList();
+}
+
+QVariant LoanHistoryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::TextAlignmentRole && index.column() == Dni && !IsGroup(index))
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::FontRole && IsGroup(index)) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (IsGroup(index))
+        return index.column() == 0
+                   ? QVariant(groups_[static_cast<size_t>(-1 - rows_[static_cast<size_t>(index.row())])].label)
+                   : QVariant();
+    const auto column = static_cast<size_t>(index.column());
+    return pools_[column].texts[static_cast<size_t>(EntryAt(index)->text[column])];
+}
+
+QVariant LoanHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount) return {};
+    return ColumnTitles().at(section);
+}
+
+std::vector<QStringList> LoanHistoryModel::ShownRows() const {
+    std::vector<QStringList> rows;
+    for (const int i : rows_)
+        if (i >= 0) rows.push_back(TextsOf(entries_[static_cast<size_t>(i)]));
+    return rows;
+}
