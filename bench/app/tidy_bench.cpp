@@ -90,30 +90,30 @@ void BM_TidyOnePassFloor(benchmark::State& state) {
     FailedRun(state, messy.bench.ui, rows == static_cast<size_t>(state.range(0)), "rows missing");
 }
 
-void BM_AuthorGroups(benchmark::State& state) {
+// Groups found on the messy catalogue each iteration, counted with those of
+// one kind (`kind` true): the run fails unless both kinds are found.
+template <class Group, class Find, class Kind>
+void MeasureGroups(benchmark::State& state, Find find, Kind kind, const char* kindName) {
     MessyWindow messy(static_cast<int>(state.range(0)));
-    size_t groups = 0, maybe = 0;
+    size_t groups = 0, ofKind = 0;
     for (auto _ : state) {
-        const std::vector<AuthorGroup> found = FindAuthorGroups(messy.bench.window().con1, {});
+        const std::vector<Group> found = find(messy.bench.window().con1, {});
         groups = found.size();
-        maybe = static_cast<size_t>(std::count_if(found.begin(), found.end(), [](const auto& g) { return g.maybe; }));
+        ofKind = static_cast<size_t>(std::count_if(found.begin(), found.end(), kind));
     }
-    FailedRun(state, messy.bench.ui, groups > maybe && maybe > 0, "no groups of both kinds");
+    FailedRun(state, messy.bench.ui, groups > ofKind && ofKind > 0, "not both kinds of groups found");
     state.counters["groups"] = static_cast<double>(groups);
-    state.counters["maybe"] = static_cast<double>(maybe);
+    state.counters[kindName] = static_cast<double>(ofKind);
+}
+
+void BM_AuthorGroups(benchmark::State& state) {
+    MeasureGroups<AuthorGroup>(
+        state, FindAuthorGroups, [](const AuthorGroup& g) { return g.maybe; }, "maybe");
 }
 
 void BM_DuplicateGroups(benchmark::State& state) {
-    MessyWindow messy(static_cast<int>(state.range(0)));
-    size_t groups = 0, byIsbn = 0;
-    for (auto _ : state) {
-        const std::vector<DuplicateGroup> found = FindDuplicates(messy.bench.window().con1, {});
-        groups = found.size();
-        byIsbn = static_cast<size_t>(std::count_if(found.begin(), found.end(), [](const auto& g) { return g.byIsbn; }));
-    }
-    FailedRun(state, messy.bench.ui, byIsbn > 0 && groups > byIsbn, "no duplicates of both kinds");
-    state.counters["groups"] = static_cast<double>(groups);
-    state.counters["byIsbn"] = static_cast<double>(byIsbn);
+    MeasureGroups<DuplicateGroup>(
+        state, FindDuplicates, [](const DuplicateGroup& g) { return g.byIsbn; }, "byIsbn");
 }
 
 // 500 rows of one spelling rewritten to another and back, one change each
