@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QScrollBar>
+#include <QSet>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -57,12 +58,16 @@ QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast
 }  // namespace
 
 struct CatalogueTree::Places {
-    explicit Places(QTreeWidget& tree) {
+    // Only the rows of the change are looked for: a hash of every row would cost more than the change.
+    Places(QTreeWidget& tree, const std::vector<NotedRow>& rows) {
+        QSet<int64_t> wanted;
+        for (const NotedRow& row : rows) wanted.insert(row.key);
         for (int a = 0, n = tree.topLevelItemCount(); a < n; ++a) {
             QTreeWidgetItem* author = tree.topLevelItem(a);
             const TreeNode& node = AsTreeNode(*author);
             authors[node.Bytes()].append(author);
-            for (int t = 0, titles = node.TitleCount(); t < titles; ++t) ownerOf[node.TitleKey(t)] = author;
+            for (int t = 0, titles = node.TitleCount(); t < titles; ++t)
+                if (const int64_t key = node.TitleKey(t); wanted.contains(key)) ownerOf.insert(key, author);
         }
     }
     // The title node of the row with this key, made if it was held back.
@@ -153,7 +158,7 @@ void CatalogueTree::After(const RowsChange& change) {
         for (NotedRow& row : rows) row.gone = change.deleted;
         for (int64_t key : change.added) rows.push_back({key, false, false, false});
         try {
-            Places places(tree_);
+            Places places(tree_, rows);
             for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateRow(rows[i], places);
         } catch (...) {
             follows = false;  // the rebuild reads it all and reports what fails
