@@ -90,29 +90,36 @@ std::vector<AuthorGroup> FindAuthorGroups(TASQLite3DB& db, const std::set<std::s
     for (const Key& k : keys)
         if (k.spellings.size() > 1) groups.push_back(MakeGroup(false, {&k}, spellings));
 
-    // Initials against full names: only names with an initial are compared,
-    // and only with the names that share one of their whole words.
-    std::unordered_map<std::string_view, std::vector<size_t>> byWord;
+    // Initials against full names. Each name is split once; a name with an
+    // initial is compared only with names alike in the first letters of their
+    // words and sharing one whole word with it (the surname), so a catalogue
+    // of many authors compares few pairs.
+    std::vector<match::NameWords> names(keys.size());
+    std::unordered_map<std::string, std::vector<size_t>> alike;  // letters + one whole word
+    std::vector<std::string> letters(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
         if (match::IsCollective(keys[i].autorKey)) continue;
-        for (const std::string_view w : match::Words(keys[i].autorKey)) {
+        // The spellings as written: the order of the first names counts here.
+        names[i] = match::SplitName(spellings[keys[i].spellings[0]].autor);
+        letters[i] = match::InitialLetters(names[i]);
+        for (const std::string& w : names[i].words) {
             if (w.size() == 1)
                 keys[i].initials = true;
             else
-                byWord[w].push_back(i);
+                alike[letters[i] + ' ' + w].push_back(i);
         }
     }
     Classes classes(keys.size());
     std::vector<bool> linked(keys.size(), false);
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (!keys[i].initials || match::IsCollective(keys[i].autorKey)) continue;
-        for (const std::string_view w : match::Words(keys[i].autorKey)) {
+        if (!keys[i].initials) continue;
+        for (const std::string& w : names[i].words) {
             if (w.size() < 2) continue;
-            for (const size_t j : byWord[w]) {
+            const auto bucket = alike.find(letters[i] + ' ' + w);
+            if (bucket == alike.end()) continue;
+            for (const size_t j : bucket->second) {
                 if (j == i || classes.Find(i) == classes.Find(j)) continue;
-                // The spellings as written: the order of the first names counts here.
-                if (!match::InitialsMatch(spellings[keys[i].spellings[0]].autor, spellings[keys[j].spellings[0]].autor))
-                    continue;
+                if (!match::InitialsMatch(names[i], names[j])) continue;
                 classes.Join(i, j);
                 linked[i] = linked[j] = true;
             }

@@ -167,16 +167,24 @@ bool IsCollective(std::string_view autor) {
 }
 
 bool InitialsMatch(std::string_view autorA, std::string_view autorB) {
-    if (IsCollective(autorA) || IsCollective(autorB)) return false;
+    return InitialsMatch(SplitName(autorA), SplitName(autorB));
+}
+
+NameWords SplitName(std::string_view autor) {
     // Particles are written or left out at will: "Goethe J. W." is "Johann Wolfgang von Goethe".
     static const std::set<std::string, std::less<>> particles = {"von", "van", "de", "der", "den", "la", "le",
                                                                  "y",   "da",  "di", "du",  "del", "zu", "ten"};
-    const std::string a = Fold(autorA), b = Fold(autorB);
-    std::vector<std::string_view> ra, rb;
-    for (const std::string_view w : Words(a))
-        if (!particles.count(w)) ra.push_back(w);
-    for (const std::string_view w : Words(b))
-        if (!particles.count(w)) rb.push_back(w);
+    NameWords name;
+    name.collective = IsCollective(autor);
+    const std::string folded = Fold(autor);
+    for (const std::string_view w : Words(folded))
+        if (!particles.count(w)) name.words.emplace_back(w);
+    return name;
+}
+
+bool InitialsMatch(const NameWords& a, const NameWords& b) {
+    if (a.collective || b.collective) return false;
+    std::vector<std::string_view> ra(a.words.begin(), a.words.end()), rb(b.words.begin(), b.words.end());
     // The surnames: whole words (two letters or more) both hold, taken out of
     // both, so that a double surname may stand before or after the first names.
     bool surname = false;
@@ -200,6 +208,13 @@ bool InitialsMatch(std::string_view autorA, std::string_view autorB) {
         initial = true;
     }
     return initial;
+}
+
+std::string InitialLetters(const NameWords& name) {
+    std::string letters;
+    for (const std::string& w : name.words) letters += w[0];
+    std::sort(letters.begin(), letters.end());
+    return letters;
 }
 
 }  // namespace match

@@ -37,4 +37,17 @@ bool IsCollective(std::string_view autor);
 // particles ("von", "de", "y") may be left out. Collective names match nothing.
 bool InitialsMatch(std::string_view autorA, std::string_view autorB);
 
+// A name folded and split once, for comparing it with many others: its words
+// without particles, in the order written.
+struct NameWords {
+    std::vector<std::string> words;
+    bool collective = false;
+};
+NameWords SplitName(std::string_view autor);
+// InitialsMatch on names split beforehand.
+bool InitialsMatch(const NameWords& a, const NameWords& b);
+// The first letters of the words, sorted: two names that match by initials
+// always give the same, so only names alike in it need comparing.
+std::string InitialLetters(const NameWords& name);
+
 }  // namespace match

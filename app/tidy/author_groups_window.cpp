@@ -105,7 +105,13 @@ void AuthorGroupsWindow::sjednotitbClick() {
     for (int i = 0; i < top.childCount(); ++i)
         if (top.child(i)->checkState(0) == Qt::Checked && group.spellings[static_cast<size_t>(i)].autor != to)
             from.push_back(group.spellings[static_cast<size_t>(i)].autor);
-    if (from.empty()) return;
+    // A click that would change nothing says why, rather than seeming to be ignored.
+    if (from.empty()) {
+        session_.Ui().InformationBox(
+            QString::fromUtf8(kCaption),
+            QString::fromUtf8("Není co sjednotit: zaškrtněte aspoň jeden jiný tvar jména než „%1“.").arg(kept));
+        return;
+    }
 
     TASQLite3DB& db = session_.Connection();
     const std::vector<AuthorRow> rows = RowsOfAuthors(db, from);

@@ -6,7 +6,9 @@
 // away) and any change the program did not make rebuild the tree instead.
 #include "app/window/catalogue_tree.h"
 
+#include <QHash>
 #include <QScrollBar>
+#include <QSet>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdlib>
@@ -54,6 +56,30 @@ TreeRow ReadTreeRow(TASQLite3Query& query, int64_t key) {
 QByteArray Bytes(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
+
+struct CatalogueTree::Places {
+    // Only the rows of the change are looked for: a hash of every row would cost more than the change.
+    Places(QTreeWidget& tree, const std::vector<NotedRow>& rows) {
+        QSet<int64_t> wanted;
+        for (const NotedRow& row : rows) wanted.insert(row.key);
+        for (int a = 0, n = tree.topLevelItemCount(); a < n; ++a) {
+            QTreeWidgetItem* author = tree.topLevelItem(a);
+            const TreeNode& node = AsTreeNode(*author);
+            authors[node.Bytes()].append(author);
+            for (int t = 0, titles = node.TitleCount(); t < titles; ++t)
+                if (const int64_t key = node.TitleKey(t); wanted.contains(key)) ownerOf.insert(key, author);
+        }
+    }
+    // The title node of the row with this key, made if it was held back.
+    TreeNode* Title(int64_t key) const {
+        QTreeWidgetItem* author = ownerOf.value(key);
+        if (!author) return nullptr;
+        const int at = AsTreeNode(*author).TitleWithKey(key);
+        return at < 0 ? nullptr : &AsTreeNode(*TitleNode(*author, at));
+    }
+    QHash<QByteArray, QList<QTreeWidgetItem*>> authors;
+    QHash<int64_t, QTreeWidgetItem*> ownerOf;
+};
 
 CatalogueTree::CatalogueTree(QTreeWidget& tree, CatalogueSession& session, TASQLite3Query& nodes,
                              std::function<void()> rebuild)
@@ -132,7 +158,8 @@ void CatalogueTree::After(const RowsChange& change) {
         for (NotedRow& row : rows) row.gone = change.deleted;
         for (int64_t key : change.added) rows.push_back({key, false, false, false});
         try {
-            for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateRow(rows[i]);
+            Places places(tree_, rows);
+            for (size_t i = 0; follows && i < rows.size(); ++i) follows = UpdateRow(rows[i], places);
         } catch (...) {
             follows = false;  // the rebuild reads it all and reports what fails
         }
@@ -195,7 +222,7 @@ void CatalogueTree::ShowAsRebuilt() {
     emit session_.CatalogueChanged();
 }
 
-bool CatalogueTree::UpdateRow(const NotedRow& before) {
+bool CatalogueTree::UpdateRow(const NotedRow& before, Places& places) {
     QTreeWidget& tree = tree_;
     const TreeRow after = ReadTreeRow(nodes_, before.key);
     // A row that is not where the change should have left it (a catalogue that
@@ -203,16 +230,11 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     if (after.exists == before.gone) return false;
     // A row of an author that is not all there: the list of authors may change in ways only the engine knows.
     if ((before.existed && !before.wholeAuthor) || (after.exists && !after.wholeAuthor)) return false;
-    TreeNode* old = FindTitleNode(before.key);
+    TreeNode* old = places.Title(before.key);
     if ((old != nullptr) != before.existed) return false;
 
     // The author nodes showing a text; more than one means authors the tree cannot tell apart.
-    const auto authorsOf = [&](const QByteArray& bytes) {
-        std::vector<int> at;
-        for (int a = 0; a < tree.topLevelItemCount(); ++a)
-            if (AsTreeNode(*tree.topLevelItem(a)).Bytes() == bytes) at.push_back(a);
-        return at;
-    };
+    const auto authorsOf = [&](const QByteArray& bytes) { return places.authors.value(bytes); };
     QTreeWidgetItem* oldAuthor = old ? old->parent() : nullptr;
     if (oldAuthor && authorsOf(AsTreeNode(*oldAuthor).Bytes()).size() != 1) return false;
     const bool sameAuthor = oldAuthor && after.exists && AsTreeNode(*oldAuthor).Bytes() == Bytes(after.author);
@@ -222,10 +244,10 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     QTreeWidgetItem* newAuthor = nullptr;
     int newAuthorAt = -1;
     if (after.exists && !sameAuthor) {
-        const std::vector<int> found = authorsOf(Bytes(after.author));
+        const QList<QTreeWidgetItem*> found = authorsOf(Bytes(after.author));
         if (found.size() > 1) return false;
         if (found.size() == 1) {
-            newAuthor = tree.topLevelItem(found.front());
+            newAuthor = found.front();
             // A node without titles stands for a stored author of another kind with the same text.
             if (AsTreeNode(*newAuthor).TitleCount() == 0) return false;
         } else {
@@ -252,8 +274,10 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     // Everything is known: change the nodes.
     if (old) {
         delete old;
+        places.ownerOf.remove(before.key);
         if (authorGoes) {
             if (tree.indexOfTopLevelItem(oldAuthor) < newAuthorAt) --newAuthorAt;
+            places.authors.remove(AsTreeNode(*oldAuthor).Bytes());
             delete oldAuthor;
         }
     }
@@ -262,6 +286,7 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     if (!newAuthor) {
         auto* node = new TreeNode(after.author);
         tree.insertTopLevelItem(newAuthorAt, node);
+        places.authors[node->Bytes()].append(node);
         newAuthor = node;
         if (after.author > AsTreeNode(*top_).Bytes().toStdString()) top_ = node;
     }
@@ -276,5 +301,6 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
             hi = mid;
     }
     newAuthor->insertChild(lo, new TreeNode(after.title, before.key, after.wholeTitle));
+    places.ownerOf.insert(before.key, newAuthor);
     return true;
 }

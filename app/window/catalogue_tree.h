@@ -57,8 +57,12 @@ private:
         bool wholeAuthor;
         bool gone;  // the change is to delete it
     };
+    // The author nodes by their bytes and the author node holding each row,
+    // found once per change, so that following many rows is not a walk over
+    // the whole tree for each.
+    struct Places;
     TreeNode* FindTitleNode(int64_t key) const;
-    bool UpdateRow(const NotedRow& before);
+    bool UpdateRow(const NotedRow& before, Places& places);
     void ShowAsRebuilt();
 
     QTreeWidget& tree_;

@@ -46,6 +46,11 @@ QString TreeNode::TitleText(int i) const {
     return FromCodePage(held_->Title(held_->titles[author_][static_cast<size_t>(i)]));
 }
 
+int64_t TreeNode::TitleKey(int i) const {
+    if (!held_) return static_cast<const TreeNode*>(child(i))->RowKey();
+    return held_->titles[author_][static_cast<size_t>(i)].key;
+}
+
 int TreeNode::TitleWithKey(int64_t key) const {
     if (held_) {
         const std::vector<TreeTitle>& titles = held_->titles[author_];

@@ -36,6 +36,8 @@ public:
     QString TitleText(int i) const;
     // The place among the titles of the one with this row key, made or not; -1 if none.
     int TitleWithKey(int64_t key) const;
+    // The row key of title i, made or not.
+    int64_t TitleKey(int i) const;
 
 private:
     QByteArray bytes_;

@@ -99,5 +99,20 @@ TEST_F(AuthorGroupsWindowTest, ADismissedGroupIsRememberedInTheSettings) {
     EXPECT_EQ(SelectRows(CataloguePath(), "select count(*) from sqlite_master"), std::vector<std::string>{"1"});
 }
 
+TEST_F(AuthorGroupsWindowTest, NothingTickedButTheKeptFormSaysSoAndWritesNothing) {
+    const std::vector<std::string> before = Authors();
+    groups->form().skupiny->setCurrentItem(&Group(0));
+    for (int i = 0; i < Group(0).childCount(); ++i)
+        if (Group(0).child(i)->text(0) != "J.R.R. Tolkien") Group(0).child(i)->setCheckState(0, Qt::Unchecked);
+    groups->form().ponechat->setCurrentText("J.R.R. Tolkien");  // the one ticked is the kept form itself
+    groups->form().sjednotitb->click();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_TRUE(
+        ui.boxes[0].text.contains(QString::fromUtf8("zaškrtněte aspoň jeden jiný tvar jména než „J.R.R. "
+                                                    "Tolkien“")))
+        << ui.boxes[0].text.toStdString();
+    EXPECT_EQ(Authors(), before);
+}
+
 }  // namespace
 }  // namespace testsupport
