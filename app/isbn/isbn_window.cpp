@@ -15,6 +15,7 @@
 
 #include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_sources.h"
+#include "app/isbn/queue_states.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
@@ -27,11 +28,6 @@
 
 namespace {
 
-const char* const kHledam = "hledám";
-const char* const kNalezeno = "nalezeno";
-const char* const kNenalezeno = "nenalezeno";
-const char* const kChybaSite = "chyba sítě";
-const char* const kChyba = "chyba";
 const char* const kVKatalogu = "už v katalogu";
 const char* const kUlozeno = "uloženo";
 const char* const kVeFronte = "už ve frontě";
@@ -122,6 +118,9 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
         ui_->isbnle->setFocus(Qt::OtherFocusReason);
     });
     ui_->isbnle->installEventFilter(this);
+    connect(ui_->nacistb, &QPushButton::clicked, this, [this] { LoadKept(); });
+    connect(ui_->zahoditb, &QPushButton::clicked, this, [this] { DropKept(); });
+    connect(ui_->zkusitb, &QPushButton::clicked, this, [this] { RetryFailed(); });
 
     RunGuarded(*context_.ui, [this] { CatalogueChanged(); });
     ui_->isbnle->setFocus(Qt::OtherFocusReason);
@@ -142,10 +141,18 @@ bool IsbnWindow::QueueTyped() {
     ui_->poznamkal->clear();
     ui_->isbnle->setStyleSheet({});
     ui_->isbnle->clear();
+    const int row = AddRow(QString::fromStdString(*stored));
+    SetState(row, QString::fromUtf8(kHledam));
+    // Checked at once, whatever the sources will say.
+    Recheck(row);
+    rows_.back().ticket = lookup_->Start(rows_.back().isbn);
+    return true;
+}
 
+int IsbnWindow::AddRow(const QString& isbn) {
     const int row = static_cast<int>(rows_.size());
     rows_.push_back({});
-    rows_.back().isbn = QString::fromStdString(*stored);
+    rows_.back().isbn = isbn;
     QTableWidget* t = ui_->frontatw;
     filling_ = true;
     t->insertRow(row);
@@ -157,17 +164,14 @@ bool IsbnWindow::QueueTyped() {
     t->item(row, Isbn)->setText(rows_.back().isbn);
     t->item(row, Isbn)->setCheckState(Qt::Unchecked);
     filling_ = false;
-    SetState(row, QString::fromUtf8(kHledam));
-    // Checked at once, whatever the sources will say.
-    Recheck(row);
-    rows_.back().ticket = lookup_->Start(rows_.back().isbn);
-    return true;
+    return row;
 }
 
 void IsbnWindow::SetState(int row, const QString& state, const QString& note) {
     rows_[row].state = state;
     rows_[row].note = note;
     ShowState(row);
+    Keep();
 }
 
 void IsbnWindow::ShowState(int row) {
@@ -212,10 +216,12 @@ void IsbnWindow::ItemChanged(QTableWidgetItem* item) {
     const int row = item->row();
     if (item->column() == Isbn) {
         rows_[row].userTicked = true;
+        Keep();
         return;
     }
     rows_[row].edited.insert(item->column());
     if (item->column() == Autor || item->column() == Titul) Recheck(row);
+    Keep();
 }
 
 bool IsbnWindow::Checking() const { return reader_->Reading(); }
@@ -275,6 +281,7 @@ void IsbnWindow::KeysRead(const std::string& path, std::optional<CatalogueKeys> 
         keysPath_ = path;
     }
     RecheckAll();
+    Keep();
 }
 
 int IsbnWindow::RowCount() const { return static_cast<int>(rows_.size()); }
@@ -351,6 +358,7 @@ void IsbnWindow::CatalogueChanged() {
         ui_->poznamkal->setText(QStringLiteral("Otevřen jiný katalog: fronta se v něm ověřuje znovu."));
         RecheckAll();
     }
+    FollowCatalogue();
     reader_->Read(path);
     FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
     FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
@@ -482,6 +490,11 @@ bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void IsbnWindow::closeEvent(QCloseEvent* event) {
+    if (!closeAsked_ && !MayClose()) {
+        event->ignore();
+        return;
+    }
     lookup_->CancelAll();
+    Keep();
     QWidget::closeEvent(event);
 }

@@ -116,8 +116,9 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
 // "/late" answers after `lateMs`.
 class OpenLibraryServer {
 public:
-    OpenLibraryServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
+    // On `port`, or on any free one.
+    explicit OpenLibraryServer(quint16 port = 0) {
+        server_.listen(QHostAddress::LocalHost, port);
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { Serve(s); });
