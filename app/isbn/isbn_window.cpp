@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUrl>
 
@@ -352,6 +353,12 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
 
 void IsbnWindow::CatalogueChanged() {
     const std::string path = CataloguePath();
+    // The window's own store: its keys took the stored books already, the lists follow the notice.
+    if (storing_ && path == keysPath_ && keys_ && !reader_->Reading()) {
+        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
+        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+        return;
+    }
     if (!keysPath_.empty() && path != keysPath_) {
         // Marks and ticks from the other catalogue mean nothing here.
         keys_.reset();
@@ -405,6 +412,8 @@ void IsbnWindow::ulozitbClick() {
         if (!taken.insert(rows_[chosen[i]].isbn).second && rows_[chosen[i]].mark == Mark::None)
             found[i] = Mark::InQueue;
     std::vector<NewBook> storing;
+    storing_ = true;
+    const auto endStoring = qScopeGuard([this] { storing_ = false; });
     const bool stored = context_.change({}, [&] {
         const std::vector<Duplicate> inCatalogue = FindDuplicates(*context_.db, books);
         for (size_t i = 0; i < books.size(); ++i) {
@@ -443,6 +452,7 @@ void IsbnWindow::ulozitbClick() {
     if (left > 0)
         ui_->poznamkal->setText(
             QStringLiteral("Neuloženo řádků: %1 – kniha už je v katalogu nebo výše ve frontě.").arg(left));
+    KeepNow();
 }
 
 void IsbnWindow::RowClicked(int row) {
@@ -495,6 +505,6 @@ void IsbnWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     lookup_->CancelAll();
-    Keep();
+    KeepNow();
     QWidget::closeEvent(event);
 }

@@ -24,6 +24,7 @@ class IsbnWindow;
 }
 class CatalogueKeysReader;
 class QTableWidgetItem;
+class QTimer;
 class QUrl;
 class TASQLite3DB;
 class UiServices;
@@ -112,8 +113,10 @@ private:
     std::string CataloguePath() const;
     // Rows a store would take or the user may still want.
     bool Unstored(int row) const;
-    // Writes the unstored rows (and those still offered) beside the catalogue.
+    // Writes the unstored rows (and those still offered) beside the catalogue:
+    // soon, once for a burst of changes, or now.
     void Keep();
+    void KeepNow();
     // The kept queue follows the open catalogue: the one left keeps its offer.
     void FollowCatalogue();
     void ShowOffer();
@@ -132,4 +135,6 @@ private:
     std::string keptFor_;           // the catalogue whose kept queue this window writes
     std::vector<KeptRow> offered_;  // kept from before, not loaded yet
     bool closeAsked_ = false;
+    QTimer* keepTimer_ = nullptr;
+    bool storing_ = false;  // the window's own store runs: its keys follow it already
 };

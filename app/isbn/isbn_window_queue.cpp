@@ -2,6 +2,7 @@
 // offered again, asked about before closing, and failed look-ups retried.
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <exception>
 
 #include "app/isbn/isbn_window.h"
@@ -9,6 +10,13 @@
 #include "app/platform/ui_services.h"
 #include "storage/connection.h"
 #include "ui_isbn_window.h"
+
+namespace {
+
+// A burst of scans and answers is written once.
+constexpr int kKeepDelayMs = 300;
+
+}  // namespace
 
 bool IsbnWindow::Unstored(int row) const {
     const Row& r = rows_[row];
@@ -32,6 +40,17 @@ void IsbnWindow::CloseAsked() {
 }
 
 void IsbnWindow::Keep() {
+    if (!keepTimer_) {
+        keepTimer_ = new QTimer(this);
+        keepTimer_->setSingleShot(true);
+        keepTimer_->setInterval(kKeepDelayMs);
+        connect(keepTimer_, &QTimer::timeout, this, [this] { KeepNow(); });
+    }
+    if (!keepTimer_->isActive()) keepTimer_->start();
+}
+
+void IsbnWindow::KeepNow() {
+    if (keepTimer_) keepTimer_->stop();
     if (keptFor_.empty()) return;
     std::vector<KeptRow> kept;
     for (int row = 0; row < RowCount(); ++row) {
@@ -78,7 +97,7 @@ void IsbnWindow::FollowCatalogue() {
         }
     }
     ShowOffer();
-    Keep();
+    KeepNow();
 }
 
 void IsbnWindow::ShowOffer() {
@@ -110,14 +129,14 @@ void IsbnWindow::LoadKept() {
         }
         Recheck(row);
     }
-    Keep();
+    KeepNow();
     ui_->isbnle->setFocus(Qt::OtherFocusReason);
 }
 
 void IsbnWindow::DropKept() {
     offered_.clear();
     ShowOffer();
-    Keep();
+    KeepNow();
     ui_->isbnle->setFocus(Qt::OtherFocusReason);
 }
 

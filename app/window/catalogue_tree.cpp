@@ -136,6 +136,7 @@ void CatalogueTree::After(const RowsChange& change) {
         } catch (...) {
             follows = false;  // the rebuild reads it all and reports what fails
         }
+        authors_.reset();
     }
     if (!follows) {
         rebuild_();
@@ -195,6 +196,18 @@ void CatalogueTree::ShowAsRebuilt() {
     emit session_.CatalogueChanged();
 }
 
+std::vector<QTreeWidgetItem*> CatalogueTree::AuthorsOf(const QByteArray& bytes) {
+    if (!authors_) {
+        authors_.emplace();
+        for (int a = 0, n = tree_.topLevelItemCount(); a < n; ++a) {
+            QTreeWidgetItem* author = tree_.topLevelItem(a);
+            (*authors_)[AsTreeNode(*author).Bytes()].push_back(author);
+        }
+    }
+    const auto at = authors_->constFind(bytes);
+    return at == authors_->cend() ? std::vector<QTreeWidgetItem*>() : *at;
+}
+
 bool CatalogueTree::UpdateRow(const NotedRow& before) {
     QTreeWidget& tree = tree_;
     const TreeRow after = ReadTreeRow(nodes_, before.key);
@@ -203,18 +216,13 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     if (after.exists == before.gone) return false;
     // A row of an author that is not all there: the list of authors may change in ways only the engine knows.
     if ((before.existed && !before.wholeAuthor) || (after.exists && !after.wholeAuthor)) return false;
-    TreeNode* old = FindTitleNode(before.key);
-    if ((old != nullptr) != before.existed) return false;
+    // A row the change inserted has a key no row had while the tree was read:
+    // no node to look for among every title of the tree.
+    TreeNode* old = before.existed ? FindTitleNode(before.key) : nullptr;
+    if (before.existed && !old) return false;
 
-    // The author nodes showing a text; more than one means authors the tree cannot tell apart.
-    const auto authorsOf = [&](const QByteArray& bytes) {
-        std::vector<int> at;
-        for (int a = 0; a < tree.topLevelItemCount(); ++a)
-            if (AsTreeNode(*tree.topLevelItem(a)).Bytes() == bytes) at.push_back(a);
-        return at;
-    };
     QTreeWidgetItem* oldAuthor = old ? old->parent() : nullptr;
-    if (oldAuthor && authorsOf(AsTreeNode(*oldAuthor).Bytes()).size() != 1) return false;
+    if (oldAuthor && AuthorsOf(AsTreeNode(*oldAuthor).Bytes()).size() != 1) return false;
     const bool sameAuthor = oldAuthor && after.exists && AsTreeNode(*oldAuthor).Bytes() == Bytes(after.author);
     const bool authorGoes = oldAuthor && !sameAuthor && oldAuthor->childCount() == 1;
     if (authorGoes && oldAuthor == top_) return false;
@@ -222,10 +230,10 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     QTreeWidgetItem* newAuthor = nullptr;
     int newAuthorAt = -1;
     if (after.exists && !sameAuthor) {
-        const std::vector<int> found = authorsOf(Bytes(after.author));
+        const std::vector<QTreeWidgetItem*> found = AuthorsOf(Bytes(after.author));
         if (found.size() > 1) return false;
         if (found.size() == 1) {
-            newAuthor = tree.topLevelItem(found.front());
+            newAuthor = found.front();
             // A node without titles stands for a stored author of another kind with the same text.
             if (AsTreeNode(*newAuthor).TitleCount() == 0) return false;
         } else {
@@ -245,7 +253,7 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
                 return false;
             newAuthorAt = lo;
             // The rebuild selects the author the engine orders last.
-            if (!top_ || top_->TitleCount() == 0 || authorsOf(top_->Bytes()).size() != 1) return false;
+            if (!top_ || top_->TitleCount() == 0 || AuthorsOf(top_->Bytes()).size() != 1) return false;
         }
     }
 
@@ -254,6 +262,7 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
         delete old;
         if (authorGoes) {
             if (tree.indexOfTopLevelItem(oldAuthor) < newAuthorAt) --newAuthorAt;
+            std::erase((*authors_)[AsTreeNode(*oldAuthor).Bytes()], oldAuthor);
             delete oldAuthor;
         }
     }
@@ -262,6 +271,7 @@ bool CatalogueTree::UpdateRow(const NotedRow& before) {
     if (!newAuthor) {
         auto* node = new TreeNode(after.author);
         tree.insertTopLevelItem(newAuthorAt, node);
+        (*authors_)[node->Bytes()].push_back(node);  // indexed while looking for the author
         newAuthor = node;
         if (after.author > AsTreeNode(*top_).Bytes().toStdString()) top_ = node;
     }

@@ -3,6 +3,8 @@
 // which state of the catalogue it was read from, which author a rebuild
 // selects, and how it follows the program's own changes in place. The rebuild
 // itself is the window's (tv1update); this class keeps its bookkeeping.
+#include <QByteArray>
+#include <QHash>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -58,6 +60,9 @@ private:
         bool gone;  // the change is to delete it
     };
     TreeNode* FindTitleNode(int64_t key) const;
+    // The author nodes showing a text; more than one means authors the tree
+    // cannot tell apart. Indexed once for all the rows of one change.
+    std::vector<QTreeWidgetItem*> AuthorsOf(const QByteArray& bytes);
     bool UpdateRow(const NotedRow& before);
     void ShowAsRebuilt();
 
@@ -73,4 +78,6 @@ private:
     CatalogueStamp noted_stamp_;
     std::vector<NotedRow> noted_rows_;
     bool follows_ = false;
+    // While After follows rows: the author nodes by their text.
+    std::optional<QHash<QByteArray, std::vector<QTreeWidgetItem*>>> authors_;
 };
