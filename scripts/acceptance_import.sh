@@ -60,22 +60,24 @@ desktop_run "$work/drive.sh" "$shots" || exit 1
 
 # The rows expected: wish-list books (Owned Copies 0, LibraryThing's Wishlist)
 # and Tellico's "Hry", which Calibre's file already brought, are left out.
-e() { printf "%s, %s, %s, %s, %s, '', %s, %s, %s, %s, '%s', '', ''" "$(t "$1")" "$(t "$2")" "$(t "$3")" \
-  "$(t "$4")" "$(t "$5")" "$(t "$6")" "$(t "$7")" "$8" "$(t "$9")" "${10}"; }
+# Tellico writes names "First Last"; they are turned as the other files have them.
+# The year, pages and edition a file gives go into údaj 2 in its one form.
+e() { printf "%s, %s, %s, %s, %s, '', %s, %s, %s, %s, '%s', '%s', ''" "$(t "$1")" "$(t "$2")" "$(t "$3")" \
+  "$(t "$4")" "$(t "$5")" "$(t "$6")" "$(t "$7")" "$8" "$(t "$9")" "${10}" "${11:-}"; }
 sqlite3 "$work/seed/expected.db" "$schema;
   insert into svazkovna values(1, $(e 'Hašek Jaroslav' 'Osudy dobrého vojáka Švejka za světové války' klasika Odeon '' '' '' 5 \
-    $'Výborné!\nDruhý řádek "citát"; půjčeno od táty; police: humor; spoluautoři: Josef Lada' 9788020704191));
+    $'Výborné!\nDruhý řádek "citát"; půjčeno od táty; police: humor; spoluautoři: Josef Lada' 9788020704191 '#bib rok=1975;stran=750'));
   insert into svazkovna values(2, $(e 'Voskovec Jiří' 'Hry, "Osvobozené" divadlo' '' '' '' '' '' 3 \
     'spoluautoři: Jan Werich, Adolf Hoffmeister' ''));
   insert into svazkovna values(3, $(e 'Čapek Karel' 'Válka s mloky' sci-fi 'Praha : Fr. Borový, 1936' '' '' '' 5 \
-    'Silné.; z antikvariátu; štítky: satira' 9788020401236));
+    'Silné.; z antikvariátu; štítky: satira' 9788020401236 '#bib rok=1936'));
   insert into svazkovna values(4, $(e '' 'Bez autora' '' '' '' '' '' 3 '' 9788071081234));
   insert into svazkovna values(5, $(e 'Jirotka Zdeněk' 'Saturnin se vrací' humor 'Československý spisovatel' 'Saturnin 2' \
-    '' '' 5 $'Humoristický román & klasika.\nDruhý odstavec; štítky: klasika' 9788000001111));
+    '' '' 5 $'Humoristický román & klasika.\nDruhý odstavec; štítky: klasika' 9788000001111 '#bib rok=1942'));
   insert into svazkovna values(6, $(e 'Voskovec Jiří' Hry '' '' '' '' '' 3 'spoluautoři: Jan Werich' ''));
   insert into svazkovna values(7, $(e 'Čapek Karel' Krakatit sci-fi 'Fr. Borový' '' 'Jana Nováková' 12.3.2024 4 \
     'Podpis autora „vzácné“; žánry: román' 9788020005120));
-  insert into svazkovna values(8, $(e 'Karel Jaromír Erben' Kytice '' '' 'Knihovna klasiků 3' '' '' 3 '' ''));"
+  insert into svazkovna values(8, $(e 'Erben Karel Jaromír' Kytice '' '' 'Knihovna klasiků 3' '' '' 3 '' ''));"
 every_column="select id"
 for c in autor titul zanr vydal serie umisteni zapujcenokomu zapujcenokdy hodnoceni poznamka udaj1 udaj2 udaj3; do
   every_column="$every_column, typeof($c)||':'||hex($c)"

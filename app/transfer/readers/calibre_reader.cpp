@@ -8,7 +8,19 @@
 
 namespace {
 
-enum Col { kTitle, kAuthorSort, kAuthors, kPublisher, kSeries, kSeriesIndex, kTags, kRating, kIsbn, kComments };
+enum Col {
+    kTitle,
+    kAuthorSort,
+    kAuthors,
+    kPublisher,
+    kSeries,
+    kSeriesIndex,
+    kTags,
+    kRating,
+    kIsbn,
+    kComments,
+    kPubdate
+};
 
 const std::vector<SourceColumn>& Columns() {
     static const std::vector<SourceColumn> columns = {
@@ -22,6 +34,7 @@ const std::vector<SourceColumn>& Columns() {
         {"rating", "hodnocení (hvězdičky 0–5; je-li některé přes 5, stupnice 0–10)"},
         {"isbn", "údaj 1 (ISBN)"},
         {"comments", "poznámka (HTML převedeno na text)"},
+        {"pubdate", "údaj 2 (rok vydání)"},
     };
     return columns;
 }
@@ -31,6 +44,14 @@ QString SeriesNumber(const QString& index) {
     QString number = index.trimmed();
     if (number.endsWith(QLatin1String(".0"))) number.chop(2);
     return number;
+}
+
+// "2004-05-01T22:00:00+00:00" → "2004"; calibre writes the year 101 for a
+// date never set, which is no year at all.
+QString PublicationYear(const QString& pubdate) {
+    const QString year = pubdate.trimmed().left(4);
+    bool number = false;
+    return year.size() == 4 && year.toInt(&number) >= 1000 && number ? year : QString();
 }
 
 class CalibreReader : public ImportReader {
@@ -58,6 +79,7 @@ public:
             book.author = AuthorFromSortForm(SplitList(cell(kAuthorSort), u'&').value(0), authors.value(0));
             book.coauthors = authors.mid(1);
             book.publisher = cell(kPublisher).trimmed();
+            book.year = PublicationYear(cell(kPubdate));
             book.series = cell(kSeries).trimmed();
             const QString number = SeriesNumber(cell(kSeriesIndex));
             if (!book.series.isEmpty() && !number.isEmpty()) book.series += u' ' + number;

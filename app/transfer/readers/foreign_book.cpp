@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/transfer/readers/import_reader.h"
+#include "catalogue/bib_details.h"
 #include "catalogue/isbn.h"
 #include "app/transfer/readers/table_file.h"
 
@@ -195,7 +196,15 @@ void AddBook(ImportPlan& plan, ImportProblems& problems, const ForeignBook& book
     row[kRatingColumn] = std::to_string(StoredRating(book.rating, book.ratingScale));
     text(10, notes.join(QStringLiteral("; ")), "poznámka");
     row[kUdaj1Column] = isbn;
+    // A new row's údaj 2 is empty: the details go in in their one form.
+    BibDetails details;
     text(12, book.year, "údaj 2");
+    details.year = row[12].value_or(std::string());
+    text(12, book.pages, "údaj 2");
+    details.pages = row[12].value_or(std::string());
+    text(12, book.edition, "údaj 2");
+    details.edition = row[12].value_or(std::string());
+    row[12] = FormatBibDetails(details);
     row[13] = std::string();
     plan.rows.push_back({std::move(row), place, book.owned});
 }

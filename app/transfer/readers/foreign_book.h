@@ -11,7 +11,8 @@ struct ForeignBook {
     QString author;         // already in the stored form ("Příjmení Jméno" where known)
     QStringList coauthors;  // as written; they go into the note
     QString title, genre, publisher, series, location, loanTo, loanDate;
-    QString year;            // of publication; stored in údaj 2
+    QString year;            // of publication; these three are stored in údaj 2
+    QString pages, edition;  // as written ("240", "3.")
     QString rating;          // as written; see StoredRating
     double ratingScale = 1;  // the source's rating is divided by this (a 0–10 scale: 2)
     QString isbn;            // as written; stored when valid

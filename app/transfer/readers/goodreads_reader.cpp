@@ -15,6 +15,9 @@ enum Col {
     kIsbn13,
     kRating,
     kPublisher,
+    kPages,
+    kYear,
+    kFirstYear,
     kShelves,
     kReview,
     kPrivate,
@@ -32,6 +35,9 @@ const std::vector<SourceColumn>& Columns() {
         {"ISBN13", "údaj 1 (ISBN)"},
         {"My Rating", "hodnocení (0 = bez hodnocení: 3)"},
         {"Publisher", "vydal"},
+        {"Number of Pages", "údaj 2 (stran)"},
+        {"Year Published", "údaj 2 (rok vydání)"},
+        {"Original Publication Year", "údaj 2 (rok), když chybí Year Published"},
         {"Bookshelves", "žánr (první police mimo stavy čtení), další do poznámky"},
         {"My Review", "poznámka"},
         {"Private Notes", "poznámka"},
@@ -69,6 +75,10 @@ public:
             if (book.isbn.isEmpty()) book.isbn = Unwrapped(cell(kIsbn));
             book.rating = cell(kRating);
             book.publisher = cell(kPublisher).trimmed();
+            book.pages = cell(kPages).trimmed();
+            // The edition in hand is the one catalogued; the first edition's year only stands in.
+            book.year = cell(kYear).trimmed();
+            if (book.year.isEmpty()) book.year = cell(kFirstYear).trimmed();
             QStringList shelves = SplitList(cell(kShelves));
             const QString shelf = cell(kShelf).trimmed();
             for (const char* state : {"read", "to-read", "currently-reading"})

@@ -137,7 +137,7 @@ public:
                                        "instituce ponecháno), další do poznámky (spoluautoři)"),
                         QStringLiteral("translators/translator → poznámka (překlad)"),
                         QStringLiteral("editors/editor → poznámka (editor)"),
-                        QStringLiteral("pub_year → údaj 2 (rok)"),
+                        QStringLiteral("pub_year, pages, edition → údaj 2 (rok, stran, vydání)"),
                         QStringLiteral("publisher → vydal"),
                         QStringLiteral("series, series_num → série"),
                         QStringLiteral("genres/genre → žánr (první), další do poznámky"),
@@ -237,6 +237,10 @@ private:
                 e.seriesNumber = text.trimmed();
             else if (name == QLatin1String("pub_year"))
                 e.book.year = text.trimmed();
+            else if (name == QLatin1String("pages"))
+                e.book.pages = text.trimmed();
+            else if (name == QLatin1String("edition"))
+                e.book.edition = text.trimmed();
             else if (name == QLatin1String("isbn"))
                 e.book.isbn = text.trimmed();
             else if (name == QLatin1String("rating"))

@@ -51,14 +51,15 @@ std::string Message(std::string_view bytes) {
 TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueKeepsIt) {
     const ImportPlan gr = ParseImport(Slurp(Data("goodreads_library_export.csv")));
     EXPECT_EQ(gr.format.toStdString(), "Goodreads");
-    EXPECT_EQ(
-        Shown(gr),
-        (std::vector<std::string>{
-            "Hašek Jaroslav|Osudy dobrého vojáka Švejka za světové války|klasika|Odeon|||||5|"
-            "Výborné!\nDruhý řádek \"citát\"; půjčeno od táty; police: humor; spoluautoři: Josef Lada|9788020704191||",
-            "de la Mare Walter|The Return||Penguin|||||3|Koupit.\nNejlépe vázané.|9780141181233||",
-            "Voskovec Jiří|Hry, \"Osvobozené\" divadlo|||||||3|spoluautoři: Jan Werich, Adolf Hoffmeister|||",
-        }));
+    EXPECT_EQ(Shown(gr),
+              (std::vector<std::string>{
+                  "Hašek Jaroslav|Osudy dobrého vojáka Švejka za světové války|klasika|Odeon|||||5|"
+                  "Výborné!\nDruhý řádek \"citát\"; půjčeno od táty; police: humor; spoluautoři: Josef "
+                  "Lada|9788020704191|#bib rok=1975;stran=750|",
+                  "de la Mare Walter|The Return||Penguin|||||3|Koupit.\nNejlépe vázané.|9780141181233|#bib "
+                  "rok=1997;stran=200|",
+                  "Voskovec Jiří|Hry, \"Osvobozené\" divadlo|||||||3|spoluautoři: Jan Werich, Adolf Hoffmeister|||",
+              }));
     std::vector<int> lines;
     for (const ImportRow& r : gr.rows) lines.push_back(r.line);
     EXPECT_EQ(lines, (std::vector<int>{2, 3, 5}));
@@ -73,19 +74,20 @@ TEST(ImportFormats, EachFormatIsRecognisedFromItsContentAndStoredAsTheCatalogueK
         Shown(lt),
         (std::vector<std::string>{
             "Čapek Karel|Válka s mloky|sci-fi|Praha : Fr. Borový, 1936|||||5|Silné.; z antikvariátu; štítky: satira|"
-            "9788020401236|1936|",
-            "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist||1853|",
+            "9788020401236|#bib rok=1936|",
+            "Erben Karel Jaromír|Kytice|poezie|Odeon|||||3|sbírky: Wishlist||#bib rok=1853|",
             "|Bez autora|||||||3||9788071081234||",
         }));
     EXPECT_EQ(lt.Offered(), (std::vector<bool>{true, false, true}));
 
     const ImportPlan cal = ParseImport(Slurp(Data("calibre_catalog.csv")));
     EXPECT_EQ(cal.format.toStdString(), "Calibre");
-    EXPECT_EQ(Shown(cal), (std::vector<std::string>{
-                              "Jirotka Zdeněk|Saturnin se vrací|humor|Československý spisovatel|Saturnin 2||||5|"
-                              "Humoristický román & klasika.\nDruhý odstavec; štítky: klasika|9788000001111||",
-                              "Voskovec Jiří|Hry|||||||3|spoluautoři: Jan Werich|||",
-                          }));
+    EXPECT_EQ(Shown(cal),
+              (std::vector<std::string>{
+                  "Jirotka Zdeněk|Saturnin se vrací|humor|Československý spisovatel|Saturnin 2||||5|"
+                  "Humoristický román & klasika.\nDruhý odstavec; štítky: klasika|9788000001111|#bib rok=1942|",
+                  "Voskovec Jiří|Hry|||||||3|spoluautoři: Jan Werich|||",
+              }));
 
     const std::vector<std::string> tellicoRows = {
         "Čapek Karel|Krakatit|sci-fi|Fr. Borový|||Jana Nováková|12.3.2024|4|Podpis autora „vzácné“; žánry: román|"
@@ -291,9 +293,8 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
     });
     EXPECT_EQ(facts,
               "Formát: Goodreads; kódování: UTF-8; oddělovač: čárka (,); záznamů v souboru: 3, z toho "
-              "už v katalogu: 1. Sloupce, které se nenačtou: Book Id, Average Rating, Binding, Number of "
-              "Pages, Year Published, Original Publication Year, Date Read, Date Added, Bookshelves with "
-              "positions, Spoiler, Read Count.");
+              "už v katalogu: 1. Sloupce, které se nenačtou: Book Id, Average Rating, Binding, Date Read, "
+              "Date Added, Bookshelves with positions, Spoiler, Read Count.");
     EXPECT_EQ(listed, (std::vector<std::string>{
                           "řádek 2: Hašek Jaroslav – Osudy dobrého vojáka Švejka za světové války (už v katalogu) [ ]",
                           "řádek 3: de la Mare Walter – The Return (nevlastněná) [ ]"}));
@@ -301,10 +302,11 @@ TEST_F(ImportFormatsWindowTest, GoodreadsThroughThePreviewWithWishesAndStoredIsb
     EXPECT_EQ(guard.asked, 1);
     const std::vector<Row> back = ReadAllRows(CataloguePath());
     ASSERT_EQ(back.size(), 3u);
-    EXPECT_EQ(Describe(back[1]), Describe(Row{8LL, Cp("de la Mare Walter"), Cp("The Return"), std::string(""),
-                                              Cp("Penguin"), std::string(""), std::string(""), std::string(""),
-                                              std::string(""), 3LL, Cp("Koupit.\nNejlépe vázané."),
-                                              std::string("9780141181233"), std::string(""), std::string("")}));
+    EXPECT_EQ(
+        Describe(back[1]),
+        Describe(Row{8LL, Cp("de la Mare Walter"), Cp("The Return"), std::string(""), Cp("Penguin"), std::string(""),
+                     std::string(""), std::string(""), std::string(""), 3LL, Cp("Koupit.\nNejlépe vázané."),
+                     std::string("9780141181233"), std::string("#bib rok=1997;stran=200"), std::string("")}));
     EXPECT_EQ(std::get<std::string>(back[2][1]), Cp("Voskovec Jiří"));
 }
 

@@ -136,14 +136,14 @@ TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExpor
     const std::vector<std::string> expected = {
         "x|Bulgakov Michail|Mistr a Markétka|román|Artur|||Pavel Novák|12.3.2025|5|Nejlepší kniha.; koupeno v Luxoru; "
         "štítky: klasika; sbírky: Favorites; spoluautoři: Dvořák Alena (Translator), Lada Josef (Illustrator)|"
-        "9788072034000|2004|",
+        "9788072034000|#bib rok=2004|",
         "x|Feynman Richard P.|\"Surely You're Joking, Mr. Feynman!\": Adventures of a Curious Character|fyzika|"
         "W. W. Norton & Company|||||5|štítky: \"memoáry\"; spoluautoři: Leighton Ralph "
-        "(Contributor)|9780393316049|1985|",
-        "-|García Márquez Gabriel|Sto roků samoty|román|Odeon|||||4|sbírky: Read but unowned||1971|",
+        "(Contributor)|9780393316049|#bib rok=1985|",
+        "-|García Márquez Gabriel|Sto roků samoty|román|Odeon|||||4|sbírky: Read but unowned||#bib rok=1971|",
         "-|Tolkien J. R. R.|Hobit|fantasy|Argo|||||3|sbírky: Wishlist; spoluautoři: Pošustová Lubomír "
-        "(Translator)||2012|",
-        "x|Němcová Božena|Babička||Albatros|||||3|sbírky: To read||1990|",
+        "(Translator)||#bib rok=2012|",
+        "x|Němcová Božena|Babička||Albatros|||||3|sbírky: To read||#bib rok=1990|",
     };
     const std::string tsv = Slurp(Data("librarything_library.tsv"));
     const ImportPlan plan = ParseImport(tsv);
@@ -165,15 +165,16 @@ TEST(ImportShapes, LibraryThingLendingCoauthorsPublisherAndCollectionsAsTheExpor
 
 TEST(ImportShapes, TellicoNamesAreTurnedButNotABodysAndEveryRoleIsKept) {
     const ImportPlan plan = ParseImport(Slurp(Data("tellico_roles.xml")));
-    EXPECT_EQ(Rows(plan), (std::vector<std::string>{
-                              "x|Tolkien J.R.R.|Pán prstenů: Společenstvo prstenu|Fantasy|Mladá fronta|Pán prstenů 1|||"
-                              "|5|Rodinný výtisk.; překlad: Stanislava Pošustová|9788020409041|2002|",
-                              "x|National Geographic|Zázraky přírody|Příroda|Computer Press|||||3|||2010|",
-                              "x|Bulgakov Michail|Mistr a Markétka||Odeon|||Eva Malá|5.10.2025|4|"
-                              "překlad: Alena Morávková, Libor Dvořák; editor: Jan Nový||1990|",
-                              "x|Le Guin Ursula K.|Levá ruka tmy||Argo|||||3|překlad: Jan Kantůrek||2004|",
-                              "x|Kolektiv autorů|Atlas hub||Aventinum|||||3||||",
-                          }));
+    EXPECT_EQ(Rows(plan),
+              (std::vector<std::string>{
+                  "x|Tolkien J.R.R.|Pán prstenů: Společenstvo prstenu|Fantasy|Mladá fronta|Pán prstenů 1|||"
+                  "|5|Rodinný výtisk.; překlad: Stanislava Pošustová|9788020409041|#bib rok=2002;stran=404|",
+                  "x|National Geographic|Zázraky přírody|Příroda|Computer Press|||||3|||#bib rok=2010|",
+                  "x|Bulgakov Michail|Mistr a Markétka||Odeon|||Eva Malá|5.10.2025|4|"
+                  "překlad: Alena Morávková, Libor Dvořák; editor: Jan Nový||#bib rok=1990|",
+                  "x|Le Guin Ursula K.|Levá ruka tmy||Argo|||||3|překlad: Jan Kantůrek||#bib rok=2004|",
+                  "x|Kolektiv autorů|Atlas hub||Aventinum|||||3||||",
+              }));
     EXPECT_TRUE(plan.warnings.isEmpty());
 
     struct Case {
