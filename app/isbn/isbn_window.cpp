@@ -21,6 +21,7 @@
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/value_lists.h"
+#include "catalogue/bib_details.h"
 #include "catalogue/isbn.h"
 #include "catalogue/isbn_store.h"
 #include "storage/connection.h"
@@ -328,6 +329,8 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
     fill(Vydal, record.vydal);
     fill(Rok, record.rok);
     fill(Serie, record.serie);
+    r.stran = record.stran;
+    r.vydani = record.vydani;
     t->item(row, Zdroj)->setText(record.source);
     if (!record.zanr.isEmpty() && t->item(row, Zanr)->text().isEmpty())
         t->item(row, Zanr)->setText(Fitted(record.zanr, replaced));
@@ -390,6 +393,12 @@ void IsbnWindow::ulozitbClick() {
         b.umisteni = take(umisteni);
         b.zanr = take(zanr);
         b.udaj1 = rows_[row].isbn.toStdString();
+        // A new row's udaj2 is empty: ours to write.
+        BibDetails details;
+        details.year = take(Cell(row, Rok));
+        details.pages = take(rows_[row].stran);
+        details.edition = take(rows_[row].vydani);
+        b.udaj2 = FormatBibDetails(details);
         if (!Storable(b)) {
             t->setCurrentCell(row, b.autor.empty() ? Autor : Titul);
             throw std::runtime_error("Řádek s ISBN " + b.udaj1 + " nemá autora nebo titul; nic nebylo uloženo.");

@@ -94,6 +94,8 @@ private:
         Mark mark = Mark::None;
         bool userTicked = false;  // the tick is the user's from then on
         std::set<int> edited;     // columns the user typed into; no answer overwrites them
+        QString stran;            // pages and edition of the record shown, kept with the year
+        QString vydani;
     };
 
     // A new row for `isbn` (stored form) at the end of the queue.

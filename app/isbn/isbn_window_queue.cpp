@@ -63,6 +63,8 @@ void IsbnWindow::KeepNow() {
         k.ticked = ui_->frontatw->item(row, Isbn)->checkState() == Qt::Checked;
         k.userTicked = r.userTicked;
         k.edited = r.edited;
+        k.stran = r.stran;
+        k.vydani = r.vydani;
         kept.push_back(std::move(k));
     }
     kept.insert(kept.end(), offered_.begin(), offered_.end());
@@ -120,6 +122,8 @@ void IsbnWindow::LoadKept() {
         filling_ = false;
         r.userTicked = k.userTicked;
         r.edited = k.edited;
+        r.stran = k.stran;
+        r.vydani = k.vydani;
         if (k.found) {
             SetState(row, QString::fromUtf8(kNalezeno));
         } else {

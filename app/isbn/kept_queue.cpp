@@ -42,6 +42,8 @@ std::vector<KeptRow> ReadKeptQueue(const QString& file) {
         r.ticked = o.value(QLatin1String("zaskrtnuto")).toBool();
         r.userTicked = o.value(QLatin1String("zaskrtl_uzivatel")).toBool();
         for (const QJsonValue& c : o.value(QLatin1String("upraveno")).toArray()) r.edited.insert(c.toInt());
+        r.stran = o.value(QLatin1String("stran")).toString();
+        r.vydani = o.value(QLatin1String("vydani")).toString();
         rows.push_back(std::move(r));
     }
     return rows;
@@ -66,6 +68,8 @@ void WriteKeptQueue(const QString& file, const std::vector<KeptRow>& rows) {
         QJsonArray edited;
         for (const int c : r.edited) edited.append(c);
         o.insert(QLatin1String("upraveno"), edited);
+        o.insert(QLatin1String("stran"), r.stran);
+        o.insert(QLatin1String("vydani"), r.vydani);
         list.append(o);
     }
     QSaveFile f(file);

@@ -17,6 +17,8 @@ struct KeptRow {
     bool ticked = false;
     bool userTicked = false;  // the tick was the user's
     std::set<int> edited;     // columns the user typed into
+    QString stran;            // pages and edition of the record shown
+    QString vydani;
 };
 
 // The file that keeps the queue of the catalogue at `cataloguePath`.

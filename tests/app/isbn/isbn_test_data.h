@@ -104,6 +104,7 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
         return R"({"ISBN:9788071452225": {"title": "Saturnin", "subtitle": "román",
             "authors": [{"name": "Zdeněk Jirotka"}], "publishers": [{"name": "Atlantis"}],
             "publish_date": "1998", "subjects": [{"name": "Humor"}],
+            "number_of_pages": 240, "edition_name": "3. vyd.",
             "url": "https://openlibrary.org/books/OL1M/Saturnin",
             "identifiers": {"isbn_13": ["9788071452225"]}}})";
     if (isbn == QLatin1String(kKrakatit))

@@ -132,11 +132,12 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     EXPECT_EQ(backups, 1);
     EXPECT_EQ(changes, 1);
     // Windows-1250 bytes, the next ids, the ISBN in udaj1, empty text elsewhere.
-    EXPECT_EQ(SelectRows(path, "select * from svazkovna where id>8 order by id"),
-              (std::vector<std::string>{
-                  "9|N\xECmcov\xE1 Bo\x9E"
-                  "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
-                  "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225||"}));
+    EXPECT_EQ(
+        SelectRows(path, "select * from svazkovna where id>8 order by id"),
+        (std::vector<std::string>{"9|N\xECmcov\xE1 Bo\x9E"
+                                  "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157|#bib rok=2005|",
+                                  "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225|"
+                                  "#bib rok=1998;stran=240;vydani=3.|"}));
     EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
     // Stored rows are not stored twice.
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
