@@ -17,6 +17,7 @@
 #include "app/platform/value_lists.h"
 #include "app/window/main_window.h"
 #include "isbn_test_data.h"
+#include "isbn_window_open.h"
 #include "support/app_scripted_ui.h"
 #include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
@@ -31,20 +32,11 @@ using testsupport::SelectRows;
 class IsbnQueueTest : public testsupport::TemplateCatalogueTest {
 protected:
     IsbnWindow* Open(const std::string& sources) {
-        const QString settings = QString::fromStdString(dir.file("svazkovna.ini"));
-        ProfileFile(settings).WriteString("nastaveni", "zdrojeisbn", sources);
-        IsbnWindowContext c;
-        c.db = &con;
-        c.ui = &ui;
-        c.lists = &lists;
-        c.settingsPath = settings;
-        c.change = [](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
-            write();
-            return true;
-        };
-        auto* w = new IsbnWindow(c);
-        w->show();
-        return w;
+        return OpenIsbnWindow(con, ui, lists, QString::fromStdString(dir.file("svazkovna.ini")), sources,
+                              [](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
+                                  write();
+                                  return true;
+                              });
     }
     static void Scan(IsbnWindow* w, const char* digits) {
         QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(digits));

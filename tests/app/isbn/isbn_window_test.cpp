@@ -24,6 +24,7 @@
 #include "app/platform/value_lists.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
+#include "isbn_window_open.h"
 #include "storage/connection.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
@@ -55,23 +56,16 @@ protected:
         settings = QString::fromStdString(dir.file("svazkovna.ini"));
     }
     IsbnWindow* Open(const std::string& sources) {
-        ProfileFile(settings).WriteString("nastaveni", "zdrojeisbn", sources);
-        IsbnWindowContext c;
-        c.db = &con;
-        c.ui = &ui;
-        c.lists = &lists;
-        c.settingsPath = settings;
-        c.change = [this](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
-            ++backups;
-            if (!allowChange) return false;
-            write();
-            ++changes;
-            return true;
-        };
-        c.showPage = [this](const QUrl& u) { pages.append(u); };
-        auto* w = new IsbnWindow(c);
-        w->show();
-        return w;
+        return OpenIsbnWindow(
+            con, ui, lists, settings, sources,
+            [this](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
+                ++backups;
+                if (!allowChange) return false;
+                write();
+                ++changes;
+                return true;
+            },
+            [this](const QUrl& u) { pages.append(u); });
     }
     void Scan(IsbnWindow* w, const QString& digits) {
         QTest::keyClicks(w->form()->isbnle, digits);
