@@ -18,5 +18,6 @@ std::string NewBookSql(int32_t id, const NewBook& b) {
     return "insert into svazkovna values(" + std::to_string(id) + ",'" + QuoteLiteralBody(b.autor) + "','" +
            QuoteLiteralBody(b.titul) + "','" + QuoteLiteralBody(b.zanr) + "','" + QuoteLiteralBody(b.vydal) + "','" +
            QuoteLiteralBody(b.serie) + "','" + QuoteLiteralBody(b.umisteni) + "','',''," + std::to_string(b.hodnoceni) +
-           ",'" + QuoteLiteralBody(b.poznamka) + "','" + QuoteLiteralBody(b.udaj1) + "','','')";
+           ",'" + QuoteLiteralBody(b.poznamka) + "','" + QuoteLiteralBody(b.udaj1) + "','" + QuoteLiteralBody(b.udaj2) +
+           "','')";
 }

@@ -18,6 +18,7 @@ struct NewBook {
     std::string poznamka;
     int32_t hodnoceni = 3;
     std::string udaj1;  // the ISBN in its stored form, or empty
+    std::string udaj2;  // year, pages, edition in the form of bib_details.h, or empty
 
     bool operator==(const NewBook&) const = default;
 };

@@ -69,3 +69,23 @@ QString CatalogueName(const QString& name, bool inverted) {
     const QString surname = words.takeLast();
     return (surname + u' ' + words.join(u' ') + u' ' + suffix).trimmed();
 }
+
+QString PagesOf(const QString& extent) {
+    static const QRegularExpression plain(QStringLiteral("^\\s*(\\d+)\\s*$"));
+    // The last count of pages wins: "xii, 240 s." counts the numbered ones.
+    static const QRegularExpression counted(
+        QStringLiteral("\\[?(\\d+)\\]?\\s*(?:s\\.|stran|str\\.|p\\.|pages|Seiten|S\\.)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = plain.match(extent); m.hasMatch()) return m.captured(1);
+    QString pages;
+    for (auto it = counted.globalMatch(extent); it.hasNext();) pages = it.next().captured(1);
+    return pages;
+}
+
+QString EditionOf(const QString& statement) {
+    static const QRegularExpression ordinal(QStringLiteral("(\\d+)\\s*(?:\\.|st\\b|nd\\b|rd\\b|th\\b)"));
+    static const QRegularExpression number(QStringLiteral("\\b(\\d+)\\b"));
+    if (const auto m = ordinal.match(statement); m.hasMatch()) return m.captured(1) + u'.';
+    if (const auto m = number.match(statement); m.hasMatch()) return m.captured(1) + u'.';
+    return WithoutEndPunctuation(statement.trimmed());
+}

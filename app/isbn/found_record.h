@@ -16,6 +16,8 @@ struct FoundRecord {
     QStringList isbns;  // the record's ISBNs in the stored form
     QString source;     // the source's name as the queue shows it
     QString page;       // the record's page at the source, when it has one
+    QString stran;      // pages, the number alone: "240"
+    QString vydani;     // the edition as an ordinal: "3."
 
     bool operator==(const FoundRecord&) const = default;
 };
@@ -30,3 +32,10 @@ QString CatalogueName(const QString& name, bool inverted);
 // (" /", " :", " ;", " =", ","; a final full stop unless it ends an initial,
 // an abbreviation or a Roman numeral: "J.", "R.U.R.", "spol.", "Jr.", "IV.").
 QString WithoutEndPunctuation(const QString& text);
+
+// The pages of an extent ("240 s. :", "xii, 240 stran", "[96] s.", "320 p.")
+// or of a plain number; empty when it names no pages ("2 sv.").
+QString PagesOf(const QString& extent);
+// An edition statement as an ordinal ("3. vydání", "Vyd. 2.", "2nd ed." give
+// "3.", "2."); a statement without a number stays as written.
+QString EditionOf(const QString& statement);

@@ -2,6 +2,7 @@
 #include "app/isbn/isbn_capability.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 #include <QKeySequence>
 #include <QUrl>
@@ -38,6 +39,7 @@ IsbnCapability::IsbnCapability(CatalogueSession& session, QObject* parent)
         if (complete_ && !complete_->OnOpenedCatalogue()) complete_->close();
     });
     connect(&session_, &CatalogueSession::RowsChanged, this, follow);
+    session_.Window().installEventFilter(this);
     session_.AddTitleMenuEntries([this](QMenu& menu, const TitleRef& title) {
         menu.addAction(QStringLiteral("doplnit podle ISBN…"), this,
                        [this, title] { RunGuarded(session_.Ui(), [&] { Complete(title); }); });
@@ -87,6 +89,19 @@ void IsbnCapability::Open() {
     window_->show();
     window_->raise();
     window_->activateWindow();
+}
+
+bool IsbnCapability::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && watched == &session_.Window() && window_ && window_->isVisible()) {
+        bool close = true;
+        RunGuarded(session_.Ui(), [&] { close = window_->MayClose(); });
+        if (!close) {
+            event->ignore();
+            return true;
+        }
+        window_->CloseAsked();
+    }
+    return Capability::eventFilter(watched, event);
 }
 
 IsbnWindow* IsbnCapability::isbnWindow() const { return window_; }

@@ -25,6 +25,10 @@ public:
     void Complete(const TitleRef& title);
     IsbnCompleteDialog* completeDialog() const;
 
+protected:
+    // Quitting with unstored rows in the window asks first.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Stores through the session: the backup gate, then the notice.
     RowsWriter Writer();

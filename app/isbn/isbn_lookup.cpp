@@ -81,18 +81,52 @@ void IsbnLookup::Pump() {
         waiting_.pop_front();
         tickets_[ticket].running = true;
         ++running_;
-        Ask(ticket);
+        AskNext(ticket);
     }
+}
+
+void IsbnLookup::AskNext(int ticket) {
+    Ticket& t = tickets_.at(ticket);
+    while (t.next < sources_.size()) {
+        auto rest = resting_.find(t.next);
+        if (rest == resting_.end() || rest->second.hasExpired()) break;
+        t.failures.append(sources_[t.next].Name() + QStringLiteral(": přeskočen, před chvílí neodpověděl včas"));
+        t.anyNetworkError = true;
+        ++t.next;
+    }
+    if (t.next < sources_.size()) {
+        Ask(ticket);
+        return;
+    }
+    // Reported from the event loop, as every answer is, never from within Start.
+    QMetaObject::invokeMethod(
+        this,
+        [this, ticket] {
+            auto it = tickets_.find(ticket);
+            if (it == tickets_.end()) return;  // cancelled meanwhile
+            LookupResult result;
+            result.note = it->second.failures.join(QStringLiteral("; "));
+            result.details = it->second.details.join(QStringLiteral("\n"));
+            if (it->second.failures.isEmpty())
+                result.state = LookupResult::State::NotFound;
+            else if (it->second.anyNetworkError)
+                result.state = LookupResult::State::NetworkError;
+            else
+                result.state = LookupResult::State::BadAnswer;
+            Finish(ticket, std::move(result));
+        },
+        Qt::QueuedConnection);
+}
+
+void IsbnLookup::Finish(int ticket, LookupResult result) {
+    --running_;
+    tickets_.erase(ticket);
+    emit Finished(ticket, result);
+    Pump();
 }
 
 void IsbnLookup::Ask(int ticket) {
     Ticket& t = tickets_.at(ticket);
-    if (sources_.empty()) {
-        // Reported from the event loop, as every answer is.
-        QMetaObject::invokeMethod(
-            this, [this, ticket] { Answered(ticket, {}); }, Qt::QueuedConnection);
-        return;
-    }
     const IsbnSource& source = sources_.at(t.next);
     if (source.kind == IsbnSource::Kind::OpenLibrary) {
         AskOpenLibrary(ticket, source);
@@ -139,6 +173,7 @@ void IsbnLookup::AskOpenLibrary(int ticket, const IsbnSource& source) {
         if (reply->error() == QNetworkReply::OperationCanceledError || reply->error() == QNetworkReply::TimeoutError) {
             a.kind = SourceAnswer::Kind::NetworkError;
             a.note = QStringLiteral("server neodpověděl včas");
+            a.timedOut = true;
         } else if (status >= 400 || (reply->error() != QNetworkReply::NoError && status > 0)) {
             a.kind = SourceAnswer::Kind::BadAnswer;
             a.note = QStringLiteral("chyba serveru (HTTP %1)").arg(status);
@@ -161,33 +196,17 @@ void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
     auto it = tickets_.find(ticket);
     if (it == tickets_.end()) return;  // cancelled meanwhile
     Ticket& t = it->second;
-    const QString name = t.next < sources_.size() ? sources_[t.next].Name() : QString();
     if (answer.kind == SourceAnswer::Kind::Found) {
-        LookupResult result{LookupResult::State::Found, answer.records, {}, {}};
-        --running_;
-        tickets_.erase(it);
-        emit Finished(ticket, result);
-        Pump();
+        Finish(ticket, {LookupResult::State::Found, answer.records, {}, {}});
         return;
     }
+    if (answer.timedOut) resting_[t.next] = QDeadlineTimer(rest_ms_);
     if (answer.kind != SourceAnswer::Kind::NotFound) {
+        const QString name = sources_[t.next].Name();
         t.failures.append(name + QStringLiteral(": ") + answer.note);
         if (!answer.details.isEmpty()) t.details.append(name + QStringLiteral(": ") + answer.details);
         if (answer.kind == SourceAnswer::Kind::NetworkError) t.anyNetworkError = true;
     }
-    if (++t.next < sources_.size()) {
-        Ask(ticket);
-        return;
-    }
-    LookupResult result;
-    result.note = t.failures.join(QStringLiteral("; "));
-    result.details = t.details.join(QStringLiteral("\n"));
-    if (t.failures.isEmpty())
-        result.state = LookupResult::State::NotFound;
-    else
-        result.state = t.anyNetworkError ? LookupResult::State::NetworkError : LookupResult::State::BadAnswer;
-    --running_;
-    tickets_.erase(it);
-    emit Finished(ticket, result);
-    Pump();
+    ++t.next;
+    AskNext(ticket);
 }

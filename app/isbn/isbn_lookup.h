@@ -2,7 +2,9 @@
 // Looking ISBNs up in the configured sources without ever blocking the
 // window: Z39.50 and SRU searches run in worker threads, Open Library
 // through Qt Network; a few ISBNs at a time, each source with a timeout,
-// every ISBN cancellable. Sources are asked in order until one finds the book.
+// every ISBN cancellable. Sources are asked in order until one finds the book;
+// a source that did not answer in time is skipped for the next ISBNs a while.
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -34,6 +36,10 @@ public:
 
     void SetTimeout(int ms) { timeout_ms_ = ms; }
     void SetParallel(int n) { parallel_ = n < 1 ? 1 : n; }
+    // How long a source that timed out is skipped (a minute unless set).
+    void SetRest(int ms) { rest_ms_ = ms; }
+    // Every source is asked again from now on, the resting ones included.
+    void WakeSources() { resting_.clear(); }
 
     // Queues `isbn13` (stored form) and returns its ticket.
     int Start(const QString& isbn13);
@@ -63,10 +69,15 @@ private:
     void Pump();
     void Ask(int ticket);
     void Answered(int ticket, const SourceAnswer& answer);
+    // The next source not resting, or the outcome over all when none is left.
+    void AskNext(int ticket);
+    void Finish(int ticket, LookupResult result);
     void AskOpenLibrary(int ticket, const IsbnSource& source);
 
     std::vector<IsbnSource> sources_;
     int timeout_ms_ = 10000;
+    int rest_ms_ = 60000;
+    std::map<size_t, QDeadlineTimer> resting_;  // by source, until when
     int parallel_ = 3;
     int next_ticket_ = 1;
     int running_ = 0;

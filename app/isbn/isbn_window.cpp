@@ -10,15 +10,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUrl>
 
 #include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_sources.h"
+#include "app/isbn/queue_states.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
 #include "app/platform/ui_services.h"
 #include "app/platform/value_lists.h"
+#include "catalogue/bib_details.h"
 #include "catalogue/isbn.h"
 #include "catalogue/isbn_store.h"
 #include "storage/connection.h"
@@ -27,11 +30,6 @@
 
 namespace {
 
-const char* const kHledam = "hledám";
-const char* const kNalezeno = "nalezeno";
-const char* const kNenalezeno = "nenalezeno";
-const char* const kChybaSite = "chyba sítě";
-const char* const kChyba = "chyba";
 const char* const kVKatalogu = "už v katalogu";
 const char* const kUlozeno = "uloženo";
 const char* const kVeFronte = "už ve frontě";
@@ -122,6 +120,9 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
         ui_->isbnle->setFocus(Qt::OtherFocusReason);
     });
     ui_->isbnle->installEventFilter(this);
+    connect(ui_->nacistb, &QPushButton::clicked, this, [this] { LoadKept(); });
+    connect(ui_->zahoditb, &QPushButton::clicked, this, [this] { DropKept(); });
+    connect(ui_->zkusitb, &QPushButton::clicked, this, [this] { RetryFailed(); });
 
     RunGuarded(*context_.ui, [this] { CatalogueChanged(); });
     ui_->isbnle->setFocus(Qt::OtherFocusReason);
@@ -142,10 +143,18 @@ bool IsbnWindow::QueueTyped() {
     ui_->poznamkal->clear();
     ui_->isbnle->setStyleSheet({});
     ui_->isbnle->clear();
+    const int row = AddRow(QString::fromStdString(*stored));
+    SetState(row, QString::fromUtf8(kHledam));
+    // Checked at once, whatever the sources will say.
+    Recheck(row);
+    rows_.back().ticket = lookup_->Start(rows_.back().isbn);
+    return true;
+}
 
+int IsbnWindow::AddRow(const QString& isbn) {
     const int row = static_cast<int>(rows_.size());
     rows_.push_back({});
-    rows_.back().isbn = QString::fromStdString(*stored);
+    rows_.back().isbn = isbn;
     QTableWidget* t = ui_->frontatw;
     filling_ = true;
     t->insertRow(row);
@@ -157,17 +166,14 @@ bool IsbnWindow::QueueTyped() {
     t->item(row, Isbn)->setText(rows_.back().isbn);
     t->item(row, Isbn)->setCheckState(Qt::Unchecked);
     filling_ = false;
-    SetState(row, QString::fromUtf8(kHledam));
-    // Checked at once, whatever the sources will say.
-    Recheck(row);
-    rows_.back().ticket = lookup_->Start(rows_.back().isbn);
-    return true;
+    return row;
 }
 
 void IsbnWindow::SetState(int row, const QString& state, const QString& note) {
     rows_[row].state = state;
     rows_[row].note = note;
     ShowState(row);
+    Keep();
 }
 
 void IsbnWindow::ShowState(int row) {
@@ -212,10 +218,12 @@ void IsbnWindow::ItemChanged(QTableWidgetItem* item) {
     const int row = item->row();
     if (item->column() == Isbn) {
         rows_[row].userTicked = true;
+        Keep();
         return;
     }
     rows_[row].edited.insert(item->column());
     if (item->column() == Autor || item->column() == Titul) Recheck(row);
+    Keep();
 }
 
 bool IsbnWindow::Checking() const { return reader_->Reading(); }
@@ -275,6 +283,7 @@ void IsbnWindow::KeysRead(const std::string& path, std::optional<CatalogueKeys> 
         keysPath_ = path;
     }
     RecheckAll();
+    Keep();
 }
 
 int IsbnWindow::RowCount() const { return static_cast<int>(rows_.size()); }
@@ -320,6 +329,8 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
     fill(Vydal, record.vydal);
     fill(Rok, record.rok);
     fill(Serie, record.serie);
+    r.stran = record.stran;
+    r.vydani = record.vydani;
     t->item(row, Zdroj)->setText(record.source);
     if (!record.zanr.isEmpty() && t->item(row, Zanr)->text().isEmpty())
         t->item(row, Zanr)->setText(Fitted(record.zanr, replaced));
@@ -345,12 +356,19 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
 
 void IsbnWindow::CatalogueChanged() {
     const std::string path = CataloguePath();
+    // The window's own store: its keys took the stored books already, the lists follow the notice.
+    if (storing_ && path == keysPath_ && keys_ && !reader_->Reading()) {
+        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
+        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+        return;
+    }
     if (!keysPath_.empty() && path != keysPath_) {
         // Marks and ticks from the other catalogue mean nothing here.
         keys_.reset();
         ui_->poznamkal->setText(QStringLiteral("Otevřen jiný katalog: fronta se v něm ověřuje znovu."));
         RecheckAll();
     }
+    FollowCatalogue();
     reader_->Read(path);
     FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
     FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
@@ -375,6 +393,12 @@ void IsbnWindow::ulozitbClick() {
         b.umisteni = take(umisteni);
         b.zanr = take(zanr);
         b.udaj1 = rows_[row].isbn.toStdString();
+        // A new row's udaj2 is empty: ours to write.
+        BibDetails details;
+        details.year = take(Cell(row, Rok));
+        details.pages = take(rows_[row].stran);
+        details.edition = take(rows_[row].vydani);
+        b.udaj2 = FormatBibDetails(details);
         if (!Storable(b)) {
             t->setCurrentCell(row, b.autor.empty() ? Autor : Titul);
             throw std::runtime_error("Řádek s ISBN " + b.udaj1 + " nemá autora nebo titul; nic nebylo uloženo.");
@@ -397,6 +421,8 @@ void IsbnWindow::ulozitbClick() {
         if (!taken.insert(rows_[chosen[i]].isbn).second && rows_[chosen[i]].mark == Mark::None)
             found[i] = Mark::InQueue;
     std::vector<NewBook> storing;
+    storing_ = true;
+    const auto endStoring = qScopeGuard([this] { storing_ = false; });
     const bool stored = context_.change({}, [&] {
         const std::vector<Duplicate> inCatalogue = FindDuplicates(*context_.db, books);
         for (size_t i = 0; i < books.size(); ++i) {
@@ -435,6 +461,7 @@ void IsbnWindow::ulozitbClick() {
     if (left > 0)
         ui_->poznamkal->setText(
             QStringLiteral("Neuloženo řádků: %1 – kniha už je v katalogu nebo výše ve frontě.").arg(left));
+    KeepNow();
 }
 
 void IsbnWindow::RowClicked(int row) {
@@ -482,6 +509,11 @@ bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void IsbnWindow::closeEvent(QCloseEvent* event) {
+    if (!closeAsked_ && !MayClose()) {
+        event->ignore();
+        return;
+    }
     lookup_->CancelAll();
+    KeepNow();
     QWidget::closeEvent(event);
 }

@@ -2,7 +2,8 @@
 // The window "přidat podle ISBN": ISBNs typed or scanned into a queue, looked
 // up in library catalogues while the user goes on scanning, reviewed and
 // edited in the queue, and the checked rows stored in one transaction.
-// Non-modal; closing it cancels the look-ups and stores nothing.
+// Non-modal; closing it cancels the look-ups and stores nothing: the unstored
+// rows are kept beside the catalogue and offered when it opens again.
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/isbn/isbn_lookup.h"
+#include "app/isbn/kept_queue.h"
 #include "app/platform/rows_change.h"
 #include "catalogue/isbn_store.h"
 
@@ -22,6 +24,7 @@ class IsbnWindow;
 }
 class CatalogueKeysReader;
 class QTableWidgetItem;
+class QTimer;
 class QUrl;
 class TASQLite3DB;
 class UiServices;
@@ -61,6 +64,18 @@ public:
     // The catalogue's keys are being read (the duplicate check waits for them).
     bool Checking() const;
 
+    // With unstored rows, asks whether to go back to them; true when the
+    // window may close (the rows stay kept beside the catalogue).
+    bool MayClose();
+    // Closes without asking again, after MayClose said yes.
+    void CloseAsked();
+    // Rows kept from before, offered until loaded or dropped.
+    int Offered() const { return static_cast<int>(offered_.size()); }
+    // "načíst uschovanou frontu", "zahodit ji", "zkusit znovu".
+    void LoadKept();
+    void DropKept();
+    void RetryFailed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,8 +94,12 @@ private:
         Mark mark = Mark::None;
         bool userTicked = false;  // the tick is the user's from then on
         std::set<int> edited;     // columns the user typed into; no answer overwrites them
+        QString stran;            // pages and edition of the record shown, kept with the year
+        QString vydani;
     };
 
+    // A new row for `isbn` (stored form) at the end of the queue.
+    int AddRow(const QString& isbn);
     void Finished(int ticket, const LookupResult& result);
     void ShowCandidate(int row, const FoundRecord& record, bool chosen);
     // Compares the row with the queue before it and with the catalogue's keys.
@@ -94,6 +113,15 @@ private:
     void RowClicked(int row);
     QString Cell(int row, Column column) const;
     std::string CataloguePath() const;
+    // Rows a store would take or the user may still want.
+    bool Unstored(int row) const;
+    // Writes the unstored rows (and those still offered) beside the catalogue:
+    // soon, once for a burst of changes, or now.
+    void Keep();
+    void KeepNow();
+    // The kept queue follows the open catalogue: the one left keeps its offer.
+    void FollowCatalogue();
+    void ShowOffer();
 
     IsbnWindowContext context_;
     std::unique_ptr<Ui::IsbnWindow> ui_;
@@ -105,5 +133,10 @@ private:
     std::string keysPath_;  // the catalogue they were read from
     QString keysFailure_;   // why they could not be read, while a retry is due
     CatalogueKeysReader* reader_ = nullptr;
-    bool filling_ = false;  // the window itself is writing cells
+    bool filling_ = false;          // the window itself is writing cells
+    std::string keptFor_;           // the catalogue whose kept queue this window writes
+    std::vector<KeptRow> offered_;  // kept from before, not loaded yet
+    bool closeAsked_ = false;
+    QTimer* keepTimer_ = nullptr;
+    bool storing_ = false;  // the window's own store runs: its keys follow it already
 };

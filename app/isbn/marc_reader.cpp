@@ -144,6 +144,8 @@ FoundRecord Convert(const std::vector<Field>& fields) {
         r.rok = Year(imprint->First(u'c'));
     }
     if (r.rok.isEmpty() && copyright) r.rok = Year(copyright->First(u'c'));
+    if (const Field* f = first("300")) r.stran = PagesOf(f->First(u'a'));
+    if (const Field* f = first("250")) r.vydani = EditionOf(f->First(u'a'));
     if (const Field* f = first("490")) {
         r.serie = WithoutEndPunctuation(f->First(u'a'));
         const QString volume = WithoutEndPunctuation(f->First(u'v'));

@@ -29,6 +29,9 @@ FoundRecord Convert(const QJsonObject& book) {
     r.autor = CatalogueName(author, author.contains(u','));
     r.vydal = FirstName(book.value(u"publishers")).trimmed();
     r.rok = book.value(u"publish_date").toString().trimmed();
+    const QJsonValue pages = book.value(u"number_of_pages");
+    r.stran = pages.isDouble() ? QString::number(pages.toInteger()) : PagesOf(pages.toString());
+    r.vydani = EditionOf(book.value(u"edition_name").toString());
     r.zanr = FirstName(book.value(u"subjects")).trimmed();
     r.page = book.value(u"url").toString();
     const QJsonObject ids = book.value(u"identifiers").toObject();

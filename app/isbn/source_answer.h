@@ -14,6 +14,7 @@ struct SourceAnswer {
     };
     Kind kind = Kind::NotFound;
     std::vector<FoundRecord> records;
-    QString note;     // Czech, for the queue
-    QString details;  // the server's own words, when it gave any
+    QString note;           // Czech, for the queue
+    QString details;        // the server's own words, when it gave any
+    bool timedOut = false;  // the server did not answer in time: it rests a while
 };

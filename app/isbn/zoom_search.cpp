@@ -34,6 +34,7 @@ std::optional<SourceAnswer> Failure(ZOOM_connection c) {
     case ZOOM_ERROR_TIMEOUT:
         a.kind = SourceAnswer::Kind::NetworkError;
         a.note = QStringLiteral("server neodpověděl včas");
+        a.timedOut = true;
         break;
     default:
         a.kind = SourceAnswer::Kind::BadAnswer;

@@ -70,7 +70,9 @@ TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
          QStringLiteral("anglické romány"),
          QStringList{QStringLiteral("9788025708910")},
          {},
-         {}},
+         {},
+         QStringLiteral("358"),
+         QStringLiteral("3.")},
         // Dates and a relator term in 100; "spol." keeps its full stop; 260 with a full stop after the year.
         {QStringLiteral("Jirotka Zdeněk"),
          QStringLiteral("Saturnin"),
@@ -80,7 +82,9 @@ TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
          QStringLiteral("české romány"),
          QStringList{QStringLiteral("9788072520114")},
          {},
-         {}},
+         {},
+         QStringLiteral("240"),
+         QStringLiteral("3.")},
         // A corporate author with its unit; "IV." is no end of a sentence.
         {QStringLiteral("Národní muzeum. Knihovna"),
          QStringLiteral("Karel IV. : katalog výstavy"),
@@ -90,6 +94,8 @@ TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
          {},
          QStringList{QStringLiteral("9788070361030")},
          {},
+         {},
+         QStringLiteral("95"),
          {}},
         {QStringLiteral("Čapek Karel"),
          QStringLiteral("R.U.R."),
@@ -99,6 +105,8 @@ TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
          {},
          QStringList{QStringLiteral("9788075451231")},
          {},
+         {},
+         QStringLiteral("112"),
          {}},
     };
     for (const char* file : {"nkp-utf8.mrc", "nkp-marc8.mrc"}) {
@@ -114,8 +122,34 @@ TEST(IsbnReaders, NationalLibraryRecordsReadAsACataloguerWould) {
             EXPECT_EQ(r.serie, expected[i].serie) << i;
             EXPECT_EQ(r.zanr, expected[i].zanr) << i;
             EXPECT_EQ(r.isbns, expected[i].isbns) << i;
+            // 300 $a "358 stran :", 250 $a "Vydání 3." / "Vyd. 3."
+            EXPECT_EQ(r.stran, expected[i].stran) << i;
+            EXPECT_EQ(r.vydani, expected[i].vydani) << i;
         }
     }
+}
+
+// Extents (300 $a) and edition statements (250 $a, Open Library's
+// edition_name) as Czech and foreign catalogues write them.
+TEST(IsbnReaders, PagesAndEditionAsCataloguesWriteThem) {
+    const struct {
+        const char* text;
+        const char* pages;
+    } cases[] = {
+        {"240 s. :", "240"},       {"xii, 358 stran :", "358"}, {"[96] s. ;", "96"}, {"320 p. :", "320"},
+        {"2 sv. (480 s.)", "480"}, {"1 online zdroj", ""},      {"412", "412"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PagesOf(QString::fromUtf8(c.text)), QString::fromUtf8(c.pages)) << c.text;
+    const struct {
+        const char* text;
+        const char* edition;
+    } editions[] = {
+        {"Vydání 3.", "3."},       {"Vyd. 1.", "1."}, {"3. vyd.", "3."},
+        {"2nd ed.", "2."},         {"Ed. 2", "2."},   {"Vydání první", "Vydání první"},
+        {"1. české vydání", "1."},
+    };
+    for (const auto& e : editions)
+        EXPECT_EQ(EditionOf(QString::fromUtf8(e.text)), QString::fromUtf8(e.edition)) << e.text;
 }
 
 // Names and end punctuation as catalogues and Open Library write them.

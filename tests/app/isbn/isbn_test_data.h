@@ -104,6 +104,7 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
         return R"({"ISBN:9788071452225": {"title": "Saturnin", "subtitle": "román",
             "authors": [{"name": "Zdeněk Jirotka"}], "publishers": [{"name": "Atlantis"}],
             "publish_date": "1998", "subjects": [{"name": "Humor"}],
+            "number_of_pages": 240, "edition_name": "3. vyd.",
             "url": "https://openlibrary.org/books/OL1M/Saturnin",
             "identifiers": {"isbn_13": ["9788071452225"]}}})";
     if (isbn == QLatin1String(kKrakatit))
@@ -116,8 +117,9 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
 // "/late" answers after `lateMs`.
 class OpenLibraryServer {
 public:
-    OpenLibraryServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
+    // On `port`, or on any free one.
+    explicit OpenLibraryServer(quint16 port = 0) {
+        server_.listen(QHostAddress::LocalHost, port);
         QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server_.nextPendingConnection()) {
                 QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { Serve(s); });

@@ -24,6 +24,7 @@
 #include "app/platform/value_lists.h"
 #include "catalogue/template_db.h"
 #include "isbn_test_data.h"
+#include "isbn_window_open.h"
 #include "storage/connection.h"
 #include "app/window/main_window.h"
 #include "app/window/tree_node.h"
@@ -55,23 +56,16 @@ protected:
         settings = QString::fromStdString(dir.file("svazkovna.ini"));
     }
     IsbnWindow* Open(const std::string& sources) {
-        ProfileFile(settings).WriteString("nastaveni", "zdrojeisbn", sources);
-        IsbnWindowContext c;
-        c.db = &con;
-        c.ui = &ui;
-        c.lists = &lists;
-        c.settingsPath = settings;
-        c.change = [this](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
-            ++backups;
-            if (!allowChange) return false;
-            write();
-            ++changes;
-            return true;
-        };
-        c.showPage = [this](const QUrl& u) { pages.append(u); };
-        auto* w = new IsbnWindow(c);
-        w->show();
-        return w;
+        return OpenIsbnWindow(
+            con, ui, lists, settings, sources,
+            [this](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
+                ++backups;
+                if (!allowChange) return false;
+                write();
+                ++changes;
+                return true;
+            },
+            [this](const QUrl& u) { pages.append(u); });
     }
     void Scan(IsbnWindow* w, const QString& digits) {
         QTest::keyClicks(w->form()->isbnle, digits);
@@ -132,11 +126,12 @@ TEST_F(IsbnWindowTest, ScannedNumbersQueuedLookedUpAndStored) {
     EXPECT_EQ(backups, 1);
     EXPECT_EQ(changes, 1);
     // Windows-1250 bytes, the next ids, the ISBN in udaj1, empty text elsewhere.
-    EXPECT_EQ(SelectRows(path, "select * from svazkovna where id>8 order by id"),
-              (std::vector<std::string>{
-                  "9|N\xECmcov\xE1 Bo\x9E"
-                  "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157||",
-                  "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225||"}));
+    EXPECT_EQ(
+        SelectRows(path, "select * from svazkovna where id>8 order by id"),
+        (std::vector<std::string>{"9|N\xECmcov\xE1 Bo\x9E"
+                                  "ena|Babi\xE8ka||Albatros||Reg\xE1l C|||3||9780306406157|#bib rok=2005|",
+                                  "10|Jirotka Zden\xECk|Saturnin rom\xE1n|Humor|Atlantis||Police 2|||3||9788071452225|"
+                                  "#bib rok=1998;stran=240;vydani=3.|"}));
     EXPECT_EQ(w->StateText(0), QStringLiteral("uloženo"));
     // Stored rows are not stored twice.
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
