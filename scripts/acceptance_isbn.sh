@@ -39,29 +39,13 @@ open(sys.argv[1], 'wb').write(
     rec([('020', [('a', b'0306406152')]), ('100', [('a', b'N\xe9emcov\xe2a, Bo\xe9zena')]),
          ('245', [('a', b'Babi\xe9cka /')]), ('264', [('b', b'Albatros,'), ('c', b'[2005]')])], False))
 PY
-zport=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-"$server" "$zport" "$work/records.mrc" >"$work/z3950.log" 2>&1 &
-zpid=$!
 # Open Library: one book, Saturnin; every other ISBN is not there.
-python3 - "$work/ol.port" >"$work/ol.log" 2>&1 <<'PY' &
-import http.server, json, sys
-class H(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        body = {}
-        if 'ISBN:9788071452225' in self.path:
-            body = {"ISBN:9788071452225": {"title": "Saturnin", "authors": [{"name": "Zdeněk Jirotka"}],
-                                           "publishers": [{"name": "Atlantis"}], "publish_date": "1998"}}
-        data = json.dumps(body).encode()
-        self.send_response(200); self.send_header('Content-Type', 'application/json')
-        self.send_header('Content-Length', str(len(data))); self.end_headers(); self.wfile.write(data)
-s = http.server.HTTPServer(('127.0.0.1', 0), H)
-open(sys.argv[1], 'w').write(str(s.server_port))
-s.serve_forever()
-PY
-olpid=$!
-trap 'kill $zpid $olpid 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 50); do [ -s "$work/ol.port" ] && break; sleep 0.1; done
-echo "z3950=127.0.0.1:$zport/Test;openlibrary=http://127.0.0.1:$(cat "$work/ol.port")" >"$work/sources"
+cat >"$work/ol.json" <<'JSON'
+{"ISBN:9788071452225": {"title": "Saturnin", "authors": [{"name": "Zdeněk Jirotka"}],
+                        "publishers": [{"name": "Atlantis"}], "publish_date": "1998"}}
+JSON
+. "$root/scripts/isbn_servers.sh"
+isbn_servers_start "$server"
 
 cat >"$work/drive.sh" <<'DRIVE'
 set -u
