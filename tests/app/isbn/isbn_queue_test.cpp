@@ -31,12 +31,18 @@ using testsupport::SelectRows;
 
 class IsbnQueueTest : public testsupport::TemplateCatalogueTest {
 protected:
+    // A window left open must not outlive the connection it reads: a keys
+    // check finishing later would reach a catalogue already gone.
+    ~IsbnQueueTest() override {
+        for (QPointer<IsbnWindow>& w : opened_) delete w.data();
+    }
     IsbnWindow* Open(const std::string& sources) {
-        return OpenIsbnWindow(con, ui, lists, QString::fromStdString(dir.file("svazkovna.ini")), sources,
-                              [](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
-                                  write();
-                                  return true;
-                              });
+        return opened_.emplace_back(
+            OpenIsbnWindow(con, ui, lists, QString::fromStdString(dir.file("svazkovna.ini")), sources,
+                           [](const std::vector<int64_t>&, const std::function<RowsChange()>& write) {
+                               write();
+                               return true;
+                           }));
     }
     static void Scan(IsbnWindow* w, const char* digits) {
         QTest::keyClicks(w->form()->isbnle, QString::fromLatin1(digits));
@@ -53,6 +59,7 @@ protected:
     ScriptedUi ui;
     ValueLists lists{con};
     OpenLibraryServer ol;
+    std::vector<QPointer<IsbnWindow>> opened_;
 };
 
 // Closing asks while rows are unstored; the rows (typed cells, the user's
