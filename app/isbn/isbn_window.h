@@ -121,6 +121,8 @@ private:
     void KeepNow();
     // The kept queue follows the open catalogue: the one left keeps its offer.
     void FollowCatalogue();
+    // Runs a read or write of the kept queue; its failure is told in the window. False when it failed.
+    bool TellKeptQueue(const std::function<void()>& work);
     void ShowOffer();
 
     IsbnWindowContext context_;

@@ -68,11 +68,17 @@ void IsbnWindow::KeepNow() {
         kept.push_back(std::move(k));
     }
     kept.insert(kept.end(), offered_.begin(), offered_.end());
+    TellKeptQueue([&] { WriteKeptQueue(KeptQueuePath(keptFor_), kept); });
+}
+
+bool IsbnWindow::TellKeptQueue(const std::function<void()>& work) {
     try {
-        WriteKeptQueue(KeptQueuePath(keptFor_), kept);
-    } catch (const std::exception& e) {
+        work();
+        return true;
+    } catch (const KeptQueueError& e) {
         // Told in the window, never by a box: scanning goes on.
         ui_->poznamkal->setText(QString::fromUtf8(e.what()));
+        return false;
     }
 }
 
@@ -81,23 +87,12 @@ void IsbnWindow::FollowCatalogue() {
     if (path == keptFor_) return;
     if (!keptFor_.empty()) {
         // The catalogue left keeps what it offered; the queue goes with the window.
-        try {
-            WriteKeptQueue(KeptQueuePath(keptFor_), offered_);
-        } catch (const std::exception& e) {
-            ui_->poznamkal->setText(QString::fromUtf8(e.what()));
-        }
+        TellKeptQueue([&] { WriteKeptQueue(KeptQueuePath(keptFor_), offered_); });
     }
     keptFor_ = path;
     offered_.clear();
-    if (!path.empty()) {
-        try {
-            offered_ = ReadKeptQueue(KeptQueuePath(path));
-        } catch (const std::exception& e) {
-            // A damaged file is left as it is, so nothing in it is lost by writing over it.
-            keptFor_.clear();
-            ui_->poznamkal->setText(QString::fromUtf8(e.what()));
-        }
-    }
+    // A damaged file is left as it is, so nothing in it is lost by writing over it.
+    if (!path.empty() && !TellKeptQueue([&] { offered_ = ReadKeptQueue(KeptQueuePath(path)); })) keptFor_.clear();
     ShowOffer();
     KeepNow();
 }

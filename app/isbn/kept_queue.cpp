@@ -7,14 +7,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <stdexcept>
 
 namespace {
 
 const QLatin1String kRows("radky");
 
-std::runtime_error Failure(const QString& what, const QString& file, const QString& why) {
-    return std::runtime_error((what + QStringLiteral(" „") + file + QStringLiteral("“: ") + why).toStdString());
+KeptQueueError Failure(const QString& what, const QString& file, const QString& why) {
+    return KeptQueueError((what + QStringLiteral(" „") + file + QStringLiteral("“: ") + why).toStdString());
 }
 
 }  // namespace

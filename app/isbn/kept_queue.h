@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,20 @@ struct KeptRow {
     QString vydani;
 };
 
+// A kept queue that cannot be read or written; what() is a whole Czech sentence
+// naming the file, fit to show as it is.
+class KeptQueueError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The file that keeps the queue of the catalogue at `cataloguePath`.
 QString KeptQueuePath(const std::string& cataloguePath);
 
-// The rows kept in `file`; none when there is no file. Throws with a Czech
-// message when the file cannot be read or is damaged.
+// The rows kept in `file`; none when there is no file. Throws KeptQueueError
+// when the file cannot be read or is damaged.
 std::vector<KeptRow> ReadKeptQueue(const QString& file);
 
 // Writes `rows` to `file` whole or not at all; no rows remove the file.
-// Throws with a Czech message when it cannot be written.
+// Throws KeptQueueError when it cannot be written.
 void WriteKeptQueue(const QString& file, const std::vector<KeptRow>& rows);
