@@ -7,9 +7,19 @@
 #include "app/core/profile_file.h"
 
 QString IsbnSource::Name() const {
-    if (kind == Kind::Z3950) return address.section(u'/', 0, 0).section(u':', 0, 0);
-    const QString host = QUrl(address).host();
-    return host.isEmpty() ? address : host;
+    switch (kind) {
+    case Kind::Z3950:
+        // One server holds several catalogues: "aleph.nkp.cz/SKC-UTF", the port left out.
+        return address.section(u'/', 0, 0).section(u':', 0, 0) + u'/' + address.section(u'/', 1);
+    case Kind::Sru: {
+        const QUrl url(address);
+        QString path = url.path();
+        while (path.endsWith(u'/')) path.chop(1);
+        return url.host().isEmpty() ? address : url.host() + path;
+    }
+    case Kind::OpenLibrary: break;
+    }
+    return QStringLiteral("Open Library");
 }
 
 IsbnSourceList ParseIsbnSources(const std::string& value) {

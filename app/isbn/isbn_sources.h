@@ -19,7 +19,8 @@ struct IsbnSource {
     Kind kind = Kind::Z3950;
     QString address;  // as written after "="
 
-    // The name the queue shows in its source column: the host.
+    // The name the queue shows in its source column: the catalogue, not only
+    // its server ("aleph.nkp.cz/SKC-UTF", "host/sru/path", "Open Library").
     QString Name() const;
 };
 

@@ -249,8 +249,17 @@ TEST(IsbnSources, SettingParsed) {
     const IsbnSourceList d = ParseIsbnSources(kDefaultIsbnSources);
     ASSERT_EQ(d.sources.size(), 2u);
     EXPECT_EQ(d.sources[0].kind, IsbnSource::Kind::Z3950);
-    EXPECT_EQ(d.sources[0].Name(), QStringLiteral("aleph.nkp.cz"));
     EXPECT_EQ(d.sources[1].kind, IsbnSource::Kind::OpenLibrary);
+    // The source column names the catalogue, not only its server.
+    const IsbnSourceList named = ParseIsbnSources(
+        "z3950=aleph.nkp.cz:9991/SKC-UTF;sru=https://aleph.nkp.cz/sru/SKC/;z3950=z3950.loc.gov:7090/Voyager;"
+        "sru=http://127.0.0.1:8080;openlibrary=https://openlibrary.org/");
+    ASSERT_EQ(named.sources.size(), 5u);
+    EXPECT_EQ(named.sources[0].Name(), QStringLiteral("aleph.nkp.cz/SKC-UTF"));
+    EXPECT_EQ(named.sources[1].Name(), QStringLiteral("aleph.nkp.cz/sru/SKC"));
+    EXPECT_EQ(named.sources[2].Name(), QStringLiteral("z3950.loc.gov/Voyager"));
+    EXPECT_EQ(named.sources[3].Name(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(named.sources[4].Name(), QStringLiteral("Open Library"));
     EXPECT_TRUE(ParseIsbnSources("").sources.empty());
     const IsbnSourceList bad = ParseIsbnSources("gopher=x; z3950=host/db ;sru=ftp://a/b; sru=http://h:1/db");
     EXPECT_EQ(bad.sources.size(), 1u);
@@ -280,7 +289,7 @@ protected:
     OpenLibraryServer ol;
 };
 
-TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
+TEST_F(IsbnLookupTest, SourcesAskedInOrderTheFirstFinderLeads) {
     ASSERT_TRUE(marc.Running());
     const std::string sources = "z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString();
     const auto done = Run(sources, {kKrakatit, kBabicka, kOnlyOpenLibrary, kNowhere});
@@ -298,11 +307,9 @@ TEST_F(IsbnLookupTest, SourcesAskedInOrderUntilOneFinds) {
                                                     : QStringLiteral("Saturnin román");
         EXPECT_EQ(f.titul, expected);
     }
-    // Nothing but the ISBN went to Open Library; Krakatit never reached it.
-    for (const QString& line : ol.requests) {
+    // Nothing but the ISBN went to Open Library.
+    for (const QString& line : ol.requests)
         EXPECT_TRUE(line.startsWith(QStringLiteral("GET /api/books?bibkeys=ISBN:"))) << line.toStdString();
-        EXPECT_FALSE(line.contains(QLatin1String(kKrakatit)));
-    }
 }
 
 TEST_F(IsbnLookupTest, SruServesMarcXml) {
