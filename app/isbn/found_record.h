@@ -7,17 +7,30 @@
 #include <vector>
 
 struct FoundRecord {
+    // The texts a later source may fill in or see otherwise.
+    enum class Field { Autor, Titul, Vydal, Rok, Serie, Zanr };
+    // What another source said of a field: filled in where the first had
+    // nothing, or a different value beside the one kept.
+    struct SourceNote {
+        Field field = Field::Autor;
+        bool differs = false;  // false: the value was filled in from `source`
+        QString source;
+        QString value;
+        bool operator==(const SourceNote&) const = default;
+    };
+
     QString autor;
     QString titul;
     QString vydal;
     QString rok;
     QString serie;
     QString zanr;
-    QStringList isbns;  // the record's ISBNs in the stored form
-    QString source;     // the source's name as the queue shows it
-    QString page;       // the record's page at the source, when it has one
-    QString stran;      // pages, the number alone: "240"
-    QString vydani;     // the edition as an ordinal: "3."
+    QStringList isbns;                   // the record's ISBNs in the stored form
+    QString source;                      // the source's name as the queue shows it
+    QString page;                        // the record's page at the source, when it has one
+    QString stran;                       // pages, the number alone: "240"
+    QString vydani;                      // the edition as an ordinal: "3."
+    std::vector<SourceNote> notes = {};  // what later sources filled in or said otherwise
 
     bool operator==(const FoundRecord&) const = default;
 };

@@ -10,6 +10,7 @@
 #include <QUrlQuery>
 #include <mutex>
 
+#include "app/isbn/merged_sources.h"
 #include "app/isbn/openlibrary_reader.h"
 #include "app/isbn/zoom_search.h"
 #include "catalogue/isbn.h"
@@ -105,6 +106,13 @@ void IsbnLookup::AskNext(int ticket) {
             auto it = tickets_.find(ticket);
             if (it == tickets_.end()) return;  // cancelled meanwhile
             LookupResult result;
+            if (!it->second.found.empty()) {
+                // What the later sources failed to say does not matter to a found book.
+                result.state = LookupResult::State::Found;
+                result.candidates = MergeSources(it->second.found);
+                Finish(ticket, std::move(result));
+                return;
+            }
             result.note = it->second.failures.join(QStringLiteral("; "));
             result.details = it->second.details.join(QStringLiteral("\n"));
             if (it->second.failures.isEmpty())
@@ -196,12 +204,9 @@ void IsbnLookup::Answered(int ticket, const SourceAnswer& answer) {
     auto it = tickets_.find(ticket);
     if (it == tickets_.end()) return;  // cancelled meanwhile
     Ticket& t = it->second;
-    if (answer.kind == SourceAnswer::Kind::Found) {
-        Finish(ticket, {LookupResult::State::Found, answer.records, {}, {}});
-        return;
-    }
+    if (answer.kind == SourceAnswer::Kind::Found) t.found.push_back(answer.records);
     if (answer.timedOut) resting_[t.next] = QDeadlineTimer(rest_ms_);
-    if (answer.kind != SourceAnswer::Kind::NotFound) {
+    if (answer.kind != SourceAnswer::Kind::NotFound && answer.kind != SourceAnswer::Kind::Found) {
         const QString name = sources_[t.next].Name();
         t.failures.append(name + QStringLiteral(": ") + answer.note);
         if (!answer.details.isEmpty()) t.details.append(name + QStringLiteral(": ") + answer.details);

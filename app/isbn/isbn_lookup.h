@@ -2,8 +2,9 @@
 // Looking ISBNs up in the configured sources without ever blocking the
 // window: Z39.50 and SRU searches run in worker threads, Open Library
 // through Qt Network; a few ISBNs at a time, each source with a timeout,
-// every ISBN cancellable. Sources are asked in order until one finds the book;
-// a source that did not answer in time is skipped for the next ISBNs a while.
+// every ISBN cancellable. Every source is asked in order; where several find
+// the book, the first one's record is filled in from the next ones; a source
+// that did not answer in time is skipped for the next ISBNs a while.
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
@@ -23,7 +24,7 @@ class QTimer;
 struct LookupResult {
     enum class State { Found, NotFound, NetworkError, BadAnswer };
     State state = State::NotFound;
-    std::vector<FoundRecord> candidates;  // of the first source that found the book
+    std::vector<FoundRecord> candidates;  // the first finding source's, filled in from the next
     QString note;                         // what went wrong where, in Czech
     QString details;                      // the servers' own words, for "Podrobnosti"
 };
@@ -57,6 +58,7 @@ private:
         QString isbn;
         size_t next = 0;  // the source to ask next
         bool running = false;
+        std::vector<std::vector<FoundRecord>> found;  // by source, in the order asked
         QStringList failures;
         QStringList details;
         bool anyNetworkError = false;

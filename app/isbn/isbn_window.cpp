@@ -16,6 +16,7 @@
 
 #include "app/isbn/catalogue_keys_reader.h"
 #include "app/isbn/isbn_sources.h"
+#include "app/isbn/merged_sources.h"
 #include "app/isbn/queue_states.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
@@ -35,6 +36,12 @@ const char* const kUlozeno = "uloženo";
 const char* const kVeFronte = "už ve frontě";
 // A locked catalogue is read again after this long, not waited on.
 constexpr int kRetryMs = 1000;
+
+// The cells another source may have filled in or seen otherwise.
+const std::pair<IsbnWindow::Column, FoundRecord::Field> kNotedCells[] = {
+    {IsbnWindow::Autor, FoundRecord::Field::Autor}, {IsbnWindow::Titul, FoundRecord::Field::Titul},
+    {IsbnWindow::Vydal, FoundRecord::Field::Vydal}, {IsbnWindow::Rok, FoundRecord::Field::Rok},
+    {IsbnWindow::Serie, FoundRecord::Field::Serie}, {IsbnWindow::Zanr, FoundRecord::Field::Zanr}};
 
 QString FaultNote(isbn::Fault fault) {
     switch (fault) {
@@ -334,6 +341,13 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
     t->item(row, Zdroj)->setText(record.source);
     if (!record.zanr.isEmpty() && t->item(row, Zanr)->text().isEmpty())
         t->item(row, Zanr)->setText(Fitted(record.zanr, replaced));
+    // Where the sources disagree the cell is marked and its tooltip says what the other one said.
+    for (const auto& [column, field] : kNotedCells) {
+        QTableWidgetItem* item = t->item(row, column);
+        const bool own = r.edited.count(column) > 0;
+        item->setToolTip(own ? QString() : SourceNoteText(record, field));
+        item->setBackground(!own && SourcesDiffer(record, field) ? QBrush(QColor(0xff, 0xd0, 0x90)) : QBrush());
+    }
     filling_ = false;
 
     // Several candidates: a choice among them in the source column.

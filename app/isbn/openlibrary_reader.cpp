@@ -1,4 +1,4 @@
-// Open Library's JSON: title (+ subtitle), authors, publishers, publish_date, subjects, ISBNs.
+// Open Library's JSON: title (+ subtitle), authors, publishers, publish_date, subjects, series, ISBNs.
 #include "app/isbn/openlibrary_reader.h"
 
 #include <QJsonArray>
@@ -33,6 +33,8 @@ FoundRecord Convert(const QJsonObject& book) {
     r.stran = pages.isDouble() ? QString::number(pages.toInteger()) : PagesOf(pages.toString());
     r.vydani = EditionOf(book.value(u"edition_name").toString());
     r.zanr = FirstName(book.value(u"subjects")).trimmed();
+    // An edition's series, where the record names one: a list of plain strings.
+    r.serie = WithoutEndPunctuation(FirstName(book.value(u"series")));
     r.page = book.value(u"url").toString();
     const QJsonObject ids = book.value(u"identifiers").toObject();
     for (const char* key : {"isbn_13", "isbn_10"})

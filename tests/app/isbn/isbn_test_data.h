@@ -58,6 +58,13 @@ inline const char* const kVlaky = "9788000007779";
 // In the national-library records of data/isbn (made by yaz-marcdump from nkp.xml):
 // "Pán prstenů. Díl 2, Dvě věže", two 264s, served in MARC-8.
 inline const char* const kDveVeze = "9788025708910";
+// Found by the national library and by Open Library: the library's record
+// lacks series, genre and edition, Open Library has them.
+inline const char* const kBobriReka = "9788070331019";
+// Both find it; Open Library writes the title and names without accents.
+inline const char* const kMloci = "9788020031235";
+// Both find it; publisher and year really differ.
+inline const char* const kKosik = "9788071854562";
 // Found only by Open Library.
 inline const char* const kOnlyOpenLibrary = "9788071452225";
 // Found nowhere.
@@ -99,6 +106,35 @@ inline std::string RecordedMarc() {
                       true);
 }
 
+// Books Open Library finds too, as a national library catalogues them.
+inline std::string BothSourcesMarc() {
+    return MarcRecord({{"020", {{'a', "978-80-7033-101-9"}, {'q', "(vázáno)"}}},
+                       {"040", {{'a', "ABA001"}, {'b', "cze"}, {'e', "rda"}}},
+                       {"100", {{'a', "Foglar, Jaroslav,"}, {'d', "1907-1999"}, {'7', "jk01031256"}, {'4', "aut"}}},
+                       {"245", {{'a', "Hoši od Bobří řeky /"}, {'c', "Jaroslav Foglar ; ilustrace Marko Čermák"}}},
+                       {"264", {{'a', "Praha :"}, {'b', "Olympia,"}, {'c', "2007"}}},
+                       {"300", {{'a', "187 stran :"}, {'b', "ilustrace ;"}, {'c', "21 cm"}}}},
+                      true) +
+           MarcRecord({{"020", {{'a', "80-200-3123-5"}}},
+                       {"100", {{'a', "Čapek, Karel,"}, {'d', "1890-1938"}, {'4', "aut"}}},
+                       {"245", {{'a', "Válka s mloky /"}, {'c', "Karel Čapek ; [doslov Miroslav Halík]"}}},
+                       {"250", {{'a', "1. vydání v tomto souboru."}}},
+                       {"260", {{'a', "Praha :"}, {'b', "Československý spisovatel,"}, {'c', "1981."}}},
+                       {"300", {{'a', "300 s. ;"}, {'c', "21 cm"}}},
+                       {"490", {{'a', "Spisy / Karel Čapek ;"}, {'v', "sv. 9"}}},
+                       {"655", {{'a', "české romány"}, {'2', "czenas"}}}},
+                      true) +
+           MarcRecord({{"020", {{'a', "978-80-7185-456-2"}, {'q', "(brožováno)"}}},
+                       {"100", {{'a', "Kosík, Karel,"}, {'d', "1926-2003"}, {'4', "aut"}}},
+                       {"245",
+                        {{'a', "Dialektika konkrétního :"},
+                         {'b', "studie o problematice člověka a světa /"},
+                         {'c', "Karel Kosík"}}},
+                       {"250", {{'a', "Vydání 4."}}},
+                       {"264", {{'a', "Praha :"}, {'b', "Filosofia,"}, {'c', "2005"}}}},
+                      true);
+}
+
 inline QByteArray OpenLibraryJson(const QString& isbn) {
     if (isbn == QLatin1String(kOnlyOpenLibrary))
         return R"({"ISBN:9788071452225": {"title": "Saturnin", "subtitle": "román",
@@ -107,6 +143,28 @@ inline QByteArray OpenLibraryJson(const QString& isbn) {
             "number_of_pages": 240, "edition_name": "3. vyd.",
             "url": "https://openlibrary.org/books/OL1M/Saturnin",
             "identifiers": {"isbn_13": ["9788071452225"]}}})";
+    // Shaped as the books API answers with jscmd=data: names as objects, subjects with their pages.
+    if (isbn == QLatin1String(kBobriReka))
+        return R"({"ISBN:9788070331019": {"url": "https://openlibrary.org/books/OL24231876M/Hoši_od_Bobří_řeky",
+            "key": "/books/OL24231876M", "title": "Hoši od Bobří řeky",
+            "authors": [{"url": "https://openlibrary.org/authors/OL1421052A/Jaroslav_Foglar", "name": "Jaroslav Foglar"}],
+            "identifiers": {"isbn_13": ["9788070331019"], "openlibrary": ["OL24231876M"]},
+            "publishers": [{"name": "Olympia"}], "publish_places": [{"name": "Praha"}], "publish_date": "2007",
+            "number_of_pages": 187, "edition_name": "8. vyd.", "series": ["Foglarovky"],
+            "subjects": [{"name": "Juvenile fiction", "url": "https://openlibrary.org/subjects/juvenile_fiction"},
+                         {"name": "Boy Scouts", "url": "https://openlibrary.org/subjects/boy_scouts"}]}})";
+    if (isbn == QLatin1String(kMloci))
+        return R"({"ISBN:9788020031235": {"key": "/books/OL3982312M", "title": "Valka s mloky.",
+            "authors": [{"name": "Karel Capek"}], "publishers": [{"name": "Ceskoslovensky spisovatel"}],
+            "publish_date": "1981", "identifiers": {"isbn_10": ["8020031235"]}}})";
+    if (isbn == QLatin1String(kKosik))
+        return R"({"ISBN:9788071854562": {"key": "/books/OL9876543M", "title": "Dialektika konkrétního",
+            "subtitle": "studie o problematice člověka a světa", "authors": [{"name": "Karel Kosík"}],
+            "publishers": [{"name": "Academia"}], "publish_date": "1966", "number_of_pages": 190,
+            "identifiers": {"isbn_13": ["9788071854562"]}}})";
+    if (isbn == QLatin1String(kDveVeze))
+        return R"({"ISBN:9788025708910": {"key": "/books/OL26377825M", "title": "Dvě věže",
+            "authors": [{"name": "J.R.R. Tolkien"}], "publishers": [{"name": "Argo"}], "publish_date": "2013"}})";
     if (isbn == QLatin1String(kKrakatit))
         return R"j({"ISBN:9788071061311": {"title": "Krakatit (OL)", "authors": [{"name": "Karel Capek"}]}})j";
     return "{}";
@@ -190,7 +248,7 @@ public:
         const QString records = dir + QStringLiteral("/records.mrc");
         QFile f(records);
         f.open(QIODevice::WriteOnly);
-        const std::string bytes = RecordedMarc() + Fixture("nkp-marc8.mrc");
+        const std::string bytes = RecordedMarc() + BothSourcesMarc() + Fixture("nkp-marc8.mrc");
         f.write(bytes.data(), static_cast<qint64>(bytes.size()));
         f.close();
         process_.start(QCoreApplication::applicationDirPath() + QStringLiteral("/isbn_test_server"),

@@ -329,6 +329,83 @@ TEST_F(IsbnWindowTest, AVolumeOfASetIsNoDuplicateOfAnother) {
     w->close();
 }
 
+// Two sources finding one book: what the national library's record lacks is
+// taken from Open Library, a difference of case, accents or punctuation is
+// none, a real one is marked with the other source's value beside the one
+// kept, another title stays to be picked; one source alone works as before.
+TEST_F(IsbnWindowTest, TwoSourcesFindingOneBookAreMerged) {
+    MarcServer marc(QString::fromStdString(dir.path().string()));
+    IsbnWindow* w = Open("z3950=" + marc.Z3950("Test").toStdString() + ";openlibrary=" + ol.Url().toStdString());
+    const char* const scanned[] = {kBobriReka, kMloci, kKosik, kDveVeze, "0306406152", kOnlyOpenLibrary};
+    for (const char* isbn : scanned) Scan(w, QString::fromLatin1(isbn));
+    WaitDone(w);
+    QTableWidget* t = w->form()->frontatw;
+    const QString both = marc.Z3950("Test").section(u':', 0, 0) + QStringLiteral("/Test + Open Library");
+    const struct {
+        int row;
+        IsbnWindow::Column column;
+        QString text;
+        QString tip;  // the cell's tooltip; a marked cell is one where the sources disagree
+        bool marked;
+    } cells[] = {
+        {0, IsbnWindow::Zdroj, both, {}, false},
+        {0, IsbnWindow::Titul, QStringLiteral("Hoši od Bobří řeky"), {}, false},
+        {0, IsbnWindow::Serie, QStringLiteral("Foglarovky"), QStringLiteral("doplněno ze zdroje Open Library"), false},
+        {0, IsbnWindow::Zanr, QStringLiteral("Juvenile fiction"), QStringLiteral("doplněno ze zdroje Open Library"),
+         false},
+        {0, IsbnWindow::Vydal, QStringLiteral("Olympia"), {}, false},
+        {1, IsbnWindow::Zdroj, both, {}, false},
+        {1, IsbnWindow::Autor, QStringLiteral("Čapek Karel"), {}, false},
+        {1, IsbnWindow::Titul, QStringLiteral("Válka s mloky"), {}, false},
+        {1, IsbnWindow::Vydal, QStringLiteral("Československý spisovatel"), {}, false},
+        {1, IsbnWindow::Rok, QStringLiteral("1981"), {}, false},
+        {2, IsbnWindow::Vydal, QStringLiteral("Filosofia"), QStringLiteral("jiný zdroj (Open Library): Academia"),
+         true},
+        {2, IsbnWindow::Rok, QStringLiteral("2005"), QStringLiteral("jiný zdroj (Open Library): 1966"), true},
+        {2,
+         IsbnWindow::Titul,
+         QStringLiteral("Dialektika konkrétního : studie o problematice člověka a světa"),
+         {},
+         false},
+        {3, IsbnWindow::Titul, QStringLiteral("Pán prstenů. Díl 2, Dvě věže"),
+         QStringLiteral("jiný zdroj (Open Library): Dvě věže"), true},
+        {3, IsbnWindow::Autor, QStringLiteral("Tolkien J. R. R."), {}, false},
+        {4, IsbnWindow::Zdroj, marc.Z3950("Test").section(u':', 0, 0) + QStringLiteral("/Test"), {}, false},
+        {4, IsbnWindow::Vydal, QStringLiteral("Albatros"), {}, false},
+        {5, IsbnWindow::Zdroj, QStringLiteral("Open Library"), {}, false},
+        {5, IsbnWindow::Serie, {}, {}, false},
+    };
+    for (const auto& c : cells) {
+        const QTableWidgetItem* item = t->item(c.row, c.column);
+        EXPECT_EQ(item->text(), c.text) << c.row << "/" << c.column;
+        EXPECT_EQ(item->toolTip(), c.tip) << c.row << "/" << c.column;
+        EXPECT_EQ(item->background().style() != Qt::NoBrush, c.marked) << c.row << "/" << c.column;
+    }
+    // Another title is a candidate of its own; the rows that agree have one.
+    for (int row = 0; row < 6; ++row) {
+        auto* choice = qobject_cast<QComboBox*>(t->cellWidget(row, IsbnWindow::Zdroj));
+        ASSERT_EQ(choice != nullptr, row == 3) << row;
+        if (!choice) continue;
+        ASSERT_EQ(choice->count(), 2);
+        choice->setCurrentIndex(1);
+        EXPECT_EQ(t->item(row, IsbnWindow::Titul)->text(), QStringLiteral("Dvě věže"));
+        EXPECT_TRUE(t->item(row, IsbnWindow::Titul)->toolTip().isEmpty());
+        choice->setCurrentIndex(0);
+    }
+    for (int row = 0; row < 6; ++row) EXPECT_EQ(w->StateText(row), QStringLiteral("nalezeno")) << row;
+
+    // Stored: the filled-in series, genre, pages and edition; the first source's publisher and year.
+    QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(SelectRows(path,
+                         "select udaj1, serie, zanr, vydal, udaj2 from svazkovna where udaj1 in "
+                         "('9788070331019','9788071854562') order by udaj1"),
+              (std::vector<std::string>{"9788070331019|Foglarovky|Juvenile fiction|Olympia|"
+                                        "#bib rok=2007;stran=187;vydani=8.",
+                                        "9788071854562|||Filosofia|#bib rok=2005;stran=190;vydani=4."}));
+    w->close();
+}
+
 TEST_F(IsbnWindowTest, DeclinedBackupOrClosingStoresNothing) {
     IsbnWindow* w = Open("openlibrary=" + ol.Url().toStdString());
     Scan(w, QString::fromLatin1(kOnlyOpenLibrary));
