@@ -229,6 +229,11 @@ void IsbnWindow::ItemChanged(QTableWidgetItem* item) {
         return;
     }
     rows_[row].edited.insert(item->column());
+    // The user's own text: what the sources said of the cell no longer applies.
+    filling_ = true;
+    item->setToolTip({});
+    item->setBackground(QBrush());
+    filling_ = false;
     if (item->column() == Autor || item->column() == Titul) Recheck(row);
     Keep();
 }

@@ -393,6 +393,10 @@ TEST_F(IsbnWindowTest, TwoSourcesFindingOneBookAreMerged) {
         choice->setCurrentIndex(0);
     }
     for (int row = 0; row < 6; ++row) EXPECT_EQ(w->StateText(row), QStringLiteral("nalezeno")) << row;
+    // Typed over by the user, a marked cell is the user's and no longer marked.
+    t->item(3, IsbnWindow::Titul)->setText(QStringLiteral("Dvě věže"));
+    EXPECT_TRUE(t->item(3, IsbnWindow::Titul)->toolTip().isEmpty());
+    EXPECT_EQ(t->item(3, IsbnWindow::Titul)->background().style(), Qt::NoBrush);
 
     // Stored: the filled-in series, genre, pages and edition; the first source's publisher and year.
     QTest::mouseClick(w->form()->ulozitb, Qt::LeftButton);
