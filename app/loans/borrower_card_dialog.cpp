@@ -76,6 +76,11 @@ BorrowerCardDialog::BorrowerCardDialog(CatalogueSession& session, const QString&
     finished_ = MakeList(this, QStringLiteral("vráceno dříve"),
                          {QStringLiteral("autor"), QStringLiteral("titul"), QStringLiteral("půjčeno"),
                           QStringLiteral("vráceno"), QStringLiteral("dní")});
+    out_->setColumnWidth(OutKdy, 110);
+    out_->setColumnWidth(OutDni, 50);
+    finished_->setColumnWidth(FinishedKdy, 110);
+    finished_->setColumnWidth(FinishedVraceno, 90);
+    finished_->setColumnWidth(FinishedDni, 50);
     layout->addWidget(ListLabel(this, QStringLiteral("&vypůjčeno nyní:"), out_));
     layout->addWidget(out_, 1);
     finishedLabel_ = ListLabel(this, QString(), finished_);
