@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/core/loan_period.h"
@@ -101,6 +102,11 @@ BorrowerCardDialog::BorrowerCardDialog(CatalogueSession& session, const QString&
     connect(email_, &QPushButton::clicked, this, [this, &ui] { RunGuarded(ui, [this] { emailbClick(); }); });
     connect(remind_, &QPushButton::clicked, this, [this, &ui] { RunGuarded(ui, [this] { pripomenoutbClick(); }); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
+    const auto follow = [this] {
+        if (isVisible()) RunGuarded(session_.Ui(), [this] { Refresh(); });
+    };
+    connect(&session_, &CatalogueSession::RowsChanged, this, follow);
+    connect(&session_, &CatalogueSession::CatalogueChanged, this, follow);
 }
 
 void BorrowerCardDialog::Refresh() {
@@ -183,18 +189,13 @@ BorrowerCardDialog* ShowBorrowerCard(CatalogueSession& session, const QString& n
         return nullptr;
     }
     QWidget& owner = session.Window();
-    BorrowerCardDialog* card = nullptr;
-    for (BorrowerCardDialog* open : owner.findChildren<BorrowerCardDialog*>(Qt::FindDirectChildrenOnly))
-        if (open->Identity() == identity) card = open;
-    if (!card) {
-        card = new BorrowerCardDialog(session, name, &owner);
+    const auto open = owner.findChildren<BorrowerCardDialog*>(Qt::FindDirectChildrenOnly);
+    const auto same = std::find_if(
+        open.begin(), open.end(), [&identity](const BorrowerCardDialog* card) { return card->Identity() == identity; });
+    BorrowerCardDialog* card = same != open.end() ? *same : new BorrowerCardDialog(session, name, &owner);
+    if (same == open.end()) {
         card->setAttribute(Qt::WA_DeleteOnClose);
         session.PlaceOverWindow(*card);
-        const auto follow = [card, &session] {
-            if (card->isVisible()) RunGuarded(session.Ui(), [card] { card->Refresh(); });
-        };
-        QObject::connect(&session, &CatalogueSession::RowsChanged, card, follow);
-        QObject::connect(&session, &CatalogueSession::CatalogueChanged, card, follow);
     }
     card->Refresh();
     card->show();

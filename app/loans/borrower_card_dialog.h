@@ -28,7 +28,8 @@ public:
 
     BorrowerCardDialog(CatalogueSession& session, const QString& name, QWidget* parent);
 
-    // Reads the borrower's loans and address anew.
+    // Reads the borrower's loans and address anew; done by itself after every
+    // change of the catalogue while shown.
     void Refresh();
     // The day loans are counted to; today unless a test fixes it.
     void SetToday(const QDate& today) { today_ = today; }
