@@ -154,8 +154,10 @@ void BorrowerCardDialog::Fill() {
 void BorrowerCardDialog::emailbClick() {
     UiServices& ui = session_.Ui();
     const QString caption = QString::fromUtf8(kCaption);
-    const std::optional<QString> typed = ui.InputQuery(
-        caption, QStringLiteral("E-mailová adresa vypůjčitele „%1“ (prázdné pole adresu smaže):").arg(name_), 254);
+    // The edit starts with the address kept, so a typo is mended, not typed again.
+    const std::optional<QString> typed = ui.ItemQuery(
+        caption, QStringLiteral("E-mailová adresa vypůjčitele „%1“ (prázdné pole adresu smaže):").arg(name_),
+        address_.isEmpty() ? QStringList() : QStringList{address_}, address_);
     if (!typed) return;
     const QString address = typed->trimmed();
     if (address == address_) return;

@@ -225,6 +225,10 @@ TEST_F(BorrowerCardTest, CardSetsTheAddressAndRemindersGoToIt) {
     ui.QueueInput(QString::fromUtf8(" jan.novak+knihy@example.cz "));
     card->EmailButton()->click();
     EXPECT_EQ(card->AddressLabel()->text(), "e-mail: jan.novak+knihy@example.cz");
+    ui.QueueInput(std::nullopt);
+    card->EmailButton()->click();
+    ASSERT_EQ(ui.itemInputs.size(), 3u);
+    EXPECT_EQ(ui.itemInputs[2].initial, "jan.novak+knihy@example.cz") << "the kept address, to be mended";
 
     const auto reminder = [&](const QString& url) {
         const QUrl parsed(url);
