@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/loans/borrower_card_dialog.h"
 #include "app/loans/loan_history_model.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
@@ -64,11 +65,13 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     auto* close = new QPushButton(QStringLiteral("&zavřít"), this);
     edit_ = new QPushButton(QStringLiteral("&opravit…"), this);
     remove_ = new QPushButton(QStringLiteral("s&mazat"), this);
+    auto* card = new QPushButton(QStringLiteral("&karta vypůjčitele…"), this);
     edit_->setEnabled(false);
     remove_->setEnabled(false);
     bottom->addWidget(summary_, 1);
     bottom->addWidget(edit_);
     bottom->addWidget(remove_);
+    bottom->addWidget(card);
     bottom->addWidget(csv);
     bottom->addWidget(pdf);
     bottom->addWidget(close);
@@ -79,6 +82,7 @@ LoanHistoryView::LoanHistoryView(TASQLite3DB& db, UiServices& ui, QWidget* paren
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(edit_, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { opravitbClick(); }); });
     connect(remove_, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { smazatbClick(); }); });
+    connect(card, &QPushButton::clicked, this, [this] { RunGuarded(services_, [this] { kartabClick(); }); });
     connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) { model_->SetFilter(text); });
     connect(grouping_, &QComboBox::currentIndexChanged, this,
             [this](int grouping) { model_->SetGrouping(static_cast<LoanHistoryModel::Grouping>(grouping)); });
@@ -155,6 +159,19 @@ void LoanHistoryView::EditCurrent(bool remove) {
     Refresh();
 }
 
+void LoanHistoryView::kartabClick() {
+    QModelIndex line = list_->currentIndex();
+    // A borrower's label stands right above the borrower's first loan shown.
+    if (model_->IsGroup(line) && model_->CurrentGrouping() == LoanHistoryModel::ByBorrower)
+        line = model_->index(line.row() + 1, 0);
+    const QStringList texts = model_->Texts(line);
+    if (!session_ || texts.isEmpty()) {
+        services_.InformationBox(QStringLiteral("historie výpůjček"), QStringLiteral("Vyberte řádek historie."));
+        return;
+    }
+    ShowBorrowerCard(*session_, texts[Komu]);
+}
+
 void LoanHistoryView::csvbClick() {
     const std::optional<QString> path =
         services_.ChooseSaveFile(QStringLiteral("Export historie výpůjček do CSV"), QStringLiteral("historie.csv"),
@@ -176,6 +193,7 @@ LoanHistoryView& ShowLoanHistory(CatalogueSession& session, QWidget& owner, long
     if (!view) {
         view = new LoanHistoryView(session.Connection(), session.Ui(), &owner, rowKey);
         view->setAttribute(Qt::WA_DeleteOnClose);
+        view->SetCardSession(session);
         view->SetWriter([&session](const std::vector<int64_t>& rows, const std::function<RowsChange()>& write) {
             return session.Change(rows, write);
         });

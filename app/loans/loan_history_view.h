@@ -60,6 +60,8 @@ public:
     // How a mended line is written: through the session's change, so the
     // backup comes first and every view follows. Without one, lines stay as read.
     void SetWriter(RowsWriter writer);
+    // The session the borrower's card opens through.
+    void SetCardSession(CatalogueSession& session) { session_ = &session; }
 
     // Handlers; they throw, the buttons run them guarded.
     void csvbClick();
@@ -67,6 +69,8 @@ public:
     // The current line: its borrower corrected, or the line removed after a question.
     void opravitbClick();
     void smazatbClick();
+    // The card of the current line's borrower (or of the borrower's group).
+    void kartabClick();
 
 private:
     void SpanGroupLabels();
@@ -84,4 +88,5 @@ private:
     QPushButton* edit_;
     QPushButton* remove_;
     RowsWriter writer_;
+    CatalogueSession* session_ = nullptr;  // set when opened through the session: the card needs it
 };

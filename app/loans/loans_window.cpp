@@ -19,6 +19,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "app/loans/borrower_address.h"
+#include "app/loans/borrower_card_dialog.h"
 #include "app/loans/loan_history_view.h"
 #include "app/loans/loans_export.h"
 #include "app/platform/table_export.h"
@@ -134,6 +136,7 @@ LoansWindow::LoansWindow(CatalogueSession& session, LoanWriter& writer, QWidget*
     connect(f.pdfb, &QPushButton::clicked, this, guarded([this] { pdfbClick(); }));
     connect(f.csvb, &QPushButton::clicked, this, guarded([this] { csvbClick(); }));
     connect(f.zavritb, &QPushButton::clicked, this, &QWidget::close);
+    connect(f.kartab, &QPushButton::clicked, this, guarded([this] { kartabClick(); }));
     connect(f.historieb, &QPushButton::clicked, this, guarded([this] { ShowLoanHistory(session_, *this); }));
     connect(f.seskupitchb, &QCheckBox::toggled, this, guarded([this] { Rebuild(); }));
     connect(f.hledatle, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
@@ -470,33 +473,49 @@ void LoansWindow::vracenobClick() {
                               .arg(rows.size()));
 }
 
-QString LoansWindow::ReminderUrl(const std::vector<const Loan*>& loans) {
+QString LoansWindow::ReminderUrl(const std::vector<const Loan*>& loans, const QString& address) {
     QString body = QStringLiteral(
         "Dobrý den,\r\n\r\ndovoluji si připomenout knihy, které máte "
         "ode mě vypůjčené:\r\n\r\n");
     for (const Loan* loan : loans) {
-        body += QStringLiteral("- ") + loan->autor + QStringLiteral(": ") + loan->titul;
+        body += QStringLiteral("- ") + (loan->autor.isEmpty() ? QString() : loan->autor + QStringLiteral(": ")) +
+                loan->titul;
         if (!loan->kdy.trimmed().isEmpty()) body += QStringLiteral(" (od ") + loan->kdy.trimmed() + u')';
         body += QStringLiteral("\r\n");
     }
     body += QStringLiteral("\r\nDěkuji a zdravím.\r\n");
     const QString subject = QStringLiteral("Připomínka vypůjčených knih");
     // Every reserved character is escaped, so a title with "&" or "?" stays in the body.
-    return QStringLiteral("mailto:?subject=") + QString::fromLatin1(QUrl::toPercentEncoding(subject)) +
+    // The address is escaped too: a "?" or "%" in it cannot end it early.
+    return QStringLiteral("mailto:") + QString::fromLatin1(QUrl::toPercentEncoding(address, "@+")) +
+           QStringLiteral("?subject=") + QString::fromLatin1(QUrl::toPercentEncoding(subject)) +
            QStringLiteral("&body=") + QString::fromLatin1(QUrl::toPercentEncoding(body));
+}
+
+QString LoansWindow::CurrentBorrower() const {
+    const QTreeWidgetItem* current = ui_->zapujckytw->currentItem();
+    if (!current || current->isHidden()) return {};
+    const int index = LoanIndex(*current);
+    if (index >= 0) return LoanAt(index).Borrower();
+    return current->childCount() > 0 ? LoanAt(LoanIndex(*current->child(0))).Borrower() : QString();
+}
+
+void LoansWindow::kartabClick() {
+    const QString name = CurrentBorrower();
+    if (name.isEmpty()) {
+        session_.Ui().InformationBox(QString::fromUtf8(kCaption),
+                                     QStringLiteral("Vyberte v seznamu vypůjčitele nebo některou z jeho knih."));
+        return;
+    }
+    if (BorrowerCardDialog* card = ShowBorrowerCard(session_, name); card && fixed_today_.isValid()) {
+        card->SetToday(fixed_today_);
+        card->Refresh();
+    }
 }
 
 void LoansWindow::pripomenoutbClick() {
     UiServices& ui = session_.Ui();
-    const QTreeWidgetItem* current = ui_->zapujckytw->currentItem();
-    QString name;
-    if (current && !current->isHidden()) {
-        const int index = LoanIndex(*current);
-        if (index >= 0)
-            name = LoanAt(index).Borrower();
-        else if (current->childCount() > 0)
-            name = LoanAt(LoanIndex(*current->child(0))).Borrower();
-    }
+    const QString name = CurrentBorrower();
     if (name.isEmpty()) {
         ui.InformationBox(QString::fromUtf8(kCaption),
                           QStringLiteral("Vyberte v seznamu vypůjčitele nebo některou z jeho knih."));
@@ -505,7 +524,7 @@ void LoansWindow::pripomenoutbClick() {
     std::vector<const Loan*> theirs;
     for (const Loan& loan : loans_)
         if (loan.Borrower() == name) theirs.push_back(&loan);
-    const QString url = ReminderUrl(theirs);
+    const QString url = ReminderUrl(theirs, ReadBorrowerAddress(session_.SettingsPath(), name));
     if (!ui.OpenUrl(QUrl(url, QUrl::StrictMode))) throw std::runtime_error("E-mailový program se nepodařilo otevřít.");
 }
 

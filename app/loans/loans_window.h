@@ -43,6 +43,8 @@ public:
     // Handlers; they throw, the buttons run them guarded.
     void vracenobClick();
     void pripomenoutbClick();
+    // The card of the current row's borrower.
+    void kartabClick();
     void pdfbClick();
     void csvbClick();
 
@@ -52,8 +54,9 @@ public:
     QStringList ColumnTitles() const;
     // The texts of a loan's row as the columns show them.
     QStringList RowTexts(const Loan& loan) const;
-    // The mailto: address of a reminder to the borrower of these loans.
-    static QString ReminderUrl(const std::vector<const Loan*>& loans);
+    // The mailto: address of a reminder to the borrower of these loans, to
+    // `address` when one is known.
+    static QString ReminderUrl(const std::vector<const Loan*>& loans, const QString& address = {});
 
     // What the list's rows show of loan number `loan`, and their order.
     QString CellText(int loan, int column) const;
@@ -80,6 +83,8 @@ private:
     void ShowOverdue();
     void PeriodChanged(int days);
     std::vector<const Loan*> SelectedLoans() const;
+    // The borrower of the current row or group, trimmed; empty when none is shown.
+    QString CurrentBorrower() const;
     // The rows shown, as the exports write them.
     std::vector<ExportedLoan> Exported() const;
     const QCollatorSortKey& SortKey(int loan, int column) const;
