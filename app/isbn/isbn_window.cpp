@@ -85,13 +85,11 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
                                   QStringLiteral("série"), QStringLiteral("zdroj"), QStringLiteral("umístění"),
                                   QStringLiteral("žánr")});
     t->verticalHeader()->hide();
-    t->horizontalHeader()->setStretchLastSection(true);
-    // The whole ISBN beside its tick box.
-    t->setColumnWidth(Isbn, fontMetrics().horizontalAdvance(QStringLiteral("9788071061311")) + 48);
     // A scanner types digits and Enter into whatever has the focus: a cell is
     // edited only on purpose (double click, F2), the rest goes to the scan field.
     t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     t->installEventFilter(this);
+    SetUpView();
 
     const IsbnSourceList sources = ReadIsbnSources(context_.settingsPath);
     QStringList notes = sources.faults;
@@ -348,6 +346,7 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
                     ShowCandidate(r, rows_[r].candidates[index], true);
         });
         t->setCellWidget(row, Zdroj, choice);
+        DescribeChoice(row, *choice);
     }
     SetState(row, QString::fromUtf8(kNalezeno),
              replaced ? QStringLiteral("znaky, které katalog neumí uložit, jsou nahrazeny „?“") : QString());
@@ -474,6 +473,7 @@ void IsbnWindow::RowClicked(int row) {
 }
 
 bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
+    ViewEvent(watched, event);
     if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     QLineEdit* scan = ui_->isbnle;
