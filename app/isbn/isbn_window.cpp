@@ -25,6 +25,7 @@
 #include "catalogue/isbn.h"
 #include "catalogue/isbn_store.h"
 #include "storage/connection.h"
+#include "storage/errors.h"
 #include "storage/query.h"
 #include "ui_isbn_window.h"
 
@@ -357,8 +358,7 @@ void IsbnWindow::CatalogueChanged() {
     const std::string path = CataloguePath();
     // The window's own store: its keys took the stored books already, the lists follow the notice.
     if (storing_ && path == keysPath_ && keys_ && !reader_->Reading()) {
-        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
-        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+        FillLists();
         return;
     }
     if (!keysPath_.empty() && path != keysPath_) {
@@ -369,8 +369,27 @@ void IsbnWindow::CatalogueChanged() {
     }
     FollowCatalogue();
     reader_->Read(path);
-    FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
-    FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+    FillLists();
+}
+
+void IsbnWindow::FillLists() {
+    // Another program's lock is not waited for in the scanning window: the
+    // lists stay as they are and are read again a moment later.
+    TASQLite3DB& db = *context_.db;
+    const auto wait = std::exchange(db.BusyTimeout, std::chrono::milliseconds(0));
+    const auto restore = qScopeGuard([&] { db.BusyTimeout = wait; });
+    try {
+        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
+        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+    } catch (const EDatabaseError& e) {
+        if (!e.Locked()) throw;
+        if (listsDue_) return;
+        listsDue_ = true;
+        QTimer::singleShot(kRetryMs, this, [this] {
+            listsDue_ = false;
+            RunGuarded(*context_.ui, [this] { FillLists(); });
+        });
+    }
 }
 
 void IsbnWindow::ulozitbClick() {

@@ -112,6 +112,8 @@ private:
     // Compares the row with the queue before it and with the catalogue's keys.
     void Recheck(int row);
     void RecheckAll();
+    // The drop-downs from the session's lists; under another program's lock, a moment later.
+    void FillLists();
     void KeysRead(const std::string& path, std::optional<CatalogueKeys> keys, const QString& failure);
     void SetState(int row, const QString& state, const QString& note = {});
     void ShowState(int row);
@@ -159,7 +161,8 @@ private:
     std::vector<KeptRow> offered_;  // kept from before, not loaded yet
     bool closeAsked_ = false;
     QTimer* keepTimer_ = nullptr;
-    bool storing_ = false;  // the window's own store runs: its keys follow it already
+    bool storing_ = false;   // the window's own store runs: its keys follow it already
+    bool listsDue_ = false;  // the drop-downs are read again after a lock
     bool fitDue_ = false;
     bool fitting_ = false;     // the window itself sizes the columns
     std::set<int> userSized_;  // columns the user sized: left as they are

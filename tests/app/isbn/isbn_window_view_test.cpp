@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QListView>
 #include <QPointer>
@@ -17,7 +18,9 @@
 #include "app/isbn/isbn_window.h"
 #include "app/platform/value_lists.h"
 #include "isbn_window_open.h"
+#include "support/app_catalogue_rows.h"
 #include "support/app_scripted_ui.h"
+#include "support/app_window_fixture.h"
 #include "support/sql_rows.h"
 #include "support/template_catalogue.h"
 #include "ui_isbn_window.h"
@@ -203,6 +206,48 @@ TEST_F(IsbnWindowViewTest, TheFoundRecordsArePickedByKeysAndNamedForAScreenReade
     EXPECT_EQ(QAccessible::queryAccessibleInterface(t)->text(QAccessible::Name), QStringLiteral("fronta ISBN"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(w->form()->isbnle)->text(QAccessible::Description),
               QStringLiteral("Naskenujte nebo napište ISBN a stiskněte Enter."));
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// Another program holds the catalogue (an exclusive transaction) when a change
+// notice comes: the window answers at once, keeps the drop-downs it had and
+// no box opens; once the lock is gone the lists hold the new places and genres.
+TEST_F(IsbnWindowViewTest, DropDownsWaitForNoLockAndFollowWhenItEnds) {
+    Open();
+    const auto offered = [](const QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        return items;
+    };
+    EXPECT_EQ(offered(w->form()->umistenicb), QStringList{QStringLiteral("Regál A")});
+    // Written by another program, then held by a third.
+    testsupport::ExecSql(path,
+                         "insert into svazkovna(autor,titul,umisteni,zanr) "
+                         "values('Neruda Jan','Pov\xED"
+                         "dky malostransk\xE9','P\xF9"
+                         "da \x96 krabice 2','pov\xED"
+                         "dky')");
+    {
+        testsupport::WriteLock lock(path);
+        w->form()->umistenicb->setEditText(QStringLiteral("Pracovna"));
+        QElapsedTimer clock;
+        clock.start();
+        w->CatalogueChanged();
+        EXPECT_LT(clock.elapsed(), 300);
+        EXPECT_EQ(offered(w->form()->umistenicb), QStringList{QStringLiteral("Regál A")});
+        QTest::keyClicks(w->form()->isbnle, QStringLiteral("9788071061311"));
+        QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
+        EXPECT_EQ(w->RowCount(), 1);
+        EXPECT_LT(clock.elapsed(), 600) << "the scan is taken while the lock lasts";
+        QTest::qWait(1500);
+        EXPECT_EQ(offered(w->form()->umistenicb), QStringList{QStringLiteral("Regál A")});
+    }
+    for (int i = 0; i < 150 && offered(w->form()->zanrcb).size() < 2; ++i) QTest::qWait(20);
+    const QStringList places = {QStringLiteral("Půda – krabice 2"), QStringLiteral("Regál A")};
+    const QStringList genres = {QString(), QStringLiteral("povídky")};
+    EXPECT_EQ(offered(w->form()->umistenicb), places);
+    EXPECT_EQ(offered(w->form()->zanrcb), genres);
+    EXPECT_EQ(w->form()->umistenicb->currentText(), QStringLiteral("Pracovna"));
     EXPECT_TRUE(ui.boxes.empty());
 }
 
