@@ -174,13 +174,15 @@ void IsbnWindow::ShowChoices(int row) {
     QComboBox* choice = choiceOf(row);
     choiceRow_ = choice ? row : -1;
     QAbstractItemModel* model = choice ? choice->model() : noChoices_;
-    if (list->model() != model) {
+    const bool another = list->model() != model;
+    if (another) {
         // The view makes a selection model for every model it is given and keeps none of the old ones.
         QItemSelectionModel* old = list->selectionModel();
         list->setModel(model);
         delete old;
     }
-    if (choice) list->setCurrentIndex(model->index(choice->currentIndex(), 0));
+    // An answer for another row does not move the user's place in the list.
+    if (choice && (another || !list->hasFocus())) list->setCurrentIndex(model->index(choice->currentIndex(), 0));
     list->setAccessibleDescription(
         choice ? QStringLiteral("Záznamy nalezené pro ISBN %1, %2: šipkami vyberte, Enterem použijte.")
                      .arg(rows_[row].isbn, Cell(row, Titul))

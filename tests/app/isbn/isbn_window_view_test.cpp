@@ -164,6 +164,11 @@ TEST_F(IsbnWindowViewTest, TheFoundRecordsArePickedByKeysAndNamedForAScreenReade
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(t->item(1, IsbnWindow::Titul)->text(), QStringLiteral("Kytice z pověstí národních"))
         << "moving in the list picks nothing yet";
+    // Scanning goes on meanwhile: another row's answer leaves the place in the list as it is.
+    ScanFound("9788025700587", {Record("Lustig Arnošt", "Modlitba pro Kateřinu Horovitzovou",
+                                       "Nakladatelství Lidové noviny", "2009", "", "aleph.nkp.cz")});
+    QTest::qWait(0);
+    EXPECT_EQ(list->currentIndex().row(), 1);
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_EQ(t->item(1, IsbnWindow::Titul)->text(), QStringLiteral("Kytice"));
     EXPECT_EQ(QApplication::focusWidget(), w->form()->isbnle);
