@@ -4,8 +4,10 @@
 #include <QAction>
 #include <QEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QKeySequence>
 #include <QUrl>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/isbn/isbn_complete_dialog.h"
@@ -85,6 +87,14 @@ void IsbnCapability::Open() {
         c.showPage = [this](const QUrl& page) { session_.ShowPage(page); };
         window_ = new IsbnWindow(std::move(c), &session_.Window());
         session_.PlaceOverWindow(*window_);
+        // Over the main window, but never partly off the screen it was sized for.
+        if (const QScreen* screen = window_->screen()) {
+            const QRect area = screen->availableGeometry();
+            QRect frame(window_->pos(), window_->size());
+            frame.moveLeft(std::max(area.left(), std::min(frame.left(), area.right() - frame.width())));
+            frame.moveTop(std::max(area.top(), std::min(frame.top(), area.bottom() - frame.height())));
+            window_->move(frame.topLeft());
+        }
     }
     window_->show();
     window_->raise();

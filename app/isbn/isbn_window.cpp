@@ -26,6 +26,7 @@
 #include "catalogue/isbn.h"
 #include "catalogue/isbn_store.h"
 #include "storage/connection.h"
+#include "storage/errors.h"
 #include "storage/query.h"
 #include "ui_isbn_window.h"
 
@@ -92,13 +93,11 @@ IsbnWindow::IsbnWindow(IsbnWindowContext context, QWidget* parent)
                                   QStringLiteral("série"), QStringLiteral("zdroj"), QStringLiteral("umístění"),
                                   QStringLiteral("žánr")});
     t->verticalHeader()->hide();
-    t->horizontalHeader()->setStretchLastSection(true);
-    // The whole ISBN beside its tick box.
-    t->setColumnWidth(Isbn, fontMetrics().horizontalAdvance(QStringLiteral("9788071061311")) + 48);
     // A scanner types digits and Enter into whatever has the focus: a cell is
     // edited only on purpose (double click, F2), the rest goes to the scan field.
     t->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     t->installEventFilter(this);
+    SetUpView();
 
     const IsbnSourceList sources = ReadIsbnSources(context_.settingsPath);
     QStringList notes = sources.faults;
@@ -367,6 +366,7 @@ void IsbnWindow::ShowCandidate(int row, const FoundRecord& record, bool chosen) 
                     ShowCandidate(r, rows_[r].candidates[index], true);
         });
         t->setCellWidget(row, Zdroj, choice);
+        DescribeChoice(row, *choice);
     }
     SetState(row, QString::fromUtf8(kNalezeno),
              replaced ? QStringLiteral("znaky, které katalog neumí uložit, jsou nahrazeny „?“") : QString());
@@ -377,8 +377,7 @@ void IsbnWindow::CatalogueChanged() {
     const std::string path = CataloguePath();
     // The window's own store: its keys took the stored books already, the lists follow the notice.
     if (storing_ && path == keysPath_ && keys_ && !reader_->Reading()) {
-        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
-        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+        FillLists();
         return;
     }
     if (!keysPath_.empty() && path != keysPath_) {
@@ -389,8 +388,27 @@ void IsbnWindow::CatalogueChanged() {
     }
     FollowCatalogue();
     reader_->Read(path);
-    FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
-    FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+    FillLists();
+}
+
+void IsbnWindow::FillLists() {
+    // Another program's lock is not waited for in the scanning window: the
+    // lists stay as they are and are read again a moment later.
+    TASQLite3DB& db = *context_.db;
+    const auto wait = std::exchange(db.BusyTimeout, std::chrono::milliseconds(0));
+    const auto restore = qScopeGuard([&] { db.BusyTimeout = wait; });
+    try {
+        FillList(*context_.lists, ValueLists::Umisteni, *ui_->umistenicb);
+        FillList(*context_.lists, ValueLists::Zanr, *ui_->zanrcb);
+    } catch (const EDatabaseError& e) {
+        if (!e.Locked()) throw;
+        if (listsDue_) return;
+        listsDue_ = true;
+        QTimer::singleShot(kRetryMs, this, [this] {
+            listsDue_ = false;
+            RunGuarded(*context_.ui, [this] { FillLists(); });
+        });
+    }
 }
 
 void IsbnWindow::ulozitbClick() {
@@ -493,6 +511,7 @@ void IsbnWindow::RowClicked(int row) {
 }
 
 bool IsbnWindow::eventFilter(QObject* watched, QEvent* event) {
+    ViewEvent(watched, event);
     if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     QLineEdit* scan = ui_->isbnle;

@@ -23,6 +23,9 @@ namespace Ui {
 class IsbnWindow;
 }
 class CatalogueKeysReader;
+class QAbstractItemModel;
+class QComboBox;
+class QRect;
 class QTableWidgetItem;
 class QTimer;
 class QUrl;
@@ -63,6 +66,10 @@ public:
     QString StateText(int row) const;
     // The catalogue's keys are being read (the duplicate check waits for them).
     bool Checking() const;
+
+    // Sizes the window for a screen's available area: wide enough for the
+    // queue's columns where the area allows, never larger than the area.
+    void FitTo(const QRect& available);
 
     // With unstored rows, asks whether to go back to them; true when the
     // window may close (the rows stay kept beside the catalogue).
@@ -105,6 +112,8 @@ private:
     // Compares the row with the queue before it and with the catalogue's keys.
     void Recheck(int row);
     void RecheckAll();
+    // The drop-downs from the session's lists; under another program's lock, a moment later.
+    void FillLists();
     void KeysRead(const std::string& path, std::optional<CatalogueKeys> keys, const QString& failure);
     void SetState(int row, const QString& state, const QString& note = {});
     void ShowState(int row);
@@ -124,6 +133,18 @@ private:
     // Runs a read or write of the kept queue; its failure is told in the window. False when it failed.
     bool TellKeptQueue(const std::function<void()>& work);
     void ShowOffer();
+    // The queue's look and the keyboard's and screen reader's way to the found
+    // records (isbn_window_view.cpp).
+    void SetUpView();
+    void ViewEvent(QObject* watched, QEvent* event);
+    void FitColumnsSoon();
+    void FitColumns();
+    // A row's choice among several found records, told to a screen reader and
+    // mirrored in the list below the queue.
+    void DescribeChoice(int row, QComboBox& choice);
+    void ShowChoices(int row);
+    void ChoiceFocused();
+    void PickChoice(int index);
 
     IsbnWindowContext context_;
     std::unique_ptr<Ui::IsbnWindow> ui_;
@@ -140,5 +161,11 @@ private:
     std::vector<KeptRow> offered_;  // kept from before, not loaded yet
     bool closeAsked_ = false;
     QTimer* keepTimer_ = nullptr;
-    bool storing_ = false;  // the window's own store runs: its keys follow it already
+    bool storing_ = false;   // the window's own store runs: its keys follow it already
+    bool listsDue_ = false;  // the drop-downs are read again after a lock
+    bool fitDue_ = false;
+    bool fitting_ = false;     // the window itself sizes the columns
+    std::set<int> userSized_;  // columns the user sized: left as they are
+    int choiceRow_ = -1;       // the row whose found records the list shows
+    QAbstractItemModel* noChoices_ = nullptr;
 };
