@@ -7,7 +7,7 @@
 #include <vector>
 
 class TASQLite3DB;
-struct CollectionCounts;
+class CollectionTally;
 
 inline constexpr const char* kUnfilled = "(nevyplněno)";
 
@@ -41,5 +41,5 @@ struct CollectionStats {
 inline constexpr int kTopCount = 10;
 inline constexpr int kMonthsShown = 36;
 
-CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today, int periodDays);
+CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, int periodDays);
 CollectionStats ComputeStats(TASQLite3DB& db, const QDate& today, int periodDays);
