@@ -34,6 +34,7 @@ struct CollectionCounts {
     // return day holds no tab): catalogues repeat dates, so each is read once.
     TextCounts finishedSpans;
     long long foreignHistories = 0;  // rows whose `udaj3` holds text of another form
+    bool operator==(const CollectionCounts&) const = default;
 };
 
 CollectionCounts CountCollection(TASQLite3DB& db);
