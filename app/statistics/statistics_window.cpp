@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QCategoryAxis>
 #include <QCursor>
+#include <QEvent>
 #include <QToolTip>
 #include <QBarSet>
 #include <QBarSeries>
@@ -39,6 +40,8 @@ constexpr int kChartLabelLength = 60;
 // Columns with more groups than this label only every n-th, so that the labels fit.
 constexpr int kColumnLabels = 12;
 const QSize kExportSize(900, 520);
+// A change naming more rows than this is followed by reading every row.
+constexpr size_t kFollowedRows = 2000;
 
 QString Elided(const QString& text) {
     return text.size() <= kChartLabelLength ? text : text.left(kChartLabelLength - 1) + u'…';
@@ -147,17 +150,66 @@ StatisticsWindow::StatisticsWindow(TASQLite3DB& db, UiServices& ui, std::functio
 StatisticsWindow::~StatisticsWindow() = default;
 
 void StatisticsWindow::CatalogueChanged() {
-    if (refresh_pending_ || !isVisible()) return;
+    recount_ = true;
+    CatchUpLater();
+}
+
+void StatisticsWindow::Follow(const RowsChange& change) {
+    if (recount_) return CatchUpLater();
+    std::vector<int64_t> keys = change.rows;
+    keys.insert(keys.end(), change.added.begin(), change.added.end());
+    // Hidden, it reads nothing until it is shown; past a few thousand rows one pass is cheaper.
+    if (change.readAnew || !isVisible() || keys.size() > kFollowedRows) {
+        recount_ = true;
+    } else {
+        try {
+            if (tally_.Update(db_, keys)) refigure_ = true;
+        } catch (const std::exception&) {
+            recount_ = true;  // the whole read tells the failure, in its own handler
+        }
+    }
+    if (Today() != figured_on_) refigure_ = true;
+    CatchUpLater();
+}
+
+void StatisticsWindow::CatchUpLater() {
+    if (refresh_pending_ || !isVisible() || isMinimized() || !(recount_ || refigure_)) return;
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this] {
         refresh_pending_ = false;
-        RunGuarded(services_, [this] { Refresh(); });
+        RunGuarded(services_, [this] {
+            if (recount_)
+                Refresh();
+            else if (refigure_)
+                Refigure();
+        });
     });
 }
 
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    CatchUpLater();
+}
+
+void StatisticsWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) CatchUpLater();
+}
+
+QDate StatisticsWindow::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
+
 void StatisticsWindow::Refresh() {
-    const QDate today = fixed_today_.isValid() ? fixed_today_ : QDate::currentDate();
-    stats_ = ComputeStats(db_, today, period_ ? period_() : 30);
+    tally_.Recount(db_);
+    recount_ = false;
+    Refigure();
+}
+
+void StatisticsWindow::Refigure() {
+    refigure_ = false;
+    figured_on_ = Today();
+    CollectionStats stats = ComputeStats(tally_, figured_on_, period_ ? period_() : 30);
+    if (stats == stats_ && !sections_.empty()) return;
+    stats_ = std::move(stats);
     Rebuild();
 }
 

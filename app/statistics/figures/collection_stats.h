@@ -20,6 +20,7 @@ struct LabelCount {
 struct MonthCount {
     QDate month;  // its first day
     long long count = 0;
+    bool operator==(const MonthCount&) const = default;
 };
 
 struct CollectionStats {
@@ -36,6 +37,7 @@ struct CollectionStats {
     long long measuredLoans = 0;  // finished loans whose day of lending is known
     double averageLoanDays = 0;   // over the measured ones
     long long foreignHistories = 0;
+    bool operator==(const CollectionStats&) const = default;
 };
 
 inline constexpr int kTopCount = 10;
