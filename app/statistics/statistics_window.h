@@ -47,6 +47,8 @@ public:
     // The day the figures are counted to; today unless a test fixes it.
     void SetToday(const QDate& today) { fixed_today_ = today; }
     const CollectionStats& Stats() const { return stats_; }
+    // The counts the figures are made from, as kept between changes.
+    const CollectionTally& Tally() const { return tally_; }
 
     struct Section {
         QString title;
