@@ -150,11 +150,21 @@ StatisticsWindow::StatisticsWindow(TASQLite3DB& db, UiServices& ui, std::functio
 StatisticsWindow::~StatisticsWindow() = default;
 
 void StatisticsWindow::CatalogueChanged() {
-    recount_ = true;
+    // The tree tells this after following the session's own change, which
+    // Follow takes in row by row; the stamp shows whether anything else happened.
+    if (in_change_)
+        check_ = true;
+    else
+        recount_ = true;
     CatchUpLater();
 }
 
 void StatisticsWindow::Follow(const RowsChange& change) {
+    in_change_ = false;
+    const CatalogueStamp now = StampOf(db_);
+    // Another program's commit, or a write no notice told of, is seen by reading every row.
+    if (!Follows(stamp_, now, change.changed, change.historyLines)) recount_ = true;
+    stamp_ = now;
     if (recount_) return CatchUpLater();
     std::vector<int64_t> keys = change.rows;
     keys.insert(keys.end(), change.added.begin(), change.added.end());
@@ -173,11 +183,13 @@ void StatisticsWindow::Follow(const RowsChange& change) {
 }
 
 void StatisticsWindow::CatchUpLater() {
-    if (refresh_pending_ || !isVisible() || isMinimized() || !(recount_ || refigure_)) return;
+    if (refresh_pending_ || !isVisible() || isMinimized() || !(recount_ || check_ || refigure_)) return;
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this] {
         refresh_pending_ = false;
         RunGuarded(services_, [this] {
+            if (check_ && !StampOf(db_).Same(stamp_)) recount_ = true;
+            check_ = false;
             if (recount_)
                 Refresh();
             else if (refigure_)
@@ -199,8 +211,11 @@ void StatisticsWindow::changeEvent(QEvent* event) {
 QDate StatisticsWindow::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
 
 void StatisticsWindow::Refresh() {
+    // Taken before reading: a change while reading makes the next look read anew.
+    const CatalogueStamp stamp = StampOf(db_);
     tally_.Recount(db_);
-    recount_ = false;
+    stamp_ = stamp;
+    recount_ = check_ = false;
     Refigure();
 }
 

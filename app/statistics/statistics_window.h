@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/platform/catalogue_stamp.h"
 #include "app/platform/rows_change.h"
 #include "app/statistics/figures/collection_stats.h"
 #include "catalogue/collection_counts.h"
@@ -40,6 +41,9 @@ public:
     // The rows may have changed in ways no notice tells: read anew once the
     // running handler is done, when shown.
     void CatalogueChanged();
+    // A change through the session begins: the tree's notice that comes with
+    // it is checked against the catalogue's stamp instead of read whole.
+    void ChangeStarts() { in_change_ = true; }
     // Follows one change of the catalogue: the rows it names are read anew at
     // once, the charts redrawn once the running handler is done and only when
     // a figure changed.
@@ -89,7 +93,10 @@ private:
     CollectionStats stats_;
     QDate figured_on_;  // the day the figures were counted to
     std::vector<Section> sections_;
-    bool recount_ = true;    // the kept counts may be out of date: read every row anew
+    CatalogueStamp stamp_;  // of the catalogue as the kept counts stand for it
+    bool recount_ = true;   // the kept counts may be out of date: read every row anew
+    bool check_ = false;    // read every row anew unless the stamp is still stamp_
+    bool in_change_ = false;
     bool refigure_ = false;  // the kept counts changed since the charts were drawn
     bool refresh_pending_ = false;
 };
