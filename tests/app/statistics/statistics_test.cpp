@@ -27,6 +27,9 @@
 #include "support/app_catalogue_rows.h"
 #include "support/app_pdf_words.h"
 #include "support/app_session_fixture.h"
+#include "support/app_window_fixture.h"
+#include "app/window/tree_node.h"
+#include "ui_main_window.h"
 
 namespace testsupport {
 namespace {
@@ -388,6 +391,53 @@ TEST_F(StatisticsCommandTest, KeptFiguresFollowEveryKindOfChangeAsAFullCountSees
     EXPECT_NE(stats.Stats(), ComputeStats(con, kToday, 30)) << "the charts wait while minimised";
     stats.setWindowState(Qt::WindowNoState);
     check("restored");
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// Saves in the main window's panel with the statistics open: the tree follows
+// each in place and says the rows may have changed; the figures follow the
+// saved row, and a save after another program's commit reads that commit too.
+class StatisticsPanelTest : public WindowFixture {};
+
+TEST_F(StatisticsPanelTest, PanelSavesFollowedAndAnotherProgramsCommitSeen) {
+    Book lent = BookOf("\xC8\x61pek Karel", "V\xE1lka s mloky");
+    lent.zanr = "rom\xE1n";
+    lent.zapujcenokomu = "Jan Nov\xE1k ";
+    lent.zapujcenokdy = "12. 3. 2024";
+    Book other = BookOf("Hrabal Bohumil",
+                        "Ost\xF8"
+                        "e sledovan\xE9 vlaky");
+    other.zanr = "rom\xE1n";
+    MakeCatalogue({lent, other,
+                   BookOf("Kundera Milan",
+                          "\x8E"
+                          "ert")});
+    OpenWindow();
+    Command("statistika").trigger();
+    auto* stats = window->findChild<StatisticsWindow*>();
+    ASSERT_NE(stats, nullptr);
+    stats->SetToday(kToday);
+    stats->Refresh();
+    TASQLite3DB oracle{"oracle"};
+    oracle.SetDatabase(CataloguePath());
+    oracle.SetConnected(true);
+    const auto save = [&](const char* author, const QString& genre) {
+        QTreeWidgetItem* node = Tree().findItems(QString::fromUtf8(author), Qt::MatchExactly).value(0);
+        ASSERT_NE(node, nullptr);
+        ClickItem(Tree(), TitleNode(*node, 0));
+        window->form()->zanrcb->setEditText(genre);
+        window->form()->ulozitb->click();
+        QCoreApplication::processEvents();
+    };
+
+    save("Čapek Karel", QStringLiteral("detektivka"));
+    EXPECT_EQ(stats->Stats(), ComputeStats(oracle, kToday, 30));
+    EXPECT_EQ(stats->Stats().genres, (std::vector<LabelCount>{{"(nevyplněno)", 1}, {"detektivka", 1}, {"román", 1}}));
+
+    ExecSql(CataloguePath(), "update svazkovna set zanr='poezie', zapujcenokomu='Eva' where autor='Kundera Milan'");
+    save("Hrabal Bohumil", QStringLiteral("drama"));
+    EXPECT_EQ(stats->Stats(), ComputeStats(oracle, kToday, 30));
+    EXPECT_EQ(stats->Stats().lentNow, 2);
     EXPECT_TRUE(ui.boxes.empty());
 }
 
