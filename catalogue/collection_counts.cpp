@@ -105,6 +105,8 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql,
 void CollectionTally::Recount(TASQLite3DB& db) {
     // Read into a tally of its own: a failed read leaves this one as it was.
     CollectionTally fresh;
+    // Sized as the last count was: a catalogue grows by a few rows between two counts.
+    fresh.rows_.reserve(rows_.size());
     fresh.Read(db, kTallyColumns, [&fresh](int64_t key, RowPart& part) {
         fresh.Apply(part, 1);
         fresh.rows_.insert_or_assign(key, std::move(part));
