@@ -229,7 +229,7 @@ void StatisticsWindow::Refigure() {
 }
 
 void StatisticsWindow::Rebuild() {
-    for (Section& section : sections_) delete section.box;
+    drawn_ = std::move(sections_);
     sections_.clear();
     const CollectionStats& s = stats_;
     QString summary = QStringLiteral("Knih: %1, zapůjčeno: %2, po lhůtě: %3, dokončených výpůjček: %4.")
@@ -265,11 +265,23 @@ void StatisticsWindow::Rebuild() {
                months, Columns);
     AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"),
                QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
+    for (size_t i = sections_.size(); i < drawn_.size(); ++i) delete drawn_[i].box;
+    drawn_.clear();
 }
 
 void StatisticsWindow::AddSection(const QString& title, const QString& name, const QString& what,
                                   const std::vector<LabelCount>& rows, int chartKind,
                                   const std::vector<std::pair<QString, QString>>& more) {
+    // The boxes are the layout's only items, in the order of the sections.
+    const size_t at = sections_.size();
+    if (at < drawn_.size()) {
+        Section& before = drawn_[at];
+        if (before.name == name && before.rows == rows && before.more == more) {
+            sections_.push_back(std::move(before));
+            return;
+        }
+        delete before.box;
+    }
     auto* box = new QGroupBox(title, ui_->grafyw);
     auto* layout = new QHBoxLayout(box);
     auto* view = new QChartView(MakeChart(title, rows, chartKind), box);
@@ -299,8 +311,8 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
     view->setAccessibleDescription(described.join(QStringLiteral("; ")));
     layout->addWidget(view, 3);
     layout->addWidget(table, 2);
-    ui_->grafylayout->addWidget(box);
-    sections_.push_back({title, name, box, view, table});
+    ui_->grafylayout->insertWidget(static_cast<int>(at), box);
+    sections_.push_back({title, name, box, view, table, rows, more});
 }
 
 QStringList StatisticsWindow::ExportPng(const QString& path) const {

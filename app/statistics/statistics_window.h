@@ -60,6 +60,9 @@ public:
         QGroupBox* box = nullptr;
         QChartView* chart = nullptr;
         QTableWidget* table = nullptr;
+        // What it shows: a section showing the same again is kept as drawn.
+        std::vector<LabelCount> rows;
+        std::vector<std::pair<QString, QString>> more;
     };
     const std::vector<Section>& Sections() const { return sections_; }
 
@@ -93,9 +96,10 @@ private:
     CollectionStats stats_;
     QDate figured_on_;  // the day the figures were counted to
     std::vector<Section> sections_;
-    CatalogueStamp stamp_;  // of the catalogue as the kept counts stand for it
-    bool recount_ = true;   // the kept counts may be out of date: read every row anew
-    bool check_ = false;    // read every row anew unless the stamp is still stamp_
+    std::vector<Section> drawn_;  // while the sections are made anew: those drawn before
+    CatalogueStamp stamp_;        // of the catalogue as the kept counts stand for it
+    bool recount_ = true;         // the kept counts may be out of date: read every row anew
+    bool check_ = false;          // read every row anew unless the stamp is still stamp_
     bool in_change_ = false;
     bool refigure_ = false;  // the kept counts changed since the charts were drawn
     bool refresh_pending_ = false;

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QFile>
+#include <QGroupBox>
+#include <QPointer>
 #include <QImage>
 #include <QBarCategoryAxis>
 #include <QCategoryAxis>
@@ -30,6 +32,7 @@
 #include "support/app_window_fixture.h"
 #include "app/window/tree_node.h"
 #include "ui_main_window.h"
+#include "ui_statistics_window.h"
 
 namespace testsupport {
 namespace {
@@ -430,8 +433,19 @@ TEST_F(StatisticsPanelTest, PanelSavesFollowedAndAnotherProgramsCommitSeen) {
         QCoreApplication::processEvents();
     };
 
+    const auto box = [&](const char* name) {
+        for (const StatisticsWindow::Section& section : stats->Sections())
+            if (section.name == name) return section.box;
+        return static_cast<QGroupBox*>(nullptr);
+    };
+    // Watched, not compared by address: a box made anew may take the freed one's place.
+    const QPointer<QGroupBox> genres = box("zanr"), authors = box("autori");
     save("Čapek Karel", QStringLiteral("detektivka"));
     EXPECT_EQ(stats->Stats(), ComputeStats(oracle, kToday, 30));
+    EXPECT_TRUE(genres.isNull()) << "the genres drawn anew";
+    EXPECT_FALSE(authors.isNull()) << "the authors kept as drawn";
+    EXPECT_EQ(box("autori"), authors.data());
+    EXPECT_EQ(stats->form()->grafylayout->indexOf(box("zanr")), 0);
     EXPECT_EQ(stats->Stats().genres, (std::vector<LabelCount>{{"(nevyplněno)", 1}, {"detektivka", 1}, {"román", 1}}));
 
     ExecSql(CataloguePath(), "update svazkovna set zanr='poezie', zapujcenokomu='Eva' where autor='Kundera Milan'");
