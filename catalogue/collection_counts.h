@@ -4,11 +4,15 @@
 // current or finished (from the history in `udaj3`), counted by what the
 // statistics read of them. Texts are the stored
 // 8-bit bytes; a NULL counts as the empty text.
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class TASQLite3DB;
@@ -30,6 +34,64 @@ struct CollectionCounts {
     // return day holds no tab): catalogues repeat dates, so each is read once.
     TextCounts finishedSpans;
     long long foreignHistories = 0;  // rows whose `udaj3` holds text of another form
+    bool operator==(const CollectionCounts&) const = default;
 };
 
 CollectionCounts CountCollection(TASQLite3DB& db);
+
+// The same counts, kept up to date row by row. Each distinct text is stored
+// once under a number, so a pass hashes bytes and compares no strings twice;
+// every row's part in the counts is kept under its row key, so a change of a
+// few rows takes out what they counted and adds what they hold now, reading
+// those rows alone.
+class CollectionTally {
+public:
+    using TextId = uint32_t;
+    enum Field { Genre, Location, Rating, Author, Publisher, Borrower, LentSince, FieldCount };
+
+    // Every row read anew.
+    void Recount(TASQLite3DB& db);
+    // The rows with these keys read anew; a key no row has any longer counts
+    // nothing. False when no count changed (a note was edited, say).
+    bool Update(TASQLite3DB& db, const std::vector<int64_t>& keys);
+
+    long long Books() const { return static_cast<long long>(rows_.size()); }
+    long long ForeignHistories() const { return foreign_; }
+    std::string_view Text(TextId id) const { return texts_[id]; }
+    size_t TextCount() const { return texts_.size(); }
+    // How many books (loans for the borrowers and loan dates) each text
+    // counts, by its number; 0 for a text of another field or none left.
+    const std::vector<long long>& Counts(Field field) const { return counts_[field]; }
+    // Finished loans by SpanKey(loan date as typed, return day).
+    const std::unordered_map<uint64_t, long long>& FinishedSpans() const { return spans_; }
+    static uint64_t SpanKey(TextId kdy, TextId returned) { return (uint64_t{kdy} << 32) | returned; }
+    static TextId SpanLoanDate(uint64_t span) { return static_cast<TextId>(span >> 32); }
+    static TextId SpanReturned(uint64_t span) { return static_cast<TextId>(span & 0xFFFFFFFFu); }
+
+    // The counts keyed by the texts themselves.
+    CollectionCounts Plain() const;
+
+private:
+    static constexpr TextId kNone = 0xFFFFFFFFu;
+    struct RowPart {
+        std::array<TextId, 5> fields{};  // genre, location, rating, author, publisher
+        TextId borrower = kNone;         // with a current loan
+        TextId lentSince = kNone;
+        bool foreign = false;
+        std::vector<std::pair<TextId, uint64_t>> finished;  // borrower, span
+        bool operator==(const RowPart&) const = default;
+    };
+
+    TextId Intern(std::string_view text);
+    void Read(TASQLite3DB& db, const std::string& sql, const std::function<void(int64_t key, RowPart& part)>& each);
+    void Apply(const RowPart& part, long long sign);
+    void Bump(Field field, TextId id, long long by);
+
+    std::vector<std::string> texts_;
+    std::vector<size_t> hashes_;  // of each text, to grow the table without hashing again
+    std::vector<TextId> slots_;   // open addressing: a text's number + 1, 0 for a free slot
+    std::array<std::vector<long long>, FieldCount> counts_;
+    std::unordered_map<uint64_t, long long> spans_;
+    std::unordered_map<int64_t, RowPart> rows_;
+    long long foreign_ = 0;
+};

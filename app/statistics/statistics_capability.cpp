@@ -29,7 +29,8 @@ void StatisticsCapability::statistikaExecute() {
             session_.Connection(), session_.Ui(), [this] { return ReadLoanPeriod(session_.SettingsPath()); }, &main);
         session_.PlaceOverWindow(*window_);
         connect(&session_, &CatalogueSession::CatalogueChanged, window_, &StatisticsWindow::CatalogueChanged);
-        connect(&session_, &CatalogueSession::RowsChanged, window_, &StatisticsWindow::CatalogueChanged);
+        connect(&session_, &CatalogueSession::RowsAboutToChange, window_, &StatisticsWindow::ChangeStarts);
+        connect(&session_, &CatalogueSession::RowsChanged, window_, &StatisticsWindow::Follow);
     }
     window_->Refresh();
     window_->show();

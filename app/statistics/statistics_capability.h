@@ -1,6 +1,6 @@
 #pragma once
 // Statistics in the main window: the command "statistika" in the "databáze"
-// menu, which opens the statistics window, read anew whenever the catalogue changes.
+// menu, which opens the statistics window; the window follows every change of the catalogue.
 #include "app/platform/catalogue_session.h"
 
 class QAction;

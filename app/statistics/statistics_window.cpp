@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QCategoryAxis>
 #include <QCursor>
+#include <QEvent>
 #include <QToolTip>
 #include <QBarSet>
 #include <QBarSeries>
@@ -39,6 +40,8 @@ constexpr int kChartLabelLength = 60;
 // Columns with more groups than this label only every n-th, so that the labels fit.
 constexpr int kColumnLabels = 12;
 const QSize kExportSize(900, 520);
+// A change naming more rows than this is followed by reading every row.
+constexpr size_t kFollowedRows = 2000;
 
 QString Elided(const QString& text) {
     return text.size() <= kChartLabelLength ? text : text.left(kChartLabelLength - 1) + u'…';
@@ -147,22 +150,86 @@ StatisticsWindow::StatisticsWindow(TASQLite3DB& db, UiServices& ui, std::functio
 StatisticsWindow::~StatisticsWindow() = default;
 
 void StatisticsWindow::CatalogueChanged() {
-    if (refresh_pending_ || !isVisible()) return;
+    // The tree tells this after following the session's own change, which
+    // Follow takes in row by row; the stamp shows whether anything else happened.
+    if (in_change_)
+        check_ = true;
+    else
+        recount_ = true;
+    CatchUpLater();
+}
+
+void StatisticsWindow::Follow(const RowsChange& change) {
+    in_change_ = false;
+    const CatalogueStamp now = StampOf(db_);
+    // Another program's commit, or a write no notice told of, is seen by reading every row.
+    if (!Follows(stamp_, now, change.changed, change.historyLines)) recount_ = true;
+    stamp_ = now;
+    if (recount_) return CatchUpLater();
+    std::vector<int64_t> keys = change.rows;
+    keys.insert(keys.end(), change.added.begin(), change.added.end());
+    // Hidden, it reads nothing until it is shown; past a few thousand rows one pass is cheaper.
+    if (change.readAnew || !isVisible() || keys.size() > kFollowedRows) {
+        recount_ = true;
+    } else {
+        try {
+            if (tally_.Update(db_, keys)) refigure_ = true;
+        } catch (const std::exception&) {
+            recount_ = true;  // the whole read tells the failure, in its own handler
+        }
+    }
+    if (Today() != figured_on_) refigure_ = true;
+    CatchUpLater();
+}
+
+void StatisticsWindow::CatchUpLater() {
+    if (refresh_pending_ || !isVisible() || isMinimized() || !(recount_ || check_ || refigure_)) return;
     refresh_pending_ = true;
     QTimer::singleShot(0, this, [this] {
         refresh_pending_ = false;
-        RunGuarded(services_, [this] { Refresh(); });
+        RunGuarded(services_, [this] {
+            if (check_ && !StampOf(db_).Same(stamp_)) recount_ = true;
+            check_ = false;
+            if (recount_)
+                Refresh();
+            else if (refigure_)
+                Refigure();
+        });
     });
 }
 
+void StatisticsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    CatchUpLater();
+}
+
+void StatisticsWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) CatchUpLater();
+}
+
+QDate StatisticsWindow::Today() const { return fixed_today_.isValid() ? fixed_today_ : QDate::currentDate(); }
+
 void StatisticsWindow::Refresh() {
-    const QDate today = fixed_today_.isValid() ? fixed_today_ : QDate::currentDate();
-    stats_ = ComputeStats(db_, today, period_ ? period_() : 30);
+    // Taken before reading: a change while reading makes the next look read anew.
+    const CatalogueStamp stamp = StampOf(db_);
+    tally_.Recount(db_);
+    stamp_ = stamp;
+    recount_ = check_ = false;
+    Refigure();
+}
+
+void StatisticsWindow::Refigure() {
+    refigure_ = false;
+    figured_on_ = Today();
+    CollectionStats stats = ComputeStats(tally_, figured_on_, period_ ? period_() : 30);
+    if (stats == stats_ && !sections_.empty()) return;
+    stats_ = std::move(stats);
     Rebuild();
 }
 
 void StatisticsWindow::Rebuild() {
-    for (Section& section : sections_) delete section.box;
+    drawn_ = std::move(sections_);
     sections_.clear();
     const CollectionStats& s = stats_;
     QString summary = QStringLiteral("Knih: %1, zapůjčeno: %2, po lhůtě: %3, dokončených výpůjček: %4.")
@@ -198,11 +265,23 @@ void StatisticsWindow::Rebuild() {
                months, Columns);
     AddSection(QStringLiteral("Vypůjčitelé s nejvíce výpůjčkami"), QStringLiteral("vypujcitele"),
                QStringLiteral("vypůjčitel"), s.topBorrowers, Bars);
+    for (size_t i = sections_.size(); i < drawn_.size(); ++i) delete drawn_[i].box;
+    drawn_.clear();
 }
 
 void StatisticsWindow::AddSection(const QString& title, const QString& name, const QString& what,
                                   const std::vector<LabelCount>& rows, int chartKind,
                                   const std::vector<std::pair<QString, QString>>& more) {
+    // The boxes are the layout's only items, in the order of the sections.
+    const size_t at = sections_.size();
+    if (at < drawn_.size()) {
+        Section& before = drawn_[at];
+        if (before.name == name && before.rows == rows && before.more == more) {
+            sections_.push_back(std::move(before));
+            return;
+        }
+        delete before.box;
+    }
     auto* box = new QGroupBox(title, ui_->grafyw);
     auto* layout = new QHBoxLayout(box);
     auto* view = new QChartView(MakeChart(title, rows, chartKind), box);
@@ -232,8 +311,8 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
     view->setAccessibleDescription(described.join(QStringLiteral("; ")));
     layout->addWidget(view, 3);
     layout->addWidget(table, 2);
-    ui_->grafylayout->addWidget(box);
-    sections_.push_back({title, name, box, view, table});
+    ui_->grafylayout->insertWidget(static_cast<int>(at), box);
+    sections_.push_back({title, name, box, view, table, rows, more});
 }
 
 QStringList StatisticsWindow::ExportPng(const QString& path) const {

@@ -2,7 +2,9 @@
 // The statistics window ("statistika"): the collection in charts, each with
 // its numbers in a table beside it for reading and for screen readers; the
 // charts export to PNG files and the whole page to one PDF. Non-modal; it is
-// read anew on "obnovit" and whenever the catalogue changes while it is shown.
+// read anew on "obnovit" and when another catalogue is opened, and follows the
+// rows a change names by reading those rows alone. Hidden or minimised, it
+// catches up when shown again.
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -11,7 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "app/platform/catalogue_stamp.h"
+#include "app/platform/rows_change.h"
 #include "app/statistics/figures/collection_stats.h"
+#include "catalogue/collection_counts.h"
 
 namespace Ui {
 class StatisticsWindow;
@@ -33,11 +38,21 @@ public:
 
     // Reads the catalogue anew and redraws every chart.
     void Refresh();
-    // Refreshes once the running handler is done, when shown.
+    // The rows may have changed in ways no notice tells: read anew once the
+    // running handler is done, when shown.
     void CatalogueChanged();
+    // A change through the session begins: the tree's notice that comes with
+    // it is checked against the catalogue's stamp instead of read whole.
+    void ChangeStarts() { in_change_ = true; }
+    // Follows one change of the catalogue: the rows it names are read anew at
+    // once, the charts redrawn once the running handler is done and only when
+    // a figure changed.
+    void Follow(const RowsChange& change);
     // The day the figures are counted to; today unless a test fixes it.
     void SetToday(const QDate& today) { fixed_today_ = today; }
     const CollectionStats& Stats() const { return stats_; }
+    // The counts the figures are made from, as kept between changes.
+    const CollectionTally& Tally() const { return tally_; }
 
     struct Section {
         QString title;
@@ -45,6 +60,9 @@ public:
         QGroupBox* box = nullptr;
         QChartView* chart = nullptr;
         QTableWidget* table = nullptr;
+        // What it shows: a section showing the same again is kept as drawn.
+        std::vector<LabelCount> rows;
+        std::vector<std::pair<QString, QString>> more;
     };
     const std::vector<Section>& Sections() const { return sections_; }
 
@@ -55,7 +73,15 @@ public:
     QStringList ExportPng(const QString& path) const;
     void ExportPdf(const QString& path) const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    QDate Today() const;
+    // The figures from the kept counts, and the charts when they changed.
+    void Refigure();
+    void CatchUpLater();
     void Rebuild();
     // `what` heads the table's first column.
     void AddSection(const QString& title, const QString& name, const QString& what, const std::vector<LabelCount>& rows,
@@ -66,8 +92,16 @@ private:
     UiServices& services_;
     std::function<int()> period_;
     QDate fixed_today_;
+    CollectionTally tally_;
     CollectionStats stats_;
+    QDate figured_on_;  // the day the figures were counted to
     std::vector<Section> sections_;
+    std::vector<Section> drawn_;  // while the sections are made anew: those drawn before
+    CatalogueStamp stamp_;        // of the catalogue as the kept counts stand for it
+    bool recount_ = true;         // the kept counts may be out of date: read every row anew
+    bool check_ = false;          // read every row anew unless the stamp is still stamp_
+    bool in_change_ = false;
+    bool refigure_ = false;  // the kept counts changed since the charts were drawn
     bool refresh_pending_ = false;
 };
 

@@ -90,4 +90,67 @@ TEST_F(CollectionCountsTest, AgreeWithPlainSqlOnRandomCatalogues) {
     }
 }
 
+// Another program edits rows (a field each, a row gone, a row new, the same
+// row named twice, a row already gone) and tells which: the counts kept row
+// by row end where a full count of the file ends.
+TEST_F(CollectionCountsTest, KeptCountsFollowEditedRowsAsAFullCountSeesThem) {
+    const std::string ours =
+        EncodeLoanLine({"Jan Nov\xE1k ", "12. 3. 2024", "2.4.2024"}) + EncodeLoanLine({"Eva",
+                                                                                       "b\xF8"
+                                                                                       "ezen 2023",
+                                                                                       "30.4.2023"});
+    const std::vector<const char*> texts = {"", nullptr, "\xC8\x61pek Karel", "Capek", "rom\xE1n", " Jan Nov\xE1k"};
+    const std::vector<const char*> komu = {"", nullptr, "Jan Nov\xE1k", "Jan Nov\xE1k ", "\x8A\xE1rka"};
+    const std::vector<const char*> kdy = {"", nullptr, "1.2.2024", "2024-02-01", "jaro 2019"};
+    const std::vector<const char*> histories = {"", nullptr, ours.c_str(), "pozn\xE1mka k vyd\xE1n\xED"};
+    const char* const columns[] = {"zanr", "umisteni", "autor", "vydal", "hodnoceni", "poznamka"};
+    std::mt19937 random(11);
+    std::string sql = "begin;";
+    for (int i = 1; i <= 120; ++i)
+        sql += "insert into svazkovna(rowid,autor,titul,zanr,zapujcenokomu,zapujcenokdy,hodnoceni,udaj3) values(" +
+               std::to_string(i) + "," + Pick(random, texts) + ",'t'," + Pick(random, texts) + "," +
+               Pick(random, komu) + "," + Pick(random, kdy) + "," + std::to_string(random() % 6) + "," +
+               Pick(random, histories) + ");";
+    RunSql(path, sql + "commit;");
+    con.SetConnected(true);
+    CollectionTally tally;
+    tally.Recount(con);
+    int64_t next = 121;
+    CollectionCounts before = tally.Plain();
+    for (int step = 0; step < 120; ++step) {
+        const int64_t row = 1 + static_cast<int64_t>(random() % static_cast<unsigned>(next));
+        std::vector<int64_t> keys = {row};
+        const std::string where = " where rowid=" + std::to_string(row);
+        switch (step % 6) {
+        case 0: RunSql(path, "delete from svazkovna" + where); break;
+        case 1:
+            RunSql(path, "insert into svazkovna(rowid,autor,zanr,zapujcenokomu,zapujcenokdy,udaj3) values(" +
+                             std::to_string(next) + "," + Pick(random, texts) + "," + Pick(random, texts) + "," +
+                             Pick(random, komu) + "," + Pick(random, kdy) + "," + Pick(random, histories) + ")");
+            keys = {next, next + 1};  // and a key no row has
+            ++next;
+            break;
+        case 2:
+            RunSql(path, "update svazkovna set zapujcenokomu=" + Pick(random, komu) +
+                             ",zapujcenokdy=" + Pick(random, kdy) + where);
+            keys.push_back(row);
+            break;
+        case 3: RunSql(path, "update svazkovna set udaj3=" + Pick(random, histories) + where); break;
+        default:
+            RunSql(path,
+                   std::string("update svazkovna set ") + columns[random() % 6] + "=" + Pick(random, texts) + where);
+        }
+        const bool changed = tally.Update(con, keys);
+        const CollectionCounts kept = tally.Plain();
+        ASSERT_EQ(kept, CountCollection(con)) << "step " << step;
+        if (!changed) {
+            EXPECT_EQ(kept, before) << "step " << step << ": a change that counted nothing new";
+        }
+        before = kept;
+    }
+    // A note alone changes no count.
+    RunSql(path, "update svazkovna set poznamka='jin\xE1' where rowid=(select min(rowid) from svazkovna)");
+    EXPECT_FALSE(tally.Update(con, {std::stoll(Select1(path, "select min(rowid) from svazkovna"))}));
+}
+
 }  // namespace

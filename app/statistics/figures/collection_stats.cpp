@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
+#include <optional>
 
 #include "app/core/loan_date.h"
 #include "app/core/codepage.h"
@@ -11,16 +11,20 @@
 
 namespace {
 
-QString Label(const std::string& bytes) { return bytes.empty() ? QString::fromUtf8(kUnfilled) : FromCodePage(bytes); }
+using TextId = CollectionTally::TextId;
+
+QString Label(std::string_view bytes) { return bytes.empty() ? QString::fromUtf8(kUnfilled) : FromCodePage(bytes); }
 
 // Most first; equal counts in the collator's order. With `limit`, only the
 // first `limit`: only those with a count that can make the cut are converted
 // and collated, which matters for tens of thousands of authors, and ties at the
 // cut are settled in Czech order as well.
-std::vector<LabelCount> Ranked(const TextCounts& counts, const LocaleOrder& order, size_t limit = 0) {
-    std::vector<std::pair<const std::string*, long long>> entries;
-    entries.reserve(counts.size());
-    for (const auto& [text, count] : counts) entries.emplace_back(&text, count);
+std::vector<LabelCount> Ranked(const CollectionTally& tally, CollectionTally::Field field, const LocaleOrder& order,
+                               size_t limit = 0) {
+    const std::vector<long long>& counts = tally.Counts(field);
+    std::vector<std::pair<TextId, long long>> entries;
+    for (TextId id = 0; id < counts.size(); ++id)
+        if (counts[id] > 0) entries.emplace_back(id, counts[id]);
     if (limit > 0 && entries.size() > limit) {
         const auto cut = entries.begin() + static_cast<std::ptrdiff_t>(limit - 1);
         std::nth_element(entries.begin(), cut, entries.end(),
@@ -31,7 +35,7 @@ std::vector<LabelCount> Ranked(const TextCounts& counts, const LocaleOrder& orde
     }
     std::vector<LabelCount> ranked;
     ranked.reserve(entries.size());
-    for (const auto& [text, count] : entries) ranked.push_back({Label(*text), count});
+    for (const auto& [id, count] : entries) ranked.push_back({Label(tally.Text(id)), count});
     const auto before = [&](const LabelCount& a, const LabelCount& b) {
         if (a.count != b.count) return a.count > b.count;
         return order.Compare(a.label, b.label) < 0;
@@ -45,16 +49,19 @@ std::vector<LabelCount> Ranked(const TextCounts& counts, const LocaleOrder& orde
     return ranked;
 }
 
-std::vector<LabelCount> ByRating(const TextCounts& counts) {
+std::vector<LabelCount> ByRating(const CollectionTally& tally) {
+    const std::vector<long long>& counts = tally.Counts(CollectionTally::Rating);
     std::vector<std::pair<long long, long long>> numbered;  // rating, books
     long long unfilled = 0;
-    for (const auto& [text, count] : counts) {
+    for (TextId id = 0; id < counts.size(); ++id) {
+        if (counts[id] <= 0) continue;
+        const std::string_view text = tally.Text(id);
         bool ok = false;
         const long long rating = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).toLongLong(&ok);
         if (ok)
-            numbered.emplace_back(rating, count);
+            numbered.emplace_back(rating, counts[id]);
         else
-            unfilled += count;
+            unfilled += counts[id];
     }
     std::sort(numbered.begin(), numbered.end());
     std::vector<LabelCount> ratings;
@@ -68,23 +75,23 @@ std::vector<LabelCount> ByRating(const TextCounts& counts) {
     return ratings;
 }
 
-QDate ReturnDay(const std::string& text) {
+QDate ReturnDay(std::string_view text) {
     const QStringList parts = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())).split(u'.');
     return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
 }
 
 }  // namespace
 
-CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today, int periodDays) {
+CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, int periodDays) {
     const LocaleOrder order;
     CollectionStats stats;
-    stats.books = counts.books;
-    stats.foreignHistories = counts.foreignHistories;
-    stats.genres = Ranked(counts.genre, order);
-    stats.locations = Ranked(counts.location, order);
-    stats.ratings = ByRating(counts.rating);
-    stats.topAuthors = Ranked(counts.author, order, kTopCount);
-    stats.topPublishers = Ranked(counts.publisher, order, kTopCount);
+    stats.books = tally.Books();
+    stats.foreignHistories = tally.ForeignHistories();
+    stats.genres = Ranked(tally, CollectionTally::Genre, order);
+    stats.locations = Ranked(tally, CollectionTally::Location, order);
+    stats.ratings = ByRating(tally);
+    stats.topAuthors = Ranked(tally, CollectionTally::Author, order, kTopCount);
+    stats.topPublishers = Ranked(tally, CollectionTally::Publisher, order, kTopCount);
 
     const QDate firstMonth = QDate(today.year(), today.month(), 1).addMonths(1 - kMonthsShown);
     std::vector<long long> perMonth(kMonthsShown, 0);
@@ -93,36 +100,35 @@ CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today,
         const int index = (begun.first.year() - firstMonth.year()) * 12 + begun.first.month() - firstMonth.month();
         if (index >= 0 && index < kMonthsShown) perMonth[static_cast<size_t>(index)] += loans;
     };
-    for (const auto& [kdy, loans] : counts.lentSince) {
-        const LoanDate begun = ReadLoanDate(FromCodePage(kdy), today);
+    // Each distinct text is read once, whether it dates current loans, finished ones or both.
+    std::vector<std::optional<LoanDate>> begunOn(tally.TextCount());
+    const auto begunAt = [&](TextId kdy) -> const LoanDate& {
+        if (!begunOn[kdy]) begunOn[kdy] = ReadLoanDate(FromCodePage(tally.Text(kdy)), today);
+        return *begunOn[kdy];
+    };
+    const std::vector<long long>& lentSince = tally.Counts(CollectionTally::LentSince);
+    for (TextId kdy = 0; kdy < lentSince.size(); ++kdy) {
+        const long long loans = lentSince[kdy];
+        if (loans <= 0) continue;
+        const LoanDate& begun = begunAt(kdy);
         countMonth(begun, loans);
         stats.lentNow += loans;
         if (IsOverdue(begun, today, periodDays)) stats.overdueNow += loans;
     }
     long long measuredDays = 0;
-    // Spans pair every return day with every loan date: each of the two texts is read once.
-    std::unordered_map<std::string_view, LoanDate> begunOn;
-    std::unordered_map<std::string_view, QDate> returnedOn;
-    for (const auto& [span, loans] : counts.finishedSpans) {
-        const std::string_view text(span);
-        const size_t tab = text.find('\t');
-        auto begunAt = begunOn.find(text.substr(tab + 1));
-        if (begunAt == begunOn.end())
-            begunAt =
-                begunOn.emplace(text.substr(tab + 1), ReadLoanDate(FromCodePage(text.substr(tab + 1)), today)).first;
-        const LoanDate& begun = begunAt->second;
+    std::vector<std::optional<QDate>> returnedOn(tally.TextCount());
+    for (const auto& [span, loans] : tally.FinishedSpans()) {
+        const LoanDate& begun = begunAt(CollectionTally::SpanLoanDate(span));
         countMonth(begun, loans);
         stats.finishedLoans += loans;
-        auto backAt = returnedOn.find(text.substr(0, tab));
-        if (backAt == returnedOn.end())
-            backAt = returnedOn.emplace(text.substr(0, tab), ReturnDay(std::string(text.substr(0, tab)))).first;
-        const QDate& back = backAt->second;
-        if (begun.precision == LoanDate::Precision::Day && back.isValid() && begun.first <= back) {
+        std::optional<QDate>& back = returnedOn[CollectionTally::SpanReturned(span)];
+        if (!back) back = ReturnDay(tally.Text(CollectionTally::SpanReturned(span)));
+        if (begun.precision == LoanDate::Precision::Day && back->isValid() && begun.first <= *back) {
             stats.measuredLoans += loans;
-            measuredDays += begun.first.daysTo(back) * loans;
+            measuredDays += begun.first.daysTo(*back) * loans;
         }
     }
-    stats.topBorrowers = Ranked(counts.borrowers, order, kTopCount);
+    stats.topBorrowers = Ranked(tally, CollectionTally::Borrower, order, kTopCount);
     for (int i = 0; i < kMonthsShown; ++i)
         stats.loansPerMonth.push_back({firstMonth.addMonths(i), perMonth[static_cast<size_t>(i)]});
     if (stats.measuredLoans > 0)
@@ -131,5 +137,7 @@ CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today,
 }
 
 CollectionStats ComputeStats(TASQLite3DB& db, const QDate& today, int periodDays) {
-    return ComputeStats(CountCollection(db), today, periodDays);
+    CollectionTally tally;
+    tally.Recount(db);
+    return ComputeStats(tally, today, periodDays);
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 class TASQLite3DB;
-struct CollectionCounts;
+class CollectionTally;
 
 inline constexpr const char* kUnfilled = "(nevyplněno)";
 
@@ -20,6 +20,7 @@ struct LabelCount {
 struct MonthCount {
     QDate month;  // its first day
     long long count = 0;
+    bool operator==(const MonthCount&) const = default;
 };
 
 struct CollectionStats {
@@ -36,10 +37,11 @@ struct CollectionStats {
     long long measuredLoans = 0;  // finished loans whose day of lending is known
     double averageLoanDays = 0;   // over the measured ones
     long long foreignHistories = 0;
+    bool operator==(const CollectionStats&) const = default;
 };
 
 inline constexpr int kTopCount = 10;
 inline constexpr int kMonthsShown = 36;
 
-CollectionStats ComputeStats(const CollectionCounts& counts, const QDate& today, int periodDays);
+CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, int periodDays);
 CollectionStats ComputeStats(TASQLite3DB& db, const QDate& today, int periodDays);

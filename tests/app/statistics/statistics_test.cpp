@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QFile>
+#include <QGroupBox>
+#include <QPointer>
 #include <QImage>
 #include <QBarCategoryAxis>
 #include <QCategoryAxis>
@@ -15,14 +17,22 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "app/loans/loans.h"
+#include "app/loans/loans_capability.h"
 #include "app/statistics/figures/collection_stats.h"
 #include "app/statistics/statistics_capability.h"
 #include "app/statistics/statistics_window.h"
+#include "catalogue/collection_counts.h"
 #include "catalogue/loan_history.h"
+#include "catalogue/loans_store.h"
 #include "storage/connection.h"
 #include "support/app_catalogue_rows.h"
 #include "support/app_pdf_words.h"
 #include "support/app_session_fixture.h"
+#include "support/app_window_fixture.h"
+#include "app/window/tree_node.h"
+#include "ui_main_window.h"
+#include "ui_statistics_window.h"
 
 namespace testsupport {
 namespace {
@@ -272,6 +282,177 @@ TEST_F(StatisticsCommandTest, OpensFromTheMenuAboveKonecAndFollowsTheCatalogue) 
     emit session->CatalogueChanged();
     QCoreApplication::processEvents();
     EXPECT_EQ(stats->Stats().books, 3) << "read anew after the tree";
+}
+
+// The window keeps its counts row by row between changes: after each of the
+// program's own changes (named rows read anew) and another program's (read
+// whole after the tree's rebuild), they and the figures are what a full count
+// of the file gives. Minimised, it draws the figures once restored.
+TEST_F(StatisticsCommandTest, KeptFiguresFollowEveryKindOfChangeAsAFullCountSeesThem) {
+    // Windows-1250 names as users type them: a trailing blank, háčky, a shared surname.
+    const char* const authors[] = {"\xC8\x61pek Karel", "Hrabal Bohumil", "Kundera Milan", "Nezval V\xEDt\xECzslav",
+                                   "\x8A\x6Avoreck\xFD Josef"};
+    const char* const borrowers[] = {"Jan Nov\xE1k ", "Eva Dvo\xF8\xE1kov\xE1", "", "Jan Nov\xE1k", ""};
+    const char* const dates[] = {"12. 3. 2024", "1.11.2026", "",
+                                 "b\xF8"
+                                 "ezen 2026",
+                                 "2026-12-01"};
+    std::vector<Book> books;
+    for (int i = 0; i < 30; ++i) {
+        Book b = BookOf(authors[i % 5], "titul " + std::to_string(i));
+        b.zanr = i % 7 == 0 ? "" : i % 2 ? "rom\xE1n" : "poezie";
+        b.umisteni = i % 3 ? "ob\xFDv\xE1k" : "sklep";
+        b.zapujcenokomu = borrowers[i % 5];
+        b.zapujcenokdy = dates[(i / 5) % 5];
+        b.hodnoceni = i % 6;
+        books.push_back(b);
+    }
+    OpenCatalogue(books);
+    const std::string lines = EncodeLoanLine({"Jan Nov\xE1k", "5. 1. 2026", "20.1.2026"}) +
+                              EncodeLoanLine({"\x8A\xE1rka ", "\xFAnor 2026", "3.3.2026"});
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" + QuoteLiteralBody(lines) + "' where rowid % 4 = 1;" +
+                                 "update svazkovna set udaj3='v\xE1zan\xE1 kniha' where rowid=6;" +
+                                 "update svazkovna set zanr=NULL, hodnoceni=NULL where rowid=9");
+    LoansCapability loans(*session, &window);
+    StatisticsCapability statistics(*session, &window);
+    statistics.statistikaExecute();
+    StatisticsWindow& stats = *statistics.statisticsWindow();
+    stats.SetToday(kToday);
+    stats.Refresh();
+
+    const auto write = [this](int64_t row, const std::string& sql, CatalogueSession::Edit edit) {
+        session->Change(
+            {row},
+            [&] {
+                con.ExecStatements(sql + " where rowid=" + std::to_string(row));
+                RowsChange change;
+                change.changed = 1;
+                change.treeShape = false;
+                change.deleted = sql.starts_with("delete");
+                return change;
+            },
+            edit);
+    };
+    const auto check = [&](const char* what) {
+        QCoreApplication::processEvents();
+        EXPECT_EQ(stats.Tally().Plain(), CountCollection(con)) << what;
+        EXPECT_EQ(stats.Stats(), ComputeStats(con, kToday, 30)) << what;
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"a save changing the genre and the borrower (the loan it ends goes to the history)",
+         [&] {
+             write(1, "update svazkovna set zanr='detektivka', zapujcenokomu='Old\xF8ich', zapujcenokdy='5.12.2026'",
+                   CatalogueSession::Edit::Record);
+         }},
+        {"a return writing a history line", [&] { LoanWriter(*session).Return({*ReadLoanRow(con, 2)}); }},
+        {"a delete", [&] { write(3, "delete from svazkovna", CatalogueSession::Edit::Fields); }},
+        {"an insert",
+         [&] {
+             session->Change({}, [&] {
+                 con.ExecStatements(
+                     "insert into svazkovna(autor,titul,zanr,zapujcenokomu,zapujcenokdy,udaj3) "
+                     "values('Dyk Viktor','Krysa\xF8','poezie','Petr','1.12.2026','" +
+                     QuoteLiteralBody(lines) + "')");
+                 RowsChange change;
+                 change.changed = 1;
+                 for (const LoanRow& row : ReadLoanRows(con))
+                     if (row.komu == "Petr") change.added = {row.rowid};
+                 return change;
+             });
+         }},
+        {"another program's change of a row, then the program's own save of it",
+         [&] {
+             ExecSql(CataloguePath(), "update svazkovna set zanr='sci-fi', udaj3=NULL where rowid=5");
+             write(5,
+                   "update svazkovna set poznamka='obal natr\xBE"
+                   "en\xFD'",
+                   CatalogueSession::Edit::Fields);
+         }},
+        {"another program's changes, then the tree read anew",
+         [&] {
+             ExecSql(CataloguePath(),
+                     "delete from svazkovna where rowid=7; update svazkovna set "
+                     "zapujcenokomu=' Eva Dvo\xF8\xE1kov\xE1' where rowid=8");
+             emit session->CatalogueChanged();
+         }},
+    };
+    for (const Step& step : steps) {
+        const CollectionStats before = stats.Stats();
+        step.change();
+        check(step.what);
+        EXPECT_NE(stats.Stats(), before) << step.what << ": the figures were to change";
+    }
+
+    stats.setWindowState(Qt::WindowMinimized);
+    write(10, "update svazkovna set zanr='drama'", CatalogueSession::Edit::Fields);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stats.Tally().Plain(), CountCollection(con)) << "the counts follow at once";
+    EXPECT_NE(stats.Stats(), ComputeStats(con, kToday, 30)) << "the charts wait while minimised";
+    stats.setWindowState(Qt::WindowNoState);
+    check("restored");
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// Saves in the main window's panel with the statistics open: the tree follows
+// each in place and says the rows may have changed; the figures follow the
+// saved row, and a save after another program's commit reads that commit too.
+class StatisticsPanelTest : public WindowFixture {};
+
+TEST_F(StatisticsPanelTest, PanelSavesFollowedAndAnotherProgramsCommitSeen) {
+    Book lent = BookOf("\xC8\x61pek Karel", "V\xE1lka s mloky");
+    lent.zanr = "rom\xE1n";
+    lent.zapujcenokomu = "Jan Nov\xE1k ";
+    lent.zapujcenokdy = "12. 3. 2024";
+    Book other = BookOf("Hrabal Bohumil",
+                        "Ost\xF8"
+                        "e sledovan\xE9 vlaky");
+    other.zanr = "rom\xE1n";
+    MakeCatalogue({lent, other,
+                   BookOf("Kundera Milan",
+                          "\x8E"
+                          "ert")});
+    OpenWindow();
+    Command("statistika").trigger();
+    auto* stats = window->findChild<StatisticsWindow*>();
+    ASSERT_NE(stats, nullptr);
+    stats->SetToday(kToday);
+    stats->Refresh();
+    TASQLite3DB oracle{"oracle"};
+    oracle.SetDatabase(CataloguePath());
+    oracle.SetConnected(true);
+    const auto save = [&](const char* author, const QString& genre) {
+        QTreeWidgetItem* node = Tree().findItems(QString::fromUtf8(author), Qt::MatchExactly).value(0);
+        ASSERT_NE(node, nullptr);
+        ClickItem(Tree(), TitleNode(*node, 0));
+        window->form()->zanrcb->setEditText(genre);
+        window->form()->ulozitb->click();
+        QCoreApplication::processEvents();
+    };
+
+    const auto box = [&](const char* name) {
+        for (const StatisticsWindow::Section& section : stats->Sections())
+            if (section.name == name) return section.box;
+        return static_cast<QGroupBox*>(nullptr);
+    };
+    // Watched, not compared by address: a box made anew may take the freed one's place.
+    const QPointer<QGroupBox> genres = box("zanr"), authors = box("autori");
+    save("Čapek Karel", QStringLiteral("detektivka"));
+    EXPECT_EQ(stats->Stats(), ComputeStats(oracle, kToday, 30));
+    EXPECT_TRUE(genres.isNull()) << "the genres drawn anew";
+    EXPECT_FALSE(authors.isNull()) << "the authors kept as drawn";
+    EXPECT_EQ(box("autori"), authors.data());
+    EXPECT_EQ(stats->form()->grafylayout->indexOf(box("zanr")), 0);
+    EXPECT_EQ(stats->Stats().genres, (std::vector<LabelCount>{{"(nevyplněno)", 1}, {"detektivka", 1}, {"román", 1}}));
+
+    ExecSql(CataloguePath(), "update svazkovna set zanr='poezie', zapujcenokomu='Eva' where autor='Kundera Milan'");
+    save("Hrabal Bohumil", QStringLiteral("drama"));
+    EXPECT_EQ(stats->Stats(), ComputeStats(oracle, kToday, 30));
+    EXPECT_EQ(stats->Stats().lentNow, 2);
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 }  // namespace
