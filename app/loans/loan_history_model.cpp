@@ -45,7 +45,7 @@ void LoanHistoryModel::Pool::Clear() {
     texts.clear();
     folded.clear();
     ranks.clear();
-    ids.clear();
+    ids.Clear();
 }
 
 void LoanHistoryModel::Pool::Fold() {
@@ -68,40 +68,56 @@ QStringList LoanHistoryModel::ColumnTitles() {
             QStringLiteral("dní"),        QStringLiteral("autor"),   QStringLiteral("titul")};
 }
 
-int LoanHistoryModel::Intern(int column, const std::string& bytes, bool codePage) {
+int LoanHistoryModel::Intern(int column, std::string_view bytes, bool codePage) {
     Pool& pool = pools_[static_cast<size_t>(column)];
-    if (const auto known = pool.ids.find(bytes); known != pool.ids.end()) return known->second;
-    const int id = static_cast<int>(pool.texts.size());
-    pool.ids.emplace(bytes, id);
-    pool.texts.push_back(codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.c_str()));
+    const int id = pool.ids.Id(bytes);
+    if (static_cast<size_t>(id) == pool.texts.size())
+        pool.texts.push_back(codePage ? FromCodePage(bytes)
+                                      : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return id;
 }
 
+QString LoanHistoryModel::BookKey(int book) const {
+    const auto [autor, titul] = books_[static_cast<size_t>(book)];
+    return pools_[Autor].texts[static_cast<size_t>(autor)] + QStringLiteral(": ") +
+           pools_[Titul].texts[static_cast<size_t>(titul)];
+}
+
 void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& today) {
+    Load(
+        [&books](const LoanBookVisitor& visit) {
+            std::vector<LoanLineView> lines;
+            for (const BookHistory& book : books) {
+                lines.clear();
+                for (const FinishedLoan& loan : book.loans) lines.push_back({loan.komu, loan.kdy, loan.returned});
+                visit(book.rowKey, book.autor, book.titul, lines);
+            }
+        },
+        today);
+}
+
+void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& read, const QDate& today) {
     beginResetModel();
     for (Pool& pool : pools_) pool.Clear();
     entries_.clear();
-    bookKeys_.clear();
+    books_.clear();
     // Catalogues repeat loan and return dates: each distinct text is read once,
-    // by its id in the pool.
+    // by its id in the pool; the days out are numbers, named once each.
     std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
     std::vector<int> returnDays;
-    size_t loans = 0;
-    for (const BookHistory& book : books) loans += book.loans.size();
-    entries_.reserve(loans);
-    for (const BookHistory& book : books) {
-        const int bookIndex = static_cast<int>(bookKeys_.size());
-        const int autor = Intern(Autor, book.autor, true), titul = Intern(Titul, book.titul, true);
-        bookKeys_.push_back(pools_[Autor].texts[static_cast<size_t>(autor)] + QStringLiteral(": ") +
-                            pools_[Titul].texts[static_cast<size_t>(titul)]);
+    std::vector<int> dayIds;  // the id of each number of days out, -1 before it is met
+    const int noDays = Intern(Dni, {}, false);
+    read([&](int64_t rowKey, std::string_view autor, std::string_view titul, const std::vector<LoanLineView>& lines) {
+        const int bookIndex = static_cast<int>(books_.size());
+        books_.emplace_back(Intern(Autor, autor, true), Intern(Titul, titul, true));
         int line = 0;
-        for (const FinishedLoan& loan : book.loans) {
-            Entry entry;
+        for (const LoanLineView& loan : lines) {
+            Entry& entry = entries_.emplace_back();
             entry.text[Komu] = Intern(Komu, loan.komu, true);
             entry.text[Od] = Intern(Od, loan.kdy, true);
             entry.text[Vraceno] = Intern(Vraceno, loan.returned, false);
-            entry.text[Autor] = autor;
-            entry.text[Titul] = titul;
+            entry.text[Autor] = books_.back().first;
+            entry.text[Titul] = books_.back().second;
             if (static_cast<size_t>(entry.text[Od]) == loanDays.size()) {
                 const LoanDate date = ReadLoanDate(pools_[Od].texts.back(), today);
                 loanDays.emplace_back(date.Known() ? JulianDay(date.first) : 0,
@@ -112,13 +128,18 @@ void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& 
             const auto [begun, from] = loanDays[static_cast<size_t>(entry.text[Od])];
             entry.begun = begun;
             entry.returned = returnDays[static_cast<size_t>(entry.text[Vraceno])];
-            if (from != 0 && entry.returned != 0 && from <= entry.returned) entry.days = entry.returned - from;
-            entry.text[Dni] = Intern(Dni, entry.days >= 0 ? std::to_string(entry.days) : std::string(), false);
+            entry.text[Dni] = noDays;
+            if (from != 0 && entry.returned != 0 && from <= entry.returned) {
+                entry.days = entry.returned - from;
+                const auto days = static_cast<size_t>(entry.days);
+                if (days >= dayIds.size()) dayIds.resize(days + 1, -1);
+                if (dayIds[days] < 0) dayIds[days] = Intern(Dni, std::to_string(entry.days), false);
+                entry.text[Dni] = dayIds[days];
+            }
             entry.book = bookIndex;
-            entry.origin = {book.rowKey, line++};
-            entries_.push_back(entry);
+            entry.origin = {rowKey, line++};
         }
-    }
+    });
     Match();
     Order();
     MakeGroups();
@@ -189,10 +210,10 @@ void LoanHistoryModel::MakeGroups() {
     if (grouping_ == NoGroups) return;
     std::unordered_map<QString, int> byKey;
     std::vector<int> ofSource;  // group of each borrower text or each book
-    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].texts.size() : bookKeys_.size();
+    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].texts.size() : books_.size();
     ofSource.reserve(sources);
     for (size_t s = 0; s < sources; ++s) {
-        const QString key = grouping_ == ByBorrower ? pools_[Komu].texts[s].trimmed() : bookKeys_[s];
+        const QString key = grouping_ == ByBorrower ? pools_[Komu].texts[s].trimmed() : BookKey(static_cast<int>(s));
         const auto [known, added] = byKey.emplace(key, static_cast<int>(groups_.size()));
         if (added) groups_.push_back({key, {}, {}, 0});
         ofSource.push_back(known->second);

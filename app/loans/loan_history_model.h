@@ -10,10 +10,10 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-struct BookHistory;
+#include "app/loans/distinct_texts.h"
+#include "catalogue/loan_history.h"
 
 class LoanHistoryModel : public QAbstractItemModel {
     Q_OBJECT
@@ -31,6 +31,8 @@ public:
     ~LoanHistoryModel() override;
 
     // Takes the books' loans anew; the filter, the grouping and the sort stay.
+    // `read` hands each book to the visitor it is given, e.g. straight from the catalogue.
+    void Load(const std::function<void(const LoanBookVisitor&)>& read, const QDate& today);
     void Load(const std::vector<BookHistory>& books, const QDate& today);
     // Shows the loans whose texts hold `text`, case and accents ignored.
     void SetFilter(const QString& text);
@@ -60,7 +62,7 @@ private:
         std::vector<QString> texts;
         std::vector<QString> folded;  // made at the first filter
         std::vector<int> ranks;       // Czech order, made at the first sort by the column
-        std::unordered_map<std::string, int> ids;
+        DistinctTexts ids;
         void Clear();
         void Fold();
         void Rank();
@@ -87,15 +89,16 @@ private:
     bool Matches(const Entry& entry) const;
     const Entry* EntryAt(const QModelIndex& index) const;
     QStringList TextsOf(const Entry& entry) const;
-    int Intern(int column, const std::string& bytes, bool codePage);
+    int Intern(int column, std::string_view bytes, bool codePage);
+    QString BookKey(int book) const;
 
     std::array<Pool, ColumnCount> pools_;
     std::vector<Entry> entries_;
-    std::vector<QString> bookKeys_;  // "autor: titul" of each book read
-    std::vector<int> order_;         // every entry, sorted
-    std::vector<int> rows_;          // shown: an entry, or -1 - group for a group's label
-    std::vector<Group> groups_;      // in Czech order
-    std::vector<int> entryGroup_;    // group of each entry
+    std::vector<std::pair<int, int>> books_;  // author's and title's ids of each book read
+    std::vector<int> order_;                  // every entry, sorted
+    std::vector<int> rows_;                   // shown: an entry, or -1 - group for a group's label
+    std::vector<Group> groups_;               // in Czech order
+    std::vector<int> entryGroup_;             // group of each entry
     std::array<std::vector<char>, ColumnCount> match_;
     QString wanted_;
     Grouping grouping_ = NoGroups;

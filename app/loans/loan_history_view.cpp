@@ -100,11 +100,20 @@ void LoanHistoryView::SpanGroupLabels() {
 void LoanHistoryView::SetGrouping(Grouping grouping) { grouping_->setCurrentIndex(grouping); }
 
 void LoanHistoryView::Refresh() {
-    const std::vector<BookHistory> books =
-        ReadLoanHistories(db_, rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string());
-    model_->Load(books, today_);
-    if (rowKey_ > 0 && !books.empty())
-        setWindowTitle(QStringLiteral("historie výpůjček – ") + FromCodePage(books.front().titul));
+    const std::string condition = rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string();
+    std::optional<QString> title;
+    // Straight from the rows to the model: no copy of a large catalogue's history on the way.
+    model_->Load(
+        [&](const LoanBookVisitor& visit) {
+            VisitLoanHistories(db_, condition,
+                               [&](int64_t key, std::string_view autor, std::string_view titul,
+                                   const std::vector<LoanLineView>& lines) {
+                                   if (rowKey_ > 0) title = FromCodePage(titul);
+                                   visit(key, autor, titul, lines);
+                               });
+        },
+        today_);
+    if (title) setWindowTitle(QStringLiteral("historie výpůjček – ") + *title);
     summary_->setText(QStringLiteral("Dokončených výpůjček: %1.").arg(model_->Loans()));
 }
 
