@@ -2,6 +2,16 @@
 
 #include <functional>
 
+namespace {
+
+// A slot holds the text's id + 1 in its low half and the top of its hash in
+// the high half, so a search reads one array and compares bytes only on a likely match.
+constexpr uint64_t kIdBits = 0xFFFFFFFFu;
+
+uint64_t Tag(size_t hash) { return static_cast<uint64_t>(hash) & ~kIdBits; }
+
+}  // namespace
+
 std::string_view DistinctTexts::Bytes(int id) const {
     const auto at = static_cast<size_t>(id);
     return std::string_view(bytes_).substr(starts_[at], starts_[at + 1] - starts_[at]);
@@ -11,17 +21,17 @@ void DistinctTexts::Clear() {
     bytes_.clear();
     starts_.assign(1, 0);
     hashes_.clear();
-    slots_.clear();
+    slots_.assign(slots_.size(), 0);  // the next read is likely as large
 }
 
 // Kept at most half full, so a search ends after a few slots.
 void DistinctTexts::Grow() {
     slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, 0);
+    const size_t mask = slots_.size() - 1;
     for (size_t id = 0; id < hashes_.size(); ++id) {
-        const size_t mask = slots_.size() - 1;
         size_t slot = hashes_[id] & mask;
         while (slots_[slot] != 0) slot = (slot + 1) & mask;
-        slots_[slot] = static_cast<int>(id + 1);
+        slots_[slot] = Tag(hashes_[id]) | (id + 1);
     }
 }
 
@@ -29,16 +39,18 @@ int DistinctTexts::Id(std::string_view bytes) {
     if ((hashes_.size() + 1) * 2 > slots_.size()) Grow();
     const size_t hash = std::hash<std::string_view>{}(bytes);
     const size_t mask = slots_.size() - 1;
+    const uint64_t tag = Tag(hash);
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        const int taken = slots_[slot];
+        const uint64_t taken = slots_[slot];
         if (taken == 0) {
-            const int id = static_cast<int>(hashes_.size());
+            const size_t id = hashes_.size();
             bytes_.append(bytes);
             starts_.push_back(bytes_.size());
             hashes_.push_back(hash);
-            slots_[slot] = id + 1;
-            return id;
+            slots_[slot] = tag | (id + 1);
+            return static_cast<int>(id);
         }
-        if (hashes_[static_cast<size_t>(taken - 1)] == hash && Bytes(taken - 1) == bytes) return taken - 1;
+        const int id = static_cast<int>(taken & kIdBits) - 1;
+        if ((taken & ~kIdBits) == tag && Bytes(id) == bytes) return id;
     }
 }

@@ -23,5 +23,5 @@ private:
     std::string bytes_;
     std::vector<size_t> starts_{0};  // text `id` lies from starts_[id] to starts_[id + 1]
     std::vector<size_t> hashes_;
-    std::vector<int> slots_;  // id + 1 in each taken slot; a power of two long
+    std::vector<uint64_t> slots_;  // 0 when free; a power of two long
 };

@@ -3,7 +3,6 @@
 #include <QCollatorSortKey>
 #include <QFont>
 #include <algorithm>
-#include <limits>
 #include <numeric>
 
 #include "app/core/codepage.h"
@@ -101,23 +100,50 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
     for (Pool& pool : pools_) pool.Clear();
     entries_.clear();
     books_.clear();
+    // While the catalogue streams past, each book's texts are only copied end
+    // to end (author, title, then borrower, date and return of each line); they
+    // are numbered afterwards, when the rows no longer push the pools out of the cache.
+    std::string bytes;
+    std::vector<size_t> ends{0};
+    std::vector<std::pair<int64_t, size_t>> staged;  // row key and number of lines of each book
+    read([&](int64_t rowKey, std::string_view autor, std::string_view titul, const std::vector<LoanLineView>& lines) {
+        const auto keep = [&](std::string_view text) {
+            bytes.append(text);
+            ends.push_back(bytes.size());
+        };
+        keep(autor);
+        keep(titul);
+        for (const LoanLineView& line : lines) {
+            keep(line.komu);
+            keep(line.kdy);
+            keep(line.returned);
+        }
+        staged.emplace_back(rowKey, lines.size());
+    });
+    size_t next = 0;
+    const auto text = [&] {
+        ++next;
+        return std::string_view(bytes).substr(ends[next - 1], ends[next] - ends[next - 1]);
+    };
     // Catalogues repeat loan and return dates: each distinct text is read once,
     // by its id in the pool; the days out are numbers, named once each.
     std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
     std::vector<int> returnDays;
     std::vector<int> dayIds;  // the id of each number of days out, -1 before it is met
     const int noDays = Intern(Dni, {}, false);
-    read([&](int64_t rowKey, std::string_view autor, std::string_view titul, const std::vector<LoanLineView>& lines) {
+    entries_.reserve(ends.size() / 3);
+    for (const auto& [rowKey, lines] : staged) {
         const int bookIndex = static_cast<int>(books_.size());
-        books_.emplace_back(Intern(Autor, autor, true), Intern(Titul, titul, true));
-        int line = 0;
-        for (const LoanLineView& loan : lines) {
+        const int autor = Intern(Autor, text(), true);
+        const int titul = Intern(Titul, text(), true);
+        books_.emplace_back(autor, titul);
+        for (size_t line = 0; line < lines; ++line) {
             Entry& entry = entries_.emplace_back();
-            entry.text[Komu] = Intern(Komu, loan.komu, true);
-            entry.text[Od] = Intern(Od, loan.kdy, true);
-            entry.text[Vraceno] = Intern(Vraceno, loan.returned, false);
-            entry.text[Autor] = books_.back().first;
-            entry.text[Titul] = books_.back().second;
+            entry.text[Komu] = Intern(Komu, text(), true);
+            entry.text[Od] = Intern(Od, text(), true);
+            entry.text[Vraceno] = Intern(Vraceno, text(), false);
+            entry.text[Autor] = autor;
+            entry.text[Titul] = titul;
             if (static_cast<size_t>(entry.text[Od]) == loanDays.size()) {
                 const LoanDate date = ReadLoanDate(pools_[Od].texts.back(), today);
                 loanDays.emplace_back(date.Known() ? JulianDay(date.first) : 0,
@@ -137,9 +163,9 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
                 entry.text[Dni] = dayIds[days];
             }
             entry.book = bookIndex;
-            entry.origin = {rowKey, line++};
+            entry.origin = {rowKey, static_cast<int>(line)};
         }
-    });
+    }
     Match();
     Order();
     MakeGroups();
@@ -182,23 +208,23 @@ void LoanHistoryModel::Order() {
     const auto column = static_cast<size_t>(sortColumn_);
     const bool text = sortColumn_ == Komu || sortColumn_ == Autor || sortColumn_ == Titul;
     if (text) pools_[column].Rank();
-    std::vector<long long> keys(entries_.size());
-    constexpr long long kLast = std::numeric_limits<long long>::max();
+    // The key above the entry's number: one plain sort of numbers keeps equal keys in reading order.
+    std::vector<uint64_t> keyed(entries_.size());
+    constexpr uint64_t kLast = 0xFFFFFFFFu;
     for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
+        uint64_t key = 0;
         switch (sortColumn_) {
-        case Od: keys[i] = e.begun != 0 ? e.begun : kLast; break;
-        case Vraceno: keys[i] = e.returned != 0 ? e.returned : kLast; break;
-        case Dni: keys[i] = e.days; break;
-        default: keys[i] = pools_[column].ranks[static_cast<size_t>(e.text[column])];
+        case Od: key = e.begun != 0 ? static_cast<uint64_t>(e.begun) : kLast; break;
+        case Vraceno: key = e.returned != 0 ? static_cast<uint64_t>(e.returned) : kLast; break;
+        case Dni: key = static_cast<uint64_t>(e.days + 1); break;
+        default: key = static_cast<uint64_t>(pools_[column].ranks[static_cast<size_t>(e.text[column])]);
         }
+        keyed[i] = key << 32 | i;
     }
+    std::sort(keyed.begin(), keyed.end());
     order_.resize(entries_.size());
-    std::iota(order_.begin(), order_.end(), 0);
-    std::sort(order_.begin(), order_.end(), [&](int a, int b) {
-        const long long ka = keys[static_cast<size_t>(a)], kb = keys[static_cast<size_t>(b)];
-        return ka != kb ? ka < kb : a < b;
-    });
+    for (size_t i = 0; i < keyed.size(); ++i) order_[i] = static_cast<int>(keyed[i] & 0xFFFFFFFFu);
     if (sortOrder_ == Qt::DescendingOrder) std::reverse(order_.begin(), order_.end());
 }
 
