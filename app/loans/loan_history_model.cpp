@@ -14,9 +14,19 @@ namespace {
 
 int JulianDay(const QDate& date) { return date.isValid() ? static_cast<int>(date.toJulianDay()) : 0; }
 
-QDate ReturnDay(const QString& text) {
-    const QStringList parts = text.split(u'.');
-    return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
+// The Julian day of a return written d.m.yyyy, read from its bytes; 0 when it is no day.
+int ReturnDay(std::string_view text) {
+    int parts[3] = {0, 0, 0};
+    size_t part = 0;
+    for (const char c : text) {
+        if (c == '.' && part < 2)
+            ++part;
+        else if (c >= '0' && c <= '9' && parts[part] < 10000)
+            parts[part] = parts[part] * 10 + (c - '0');
+        else
+            return 0;
+    }
+    return part == 2 ? JulianDay(QDate(parts[2], parts[1], parts[0])) : 0;
 }
 
 // Czech order of texts as ranks: equal texts share one.
@@ -40,25 +50,45 @@ std::vector<int> CzechRanks(const std::vector<QString>& texts) {
 
 }  // namespace
 
+const QString& LoanHistoryModel::Pool::Text(int id) const {
+    const auto at = static_cast<size_t>(id);
+    if (at >= decoded.size()) {
+        decoded.resize(Size(), 0);
+        texts.resize(Size());
+    }
+    if (!decoded[at]) {
+        const std::string_view bytes = ids.Bytes(id);
+        texts[at] =
+            codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        decoded[at] = 1;
+    }
+    return texts[at];
+}
+
 void LoanHistoryModel::Pool::Clear() {
+    ids.Clear();
     texts.clear();
+    decoded.clear();
     folded.clear();
     ranks.clear();
-    ids.Clear();
 }
 
 void LoanHistoryModel::Pool::Fold() {
-    if (folded.size() == texts.size()) return;
+    if (folded.size() == Size()) return;
     folded.clear();
-    folded.reserve(texts.size());
-    for (const QString& text : texts) folded.push_back(WithoutCaseAndAccents(text));
+    folded.reserve(Size());
+    for (size_t id = 0; id < Size(); ++id) folded.push_back(WithoutCaseAndAccents(Text(static_cast<int>(id))));
 }
 
 void LoanHistoryModel::Pool::Rank() {
-    if (ranks.size() != texts.size()) ranks = CzechRanks(texts);
+    if (ranks.size() == Size()) return;
+    for (size_t id = 0; id < Size(); ++id) Text(static_cast<int>(id));
+    ranks = CzechRanks(texts);
 }
 
-LoanHistoryModel::LoanHistoryModel(QObject* parent) : QAbstractItemModel(parent) {}
+LoanHistoryModel::LoanHistoryModel(QObject* parent) : QAbstractItemModel(parent) {
+    pools_[Vraceno].codePage = pools_[Dni].codePage = false;
+}
 
 LoanHistoryModel::~LoanHistoryModel() = default;
 
@@ -67,19 +97,9 @@ QStringList LoanHistoryModel::ColumnTitles() {
             QStringLiteral("dní"),        QStringLiteral("autor"),   QStringLiteral("titul")};
 }
 
-int LoanHistoryModel::Intern(int column, std::string_view bytes, bool codePage) {
-    Pool& pool = pools_[static_cast<size_t>(column)];
-    const int id = pool.ids.Id(bytes);
-    if (static_cast<size_t>(id) == pool.texts.size())
-        pool.texts.push_back(codePage ? FromCodePage(bytes)
-                                      : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return id;
-}
-
 QString LoanHistoryModel::BookKey(int book) const {
     const auto [autor, titul] = books_[static_cast<size_t>(book)];
-    return pools_[Autor].texts[static_cast<size_t>(autor)] + QStringLiteral(": ") +
-           pools_[Titul].texts[static_cast<size_t>(titul)];
+    return Text(Autor, autor) + QStringLiteral(": ") + Text(Titul, titul);
 }
 
 void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& today) {
@@ -130,27 +150,27 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
     std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
     std::vector<int> returnDays;
     std::vector<int> dayIds;  // the id of each number of days out, -1 before it is met
-    const int noDays = Intern(Dni, {}, false);
+    const int noDays = Intern(Dni, {});
     entries_.reserve(ends.size() / 3);
     for (const auto& [rowKey, lines] : staged) {
         const int bookIndex = static_cast<int>(books_.size());
-        const int autor = Intern(Autor, text(), true);
-        const int titul = Intern(Titul, text(), true);
+        const int autor = Intern(Autor, text());
+        const int titul = Intern(Titul, text());
         books_.emplace_back(autor, titul);
         for (size_t line = 0; line < lines; ++line) {
             Entry& entry = entries_.emplace_back();
-            entry.text[Komu] = Intern(Komu, text(), true);
-            entry.text[Od] = Intern(Od, text(), true);
-            entry.text[Vraceno] = Intern(Vraceno, text(), false);
+            entry.text[Komu] = Intern(Komu, text());
+            entry.text[Od] = Intern(Od, text());
+            entry.text[Vraceno] = Intern(Vraceno, text());
             entry.text[Autor] = autor;
             entry.text[Titul] = titul;
             if (static_cast<size_t>(entry.text[Od]) == loanDays.size()) {
-                const LoanDate date = ReadLoanDate(pools_[Od].texts.back(), today);
+                const LoanDate date = ReadLoanDate(Text(Od, entry.text[Od]), today);
                 loanDays.emplace_back(date.Known() ? JulianDay(date.first) : 0,
                                       date.precision == LoanDate::Precision::Day ? JulianDay(date.first) : 0);
             }
             if (static_cast<size_t>(entry.text[Vraceno]) == returnDays.size())
-                returnDays.push_back(JulianDay(ReturnDay(pools_[Vraceno].texts.back())));
+                returnDays.push_back(ReturnDay(pools_[Vraceno].ids.Bytes(entry.text[Vraceno])));
             const auto [begun, from] = loanDays[static_cast<size_t>(entry.text[Od])];
             entry.begun = begun;
             entry.returned = returnDays[static_cast<size_t>(entry.text[Vraceno])];
@@ -159,7 +179,7 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
                 entry.days = entry.returned - from;
                 const auto days = static_cast<size_t>(entry.days);
                 if (days >= dayIds.size()) dayIds.resize(days + 1, -1);
-                if (dayIds[days] < 0) dayIds[days] = Intern(Dni, std::to_string(entry.days), false);
+                if (dayIds[days] < 0) dayIds[days] = Intern(Dni, std::to_string(entry.days));
                 entry.text[Dni] = dayIds[days];
             }
             entry.book = bookIndex;
@@ -208,23 +228,43 @@ void LoanHistoryModel::Order() {
     const auto column = static_cast<size_t>(sortColumn_);
     const bool text = sortColumn_ == Komu || sortColumn_ == Autor || sortColumn_ == Titul;
     if (text) pools_[column].Rank();
-    // The key above the entry's number: one plain sort of numbers keeps equal keys in reading order.
-    std::vector<uint64_t> keyed(entries_.size());
-    constexpr uint64_t kLast = 0xFFFFFFFFu;
+    std::vector<uint32_t> keys(entries_.size());
+    constexpr uint32_t kLast = 0xFFFFFFFFu;
+    uint32_t low = kLast, high = 0;
     for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
-        uint64_t key = 0;
+        uint32_t key = 0;
         switch (sortColumn_) {
-        case Od: key = e.begun != 0 ? static_cast<uint64_t>(e.begun) : kLast; break;
-        case Vraceno: key = e.returned != 0 ? static_cast<uint64_t>(e.returned) : kLast; break;
-        case Dni: key = static_cast<uint64_t>(e.days + 1); break;
-        default: key = static_cast<uint64_t>(pools_[column].ranks[static_cast<size_t>(e.text[column])]);
+        case Od: key = e.begun != 0 ? static_cast<uint32_t>(e.begun) : kLast; break;
+        case Vraceno: key = e.returned != 0 ? static_cast<uint32_t>(e.returned) : kLast; break;
+        case Dni: key = static_cast<uint32_t>(e.days + 1); break;
+        default: key = static_cast<uint32_t>(pools_[column].ranks[static_cast<size_t>(e.text[column])]);
         }
-        keyed[i] = key << 32 | i;
+        keys[i] = key;
+        if (key != kLast) {
+            low = std::min(low, key);
+            high = std::max(high, key);
+        }
     }
-    std::sort(keyed.begin(), keyed.end());
     order_.resize(entries_.size());
-    for (size_t i = 0; i < keyed.size(); ++i) order_[i] = static_cast<int>(keyed[i] & 0xFFFFFFFFu);
+    if (low <= high && high - low <= 4 * entries_.size() + 4096) {
+        // Days of a few decades, ranks of texts: few distinct keys, counted into
+        // place in reading order, unknown ones last.
+        const uint32_t last = high - low + 1;
+        std::vector<int> starts(last + 2, 0);
+        for (uint32_t& key : keys) {
+            key = key == kLast ? last : key - low;
+            ++starts[key + 1];
+        }
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        for (size_t i = 0; i < keys.size(); ++i) order_[static_cast<size_t>(starts[keys[i]]++)] = static_cast<int>(i);
+    } else {
+        // The key above the entry's number: one plain sort keeps equal keys in reading order.
+        std::vector<uint64_t> keyed(entries_.size());
+        for (size_t i = 0; i < keys.size(); ++i) keyed[i] = static_cast<uint64_t>(keys[i]) << 32 | i;
+        std::sort(keyed.begin(), keyed.end());
+        for (size_t i = 0; i < keyed.size(); ++i) order_[i] = static_cast<int>(keyed[i] & 0xFFFFFFFFu);
+    }
     if (sortOrder_ == Qt::DescendingOrder) std::reverse(order_.begin(), order_.end());
 }
 
@@ -236,10 +276,11 @@ void LoanHistoryModel::MakeGroups() {
     if (grouping_ == NoGroups) return;
     std::unordered_map<QString, int> byKey;
     std::vector<int> ofSource;  // group of each borrower text or each book
-    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].texts.size() : books_.size();
+    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].Size() : books_.size();
     ofSource.reserve(sources);
     for (size_t s = 0; s < sources; ++s) {
-        const QString key = grouping_ == ByBorrower ? pools_[Komu].texts[s].trimmed() : BookKey(static_cast<int>(s));
+        const QString key =
+            grouping_ == ByBorrower ? Text(Komu, static_cast<int>(s)).trimmed() : BookKey(static_cast<int>(s));
         const auto [known, added] = byKey.emplace(key, static_cast<int>(groups_.size()));
         if (added) groups_.push_back({key, {}, {}, 0});
         ofSource.push_back(known->second);
@@ -279,8 +320,8 @@ void LoanHistoryModel::Match() {
     if (wanted_.isEmpty()) return;
     for (size_t c = 0; c < pools_.size(); ++c) {
         pools_[c].Fold();
-        match_[c].assign(pools_[c].texts.size(), 0);
-        for (size_t id = 0; id < pools_[c].texts.size(); ++id) match_[c][id] = pools_[c].folded[id].contains(wanted_);
+        match_[c].assign(pools_[c].Size(), 0);
+        for (size_t id = 0; id < pools_[c].Size(); ++id) match_[c][id] = pools_[c].folded[id].contains(wanted_);
     }
 }
 
@@ -322,7 +363,7 @@ const LoanHistoryModel::Entry* LoanHistoryModel::EntryAt(const QModelIndex& inde
 
 QStringList LoanHistoryModel::TextsOf(const Entry& entry) const {
     QStringList texts;
-    for (size_t c = 0; c < pools_.size(); ++c) texts << pools_[c].texts[static_cast<size_t>(entry.text[c])];
+    for (size_t c = 0; c < pools_.size(); ++c) texts << pools_[c].Text(entry.text[c]);
     return texts;
 }
 
@@ -364,7 +405,7 @@ QVariant LoanHistoryModel::data(const QModelIndex& index, int role) const {
                    ? QVariant(groups_[static_cast<size_t>(-1 - rows_[static_cast<size_t>(index.row())])].label)
                    : QVariant();
     const auto column = static_cast<size_t>(index.column());
-    return pools_[column].texts[static_cast<size_t>(EntryAt(index)->text[column])];
+    return pools_[column].Text(EntryAt(index)->text[column]);
 }
 
 QVariant LoanHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {

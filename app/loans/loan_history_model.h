@@ -57,12 +57,17 @@ public:
     static QStringList ColumnTitles();
 
 private:
-    // The distinct texts of one column: decoded, folded and ranked once.
+    // The distinct texts of one column: numbered as read, decoded at their
+    // first showing, folded and ranked once (at the first filter or sort).
     struct Pool {
-        std::vector<QString> texts;
+        DistinctTexts ids;
+        bool codePage = true;                // Windows-1250 bytes, or plain digits and dots
+        mutable std::vector<QString> texts;  // decoded so far
+        mutable std::vector<char> decoded;
         std::vector<QString> folded;  // made at the first filter
         std::vector<int> ranks;       // Czech order, made at the first sort by the column
-        DistinctTexts ids;
+        size_t Size() const { return ids.Size(); }
+        const QString& Text(int id) const;
         void Clear();
         void Fold();
         void Rank();
@@ -89,7 +94,8 @@ private:
     bool Matches(const Entry& entry) const;
     const Entry* EntryAt(const QModelIndex& index) const;
     QStringList TextsOf(const Entry& entry) const;
-    int Intern(int column, std::string_view bytes, bool codePage);
+    int Intern(int column, std::string_view bytes) { return pools_[static_cast<size_t>(column)].ids.Id(bytes); }
+    const QString& Text(int column, int id) const { return pools_[static_cast<size_t>(column)].Text(id); }
     QString BookKey(int book) const;
 
     std::array<Pool, ColumnCount> pools_;
