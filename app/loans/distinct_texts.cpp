@@ -12,9 +12,10 @@ uint64_t Tag(size_t hash) { return static_cast<uint64_t>(hash) & ~kIdBits; }
 
 }  // namespace
 
-std::string_view DistinctTexts::Bytes(int id) const {
-    const auto at = static_cast<size_t>(id);
-    return std::string_view(bytes_).substr(starts_[at], starts_[at + 1] - starts_[at]);
+int DistinctTexts::Add(std::string_view bytes) {
+    bytes_.append(bytes);
+    starts_.push_back(bytes_.size());
+    return static_cast<int>(Size() - 1);
 }
 
 void DistinctTexts::Clear() {

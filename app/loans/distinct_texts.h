@@ -13,8 +13,14 @@ class DistinctTexts {
 public:
     // The number of `bytes`: the count so far when they are met first.
     int Id(std::string_view bytes);
-    std::string_view Bytes(int id) const;
-    size_t Size() const { return hashes_.size(); }
+    // The next number for `bytes`, not looked for: for texts that seldom repeat
+    // (a book's title). A set is fed either by Id or by Add, never by both.
+    int Add(std::string_view bytes);
+    std::string_view Bytes(int id) const {
+        const auto at = static_cast<size_t>(id);
+        return std::string_view(bytes_).substr(starts_[at], starts_[at + 1] - starts_[at]);
+    }
+    size_t Size() const { return starts_.size() - 1; }
     void Clear();
 
 private:

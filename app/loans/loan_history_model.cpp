@@ -155,7 +155,7 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
     for (const auto& [rowKey, lines] : staged) {
         const int bookIndex = static_cast<int>(books_.size());
         const int autor = Intern(Autor, text());
-        const int titul = Intern(Titul, text());
+        const int titul = pools_[Titul].ids.Add(text());  // titles seldom repeat
         books_.emplace_back(autor, titul);
         for (size_t line = 0; line < lines; ++line) {
             Entry& entry = entries_.emplace_back();
