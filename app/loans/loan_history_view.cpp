@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/loans/loan_history_model.h"
+#include "app/loans/loan_line_dialog.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
@@ -142,10 +143,19 @@ void LoanHistoryView::EditCurrent(bool remove) {
     if (remove) {
         if (!services_.Question(caption, QStringLiteral("Opravdu smazat tento řádek historie?"))) return;
     } else {
-        const std::optional<QString> name =
-            services_.InputQuery(caption, QStringLiteral("Vypůjčitel místo „%1“:").arg(texts[Komu]), 255);
-        if (!name || *name == texts[Komu]) return;
-        replacement = FinishedLoan{ToCodePage(*name), shown.kdy, shown.returned};
+        LoanLineDialog dialog(texts[Komu], texts[Od], texts[Vraceno], this);
+        services_.ExecModal(dialog);
+        if (dialog.result() != QDialog::Accepted) return;
+        const MendedLoanLine before{texts[Komu], texts[Od], texts[Vraceno]};
+        const MendCheck mended = CheckMendedLoanLine(
+            before, {dialog.Komu()->text(), dialog.Kdy()->text(), dialog.Returned()->text()}, QDate::currentDate());
+        if (!mended.line) {
+            services_.ErrorBox(caption, mended.problem);
+            return;
+        }
+        const MendedLoanLine& line = *mended.line;
+        if (line.komu == before.komu && line.kdy == before.kdy && line.returned == before.returned) return;
+        replacement = FinishedLoan{ToCodePage(line.komu), ToCodePage(line.kdy), line.returned.toStdString()};
     }
     LoanLineEdit result = LoanLineEdit::Changed;
     writer_({origin->rowKey}, [&] {
