@@ -120,6 +120,7 @@ void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& r
     for (Pool& pool : pools_) pool.Clear();
     entries_.clear();
     books_.clear();
+    bookKeys_.clear();
     // While the catalogue streams past, each book's texts are only copied end
     // to end (author, title, then borrower, date and return of each line); they
     // are numbered afterwards, when the rows no longer push the pools out of the cache.
@@ -277,10 +278,13 @@ void LoanHistoryModel::MakeGroups() {
     std::unordered_map<QString, int> byKey;
     std::vector<int> ofSource;  // group of each borrower text or each book
     const size_t sources = grouping_ == ByBorrower ? pools_[Komu].Size() : books_.size();
+    if (grouping_ == ByBook && bookKeys_.size() != books_.size()) {
+        bookKeys_.reserve(books_.size());
+        for (size_t b = bookKeys_.size(); b < books_.size(); ++b) bookKeys_.push_back(BookKey(static_cast<int>(b)));
+    }
     ofSource.reserve(sources);
     for (size_t s = 0; s < sources; ++s) {
-        const QString key =
-            grouping_ == ByBorrower ? Text(Komu, static_cast<int>(s)).trimmed() : BookKey(static_cast<int>(s));
+        const QString key = grouping_ == ByBorrower ? Text(Komu, static_cast<int>(s)).trimmed() : bookKeys_[s];
         const auto [known, added] = byKey.emplace(key, static_cast<int>(groups_.size()));
         if (added) groups_.push_back({key, {}, {}, 0});
         ofSource.push_back(known->second);

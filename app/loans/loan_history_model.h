@@ -101,6 +101,7 @@ private:
     std::array<Pool, ColumnCount> pools_;
     std::vector<Entry> entries_;
     std::vector<std::pair<int, int>> books_;  // author's and title's ids of each book read
+    std::vector<QString> bookKeys_;           // "autor: titul" of each, made at the first grouping by book
     std::vector<int> order_;                  // every entry, sorted
     std::vector<int> rows_;                   // shown: an entry, or -1 - group for a group's label
     std::vector<Group> groups_;               // in Czech order
