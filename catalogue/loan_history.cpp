@@ -1,6 +1,8 @@
 #include "catalogue/loan_history.h"
 
 #include <algorithm>
+#include <charconv>
+#include <deque>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -24,16 +26,22 @@ void AppendEscaped(std::string& out, const std::string& text) {
     }
 }
 
-// One field up to the next tab or the line's end; false on a stray backslash
-// or a raw carriage return (a line rewritten by another tool is not ours).
-bool ReadField(std::string_view line, size_t& at, std::string& field) {
-    field.clear();
-    while (at < line.size() && line[at] != '\t') {
-        char c = line[at++];
-        if (c == '\r') return false;
+// One field up to the next tab or the line's end, a view of the line unless it
+// holds an escape, then written out in `unescaped` (whose elements stay where
+// they are); false on a stray backslash or a raw carriage return (a line
+// rewritten by another tool is not ours).
+bool ReadField(std::string_view line, size_t& at, std::deque<std::string>& unescaped, std::string_view& field) {
+    const size_t end = std::min(line.find('\t', at), line.size());
+    field = line.substr(at, end - at);
+    at = end;
+    if (field.find('\r') != std::string_view::npos) return false;
+    if (field.find('\\') == std::string_view::npos) return true;
+    std::string& out = unescaped.emplace_back();
+    for (size_t i = 0; i < field.size(); ++i) {
+        char c = field[i];
         if (c == '\\') {
-            if (at == line.size()) return false;
-            switch (line[at++]) {
+            if (++i == field.size()) return false;
+            switch (field[i]) {
             case '\\': c = '\\'; break;
             case 't': c = '\t'; break;
             case 'n': c = '\n'; break;
@@ -41,21 +49,34 @@ bool ReadField(std::string_view line, size_t& at, std::string& field) {
             default: return false;
             }
         }
-        field += c;
+        out += c;
     }
+    field = out;
     return true;
 }
 
-bool ParseLine(std::string_view line, FinishedLoan& loan) {
+bool ParseLine(std::string_view line, std::deque<std::string>& unescaped, LoanLineView& loan) {
     if (line.substr(0, kLoanLineMarker.size()) != kLoanLineMarker) return false;
     size_t at = kLoanLineMarker.size();
-    std::string* fields[] = {&loan.komu, &loan.kdy, &loan.returned};
-    for (std::string* field : fields) {
+    for (std::string_view* field : {&loan.komu, &loan.kdy, &loan.returned}) {
         if (at >= line.size() || line[at] != '\t') return false;
         ++at;
-        if (!ReadField(line, at, *field)) return false;
+        if (!ReadField(line, at, unescaped, *field)) return false;
     }
     return at == line.size() && IsReturnDate(loan.returned);
+}
+
+// The lines of a column as views of it; false when it is not ours.
+bool ViewLoanHistory(std::string_view udaj3, std::vector<LoanLineView>& lines, std::deque<std::string>& unescaped) {
+    lines.clear();
+    unescaped.clear();
+    while (!udaj3.empty()) {
+        const size_t end = udaj3.find('\n');
+        if (end == std::string_view::npos) return false;  // every line ends with its line feed
+        if (!ParseLine(udaj3.substr(0, end), unescaped, lines.emplace_back())) return false;
+        udaj3.remove_prefix(end + 1);
+    }
+    return true;
 }
 
 bool ReadNumber(std::string_view text, size_t& at, size_t maxDigits, int& value) {
@@ -162,15 +183,13 @@ std::string EncodeLoanLine(const FinishedLoan& loan) {
 }
 
 std::optional<std::vector<FinishedLoan>> DecodeLoanHistory(std::string_view udaj3) {
+    std::vector<LoanLineView> lines;
+    std::deque<std::string> unescaped;
+    if (!ViewLoanHistory(udaj3, lines, unescaped)) return std::nullopt;
     std::vector<FinishedLoan> loans;
-    while (!udaj3.empty()) {
-        const size_t end = udaj3.find('\n');
-        if (end == std::string_view::npos) return std::nullopt;  // every line ends with its line feed
-        FinishedLoan loan;
-        if (!ParseLine(udaj3.substr(0, end), loan)) return std::nullopt;
-        loans.push_back(std::move(loan));
-        udaj3.remove_prefix(end + 1);
-    }
+    loans.reserve(lines.size());
+    for (const LoanLineView& line : lines)
+        loans.push_back({std::string(line.komu), std::string(line.kdy), std::string(line.returned)});
     return loans;
 }
 
@@ -186,20 +205,35 @@ std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey) {
     return state;
 }
 
-std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& condition) {
-    std::vector<BookHistory> books;
+void VisitLoanHistories(TASQLite3DB& db, const std::string& condition, const LoanBookVisitor& each) {
+    std::vector<LoanLineView> lines;
+    std::deque<std::string> unescaped;
     RowSink sink([&](const std::vector<ColumnValue>& row) {
-        if (row.size() < 4 || row[3].text.empty()) return;
-        std::optional<std::vector<FinishedLoan>> loans = DecodeLoanHistory(row[3].text);
-        if (!loans || loans->empty()) return;
-        books.push_back({std::strtoll(std::string(row[0].text).c_str(), nullptr, 10), RowText(row[1]), RowText(row[2]),
-                         std::move(*loans)});
+        if (row.size() < 4 || row[3].text.empty() || !ViewLoanHistory(row[3].text, lines, unescaped) || lines.empty())
+            return;
+        int64_t rowKey = 0;
+        std::from_chars(row[0].text.data(), row[0].text.data() + row[0].text.size(), rowKey);
+        each(rowKey, row[1].text, row[2].text, lines);
     });
     // The row key as text under a name of its own: a column named "rowid" becomes no value.
     db.SQLiteExecute(
         "select cast(rowid as text) as radek, autor, titul, udaj3 from svazkovna where ifnull(udaj3,'')<>''" +
             (condition.empty() ? std::string() : " and (" + condition + ")"),
         &sink);
+}
+
+std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& condition) {
+    std::vector<BookHistory> books;
+    VisitLoanHistories(
+        db, condition,
+        [&](int64_t rowKey, std::string_view autor, std::string_view titul, const std::vector<LoanLineView>& lines) {
+            BookHistory& book = books.emplace_back();
+            book.rowKey = rowKey;
+            book.autor = autor;
+            book.titul = titul;
+            for (const LoanLineView& line : lines)
+                book.loans.push_back({std::string(line.komu), std::string(line.kdy), std::string(line.returned)});
+        });
     return books;
 }
 

@@ -66,6 +66,18 @@ struct BookHistory {
 };
 std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& condition = {});
 
+// A history line as views of the row's bytes, valid only during the visit.
+struct LoanLineView {
+    std::string_view komu;
+    std::string_view kdy;
+    std::string_view returned;
+};
+using LoanBookVisitor = std::function<void(int64_t rowKey, std::string_view autor, std::string_view titul,
+                                           const std::vector<LoanLineView>& lines)>;
+// The same books as ReadLoanHistories, each handed over as read, without a
+// copy of its texts: a large catalogue's history is read in one pass.
+void VisitLoanHistories(TASQLite3DB& db, const std::string& condition, const LoanBookVisitor& each);
+
 // The loan fields and history of one row, its texts whole; no value when the row is gone.
 struct RowLoanState {
     std::string komu;

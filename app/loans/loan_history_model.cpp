@@ -3,7 +3,6 @@
 #include <QCollatorSortKey>
 #include <QFont>
 #include <algorithm>
-#include <limits>
 #include <numeric>
 
 #include "app/core/codepage.h"
@@ -15,9 +14,19 @@ namespace {
 
 int JulianDay(const QDate& date) { return date.isValid() ? static_cast<int>(date.toJulianDay()) : 0; }
 
-QDate ReturnDay(const QString& text) {
-    const QStringList parts = text.split(u'.');
-    return parts.size() == 3 ? QDate(parts[2].toInt(), parts[1].toInt(), parts[0].toInt()) : QDate();
+// The Julian day of a return written d.m.yyyy, read from its bytes; 0 when it is no day.
+int ReturnDay(std::string_view text) {
+    int parts[3] = {0, 0, 0};
+    size_t part = 0;
+    for (const char c : text) {
+        if (c == '.' && part < 2)
+            ++part;
+        else if (c >= '0' && c <= '9' && parts[part] < 10000)
+            parts[part] = parts[part] * 10 + (c - '0');
+        else
+            return 0;
+    }
+    return part == 2 ? JulianDay(QDate(parts[2], parts[1], parts[0])) : 0;
 }
 
 // Czech order of texts as ranks: equal texts share one.
@@ -41,25 +50,45 @@ std::vector<int> CzechRanks(const std::vector<QString>& texts) {
 
 }  // namespace
 
+const QString& LoanHistoryModel::Pool::Text(int id) const {
+    const auto at = static_cast<size_t>(id);
+    if (at >= decoded.size()) {
+        decoded.resize(Size(), 0);
+        texts.resize(Size());
+    }
+    if (!decoded[at]) {
+        const std::string_view bytes = ids.Bytes(id);
+        texts[at] =
+            codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        decoded[at] = 1;
+    }
+    return texts[at];
+}
+
 void LoanHistoryModel::Pool::Clear() {
+    ids.Clear();
     texts.clear();
+    decoded.clear();
     folded.clear();
     ranks.clear();
-    ids.clear();
 }
 
 void LoanHistoryModel::Pool::Fold() {
-    if (folded.size() == texts.size()) return;
+    if (folded.size() == Size()) return;
     folded.clear();
-    folded.reserve(texts.size());
-    for (const QString& text : texts) folded.push_back(WithoutCaseAndAccents(text));
+    folded.reserve(Size());
+    for (size_t id = 0; id < Size(); ++id) folded.push_back(WithoutCaseAndAccents(Text(static_cast<int>(id))));
 }
 
 void LoanHistoryModel::Pool::Rank() {
-    if (ranks.size() != texts.size()) ranks = CzechRanks(texts);
+    if (ranks.size() == Size()) return;
+    for (size_t id = 0; id < Size(); ++id) Text(static_cast<int>(id));
+    ranks = CzechRanks(texts);
 }
 
-LoanHistoryModel::LoanHistoryModel(QObject* parent) : QAbstractItemModel(parent) {}
+LoanHistoryModel::LoanHistoryModel(QObject* parent) : QAbstractItemModel(parent) {
+    pools_[Vraceno].codePage = pools_[Dni].codePage = false;
+}
 
 LoanHistoryModel::~LoanHistoryModel() = default;
 
@@ -68,55 +97,94 @@ QStringList LoanHistoryModel::ColumnTitles() {
             QStringLiteral("dní"),        QStringLiteral("autor"),   QStringLiteral("titul")};
 }
 
-int LoanHistoryModel::Intern(int column, const std::string& bytes, bool codePage) {
-    Pool& pool = pools_[static_cast<size_t>(column)];
-    if (const auto known = pool.ids.find(bytes); known != pool.ids.end()) return known->second;
-    const int id = static_cast<int>(pool.texts.size());
-    pool.ids.emplace(bytes, id);
-    pool.texts.push_back(codePage ? FromCodePage(bytes) : QString::fromLatin1(bytes.c_str()));
-    return id;
+QString LoanHistoryModel::BookKey(int book) const {
+    const auto [autor, titul] = books_[static_cast<size_t>(book)];
+    return Text(Autor, autor) + QStringLiteral(": ") + Text(Titul, titul);
 }
 
 void LoanHistoryModel::Load(const std::vector<BookHistory>& books, const QDate& today) {
+    Load(
+        [&books](const LoanBookVisitor& visit) {
+            std::vector<LoanLineView> lines;
+            for (const BookHistory& book : books) {
+                lines.clear();
+                for (const FinishedLoan& loan : book.loans) lines.push_back({loan.komu, loan.kdy, loan.returned});
+                visit(book.rowKey, book.autor, book.titul, lines);
+            }
+        },
+        today);
+}
+
+void LoanHistoryModel::Load(const std::function<void(const LoanBookVisitor&)>& read, const QDate& today) {
     beginResetModel();
     for (Pool& pool : pools_) pool.Clear();
     entries_.clear();
+    books_.clear();
     bookKeys_.clear();
+    // While the catalogue streams past, each book's texts are only copied end
+    // to end (author, title, then borrower, date and return of each line); they
+    // are numbered afterwards, when the rows no longer push the pools out of the cache.
+    std::string bytes;
+    std::vector<size_t> ends{0};
+    std::vector<std::pair<int64_t, size_t>> staged;  // row key and number of lines of each book
+    read([&](int64_t rowKey, std::string_view autor, std::string_view titul, const std::vector<LoanLineView>& lines) {
+        const auto keep = [&](std::string_view text) {
+            bytes.append(text);
+            ends.push_back(bytes.size());
+        };
+        keep(autor);
+        keep(titul);
+        for (const LoanLineView& line : lines) {
+            keep(line.komu);
+            keep(line.kdy);
+            keep(line.returned);
+        }
+        staged.emplace_back(rowKey, lines.size());
+    });
+    size_t next = 0;
+    const auto text = [&] {
+        ++next;
+        return std::string_view(bytes).substr(ends[next - 1], ends[next] - ends[next - 1]);
+    };
     // Catalogues repeat loan and return dates: each distinct text is read once,
-    // by its id in the pool.
+    // by its id in the pool; the days out are numbers, named once each.
     std::vector<std::pair<int, int>> loanDays;  // first day meant, the day when it names one
     std::vector<int> returnDays;
-    size_t loans = 0;
-    for (const BookHistory& book : books) loans += book.loans.size();
-    entries_.reserve(loans);
-    for (const BookHistory& book : books) {
-        const int bookIndex = static_cast<int>(bookKeys_.size());
-        const int autor = Intern(Autor, book.autor, true), titul = Intern(Titul, book.titul, true);
-        bookKeys_.push_back(pools_[Autor].texts[static_cast<size_t>(autor)] + QStringLiteral(": ") +
-                            pools_[Titul].texts[static_cast<size_t>(titul)]);
-        int line = 0;
-        for (const FinishedLoan& loan : book.loans) {
-            Entry entry;
-            entry.text[Komu] = Intern(Komu, loan.komu, true);
-            entry.text[Od] = Intern(Od, loan.kdy, true);
-            entry.text[Vraceno] = Intern(Vraceno, loan.returned, false);
+    std::vector<int> dayIds;  // the id of each number of days out, -1 before it is met
+    const int noDays = Intern(Dni, {});
+    entries_.reserve(ends.size() / 3);
+    for (const auto& [rowKey, lines] : staged) {
+        const int bookIndex = static_cast<int>(books_.size());
+        const int autor = Intern(Autor, text());
+        const int titul = pools_[Titul].ids.Add(text());  // titles seldom repeat
+        books_.emplace_back(autor, titul);
+        for (size_t line = 0; line < lines; ++line) {
+            Entry& entry = entries_.emplace_back();
+            entry.text[Komu] = Intern(Komu, text());
+            entry.text[Od] = Intern(Od, text());
+            entry.text[Vraceno] = Intern(Vraceno, text());
             entry.text[Autor] = autor;
             entry.text[Titul] = titul;
             if (static_cast<size_t>(entry.text[Od]) == loanDays.size()) {
-                const LoanDate date = ReadLoanDate(pools_[Od].texts.back(), today);
+                const LoanDate date = ReadLoanDate(Text(Od, entry.text[Od]), today);
                 loanDays.emplace_back(date.Known() ? JulianDay(date.first) : 0,
                                       date.precision == LoanDate::Precision::Day ? JulianDay(date.first) : 0);
             }
             if (static_cast<size_t>(entry.text[Vraceno]) == returnDays.size())
-                returnDays.push_back(JulianDay(ReturnDay(pools_[Vraceno].texts.back())));
+                returnDays.push_back(ReturnDay(pools_[Vraceno].ids.Bytes(entry.text[Vraceno])));
             const auto [begun, from] = loanDays[static_cast<size_t>(entry.text[Od])];
             entry.begun = begun;
             entry.returned = returnDays[static_cast<size_t>(entry.text[Vraceno])];
-            if (from != 0 && entry.returned != 0 && from <= entry.returned) entry.days = entry.returned - from;
-            entry.text[Dni] = Intern(Dni, entry.days >= 0 ? std::to_string(entry.days) : std::string(), false);
+            entry.text[Dni] = noDays;
+            if (from != 0 && entry.returned != 0 && from <= entry.returned) {
+                entry.days = entry.returned - from;
+                const auto days = static_cast<size_t>(entry.days);
+                if (days >= dayIds.size()) dayIds.resize(days + 1, -1);
+                if (dayIds[days] < 0) dayIds[days] = Intern(Dni, std::to_string(entry.days));
+                entry.text[Dni] = dayIds[days];
+            }
             entry.book = bookIndex;
-            entry.origin = {book.rowKey, line++};
-            entries_.push_back(entry);
+            entry.origin = {rowKey, static_cast<int>(line)};
         }
     }
     Match();
@@ -161,23 +229,43 @@ void LoanHistoryModel::Order() {
     const auto column = static_cast<size_t>(sortColumn_);
     const bool text = sortColumn_ == Komu || sortColumn_ == Autor || sortColumn_ == Titul;
     if (text) pools_[column].Rank();
-    std::vector<long long> keys(entries_.size());
-    constexpr long long kLast = std::numeric_limits<long long>::max();
+    std::vector<uint32_t> keys(entries_.size());
+    constexpr uint32_t kLast = 0xFFFFFFFFu;
+    uint32_t low = kLast, high = 0;
     for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
+        uint32_t key = 0;
         switch (sortColumn_) {
-        case Od: keys[i] = e.begun != 0 ? e.begun : kLast; break;
-        case Vraceno: keys[i] = e.returned != 0 ? e.returned : kLast; break;
-        case Dni: keys[i] = e.days; break;
-        default: keys[i] = pools_[column].ranks[static_cast<size_t>(e.text[column])];
+        case Od: key = e.begun != 0 ? static_cast<uint32_t>(e.begun) : kLast; break;
+        case Vraceno: key = e.returned != 0 ? static_cast<uint32_t>(e.returned) : kLast; break;
+        case Dni: key = static_cast<uint32_t>(e.days + 1); break;
+        default: key = static_cast<uint32_t>(pools_[column].ranks[static_cast<size_t>(e.text[column])]);
+        }
+        keys[i] = key;
+        if (key != kLast) {
+            low = std::min(low, key);
+            high = std::max(high, key);
         }
     }
     order_.resize(entries_.size());
-    std::iota(order_.begin(), order_.end(), 0);
-    std::sort(order_.begin(), order_.end(), [&](int a, int b) {
-        const long long ka = keys[static_cast<size_t>(a)], kb = keys[static_cast<size_t>(b)];
-        return ka != kb ? ka < kb : a < b;
-    });
+    if (low <= high && high - low <= 4 * entries_.size() + 4096) {
+        // Days of a few decades, ranks of texts: few distinct keys, counted into
+        // place in reading order, unknown ones last.
+        const uint32_t last = high - low + 1;
+        std::vector<int> starts(last + 2, 0);
+        for (uint32_t& key : keys) {
+            key = key == kLast ? last : key - low;
+            ++starts[key + 1];
+        }
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        for (size_t i = 0; i < keys.size(); ++i) order_[static_cast<size_t>(starts[keys[i]]++)] = static_cast<int>(i);
+    } else {
+        // The key above the entry's number: one plain sort keeps equal keys in reading order.
+        std::vector<uint64_t> keyed(entries_.size());
+        for (size_t i = 0; i < keys.size(); ++i) keyed[i] = static_cast<uint64_t>(keys[i]) << 32 | i;
+        std::sort(keyed.begin(), keyed.end());
+        for (size_t i = 0; i < keyed.size(); ++i) order_[i] = static_cast<int>(keyed[i] & 0xFFFFFFFFu);
+    }
     if (sortOrder_ == Qt::DescendingOrder) std::reverse(order_.begin(), order_.end());
 }
 
@@ -189,10 +277,14 @@ void LoanHistoryModel::MakeGroups() {
     if (grouping_ == NoGroups) return;
     std::unordered_map<QString, int> byKey;
     std::vector<int> ofSource;  // group of each borrower text or each book
-    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].texts.size() : bookKeys_.size();
+    const size_t sources = grouping_ == ByBorrower ? pools_[Komu].Size() : books_.size();
+    if (grouping_ == ByBook && bookKeys_.size() != books_.size()) {
+        bookKeys_.reserve(books_.size());
+        for (size_t b = bookKeys_.size(); b < books_.size(); ++b) bookKeys_.push_back(BookKey(static_cast<int>(b)));
+    }
     ofSource.reserve(sources);
     for (size_t s = 0; s < sources; ++s) {
-        const QString key = grouping_ == ByBorrower ? pools_[Komu].texts[s].trimmed() : bookKeys_[s];
+        const QString key = grouping_ == ByBorrower ? Text(Komu, static_cast<int>(s)).trimmed() : bookKeys_[s];
         const auto [known, added] = byKey.emplace(key, static_cast<int>(groups_.size()));
         if (added) groups_.push_back({key, {}, {}, 0});
         ofSource.push_back(known->second);
@@ -232,8 +324,8 @@ void LoanHistoryModel::Match() {
     if (wanted_.isEmpty()) return;
     for (size_t c = 0; c < pools_.size(); ++c) {
         pools_[c].Fold();
-        match_[c].assign(pools_[c].texts.size(), 0);
-        for (size_t id = 0; id < pools_[c].texts.size(); ++id) match_[c][id] = pools_[c].folded[id].contains(wanted_);
+        match_[c].assign(pools_[c].Size(), 0);
+        for (size_t id = 0; id < pools_[c].Size(); ++id) match_[c][id] = pools_[c].folded[id].contains(wanted_);
     }
 }
 
@@ -275,7 +367,7 @@ const LoanHistoryModel::Entry* LoanHistoryModel::EntryAt(const QModelIndex& inde
 
 QStringList LoanHistoryModel::TextsOf(const Entry& entry) const {
     QStringList texts;
-    for (size_t c = 0; c < pools_.size(); ++c) texts << pools_[c].texts[static_cast<size_t>(entry.text[c])];
+    for (size_t c = 0; c < pools_.size(); ++c) texts << pools_[c].Text(entry.text[c]);
     return texts;
 }
 
@@ -317,7 +409,7 @@ QVariant LoanHistoryModel::data(const QModelIndex& index, int role) const {
                    ? QVariant(groups_[static_cast<size_t>(-1 - rows_[static_cast<size_t>(index.row())])].label)
                    : QVariant();
     const auto column = static_cast<size_t>(index.column());
-    return pools_[column].texts[static_cast<size_t>(EntryAt(index)->text[column])];
+    return pools_[column].Text(EntryAt(index)->text[column]);
 }
 
 QVariant LoanHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -10,10 +10,10 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-struct BookHistory;
+#include "app/loans/distinct_texts.h"
+#include "catalogue/loan_history.h"
 
 class LoanHistoryModel : public QAbstractItemModel {
     Q_OBJECT
@@ -31,6 +31,8 @@ public:
     ~LoanHistoryModel() override;
 
     // Takes the books' loans anew; the filter, the grouping and the sort stay.
+    // `read` hands each book to the visitor it is given, e.g. straight from the catalogue.
+    void Load(const std::function<void(const LoanBookVisitor&)>& read, const QDate& today);
     void Load(const std::vector<BookHistory>& books, const QDate& today);
     // Shows the loans whose texts hold `text`, case and accents ignored.
     void SetFilter(const QString& text);
@@ -55,12 +57,17 @@ public:
     static QStringList ColumnTitles();
 
 private:
-    // The distinct texts of one column: decoded, folded and ranked once.
+    // The distinct texts of one column: numbered as read, decoded at their
+    // first showing, folded and ranked once (at the first filter or sort).
     struct Pool {
-        std::vector<QString> texts;
+        DistinctTexts ids;
+        bool codePage = true;                // Windows-1250 bytes, or plain digits and dots
+        mutable std::vector<QString> texts;  // decoded so far
+        mutable std::vector<char> decoded;
         std::vector<QString> folded;  // made at the first filter
         std::vector<int> ranks;       // Czech order, made at the first sort by the column
-        std::unordered_map<std::string, int> ids;
+        size_t Size() const { return ids.Size(); }
+        const QString& Text(int id) const;
         void Clear();
         void Fold();
         void Rank();
@@ -87,15 +94,18 @@ private:
     bool Matches(const Entry& entry) const;
     const Entry* EntryAt(const QModelIndex& index) const;
     QStringList TextsOf(const Entry& entry) const;
-    int Intern(int column, const std::string& bytes, bool codePage);
+    int Intern(int column, std::string_view bytes) { return pools_[static_cast<size_t>(column)].ids.Id(bytes); }
+    const QString& Text(int column, int id) const { return pools_[static_cast<size_t>(column)].Text(id); }
+    QString BookKey(int book) const;
 
     std::array<Pool, ColumnCount> pools_;
     std::vector<Entry> entries_;
-    std::vector<QString> bookKeys_;  // "autor: titul" of each book read
-    std::vector<int> order_;         // every entry, sorted
-    std::vector<int> rows_;          // shown: an entry, or -1 - group for a group's label
-    std::vector<Group> groups_;      // in Czech order
-    std::vector<int> entryGroup_;    // group of each entry
+    std::vector<std::pair<int, int>> books_;  // author's and title's ids of each book read
+    std::vector<QString> bookKeys_;           // "autor: titul" of each, made at the first grouping by book
+    std::vector<int> order_;                  // every entry, sorted
+    std::vector<int> rows_;                   // shown: an entry, or -1 - group for a group's label
+    std::vector<Group> groups_;               // in Czech order
+    std::vector<int> entryGroup_;             // group of each entry
     std::array<std::vector<char>, ColumnCount> match_;
     QString wanted_;
     Grouping grouping_ = NoGroups;

@@ -13,6 +13,7 @@
 
 #include "app/loans/borrower_card_dialog.h"
 #include "app/loans/loan_history_model.h"
+#include "app/loans/loan_line_dialog.h"
 #include "app/platform/catalogue_session.h"
 #include "app/core/codepage.h"
 #include "app/platform/error_box.h"
@@ -104,11 +105,20 @@ void LoanHistoryView::SpanGroupLabels() {
 void LoanHistoryView::SetGrouping(Grouping grouping) { grouping_->setCurrentIndex(grouping); }
 
 void LoanHistoryView::Refresh() {
-    const std::vector<BookHistory> books =
-        ReadLoanHistories(db_, rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string());
-    model_->Load(books, today_);
-    if (rowKey_ > 0 && !books.empty())
-        setWindowTitle(QStringLiteral("historie výpůjček – ") + FromCodePage(books.front().titul));
+    const std::string condition = rowKey_ > 0 ? "rowid=" + std::to_string(rowKey_) : std::string();
+    std::optional<QString> title;
+    // Straight from the rows to the model: no copy of a large catalogue's history on the way.
+    model_->Load(
+        [&](const LoanBookVisitor& visit) {
+            VisitLoanHistories(db_, condition,
+                               [&](int64_t key, std::string_view autor, std::string_view titul,
+                                   const std::vector<LoanLineView>& lines) {
+                                   if (rowKey_ > 0) title = FromCodePage(titul);
+                                   visit(key, autor, titul, lines);
+                               });
+        },
+        today_);
+    if (title) setWindowTitle(QStringLiteral("historie výpůjček – ") + *title);
     summary_->setText(QStringLiteral("Dokončených výpůjček: %1.").arg(model_->Loans()));
 }
 
@@ -137,10 +147,19 @@ void LoanHistoryView::EditCurrent(bool remove) {
     if (remove) {
         if (!services_.Question(caption, QStringLiteral("Opravdu smazat tento řádek historie?"))) return;
     } else {
-        const std::optional<QString> name =
-            services_.InputQuery(caption, QStringLiteral("Vypůjčitel místo „%1“:").arg(texts[Komu]), 255);
-        if (!name || *name == texts[Komu]) return;
-        replacement = FinishedLoan{ToCodePage(*name), shown.kdy, shown.returned};
+        LoanLineDialog dialog(texts[Komu], texts[Od], texts[Vraceno], this);
+        services_.ExecModal(dialog);
+        if (dialog.result() != QDialog::Accepted) return;
+        const MendedLoanLine before{texts[Komu], texts[Od], texts[Vraceno]};
+        const MendCheck mended = CheckMendedLoanLine(
+            before, {dialog.Komu()->text(), dialog.Kdy()->text(), dialog.Returned()->text()}, QDate::currentDate());
+        if (!mended.line) {
+            services_.ErrorBox(caption, mended.problem);
+            return;
+        }
+        const MendedLoanLine& line = *mended.line;
+        if (line.komu == before.komu && line.kdy == before.kdy && line.returned == before.returned) return;
+        replacement = FinishedLoan{ToCodePage(line.komu), ToCodePage(line.kdy), line.returned.toStdString()};
     }
     LoanLineEdit result = LoanLineEdit::Changed;
     writer_({origin->rowKey}, [&] {

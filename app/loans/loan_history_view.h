@@ -66,7 +66,7 @@ public:
     // Handlers; they throw, the buttons run them guarded.
     void csvbClick();
     void pdfbClick();
-    // The current line: its borrower corrected, or the line removed after a question.
+    // The current line: its borrower and dates corrected, or the line removed after a question.
     void opravitbClick();
     void smazatbClick();
     // The card of the current line's borrower (or of the borrower's group).

@@ -2,6 +2,9 @@
 // the loans window and a panel save that replaces the borrower each leave a
 // history line; foreign text in the column is left alone and told once.
 #include <QAction>
+#include <QDate>
+#include <QDialog>
+#include <array>
 #include <QComboBox>
 #include <QMenu>
 #include <QCoreApplication>
@@ -14,6 +17,7 @@
 #include "app/loans/loan_history_model.h"
 #include "app/loans/loan_history_notice.h"
 #include "app/loans/loan_history_view.h"
+#include "app/loans/loan_line_dialog.h"
 #include "app/loans/loans_capability.h"
 #include "app/loans/loans_window.h"
 #include "app/statistics/statistics_capability.h"
@@ -273,50 +277,73 @@ TEST_F(LoanHistoryKeepTest, AHistoryLineIsMendedOrRemovedAsRead) {
         }
         FAIL() << komu.toStdString();
     };
+    // "opravit…" fills the dialog with the line as read; the script types over it and presses OK.
+    const auto type = [&](std::optional<std::array<QString, 3>> typed) {
+        ui.QueueDialog([&view, typed](QDialog& dialog) {
+            auto& mend = static_cast<LoanLineDialog&>(dialog);
+            const QStringList shown = view.Model().Texts(view.List()->currentIndex());
+            EXPECT_EQ(mend.Komu()->text(), shown.value(LoanHistoryView::Komu));
+            EXPECT_EQ(mend.Kdy()->text(), shown.value(LoanHistoryView::Od));
+            EXPECT_EQ(mend.Returned()->text(), shown.value(LoanHistoryView::Vraceno));
+            if (!typed) return;  // closed without OK
+            mend.Komu()->setText((*typed)[0]);
+            mend.Kdy()->setText((*typed)[1]);
+            mend.Returned()->setText((*typed)[2]);
+            for (QPushButton* button : dialog.findChildren<QPushButton*>())
+                if (button->text() == QStringLiteral("OK")) button->click();
+        });
+    };
+    using Typed = std::optional<std::array<QString, 3>>;
+    const QDate today = QDate::currentDate();
+    const QString nextYear = QString::number(today.year() + 1);
+    const std::string jan = EncodeLoanLine({"Jan", "1.3.2024", "5.3.2024"});
+    const std::string redated = EncodeLoanLine({"Jan", "1. 2. 2024", "5.2.2024"});
+    const std::string otaApril = EncodeLoanLine({"Ota", "duben 2024", "1.5.2024"});
     struct Step {
         const char* what;
         QString komu, titul;
         bool remove;
-        std::optional<QString> answer;  // the name typed, or the question's answer ("" = no)
+        std::optional<QString> answer;  // removal: the question's answer ("" = no)
+        Typed typed;                    // correction: name, loan date, return typed; none = cancelled
         std::function<void()> meanwhile;
         std::string first, second;  // udaj3 of both books afterwards
         QString box;                // the box shown, if any
     };
+    // clang-format off
     const std::vector<Step> steps = {
-        {"a typo corrected",
-         "Jna",
-         "První",
-         false,
-         QStringLiteral("Jan"),
-         {},
-         EncodeLoanLine({"Jan", "1.3.2024", "5.3.2024"}) + eva + ota,
-         ota,
-         {}},
-        {"removal declined",
-         "Ota",
-         "První",
-         true,
-         QString(),
-         {},
-         EncodeLoanLine({"Jan", "1.3.2024", "5.3.2024"}) + eva + ota,
-         ota,
-         {}},
-        {"the middle line removed",
-         "Eva\ttab",
-         "První",
-         true,
-         QStringLiteral("ano"),
-         {},
-         EncodeLoanLine({"Jan", "1.3.2024", "5.3.2024"}) + ota,
-         ota,
-         {}},
-        {"changed meanwhile", "Ota", "Druhá", true, QStringLiteral("ano"),
+        {"a typo corrected", "Jna", "První", false, {}, Typed({"Jan", "1.3.2024", "5.3.2024"}), {},
+         jan + eva + ota, ota, {}},
+        {"the correction cancelled", "Jan", "První", false, {}, Typed(), {}, jan + eva + ota, ota, {}},
+        {"both dates corrected, typed with blanks and a leading zero", "Jan", "První", false, {},
+         Typed({"Jan", " 1. 2. 2024", "05. 02. 2024"}), {}, redated + eva + ota, ota, {}},
+        {"a return before the loan", "Jan", "První", false, {}, Typed({"Jan", "1. 2. 2024", "31.1.2024"}), {},
+         redated + eva + ota, ota, "dříve než byla půjčena"},
+        {"a return on a day that cannot be", "Jan", "První", false, {}, Typed({"Jan", "1. 2. 2024", "30.2.2024"}),
+         {}, redated + eva + ota, ota, "není platný den"},
+        {"a return typed as a month", "Jan", "První", false, {}, Typed({"Jan", "1. 2. 2024", "únor 2024"}), {},
+         redated + eva + ota, ota, "není platný den"},
+        {"a return ahead of today", "Jan", "První", false, {},
+         Typed({"Jan", "1. 2. 2024", today.addDays(40).toString("d.M.yyyy")}), {}, redated + eva + ota, ota,
+         "v budoucnosti"},
+        {"a loan on a day that cannot be", "Jan", "První", false, {}, Typed({"Jan", "31.4.2024", "5.2.2024"}), {},
+         redated + eva + ota, ota, "není platné datum výpůjčky"},
+        {"a loan date naming no date", "Jan", "První", false, {}, Typed({"Jan", "2. díl", "5.2.2024"}), {},
+         redated + eva + ota, ota, "není platné datum výpůjčky"},
+        {"a loan ahead of today", "Jan", "První", false, {}, Typed({"Jan", "1.1." + nextYear, "5.2.2024"}), {},
+         redated + eva + ota, ota, "v budoucnosti"},
+        {"a loan never dated given a month", "Ota", "Druhá", false, {}, Typed({"Ota", "duben 2024", "1.5.2024"}),
+         {}, redated + eva + ota, otaApril, {}},
+        {"removal declined", "Ota", "První", true, QString(), {}, {}, redated + eva + ota, otaApril, {}},
+        {"the middle line removed", "Eva\ttab", "První", true, QStringLiteral("ano"), {}, {}, redated + ota,
+         otaApril, {}},
+        {"changed meanwhile", "Ota", "Druhá", true, QStringLiteral("ano"), {},
          [&] { ExecSql(CataloguePath(), "update svazkovna set udaj3='" + jna + "' where titul='Druh\xE1'"); },
-         EncodeLoanLine({"Jan", "1.3.2024", "5.3.2024"}) + ota, jna, "Řádek historie se mezitím změnil"},
-        {"foreign text meanwhile", "Ota", "První", false, QStringLiteral("Oto"),
+         redated + ota, jna, "Řádek historie se mezitím změnil"},
+        {"foreign text meanwhile", "Ota", "První", false, {}, Typed({"Oto", "", "1.5.2024"}),
          [&] { ExecSql(CataloguePath(), "update svazkovna set udaj3='pozn\xE1mka' where titul='Prvn\xED'"); },
          "pozn\xE1mka", jna, "obsahuje jiná data"},
     };
+    // clang-format on
     for (const Step& step : steps) {
         view.Refresh();
         select(step.komu, step.titul);
@@ -325,7 +352,7 @@ TEST_F(LoanHistoryKeepTest, AHistoryLineIsMendedOrRemovedAsRead) {
         if (step.remove)
             ui.QueueQuestion(!step.answer->isEmpty());
         else
-            ui.QueueInput(*step.answer);
+            type(step.typed);
         (step.remove ? view.smazatbClick() : view.opravitbClick());
         QCoreApplication::processEvents();
         EXPECT_EQ(History(0), step.first) << step.what;

@@ -14,7 +14,10 @@
 #include "app/core/collation.h"
 #include "app/core/loan_date.h"
 #include "app/loans/loan_history_model.h"
+#include "app/loans/loan_history_view.h"
 #include "catalogue/loan_history.h"
+#include "support/app_session_fixture.h"
+#include "support/sql_rows.h"
 
 namespace {
 
@@ -178,6 +181,79 @@ TEST(LoanHistoryModelTest, EveryOrderFilterAndGroupingAgreesWithAPlainReading) {
                         EXPECT_EQ(labels, expectedLabels) << where;
                     }
     }
+}
+
+// The view reads the catalogue straight into the model: held to the rows read
+// back by the system's SQLite and decoded line by line. Columns as other tools
+// and older copies leave them: NULL, empty, a note, lines an editor saved with
+// CR LF, escaped tabs and backslashes, a return written with leading zeros, two
+// copies of one book, a book without an author, a long history.
+class LoanHistoryReadTest : public testsupport::SessionFixture {};
+
+TEST_F(LoanHistoryReadTest, TheViewReadsTheCatalogueAsAPlainReadingDoes) {
+    std::string many;
+    for (int i = 0; i < 20; ++i)
+        many += EncodeLoanLine({i % 3 ? "Old\xF8ich Hor\xE1k" : "old\xF8ich hor\xE1k ",
+                                std::to_string(1 + i) + ". " + std::to_string(1 + i % 12) + ". 2023",
+                                std::to_string(2 + i) + "." + std::to_string(1 + i % 12) + ".2023"});
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> udaj3 = {
+        {"\xC8" "apek", EncodeLoanLine({"Jan Nov\xE1k ", "12. 3. 2024", "2.4.2024"}) +
+                         EncodeLoanLine({"\x8A\x9D" "astn\xFD", "b\xF8" "ezen 2024", "9.4.2024"}) +
+                         EncodeLoanLine({"Eva", "", "5.5.2024"})},
+        {"Hrabal", ""},
+        {"Hrabal", "viz se\x9A" "it 2, str. 14"},
+        {"Kundera", "#vypujcka\tNov\\\\Star\xFD\\t2\t1.2.2024\t05.03.2024\n"},
+        {"Kundera", "#vypujcka\tEva\t1.2.2024\t3.2.2024\r\n"},
+        {"\xC8" "apek", EncodeLoanLine({"Jan Nov\xE1k", "2024-06-01", "30.6.2024"})},
+        {"", EncodeLoanLine({"=SUM(A1)", "v roce 2019", "1.1.2020"})},
+        {"Seifert", many},
+        {"Hrabal", ""},
+    };
+    // clang-format on
+    std::vector<testsupport::Book> rows;
+    for (const auto& [autor, history] : udaj3) rows.push_back(testsupport::BookOf(autor, "Krakatit"));
+    rows[6].autor.reset();
+    OpenCatalogue(rows);
+    for (size_t i = 0; i < udaj3.size(); ++i)
+        if (i != 1)  // left NULL
+            testsupport::ExecSql(CataloguePath(), "update svazkovna set udaj3='" + QuoteLiteralBody(udaj3[i].second) +
+                                                      "' where rowid=" + std::to_string(i + 1));
+
+    std::vector<BookHistory> books;
+    for (const auto& row :
+         testsupport::SelectValues(CataloguePath(), "select rowid, autor, titul, udaj3 from svazkovna")) {
+        const auto loans = DecodeLoanHistory(
+            testsupport::ValueText(row[3]) == testsupport::kNullText ? std::string() : testsupport::ValueText(row[3]));
+        if (!loans || loans->empty()) continue;
+        const auto text = [](const testsupport::Value& v) {
+            return std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : std::string();
+        };
+        books.push_back({std::get<long long>(row[0]), text(row[1]), text(row[2]), *loans});
+    }
+    ASSERT_EQ(books.size(), 5u);  // the note and the CR LF lines are not ours
+    const QDate today(2026, 12, 1);
+    std::vector<Plain> expected = PlainReading(books, today);
+    std::stable_sort(expected.begin(), expected.end(), [](const Plain& a, const Plain& b) {
+        return a.returned.isValid() && (!b.returned.isValid() || a.returned < b.returned);
+    });
+    std::vector<QStringList> texts;
+    for (const Plain& row : expected) texts.push_back(row.texts);
+
+    LoanHistoryView all(con, ui, &window);
+    all.SetToday(today);
+    all.Refresh();
+    EXPECT_EQ(all.ShownRows(), texts);
+    all.Refresh();  // read again over the numbers of the first reading
+    EXPECT_EQ(all.ShownRows(), texts);
+
+    LoanHistoryView one(con, ui, &window, 4);
+    one.SetToday(today);
+    one.Refresh();
+    ASSERT_EQ(one.ShownRows().size(), 1u);
+    EXPECT_EQ(one.ShownRows()[0].mid(0, 3), QStringList({"Nov\\Star\u00FD\t2", "1.2.2024", "05.03.2024"}));
+    EXPECT_EQ(one.ShownRows()[0][LoanHistoryView::Dni], "33");
+    EXPECT_TRUE(one.windowTitle().endsWith("Krakatit"));
 }
 
 }  // namespace
