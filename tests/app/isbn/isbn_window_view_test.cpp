@@ -222,14 +222,15 @@ TEST_F(IsbnWindowViewTest, DropDownsWaitForNoLockAndFollowWhenItEnds) {
         QElapsedTimer clock;
         clock.start();
         w->CatalogueChanged();
-        EXPECT_LT(clock.elapsed(), 300);
+        // Far below the 5 s a blocked read would wait, with room for a loaded machine.
+        EXPECT_LT(clock.elapsed(), 2000);
         EXPECT_EQ(offered(w->form()->umistenicb), QStringList{QStringLiteral("Regál A")});
         QTest::keyClicks(w->form()->isbnle, QStringLiteral("9788071061311"));
         QTest::keyClick(w->form()->isbnle, Qt::Key_Return);
         EXPECT_EQ(w->RowCount(), 1);
-        EXPECT_LT(clock.elapsed(), 600) << "the scan is taken while the lock lasts";
+        EXPECT_LT(clock.elapsed(), 3000) << "the scan is taken while the lock lasts";
     }
-    for (int i = 0; i < 150 && offered(w->form()->zanrcb).size() < 2; ++i) QTest::qWait(20);
+    for (int i = 0; i < 500 && offered(w->form()->zanrcb).size() < 2; ++i) QTest::qWait(20);
     const QStringList places = {QStringLiteral("Půda – krabice 2"), QStringLiteral("Regál A")};
     const QStringList genres = {QString(), QStringLiteral("povídky")};
     EXPECT_EQ(offered(w->form()->umistenicb), places);
