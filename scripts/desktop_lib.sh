@@ -59,7 +59,7 @@ desktop_run() {
   export DESKTOP_ATSPI=${DESKTOP_LIB%/*}/desktop_atspi.py
   for attempt in 1 2; do
     if (cd "$work/start" && ${desktop_atspi:+dbus-run-session --} \
-          xvfb-run -a -s "-screen 0 1024x768x24" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
+          xvfb-run -a -s "-screen 0 ${DESKTOP_SCREEN:-1024x768x24}" bash "$drive" "$work/bin/svazkovna" "$work" "$@"); then
       return 0
     fi
     sed 's/^/  program: /' "$work/program.log" | tail -n 20
