@@ -72,11 +72,20 @@ void CollectionTally::Apply(const RowPart& part, const Line* lines, long long si
     }
 }
 
-void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const RowVisitor& each) {
+template <class Each>
+void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const Each& each) {
     enum { Key, Zanr, Umisteni, Hodnoceni, Autor, Vydal, Komu, Kdy, History, ColumnCount };
     // Most fields of a large catalogue are empty: they are numbered without hashing.
     const TextId empty = Intern({});
     const auto intern = [&](std::string_view text) { return text.empty() ? empty : Intern(text); };
+    // Books are entered in runs of one genre, place or publisher: a text like
+    // the row's before in its column is numbered without hashing.
+    std::array<TextId, 5> last;
+    last.fill(empty);
+    const auto internField = [&](size_t f, std::string_view text) {
+        if (text.size() != Text(last[f]).size() || text != Text(last[f])) last[f] = intern(text);
+        return last[f];
+    };
     RowSink sink([&](const std::vector<ColumnValue>& row) {
         int64_t key = 0;
         if (row.size() < ColumnCount ||
@@ -84,7 +93,8 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<
             return;
         RowPart part;
         // A NULL arrives as the empty text, which is the group it counts in.
-        for (int f = 0; f < 5; ++f) part.fields[static_cast<size_t>(f)] = intern(row[Zanr + f].text);
+        for (int f = 0; f < 5; ++f)
+            part.fields[static_cast<size_t>(f)] = internField(static_cast<size_t>(f), row[Zanr + f].text);
         if (!row[Komu].text.empty() || !row[Kdy].text.empty()) {
             part.borrower = intern(TrimmedName(row[Komu].text));  // one borrower, blanks or not
             part.lentSince = intern(row[Kdy].text);

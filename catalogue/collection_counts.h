@@ -91,11 +91,11 @@ private:
         uint32_t lineCount = 0;
         bool foreign = false;
     };
-    using RowVisitor = std::function<void(int64_t key, RowPart& part)>;
 
     TextId Intern(std::string_view text);
     // Each row's finished loans are appended to `lines`, the part pointing at them.
-    void Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const RowVisitor& each);
+    template <class Each>
+    void Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const Each& each);
     void Apply(const RowPart& part, const Line* lines, long long sign);
     void Bump(Field field, TextId id, long long by) { counts_[field][id] += by; }
     void Index();
