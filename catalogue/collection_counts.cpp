@@ -30,50 +30,62 @@ CollectionCounts CountCollection(TASQLite3DB& db) {
 }
 
 CollectionTally::TextId CollectionTally::Intern(std::string_view text) {
-    if (texts_.size() * 2 >= slots_.size()) {
-        // Grown at half full: probes stay short.
-        slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
-        for (TextId id = 0; id < texts_.size(); ++id) {
-            size_t at = hashes_[id] & (slots_.size() - 1);
-            while (slots_[at] != 0) at = (at + 1) & (slots_.size() - 1);
-            slots_[at] = id + 1;
+    if (ends_.size() * 2 >= slots_.size()) {
+        // Grown at half full: probes stay short. Each slot holds its text's hash.
+        std::vector<uint64_t> slots(std::max<size_t>(1024, slots_.size() * 2), 0);
+        for (const uint64_t slot : slots_) {
+            if (slot == 0) continue;
+            size_t at = (slot >> 32) & (slots.size() - 1);
+            while (slots[at] != 0) at = (at + 1) & (slots.size() - 1);
+            slots[at] = slot;
         }
+        slots_ = std::move(slots);
     }
-    const size_t hash = std::hash<std::string_view>{}(text);
-    size_t at = hash & (slots_.size() - 1);
-    for (; slots_[at] != 0; at = (at + 1) & (slots_.size() - 1)) {
-        const TextId id = slots_[at] - 1;
-        if (hashes_[id] == hash && texts_[id] == text) return id;
+    const size_t full = std::hash<std::string_view>{}(text);
+    const auto hash = static_cast<uint32_t>(full ^ (full >> 32));
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    for (; slots_[at] != 0; at = (at + 1) & mask) {
+        const uint64_t slot = slots_[at];
+        if ((slot >> 32) != hash) continue;
+        const auto id = static_cast<TextId>((slot & 0xFFFFFFFFu) - 1);
+        if (Text(id) == text) return id;
     }
-    const auto id = static_cast<TextId>(texts_.size());
-    texts_.emplace_back(text);
-    hashes_.push_back(hash);
-    slots_[at] = id + 1;
+    const auto id = static_cast<TextId>(ends_.size());
+    bytes_.append(text);
+    ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+    for (std::vector<long long>& counts : counts_) counts.push_back(0);
+    slots_[at] = (uint64_t{hash} << 32) | (id + 1);
     return id;
 }
 
-void CollectionTally::Bump(Field field, TextId id, long long by) {
-    std::vector<long long>& counts = counts_[field];
-    if (counts.size() <= id) counts.resize(std::max<size_t>(texts_.size(), id + 1), 0);
-    counts[id] += by;
-}
-
-void CollectionTally::Apply(const RowPart& part, long long sign) {
+void CollectionTally::Apply(const RowPart& part, const Line* lines, long long sign) {
     for (size_t f = 0; f < part.fields.size(); ++f) Bump(static_cast<Field>(f), part.fields[f], sign);
     if (part.lentSince != kNone) {
         Bump(Borrower, part.borrower, sign);
         Bump(LentSince, part.lentSince, sign);
     }
     if (part.foreign) foreign_ += sign;
-    for (const auto& [borrower, span] : part.finished) {
-        Bump(Borrower, borrower, sign);
-        if ((spans_[span] += sign) == 0) spans_.erase(span);
+    for (const Line* line = lines + part.firstLine; line != lines + part.firstLine + part.lineCount; ++line) {
+        Bump(Borrower, line->borrower, sign);
+        if ((spans_[line->span] += sign) == 0) spans_.erase(line->span);
     }
 }
 
-void CollectionTally::Read(TASQLite3DB& db, const std::string& sql,
-                           const std::function<void(int64_t key, RowPart& part)>& each) {
+template <class Each>
+void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const Each& each) {
     enum { Key, Zanr, Umisteni, Hodnoceni, Autor, Vydal, Komu, Kdy, History, ColumnCount };
+    // Most fields of a large catalogue are empty: they are numbered without hashing.
+    const TextId empty = Intern({});
+    const auto intern = [&](std::string_view text) { return text.empty() ? empty : Intern(text); };
+    // Books are entered in runs of one genre, place or publisher: a text like
+    // the row's before in its column is numbered without hashing.
+    std::array<TextId, 5> last;
+    last.fill(empty);
+    const auto internField = [&](size_t f, std::string_view text) {
+        if (text.size() != Text(last[f]).size() || text != Text(last[f])) last[f] = intern(text);
+        return last[f];
+    };
     RowSink sink([&](const std::vector<ColumnValue>& row) {
         int64_t key = 0;
         if (row.size() < ColumnCount ||
@@ -81,18 +93,19 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql,
             return;
         RowPart part;
         // A NULL arrives as the empty text, which is the group it counts in.
-        for (int f = 0; f < 5; ++f) part.fields[static_cast<size_t>(f)] = Intern(row[Zanr + f].text);
+        for (int f = 0; f < 5; ++f)
+            part.fields[static_cast<size_t>(f)] = internField(static_cast<size_t>(f), row[Zanr + f].text);
         if (!row[Komu].text.empty() || !row[Kdy].text.empty()) {
-            part.borrower = Intern(TrimmedName(row[Komu].text));  // one borrower, blanks or not
-            part.lentSince = Intern(row[Kdy].text);
+            part.borrower = intern(TrimmedName(row[Komu].text));  // one borrower, blanks or not
+            part.lentSince = intern(row[Kdy].text);
         }
+        part.firstLine = static_cast<uint32_t>(lines.size());
         if (!row[History].text.empty()) {
             std::optional<std::vector<FinishedLoan>> history = DecodeLoanHistory(row[History].text);
             if (history) {
-                part.finished.reserve(history->size());
                 for (const FinishedLoan& loan : *history)
-                    part.finished.emplace_back(Intern(TrimmedName(loan.komu)),
-                                               SpanKey(Intern(loan.kdy), Intern(loan.returned)));
+                    lines.push_back({intern(TrimmedName(loan.komu)), SpanKey(intern(loan.kdy), intern(loan.returned))});
+                part.lineCount = static_cast<uint32_t>(lines.size() - part.firstLine);
             } else {
                 part.foreign = true;
             }
@@ -106,39 +119,94 @@ void CollectionTally::Recount(TASQLite3DB& db) {
     // Read into a tally of its own: a failed read leaves this one as it was.
     CollectionTally fresh;
     // Sized as the last count was: a catalogue grows by a few rows between two counts.
-    fresh.rows_.reserve(rows_.size());
-    fresh.Read(db, kTallyColumns, [&fresh](int64_t key, RowPart& part) {
-        fresh.Apply(part, 1);
-        fresh.rows_.insert_or_assign(key, std::move(part));
+    fresh.keys_.reserve(keys_.size());
+    fresh.parts_.reserve(parts_.size());
+    fresh.lines_.reserve(lines_.size() - deadLines_);
+    fresh.bytes_.reserve(bytes_.size());
+    fresh.ends_.reserve(ends_.size());
+    for (std::vector<long long>& counts : fresh.counts_) counts.reserve(ends_.size());
+    fresh.spans_.reserve(spans_.size());
+    fresh.Read(db, kTallyColumns, fresh.lines_, [&fresh](int64_t key, RowPart& part) {
+        fresh.Apply(part, fresh.lines_.data(), 1);
+        fresh.keys_.push_back(key);
+        fresh.parts_.push_back(part);
     });
     *this = std::move(fresh);
+}
+
+void CollectionTally::Index() {
+    if (indexed_) return;
+    places_.reserve(keys_.size());
+    for (uint32_t at = 0; at < keys_.size(); ++at) places_.emplace(keys_[at], at);
+    indexed_ = true;
 }
 
 bool CollectionTally::Update(TASQLite3DB& db, const std::vector<int64_t>& keys) {
     const std::set<int64_t> wanted(keys.begin(), keys.end());  // a key named twice counts once
     std::unordered_map<int64_t, RowPart> now;
+    std::vector<Line> read;
     std::string sql;
     for (auto it = wanted.begin(); it != wanted.end();) {
         sql.assign(kTallyColumns).append(" where rowid in (");
         for (size_t n = 0; n < kKeysPerStatement && it != wanted.end(); ++n, ++it)
             sql.append(n ? "," : "").append(std::to_string(*it));
-        Read(db, sql.append(")"), [&now](int64_t key, RowPart& part) { now.insert_or_assign(key, std::move(part)); });
+        Read(db, sql.append(")"), read, [&now](int64_t key, RowPart& part) { now.insert_or_assign(key, part); });
     }
+    Index();
+    const auto same = [&](const RowPart& kept, const RowPart& fresh) {
+        return kept.fields == fresh.fields && kept.borrower == fresh.borrower && kept.lentSince == fresh.lentSince &&
+               kept.foreign == fresh.foreign && kept.lineCount == fresh.lineCount &&
+               std::equal(lines_.begin() + kept.firstLine, lines_.begin() + kept.firstLine + kept.lineCount,
+                          read.begin() + fresh.firstLine);
+    };
     bool changed = false;
     for (const int64_t key : wanted) {
-        const auto before = rows_.find(key);
+        const auto place = places_.find(key);
         const auto after = now.find(key);
-        if (before == rows_.end() && after == now.end()) continue;
-        if (before != rows_.end() && after != now.end() && before->second == after->second) continue;
+        if (place == places_.end() && after == now.end()) continue;
+        if (place != places_.end() && after != now.end() && same(parts_[place->second], after->second)) continue;
         changed = true;
-        if (before != rows_.end()) {
-            Apply(before->second, -1);
-            rows_.erase(before);
+        if (place != places_.end()) {
+            const uint32_t at = place->second;
+            Apply(parts_[at], lines_.data(), -1);
+            deadLines_ += parts_[at].lineCount;
+            if (after == now.end()) {
+                // Gone: the last row takes its place.
+                if (at + 1 != parts_.size()) {
+                    parts_[at] = parts_.back();
+                    keys_[at] = keys_.back();
+                    places_[keys_[at]] = at;
+                }
+                parts_.pop_back();
+                keys_.pop_back();
+                places_.erase(key);
+                continue;
+            }
         }
-        if (after != now.end()) {
-            Apply(after->second, 1);
-            rows_.insert_or_assign(key, std::move(after->second));
+        RowPart part = after->second;
+        part.firstLine = static_cast<uint32_t>(lines_.size());
+        lines_.insert(lines_.end(), read.begin() + after->second.firstLine,
+                      read.begin() + after->second.firstLine + part.lineCount);
+        Apply(part, lines_.data(), 1);
+        if (place != places_.end()) {
+            parts_[place->second] = part;
+        } else {
+            places_.emplace(key, static_cast<uint32_t>(parts_.size()));
+            keys_.push_back(key);
+            parts_.push_back(part);
         }
+    }
+    if (deadLines_ > 1024 && deadLines_ * 2 > lines_.size()) {
+        // Lines of replaced parts are dropped once they are half of all.
+        std::vector<Line> kept;
+        kept.reserve(lines_.size() - deadLines_);
+        for (RowPart& part : parts_) {
+            const auto first = static_cast<uint32_t>(kept.size());
+            kept.insert(kept.end(), lines_.begin() + part.firstLine, lines_.begin() + part.firstLine + part.lineCount);
+            part.firstLine = first;
+        }
+        lines_ = std::move(kept);
+        deadLines_ = 0;
     }
     return changed;
 }
@@ -150,7 +218,7 @@ CollectionCounts CollectionTally::Plain() const {
     TextCounts* fields[] = {&plain.genre,     &plain.location,  &plain.rating,   &plain.author,
                             &plain.publisher, &plain.borrowers, &plain.lentSince};
     for (size_t f = 0; f < FieldCount; ++f)
-        for (TextId id = 0; id < counts_[f].size(); ++id) Add(*fields[f], texts_[id], counts_[f][id]);
+        for (TextId id = 0; id < counts_[f].size(); ++id) Add(*fields[f], Text(id), counts_[f][id]);
     for (const auto& [span, count] : spans_)
         Add(plain.finishedSpans, std::string(Text(SpanReturned(span))).append(1, '\t').append(Text(SpanLoanDate(span))),
             count);

@@ -55,10 +55,13 @@ public:
     // nothing. False when no count changed (a note was edited, say).
     bool Update(TASQLite3DB& db, const std::vector<int64_t>& keys);
 
-    long long Books() const { return static_cast<long long>(rows_.size()); }
+    long long Books() const { return static_cast<long long>(parts_.size()); }
     long long ForeignHistories() const { return foreign_; }
-    std::string_view Text(TextId id) const { return texts_[id]; }
-    size_t TextCount() const { return texts_.size(); }
+    std::string_view Text(TextId id) const {
+        const uint32_t begin = id == 0 ? 0 : ends_[id - 1];
+        return {bytes_.data() + begin, ends_[id] - begin};
+    }
+    size_t TextCount() const { return ends_.size(); }
     // How many books (loans for the borrowers and loan dates) each text
     // counts, by its number; 0 for a text of another field or none left.
     const std::vector<long long>& Counts(Field field) const { return counts_[field]; }
@@ -73,25 +76,43 @@ public:
 
 private:
     static constexpr TextId kNone = 0xFFFFFFFFu;
+    struct Line {
+        TextId borrower;
+        uint64_t span;
+        bool operator==(const Line&) const = default;
+    };
+    // A row's part, kept flat by the row's place in the last read: a full
+    // read of a large catalogue allocates nothing per row.
     struct RowPart {
         std::array<TextId, 5> fields{};  // genre, location, rating, author, publisher
         TextId borrower = kNone;         // with a current loan
         TextId lentSince = kNone;
+        uint32_t firstLine = 0;  // its finished loans in lines_
+        uint32_t lineCount = 0;
         bool foreign = false;
-        std::vector<std::pair<TextId, uint64_t>> finished;  // borrower, span
-        bool operator==(const RowPart&) const = default;
     };
 
     TextId Intern(std::string_view text);
-    void Read(TASQLite3DB& db, const std::string& sql, const std::function<void(int64_t key, RowPart& part)>& each);
-    void Apply(const RowPart& part, long long sign);
-    void Bump(Field field, TextId id, long long by);
+    // Each row's finished loans are appended to `lines`, the part pointing at them.
+    template <class Each>
+    void Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const Each& each);
+    void Apply(const RowPart& part, const Line* lines, long long sign);
+    void Bump(Field field, TextId id, long long by) { counts_[field][id] += by; }
+    void Index();
 
-    std::vector<std::string> texts_;
-    std::vector<size_t> hashes_;  // of each text, to grow the table without hashing again
-    std::vector<TextId> slots_;   // open addressing: a text's number + 1, 0 for a free slot
+    // The distinct texts end to end, each ending where ends_ says.
+    std::string bytes_;
+    std::vector<uint32_t> ends_;
+    // Open addressing: a text's 32-bit hash above its number + 1, 0 for a free slot.
+    std::vector<uint64_t> slots_;
     std::array<std::vector<long long>, FieldCount> counts_;
     std::unordered_map<uint64_t, long long> spans_;
-    std::unordered_map<int64_t, RowPart> rows_;
+    std::vector<int64_t> keys_;
+    std::vector<RowPart> parts_;
+    std::vector<Line> lines_;
+    size_t deadLines_ = 0;  // lines_ no part points at any longer
+    // A row key's place, made on the first Update: a full read needs none.
+    std::unordered_map<int64_t, uint32_t> places_;
+    bool indexed_ = false;
     long long foreign_ = 0;
 };

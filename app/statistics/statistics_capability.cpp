@@ -32,7 +32,7 @@ void StatisticsCapability::statistikaExecute() {
         connect(&session_, &CatalogueSession::RowsAboutToChange, window_, &StatisticsWindow::ChangeStarts);
         connect(&session_, &CatalogueSession::RowsChanged, window_, &StatisticsWindow::Follow);
     }
-    window_->Refresh();
+    window_->Reopen();
     window_->show();
     window_->raise();
     window_->activateWindow();

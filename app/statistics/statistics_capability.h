@@ -12,7 +12,9 @@ public:
     // Adds the command "statistika" through the session; the window owns this.
     StatisticsCapability(CatalogueSession& session, QObject* parent);
 
-    // Opens the statistics window (non-modal), or brings it to the front read anew.
+    // Opens the statistics window (non-modal), or brings it to the front. The
+    // window, kept while the catalogue is open, follows changes while closed:
+    // it is read whole again only when they were not the program's own.
     void statistikaExecute();
     StatisticsWindow* statisticsWindow() const { return window_; }
     QAction& command() const { return *command_; }

@@ -152,10 +152,13 @@ StatisticsWindow::~StatisticsWindow() = default;
 void StatisticsWindow::CatalogueChanged() {
     // The tree tells this after following the session's own change, which
     // Follow takes in row by row; the stamp shows whether anything else happened.
-    if (in_change_)
+    if (in_change_) {
         check_ = true;
-    else
+    } else {
         recount_ = true;
+        // Closed, it lets go of the counts of what may be another catalogue now.
+        if (!isVisible()) tally_ = CollectionTally();
+    }
     CatchUpLater();
 }
 
@@ -168,8 +171,9 @@ void StatisticsWindow::Follow(const RowsChange& change) {
     if (recount_) return CatchUpLater();
     std::vector<int64_t> keys = change.rows;
     keys.insert(keys.end(), change.added.begin(), change.added.end());
-    // Hidden, it reads nothing until it is shown; past a few thousand rows one pass is cheaper.
-    if (change.readAnew || !isVisible() || keys.size() > kFollowedRows) {
+    // Followed while closed too, so that opening it again reads nothing; past a
+    // few thousand rows one pass is cheaper.
+    if (change.readAnew || keys.size() > kFollowedRows) {
         recount_ = true;
     } else {
         try {
@@ -214,9 +218,19 @@ void StatisticsWindow::Refresh() {
     // Taken before reading: a change while reading makes the next look read anew.
     const CatalogueStamp stamp = StampOf(db_);
     tally_.Recount(db_);
+    ++whole_reads_;
     stamp_ = stamp;
     recount_ = check_ = false;
     Refigure();
+}
+
+void StatisticsWindow::Reopen() {
+    if (!StampOf(db_).Same(stamp_)) recount_ = true;
+    check_ = false;
+    if (recount_)
+        Refresh();
+    else if (refigure_ || Today() != figured_on_ || sections_.empty())
+        Refigure();
 }
 
 void StatisticsWindow::Refigure() {

@@ -3,8 +3,8 @@
 // its numbers in a table beside it for reading and for screen readers; the
 // charts export to PNG files and the whole page to one PDF. Non-modal; it is
 // read anew on "obnovit" and when another catalogue is opened, and follows the
-// rows a change names by reading those rows alone. Hidden or minimised, it
-// catches up when shown again.
+// rows a change names by reading those rows alone, shown or not. Minimised,
+// it draws the figures when shown again.
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -38,6 +38,12 @@ public:
 
     // Reads the catalogue anew and redraws every chart.
     void Refresh();
+    // Opened again: every row is read only when the catalogue changed in ways
+    // the kept counts did not follow (another program's commit, another
+    // catalogue); after the program's own changes the kept counts stand.
+    void Reopen();
+    // How many times every row was read.
+    int WholeReads() const { return whole_reads_; }
     // The rows may have changed in ways no notice tells: read anew once the
     // running handler is done, when shown.
     void CatalogueChanged();
@@ -103,6 +109,7 @@ private:
     bool in_change_ = false;
     bool refigure_ = false;  // the kept counts changed since the charts were drawn
     bool refresh_pending_ = false;
+    int whole_reads_ = 0;
 };
 
 // A month as the loans chart labels it: "3/2024".

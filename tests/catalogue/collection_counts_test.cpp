@@ -153,4 +153,39 @@ TEST_F(CollectionCountsTest, KeptCountsFollowEditedRowsAsAFullCountSeesThem) {
     EXPECT_FALSE(tally.Update(con, {std::stoll(Select1(path, "select min(rowid) from svazkovna"))}));
 }
 
+// Long histories saved again and again (each save a history one line longer,
+// as returns add them), rows deleted between: the kept lines of replaced parts
+// are dropped as they pile up, and the counts stay a full count's.
+TEST_F(CollectionCountsTest, LongHistoriesSavedOftenStayAFullCount) {
+    const char* const names[] = {"Jan Nov\xE1k", "Jan Nov\xE1k ", "\x8A\xE1rka", "Eva Dvo\xF8\xE1kov\xE1"};
+    std::string sql = "begin;";
+    for (int row = 1; row <= 60; ++row)
+        sql += "insert into svazkovna(rowid,autor,titul,zanr) values(" + std::to_string(row) + ",'\xC8\x61pek','t','" +
+               (row % 2 ? "rom\xE1n" : "") + "');";
+    RunSql(path, sql + "commit;");
+    con.SetConnected(true);
+    CollectionTally tally;
+    tally.Recount(con);
+    std::vector<std::string> histories(61);
+    for (int round = 0; round < 30; ++round) {
+        std::vector<int64_t> keys;
+        sql = "begin;";
+        for (int row = 1 + round % 2; row <= 60; row += 2) {
+            histories[static_cast<size_t>(row)] +=
+                EncodeLoanLine({names[(row + round) % 4], std::to_string(1 + round % 28) + ". 3. 2025",
+                                std::to_string(1 + row % 28) + ".4.2025"});
+            sql += "update svazkovna set udaj3='" + QuoteLiteralBody(histories[static_cast<size_t>(row)]) +
+                   "' where rowid=" + std::to_string(row) + ";";
+            keys.push_back(row);
+        }
+        if (round % 10 == 9) {
+            sql += "delete from svazkovna where rowid=" + std::to_string(round) + ";";
+            keys.push_back(round);
+        }
+        RunSql(path, sql + "commit;");
+        ASSERT_TRUE(tally.Update(con, keys)) << "round " << round;
+        ASSERT_EQ(tally.Plain(), CountCollection(con)) << "round " << round;
+    }
+}
+
 }  // namespace

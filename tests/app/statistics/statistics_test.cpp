@@ -397,6 +397,72 @@ TEST_F(StatisticsCommandTest, KeptFiguresFollowEveryKindOfChangeAsAFullCountSees
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+// Closed, the window keeps its counts and follows the program's own changes:
+// opened again it reads no row, and shows what a full count of the file gives.
+// Another program's commit while it was closed is read whole on opening.
+TEST_F(StatisticsCommandTest, ReopenedReadsWholeOnlyAfterAnotherProgramsCommit) {
+    std::vector<Book> books;
+    const char* const borrowers[] = {"Jan Nov\xE1k ", "", "\x8A\xE1rka", "", " Jan Nov\xE1k"};
+    for (int i = 0; i < 24; ++i) {
+        Book b = BookOf(i % 3 ? "\xC8\x61pek Karel" : "Hrabal Bohumil", "titul " + std::to_string(i));
+        b.zanr = i % 4 ? "rom\xE1n" : "";
+        b.zapujcenokomu = borrowers[i % 5];
+        b.zapujcenokdy = b.zapujcenokomu.empty() ? ""
+                         : i % 2                 ? "3.11.2026"
+                                                 : "b\xF8"
+                                                   "ezen 2026";
+        books.push_back(b);
+    }
+    OpenCatalogue(books);
+    ExecSql(CataloguePath(), "update svazkovna set udaj3='" +
+                                 QuoteLiteralBody(EncodeLoanLine({"Eva ", "5. 1. 2026", "20.1.2026"})) +
+                                 "' where rowid % 3 = 0");
+    StatisticsCapability statistics(*session, &window);
+    statistics.statistikaExecute();
+    StatisticsWindow& stats = *statistics.statisticsWindow();
+    stats.SetToday(kToday);
+    stats.Refresh();
+    const auto save = [this](int64_t row, const std::string& set) {
+        session->Change({row}, [&] {
+            con.ExecStatements("update svazkovna set " + set + " where rowid=" + std::to_string(row));
+            RowsChange change;
+            change.changed = 1;
+            change.treeShape = false;
+            return change;
+        });
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool readsWhole;
+    };
+    const Step steps[] = {
+        {"nothing changed", [] {}, false},
+        {"a save of the genre", [&] { save(2, "zanr='detektivka'"); }, false},
+        {"a return writing a history line", [&] { LoanWriter(*session).Return({*ReadLoanRow(con, 1)}); }, false},
+        {"two saves, one lending a book", [&] { save(4, "zanr='poezie'"), save(5, "zapujcenokomu='Petr'"); }, false},
+        {"another program's commit", [&] { ExecSql(CataloguePath(), "delete from svazkovna where rowid=6"); }, true},
+        {"another program's commit, then a save of another row",
+         [&] {
+             ExecSql(CataloguePath(), "update svazkovna set zanr='sci-fi' where rowid=7");
+             save(8, "zanr='drama'");
+         },
+         true},
+    };
+    for (const Step& step : steps) {
+        stats.close();
+        step.change();
+        QCoreApplication::processEvents();
+        const int reads = stats.WholeReads();
+        statistics.statistikaExecute();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(stats.WholeReads() - reads, step.readsWhole ? 1 : 0) << step.what;
+        EXPECT_EQ(stats.Tally().Plain(), CountCollection(con)) << step.what;
+        EXPECT_EQ(stats.Stats(), ComputeStats(con, kToday, 30)) << step.what;
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
 // Saves in the main window's panel with the statistics open: the tree follows
 // each in place and says the rows may have changed; the figures follow the
 // saved row, and a save after another program's commit reads that commit too.
