@@ -83,6 +83,9 @@ std::string IntegrityCheck(const std::string& path) {
 
 WriteLock::WriteLock(const std::string& path) {
     sqlite3_open(path.c_str(), &db_);
+    // Another program waits for a reader of ours that happens to be at work,
+    // as any program with a busy handler does; the lock is then held for good.
+    sqlite3_busy_timeout(db_, 2000);
     if (sqlite3_exec(db_, "begin exclusive", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const std::string message = sqlite3_errmsg(db_);
         sqlite3_close(db_);

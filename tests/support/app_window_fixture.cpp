@@ -19,6 +19,8 @@ namespace {
 struct Db {
     explicit Db(const std::string& path) {
         if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) Fail();
+        // The window's own readers may be at work on their threads.
+        sqlite3_busy_timeout(db, 2000);
     }
     ~Db() { sqlite3_close(db); }
     [[noreturn]] void Fail() const { throw std::runtime_error(sqlite3_errmsg(db)); }
