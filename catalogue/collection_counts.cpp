@@ -1,7 +1,7 @@
 #include "catalogue/collection_counts.h"
 
 #include <algorithm>
-#include <charconv>
+#include <deque>
 #include <set>
 
 #include "catalogue/loan_history.h"
@@ -19,6 +19,15 @@ constexpr size_t kKeysPerStatement = 500;
 
 void Add(TextCounts& counts, std::string_view key, long long count) {
     if (count > 0) counts.emplace(std::string(key), count);
+}
+
+// The highest row key, at most a million: an upper bound of the rows in a
+// catalogue numbered as the program numbers, read without a pass.
+size_t HighestRowKey(TASQLite3DB& db) {
+    int64_t highest = 0;
+    RowSink sink([&](const std::vector<ColumnValue>& row) { highest = row.empty() ? 0 : row[0].integer; }, {0});
+    db.SQLiteExecute("select max(rowid) from svazkovna", &sink);
+    return static_cast<size_t>(std::clamp<int64_t>(highest, 0, int64_t{1} << 20));
 }
 
 }  // namespace
@@ -68,7 +77,6 @@ void CollectionTally::Apply(const RowPart& part, const Line* lines, long long si
     if (part.foreign) foreign_ += sign;
     for (const Line* line = lines + part.firstLine; line != lines + part.firstLine + part.lineCount; ++line) {
         Bump(Borrower, line->borrower, sign);
-        if ((spans_[line->span] += sign) == 0) spans_.erase(line->span);
     }
 }
 
@@ -86,11 +94,11 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<
         if (text.size() != Text(last[f]).size() || text != Text(last[f])) last[f] = intern(text);
         return last[f];
     };
-    RowSink sink([&](const std::vector<ColumnValue>& row) {
-        int64_t key = 0;
-        if (row.size() < ColumnCount ||
-            std::from_chars(row[Key].text.data(), row[Key].text.data() + row[Key].text.size(), key).ec != std::errc())
-            return;
+    std::vector<LoanLineView> loans;
+    std::deque<std::string> unescaped;
+    const auto each_row = [&](const std::vector<ColumnValue>& row) {
+        if (row.size() < ColumnCount) return;
+        const int64_t key = row[Key].integer;
         RowPart part;
         // A NULL arrives as the empty text, which is the group it counts in.
         for (int f = 0; f < 5; ++f)
@@ -101,31 +109,36 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<
         }
         part.firstLine = static_cast<uint32_t>(lines.size());
         if (!row[History].text.empty()) {
-            std::optional<std::vector<FinishedLoan>> history = DecodeLoanHistory(row[History].text);
-            if (history) {
-                for (const FinishedLoan& loan : *history)
-                    lines.push_back({intern(TrimmedName(loan.komu)), SpanKey(intern(loan.kdy), intern(loan.returned))});
+            if (ViewLoanHistory(row[History].text, loans, unescaped)) {
+                for (const LoanLineView& loan : loans)
+                    lines.push_back({intern(TrimmedName(loan.komu)), intern(loan.kdy), intern(loan.returned)});
                 part.lineCount = static_cast<uint32_t>(lines.size() - part.firstLine);
             } else {
                 part.foreign = true;
             }
         }
         each(key, part);
-    });
+    };
+    RowSink sink(each_row, {Key});
     db.SQLiteExecute(sql, &sink);
 }
 
 void CollectionTally::Recount(TASQLite3DB& db) {
     // Read into a tally of its own: a failed read leaves this one as it was.
     CollectionTally fresh;
-    // Sized as the last count was: a catalogue grows by a few rows between two counts.
-    fresh.keys_.reserve(keys_.size());
-    fresh.parts_.reserve(parts_.size());
-    fresh.lines_.reserve(lines_.size() - deadLines_);
-    fresh.bytes_.reserve(bytes_.size());
-    fresh.ends_.reserve(ends_.size());
-    for (std::vector<long long>& counts : fresh.counts_) counts.reserve(ends_.size());
-    fresh.spans_.reserve(spans_.size());
+    // Sized as the last count was, a catalogue grows by a few rows between two
+    // counts; the first count takes the highest row key for the number of rows.
+    // Growing by copies would touch twice the memory, and on a virtual machine
+    // each first touch of a page costs more than reading a row; room reserved
+    // and not used is never touched.
+    const size_t rows = keys_.empty() ? HighestRowKey(db) : keys_.size();
+    const size_t texts = ends_.empty() ? rows / 2 : ends_.size();
+    fresh.keys_.reserve(rows);
+    fresh.parts_.reserve(rows);
+    fresh.lines_.reserve(lines_.empty() ? rows : lines_.size() - deadLines_);
+    fresh.bytes_.reserve(bytes_.empty() ? texts * 16 : bytes_.size());
+    fresh.ends_.reserve(texts);
+    for (std::vector<long long>& counts : fresh.counts_) counts.reserve(texts);
     fresh.Read(db, kTallyColumns, fresh.lines_, [&fresh](int64_t key, RowPart& part) {
         fresh.Apply(part, fresh.lines_.data(), 1);
         fresh.keys_.push_back(key);
@@ -219,8 +232,8 @@ CollectionCounts CollectionTally::Plain() const {
                             &plain.publisher, &plain.borrowers, &plain.lentSince};
     for (size_t f = 0; f < FieldCount; ++f)
         for (TextId id = 0; id < counts_[f].size(); ++id) Add(*fields[f], Text(id), counts_[f][id]);
-    for (const auto& [span, count] : spans_)
-        Add(plain.finishedSpans, std::string(Text(SpanReturned(span))).append(1, '\t').append(Text(SpanLoanDate(span))),
-            count);
+    ForEachFinishedLoan([&](TextId kdy, TextId returned) {
+        ++plain.finishedSpans[std::string(Text(returned)).append(1, '\t').append(Text(kdy))];
+    });
     return plain;
 }

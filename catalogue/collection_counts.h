@@ -31,7 +31,7 @@ struct CollectionCounts {
     // Current loans by their date as typed.
     TextCounts lentSince;
     // Finished loans by "<return day d.m.yyyy><TAB><loan date as typed>" (the
-    // return day holds no tab): catalogues repeat dates, so each is read once.
+    // return day holds no tab).
     TextCounts finishedSpans;
     long long foreignHistories = 0;  // rows whose `udaj3` holds text of another form
     bool operator==(const CollectionCounts&) const = default;
@@ -65,11 +65,14 @@ public:
     // How many books (loans for the borrowers and loan dates) each text
     // counts, by its number; 0 for a text of another field or none left.
     const std::vector<long long>& Counts(Field field) const { return counts_[field]; }
-    // Finished loans by SpanKey(loan date as typed, return day).
-    const std::unordered_map<uint64_t, long long>& FinishedSpans() const { return spans_; }
-    static uint64_t SpanKey(TextId kdy, TextId returned) { return (uint64_t{kdy} << 32) | returned; }
-    static TextId SpanLoanDate(uint64_t span) { return static_cast<TextId>(span >> 32); }
-    static TextId SpanReturned(uint64_t span) { return static_cast<TextId>(span & 0xFFFFFFFFu); }
+    // Each(loan date as typed, return day) for every finished loan: they are
+    // counted by what their dates say, which only the reader of dates knows.
+    template <class Each>
+    void ForEachFinishedLoan(const Each& each) const {
+        for (const RowPart& part : parts_)
+            for (const Line* line = &lines_[part.firstLine]; line != &lines_[part.firstLine] + part.lineCount; ++line)
+                each(line->kdy, line->returned);
+    }
 
     // The counts keyed by the texts themselves.
     CollectionCounts Plain() const;
@@ -78,7 +81,8 @@ private:
     static constexpr TextId kNone = 0xFFFFFFFFu;
     struct Line {
         TextId borrower;
-        uint64_t span;
+        TextId kdy;
+        TextId returned;
         bool operator==(const Line&) const = default;
     };
     // A row's part, kept flat by the row's place in the last read: a full
@@ -106,7 +110,6 @@ private:
     // Open addressing: a text's 32-bit hash above its number + 1, 0 for a free slot.
     std::vector<uint64_t> slots_;
     std::array<std::vector<long long>, FieldCount> counts_;
-    std::unordered_map<uint64_t, long long> spans_;
     std::vector<int64_t> keys_;
     std::vector<RowPart> parts_;
     std::vector<Line> lines_;

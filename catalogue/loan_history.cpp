@@ -66,18 +66,6 @@ bool ParseLine(std::string_view line, std::deque<std::string>& unescaped, LoanLi
     return at == line.size() && IsReturnDate(loan.returned);
 }
 
-// The lines of a column as views of it; false when it is not ours.
-bool ViewLoanHistory(std::string_view udaj3, std::vector<LoanLineView>& lines, std::deque<std::string>& unescaped) {
-    lines.clear();
-    unescaped.clear();
-    while (!udaj3.empty()) {
-        const size_t end = udaj3.find('\n');
-        if (end == std::string_view::npos) return false;  // every line ends with its line feed
-        if (!ParseLine(udaj3.substr(0, end), unescaped, lines.emplace_back())) return false;
-        udaj3.remove_prefix(end + 1);
-    }
-    return true;
-}
 
 bool ReadNumber(std::string_view text, size_t& at, size_t maxDigits, int& value) {
     const size_t start = at;
@@ -154,6 +142,18 @@ bool RestOfKeptLoan(const std::vector<FinishedLoan>& history, const EndedLoan& l
 }
 
 }  // namespace
+
+bool ViewLoanHistory(std::string_view udaj3, std::vector<LoanLineView>& lines, std::deque<std::string>& unescaped) {
+    lines.clear();
+    unescaped.clear();
+    while (!udaj3.empty()) {
+        const size_t end = udaj3.find('\n');
+        if (end == std::string_view::npos) return false;  // every line ends with its line feed
+        if (!ParseLine(udaj3.substr(0, end), unescaped, lines.emplace_back())) return false;
+        udaj3.remove_prefix(end + 1);
+    }
+    return true;
+}
 
 bool IsReturnDate(std::string_view text) {
     size_t at = 0;

@@ -9,6 +9,7 @@
 // empty (or NULL) or consists of such lines alone; anything else belongs to
 // someone else and is never rewritten. Texts are the stored 8-bit bytes.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -34,6 +35,17 @@ std::string EncodeLoanLine(const FinishedLoan& loan);
 // The loans the column holds, oldest first; no value when the column holds
 // anything but our lines (an empty column holds none).
 std::optional<std::vector<FinishedLoan>> DecodeLoanHistory(std::string_view udaj3);
+
+// A history line as views of the column's bytes (or of `unescaped` for a text
+// that was escaped), valid while both are.
+struct LoanLineView {
+    std::string_view komu;
+    std::string_view kdy;
+    std::string_view returned;
+};
+// The same loans as DecodeLoanHistory without a copy: for a pass over every
+// row, which reuses `lines` and `unescaped`. False when the column is not ours.
+bool ViewLoanHistory(std::string_view udaj3, std::vector<LoanLineView>& lines, std::deque<std::string>& unescaped);
 
 // Whether `text` is a day written d.m.yyyy (no leading zeros needed, a real calendar day).
 bool IsReturnDate(std::string_view text);
@@ -66,12 +78,6 @@ struct BookHistory {
 };
 std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& condition = {});
 
-// A history line as views of the row's bytes, valid only during the visit.
-struct LoanLineView {
-    std::string_view komu;
-    std::string_view kdy;
-    std::string_view returned;
-};
 using LoanBookVisitor = std::function<void(int64_t rowKey, std::string_view autor, std::string_view titul,
                                            const std::vector<LoanLineView>& lines)>;
 // The same books as ReadLoanHistories, each handed over as read, without a

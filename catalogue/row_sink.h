@@ -10,12 +10,20 @@
 
 class RowSink : public QueryTarget {
 public:
-    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each) : each_(std::move(each)) {}
+    // The columns in `integerColumns` arrive as ColumnValue::integer, not as text.
+    explicit RowSink(std::function<void(const std::vector<ColumnValue>&)> each, std::vector<int> integerColumns = {})
+        : each_(std::move(each)), integerColumns_(std::move(integerColumns)) {}
     std::vector<std::string_view> BlobParameters() const override { return {}; }
     void MakeFieldDefs(const std::vector<ResultColumn>&, int) override {}
     bool WantsBytes(int) const override { return false; }
+    bool WantsInteger(int column) const override {
+        for (const int wanted : integerColumns_)
+            if (wanted == column) return true;
+        return false;
+    }
     void StoreRow(const std::vector<ColumnValue>& values, int) override { each_(values); }
 
 private:
     std::function<void(const std::vector<ColumnValue>&)> each_;
+    std::vector<int> integerColumns_;
 };

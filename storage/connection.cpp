@@ -21,6 +21,9 @@ constexpr int kBusy = 5;
 constexpr int kSchema = 17;
 constexpr int kMisuse = 21;
 constexpr int kRow = 100;
+constexpr int kOpenReadWrite = 0x02;
+constexpr int kOpenCreate = 0x04;
+constexpr int kOpenNoMutex = 0x8000;
 [[maybe_unused]] constexpr int kDone = 101;
 
 // The engine copies the bytes at bind time, so parameter values need not
@@ -169,7 +172,13 @@ void TASQLite3DB::DBConnect() {
     // and leaving it open would keep the old file locked and leak the handle.
     CloseEngineConnection();
     if (BeforeConnect) BeforeConnect(this);
-    api_.open(path.c_str(), &db_);
+    // As the plain open does, without the lock around every call: the object
+    // is used by one thread at a time, and a read of a large catalogue makes
+    // two calls per value.
+    if (optionalApi_.open_v2)
+        optionalApi_.open_v2(path.c_str(), &db_, kOpenReadWrite | kOpenCreate | kOpenNoMutex, nullptr);
+    else
+        api_.open(path.c_str(), &db_);
     if (AfterConnect) AfterConnect(this);
     if (!db_) {
         connected_ = false;
@@ -216,6 +225,7 @@ bool TASQLite3DB::LoadLibs() {
         reinterpret_cast<decltype(optionalApi_.extended_errcode)>(::dlsym(library, kExtendedErrcodeEntryPoint));
     optionalApi_.system_errno =
         reinterpret_cast<decltype(optionalApi_.system_errno)>(::dlsym(library, kSystemErrnoEntryPoint));
+    optionalApi_.open_v2 = reinterpret_cast<decltype(optionalApi_.open_v2)>(::dlsym(library, kOpenV2EntryPoint));
     library_ = library;
     return true;
 }
@@ -356,6 +366,7 @@ bool TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetr
     const int count = api_.column_count(stmt);
     int rowKeyColumn = -1;
     std::vector<bool> wantsBytes(static_cast<std::size_t>(count), false);
+    std::vector<bool> wantsInteger(static_cast<std::size_t>(count), false);
     if (count > 0) {
         std::vector<ResultColumn> columns(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
@@ -368,7 +379,10 @@ bool TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetr
         }
         query->MakeFieldDefs(columns, rowKeyColumn);
         for (int i = 0; i < count; ++i)
-            if (i != rowKeyColumn) wantsBytes[static_cast<std::size_t>(i)] = query->WantsBytes(i);
+            if (i != rowKeyColumn) {
+                wantsBytes[static_cast<std::size_t>(i)] = query->WantsBytes(i);
+                wantsInteger[static_cast<std::size_t>(i)] = query->WantsInteger(i);
+            }
     }
 
     std::vector<ColumnValue> values(static_cast<std::size_t>(count));
@@ -386,6 +400,10 @@ bool TASQLite3DB::FetchRows(sqlite3_stmt* stmt, QueryTarget* query, bool mayRetr
                 rowKey = api_.column_int(stmt, i);
                 copies[at] = std::to_string(rowKey);
                 value.text = copies[at];
+                continue;
+            }
+            if (wantsInteger[at]) {
+                value.integer = api_.column_int64(stmt, i);
                 continue;
             }
             const auto* chars = reinterpret_cast<const char*>(api_.column_text(stmt, i));

@@ -1,6 +1,8 @@
 #pragma once
 // The one door between the catalogue and the SQLite engine. The engine
 // library is loaded by file name at run time and bound by entry-point name.
+// A connection is used by one thread at a time: the engine opens it without a
+// lock of its own where the library can.
 #include <chrono>
 #include <cstdint>
 #include <functional>

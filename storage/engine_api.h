@@ -55,8 +55,12 @@ struct OptionalEngineApi {
     // behind it (an old library leaves the failures without them).
     int (*extended_errcode)(sqlite3*);
     int (*system_errno)(sqlite3*);
+    // Opening with flags: a connection of ours is used by one thread at a
+    // time, so it goes without the engine's lock around every call.
+    int (*open_v2)(const char*, sqlite3**, int, const char*);
 };
 inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";
 inline constexpr const char* kTotalChangesEntryPoint = "sqlite3_total_changes";
 inline constexpr const char* kExtendedErrcodeEntryPoint = "sqlite3_extended_errcode";
 inline constexpr const char* kSystemErrnoEntryPoint = "sqlite3_system_errno";
+inline constexpr const char* kOpenV2EntryPoint = "sqlite3_open_v2";

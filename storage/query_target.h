@@ -3,6 +3,7 @@
 // the blob parameters to bind, field definitions made from the result
 // columns, and a place to store every fetched row. The query implements it;
 // connection tests use a double.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ struct ResultColumn {
 struct ColumnValue {
     std::string_view text;   // NULL arrives as empty text
     std::string_view bytes;  // filled only for columns that WantsBytes asked for
+    int64_t integer = 0;     // filled only for columns that WantsInteger asked for; their text stays empty and a NULL reads 0
     bool isNull = false;
 };
 
@@ -35,6 +37,10 @@ public:
 
     // Whether column `column` (result column index) is read as bytes too (blob kinds).
     virtual bool WantsBytes(int column) const = 0;
+
+    // Whether column `column` is read as a 64-bit integer instead of text: a
+    // number made text and parsed back costs more than the rest of a row.
+    virtual bool WantsInteger(int /*column*/) const { return false; }
 
     // Stores one fetched row; `values` has one entry per result column, the
     // row key column included. rowKey is -1 when the result has no row key.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <optional>
 
 #include "app/core/loan_date.h"
 #include "app/core/codepage.h"
@@ -100,11 +99,18 @@ CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, i
         const int index = (begun.first.year() - firstMonth.year()) * 12 + begun.first.month() - firstMonth.month();
         if (index >= 0 && index < kMonthsShown) perMonth[static_cast<size_t>(index)] += loans;
     };
-    // Each distinct text is read once, whether it dates current loans, finished ones or both.
-    std::vector<std::optional<LoanDate>> begunOn(tally.TextCount());
+    // Each distinct text is read once, whether it dates current loans, finished
+    // ones or both. By text, the place of its reading in `begun`: the texts of
+    // every field share numbers, and only a few thousand of them are dates.
+    std::vector<int32_t> begunAtPlace(tally.TextCount(), -1);
+    std::vector<LoanDate> begun;
     const auto begunAt = [&](TextId kdy) -> const LoanDate& {
-        if (!begunOn[kdy]) begunOn[kdy] = ReadLoanDate(FromCodePage(tally.Text(kdy)), today);
-        return *begunOn[kdy];
+        int32_t& place = begunAtPlace[kdy];
+        if (place < 0) {
+            place = static_cast<int32_t>(begun.size());
+            begun.push_back(ReadLoanDate(FromCodePage(tally.Text(kdy)), today));
+        }
+        return begun[static_cast<size_t>(place)];
     };
     const std::vector<long long>& lentSince = tally.Counts(CollectionTally::LentSince);
     for (TextId kdy = 0; kdy < lentSince.size(); ++kdy) {
@@ -116,18 +122,22 @@ CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, i
         if (IsOverdue(begun, today, periodDays)) stats.overdueNow += loans;
     }
     long long measuredDays = 0;
-    std::vector<std::optional<QDate>> returnedOn(tally.TextCount());
-    for (const auto& [span, loans] : tally.FinishedSpans()) {
-        const LoanDate& begun = begunAt(CollectionTally::SpanLoanDate(span));
-        countMonth(begun, loans);
-        stats.finishedLoans += loans;
-        std::optional<QDate>& back = returnedOn[CollectionTally::SpanReturned(span)];
-        if (!back) back = ReturnDay(tally.Text(CollectionTally::SpanReturned(span)));
-        if (begun.precision == LoanDate::Precision::Day && back->isValid() && begun.first <= *back) {
-            stats.measuredLoans += loans;
-            measuredDays += begun.first.daysTo(*back) * loans;
+    // A return day read per text, as a Julian day; 0 for one not read yet, -1 for no day.
+    std::vector<qint64> returnedOn(tally.TextCount(), 0);
+    tally.ForEachFinishedLoan([&](TextId kdy, TextId returned) {
+        const LoanDate& date = begunAt(kdy);
+        countMonth(date, 1);
+        ++stats.finishedLoans;
+        qint64& back = returnedOn[returned];
+        if (back == 0) {
+            const QDate day = ReturnDay(tally.Text(returned));
+            back = day.isValid() ? day.toJulianDay() : -1;
         }
-    }
+        if (date.precision == LoanDate::Precision::Day && back > 0 && date.first.toJulianDay() <= back) {
+            ++stats.measuredLoans;
+            measuredDays += back - date.first.toJulianDay();
+        }
+    });
     stats.topBorrowers = Ranked(tally, CollectionTally::Borrower, order, kTopCount);
     for (int i = 0; i < kMonthsShown; ++i)
         stats.loansPerMonth.push_back({firstMonth.addMonths(i), perMonth[static_cast<size_t>(i)]});
