@@ -66,7 +66,6 @@ bool ParseLine(std::string_view line, std::deque<std::string>& unescaped, LoanLi
     return at == line.size() && IsReturnDate(loan.returned);
 }
 
-
 bool ReadNumber(std::string_view text, size_t& at, size_t maxDigits, int& value) {
     const size_t start = at;
     value = 0;

@@ -18,7 +18,8 @@ struct ResultColumn {
 struct ColumnValue {
     std::string_view text;   // NULL arrives as empty text
     std::string_view bytes;  // filled only for columns that WantsBytes asked for
-    int64_t integer = 0;     // filled only for columns that WantsInteger asked for; their text stays empty and a NULL reads 0
+    // Filled only for columns that WantsInteger asked for; their text stays empty and a NULL reads 0.
+    int64_t integer = 0;
     bool isNull = false;
 };
 
