@@ -1,7 +1,6 @@
 #include "catalogue/loan_history.h"
 
 #include <algorithm>
-#include <charconv>
 #include <deque>
 #include <cstdlib>
 #include <stdexcept>
@@ -207,18 +206,18 @@ std::optional<RowLoanState> ReadRowLoanState(TASQLite3DB& db, int64_t rowKey) {
 void VisitLoanHistories(TASQLite3DB& db, const std::string& condition, const LoanBookVisitor& each) {
     std::vector<LoanLineView> lines;
     std::deque<std::string> unescaped;
-    RowSink sink([&](const std::vector<ColumnValue>& row) {
-        if (row.size() < 4 || row[3].text.empty() || !ViewLoanHistory(row[3].text, lines, unescaped) || lines.empty())
-            return;
-        int64_t rowKey = 0;
-        std::from_chars(row[0].text.data(), row[0].text.data() + row[0].text.size(), rowKey);
-        each(rowKey, row[1].text, row[2].text, lines);
-    });
-    // The row key as text under a name of its own: a column named "rowid" becomes no value.
-    db.SQLiteExecute(
-        "select cast(rowid as text) as radek, autor, titul, udaj3 from svazkovna where ifnull(udaj3,'')<>''" +
-            (condition.empty() ? std::string() : " and (" + condition + ")"),
-        &sink);
+    RowSink sink(
+        [&](const std::vector<ColumnValue>& row) {
+            if (row.size() < 4 || row[3].text.empty() || !ViewLoanHistory(row[3].text, lines, unescaped) ||
+                lines.empty())
+                return;
+            each(row[0].integer, row[1].text, row[2].text, lines);
+        },
+        {0});
+    // The row key under a name of its own: a column named "rowid" becomes no value.
+    db.SQLiteExecute("select rowid as radek, autor, titul, udaj3 from svazkovna where ifnull(udaj3,'')<>''" +
+                         (condition.empty() ? std::string() : " and (" + condition + ")"),
+                     &sink);
 }
 
 std::vector<BookHistory> ReadLoanHistories(TASQLite3DB& db, const std::string& condition) {
