@@ -298,7 +298,10 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
     }
     auto* box = new QGroupBox(title, ui_->grafyw);
     auto* layout = new QHBoxLayout(box);
-    auto* view = new QChartView(MakeChart(title, rows, chartKind), box);
+    // The chart is made when the view is first painted: laying out a chart's
+    // labels is most of the window's cost, and most sections start out of sight.
+    auto* view = new QChartView(box);
+    view->viewport()->installEventFilter(this);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumSize(460, 300);
     view->setAccessibleName(title);
@@ -326,10 +329,30 @@ void StatisticsWindow::AddSection(const QString& title, const QString& name, con
     layout->addWidget(view, 3);
     layout->addWidget(table, 2);
     ui_->grafylayout->insertWidget(static_cast<int>(at), box);
-    sections_.push_back({title, name, box, view, table, rows, more});
+    sections_.push_back({title, name, box, view, table, rows, more, chartKind});
 }
 
-QStringList StatisticsWindow::ExportPng(const QString& path) const {
+void StatisticsWindow::Chart(Section& section) {
+    if (section.charted) return;
+    section.charted = true;
+    QChart* placeholder = section.chart->chart();
+    section.chart->setChart(MakeChart(section.title, section.rows, section.kind));
+    delete placeholder;  // the view lets go of it without deleting it
+}
+
+void StatisticsWindow::ChartAll() {
+    for (Section& section : sections_) Chart(section);
+}
+
+bool StatisticsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint)
+        for (Section& section : sections_)
+            if (!section.charted && section.chart->viewport() == watched) Chart(section);
+    return QWidget::eventFilter(watched, event);
+}
+
+QStringList StatisticsWindow::ExportPng(const QString& path) {
+    ChartAll();
     QString stem = path;
     if (stem.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) stem.chop(4);
     QStringList written;
@@ -348,7 +371,8 @@ QStringList StatisticsWindow::ExportPng(const QString& path) const {
     return written;
 }
 
-void StatisticsWindow::ExportPdf(const QString& path) const {
+void StatisticsWindow::ExportPdf(const QString& path) {
+    ChartAll();
     WriteFileWhole(path, [&](QSaveFile& out) {
         QPdfWriter pdf(&out);
         pdf.setPageSize(QPageSize(QPageSize::A4));

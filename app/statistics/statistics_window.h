@@ -64,24 +64,30 @@ public:
         QString title;
         QString name;  // in the exported file names
         QGroupBox* box = nullptr;
+        // Empty until the section is first scrolled into sight (or exported).
         QChartView* chart = nullptr;
         QTableWidget* table = nullptr;
         // What it shows: a section showing the same again is kept as drawn.
         std::vector<LabelCount> rows;
         std::vector<std::pair<QString, QString>> more;
+        int kind = 0;
+        bool charted = false;
     };
     const std::vector<Section>& Sections() const { return sections_; }
+    // Makes the charts no one has scrolled to yet, as the exports do.
+    void ChartAll();
 
     // Handlers; they throw, the buttons run them guarded.
     void pngbClick();
     void pdfbClick();
     // Each chart as "<path without .png>-<name>.png"; returns the files written.
-    QStringList ExportPng(const QString& path) const;
-    void ExportPdf(const QString& path) const;
+    QStringList ExportPng(const QString& path);
+    void ExportPdf(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QDate Today() const;
@@ -89,6 +95,7 @@ private:
     void Refigure();
     void CatchUpLater();
     void Rebuild();
+    void Chart(Section& section);
     // `what` heads the table's first column.
     void AddSection(const QString& title, const QString& name, const QString& what, const std::vector<LabelCount>& rows,
                     int chartKind, const std::vector<std::pair<QString, QString>>& more = {});
