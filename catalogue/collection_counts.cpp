@@ -63,12 +63,12 @@ CollectionTally::TextId CollectionTally::Intern(std::string_view text) {
     const auto id = static_cast<TextId>(ends_.size());
     bytes_.append(text);
     ends_.push_back(static_cast<uint32_t>(bytes_.size()));
-    for (std::vector<long long>& counts : counts_) counts.push_back(0);
+    for (std::vector<Count>& counts : counts_) counts.push_back(0);
     slots_[at] = (uint64_t{hash} << 32) | (id + 1);
     return id;
 }
 
-void CollectionTally::Apply(const RowPart& part, const Line* lines, long long sign) {
+void CollectionTally::Apply(const RowPart& part, const Line* lines, Count sign) {
     for (size_t f = 0; f < part.fields.size(); ++f) Bump(static_cast<Field>(f), part.fields[f], sign);
     if (part.lentSince != kNone) {
         Bump(Borrower, part.borrower, sign);
@@ -114,7 +114,7 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<
                     lines.push_back({intern(TrimmedName(loan.komu)), intern(loan.kdy), intern(loan.returned)});
                 part.lineCount = static_cast<uint32_t>(lines.size() - part.firstLine);
             } else {
-                part.foreign = true;
+                part.foreign = 1;
             }
         }
         each(key, part);
@@ -138,7 +138,7 @@ void CollectionTally::Recount(TASQLite3DB& db) {
     fresh.lines_.reserve(lines_.empty() ? rows : lines_.size() - deadLines_);
     fresh.bytes_.reserve(bytes_.empty() ? texts * 16 : bytes_.size());
     fresh.ends_.reserve(texts);
-    for (std::vector<long long>& counts : fresh.counts_) counts.reserve(texts);
+    for (std::vector<Count>& counts : fresh.counts_) counts.reserve(texts);
     fresh.Read(db, kTallyColumns, fresh.lines_, [&fresh](int64_t key, RowPart& part) {
         fresh.Apply(part, fresh.lines_.data(), 1);
         fresh.keys_.push_back(key);

@@ -20,7 +20,7 @@ QString Label(std::string_view bytes) { return bytes.empty() ? QString::fromUtf8
 // cut are settled in Czech order as well.
 std::vector<LabelCount> Ranked(const CollectionTally& tally, CollectionTally::Field field, const LocaleOrder& order,
                                size_t limit = 0) {
-    const std::vector<long long>& counts = tally.Counts(field);
+    const std::vector<CollectionTally::Count>& counts = tally.Counts(field);
     std::vector<std::pair<TextId, long long>> entries;
     for (TextId id = 0; id < counts.size(); ++id)
         if (counts[id] > 0) entries.emplace_back(id, counts[id]);
@@ -49,7 +49,7 @@ std::vector<LabelCount> Ranked(const CollectionTally& tally, CollectionTally::Fi
 }
 
 std::vector<LabelCount> ByRating(const CollectionTally& tally) {
-    const std::vector<long long>& counts = tally.Counts(CollectionTally::Rating);
+    const std::vector<CollectionTally::Count>& counts = tally.Counts(CollectionTally::Rating);
     std::vector<std::pair<long long, long long>> numbered;  // rating, books
     long long unfilled = 0;
     for (TextId id = 0; id < counts.size(); ++id) {
@@ -112,7 +112,7 @@ CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, i
         }
         return begun[static_cast<size_t>(place)];
     };
-    const std::vector<long long>& lentSince = tally.Counts(CollectionTally::LentSince);
+    const std::vector<CollectionTally::Count>& lentSince = tally.Counts(CollectionTally::LentSince);
     for (TextId kdy = 0; kdy < lentSince.size(); ++kdy) {
         const long long loans = lentSince[kdy];
         if (loans <= 0) continue;
