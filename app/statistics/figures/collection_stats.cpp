@@ -94,21 +94,31 @@ CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, i
 
     const QDate firstMonth = QDate(today.year(), today.month(), 1).addMonths(1 - kMonthsShown);
     std::vector<long long> perMonth(kMonthsShown, 0);
-    const auto countMonth = [&](const LoanDate& begun, long long loans) {
-        if (begun.precision != LoanDate::Precision::Day && begun.precision != LoanDate::Precision::Month) return;
+    // A loan date read, with the place of its month in perMonth (-1 outside it),
+    // worked out once per text: the calendar's parts cost more than the count.
+    struct Begun {
+        LoanDate date;
+        int month = -1;
+    };
+    const auto monthOf = [&](const LoanDate& begun) {
+        if (begun.precision != LoanDate::Precision::Day && begun.precision != LoanDate::Precision::Month) return -1;
         const int index = (begun.first.year() - firstMonth.year()) * 12 + begun.first.month() - firstMonth.month();
-        if (index >= 0 && index < kMonthsShown) perMonth[static_cast<size_t>(index)] += loans;
+        return index >= 0 && index < kMonthsShown ? index : -1;
+    };
+    const auto countMonth = [&](const Begun& begun, long long loans) {
+        if (begun.month >= 0) perMonth[static_cast<size_t>(begun.month)] += loans;
     };
     // Each distinct text is read once, whether it dates current loans, finished
     // ones or both. By text, the place of its reading in `begun`: the texts of
     // every field share numbers, and only a few thousand of them are dates.
     std::vector<int32_t> begunAtPlace(tally.TextCount(), -1);
-    std::vector<LoanDate> begun;
-    const auto begunAt = [&](TextId kdy) -> const LoanDate& {
+    std::vector<Begun> begun;
+    const auto begunAt = [&](TextId kdy) -> const Begun& {
         int32_t& place = begunAtPlace[kdy];
         if (place < 0) {
             place = static_cast<int32_t>(begun.size());
-            begun.push_back(ReadLoanDate(FromCodePage(tally.Text(kdy)), today));
+            const LoanDate date = ReadLoanDate(FromCodePage(tally.Text(kdy)), today);
+            begun.push_back({date, monthOf(date)});
         }
         return begun[static_cast<size_t>(place)];
     };
@@ -116,17 +126,18 @@ CollectionStats ComputeStats(const CollectionTally& tally, const QDate& today, i
     for (TextId kdy = 0; kdy < lentSince.size(); ++kdy) {
         const long long loans = lentSince[kdy];
         if (loans <= 0) continue;
-        const LoanDate& begun = begunAt(kdy);
-        countMonth(begun, loans);
+        const Begun& since = begunAt(kdy);
+        countMonth(since, loans);
         stats.lentNow += loans;
-        if (IsOverdue(begun, today, periodDays)) stats.overdueNow += loans;
+        if (IsOverdue(since.date, today, periodDays)) stats.overdueNow += loans;
     }
     long long measuredDays = 0;
     // A return day read per text, as a Julian day; 0 for one not read yet, -1 for no day.
     std::vector<qint64> returnedOn(tally.TextCount(), 0);
     tally.ForEachFinishedLoan([&](TextId kdy, TextId returned) {
-        const LoanDate& date = begunAt(kdy);
-        countMonth(date, 1);
+        const Begun& loan = begunAt(kdy);
+        countMonth(loan, 1);
+        const LoanDate& date = loan.date;
         ++stats.finishedLoans;
         qint64& back = returnedOn[returned];
         if (back == 0) {
