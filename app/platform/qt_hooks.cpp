@@ -5,12 +5,25 @@
 #include <QFont>
 #include <unistd.h>
 #include <QGuiApplication>
+#include <QThread>
 
 #include "app/core/codepage.h"
 
 Q_LOGGING_CATEGORY(StorageLog, "svazkovna.storage")
 
+namespace {
+
+// The screen cursor belongs to the window's thread; a statement run in a
+// thread of its own (a background read) leaves it alone.
+bool OnWindowThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
+
 CursorKind QtCursorHook::Current() const {
+    if (!OnWindowThread()) return CursorKind::Normal;
     const QCursor* cursor = QGuiApplication::overrideCursor();
     if (!cursor) return CursorKind::Normal;
     switch (cursor->shape()) {
@@ -22,6 +35,7 @@ CursorKind QtCursorHook::Current() const {
 }
 
 void QtCursorHook::Set(CursorKind kind) {
+    if (!OnWindowThread()) return;
     if (kind == CursorKind::Hourglass || kind == CursorKind::SqlWait) {
         const Qt::CursorShape shape = kind == CursorKind::SqlWait ? Qt::BusyCursor : Qt::WaitCursor;
         if (pushed_ && kind == below_) {

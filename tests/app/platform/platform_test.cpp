@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <functional>
 #include <new>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include "app/core/codepage.h"
@@ -432,6 +433,19 @@ TEST(CursorHook, SqlWaitRestoresWhatWasThere) {
     }
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     QGuiApplication::restoreOverrideCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A statement in a thread of its own leaves the window's cursor alone,
+    // also while one in the window's thread shows it.
+    {
+        SqlWaitCursor window;
+        std::thread([] {
+            SqlWaitCursor background;
+            EXPECT_EQ(ActiveCursorHook().Current(), CursorKind::Normal);
+        }).join();
+        EXPECT_EQ(hook.Current(), CursorKind::SqlWait);
+    }
+    std::thread([] { SqlWaitCursor background; }).join();
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     SetCursorHook(nullptr);
 }
