@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <set>
+#include <thread>
 
 #include "catalogue/loan_history.h"
 #include "catalogue/row_sink.h"
@@ -29,6 +30,58 @@ size_t HighestRowKey(TASQLite3DB& db) {
     db.SQLiteExecute("select max(rowid) from svazkovna", &sink);
     return static_cast<size_t>(std::clamp<int64_t>(highest, 0, int64_t{1} << 20));
 }
+
+// The lowest and highest row keys, each found without a pass (0 and 0 for no row).
+std::pair<int64_t, int64_t> RowKeyRange(TASQLite3DB& db) {
+    std::pair<int64_t, int64_t> range;
+    RowSink sink([&](const std::vector<ColumnValue>& row) { range = {row[0].integer, row[1].integer}; }, {0, 1});
+    db.SQLiteExecute("select (select min(rowid) from svazkovna), (select max(rowid) from svazkovna)", &sink);
+    return range;
+}
+
+// The file of the connection's catalogue as the engine opened it; empty for
+// one held in memory.
+std::string MainFile(TASQLite3DB& db) {
+    std::string file;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (row.size() > 2 && row[1].text == "main") file = row[2].text;
+    });
+    db.SQLiteExecute("pragma database_list", &sink);
+    return file;
+}
+
+std::string JournalMode(TASQLite3DB& db) {
+    std::string mode;
+    RowSink sink([&](const std::vector<ColumnValue>& row) {
+        if (!row.empty()) mode = row[0].text;
+    });
+    db.SQLiteExecute("pragma journal_mode", &sink);
+    for (char& c : mode) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return mode;
+}
+
+// A read transaction held for its lifetime: its end never fails the read, and
+// the connection is never left inside it.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(TASQLite3DB& db) : db_(db) { db_.StartTransaction("DEFERRED"); }
+    ~ReadTransaction() {
+        try {
+            db_.Commit();
+        } catch (...) {
+            try {
+                db_.RollBack();
+            } catch (...) {
+                // Nothing was written in it; a later statement meets the engine's own state.
+            }
+        }
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    TASQLite3DB& db_;
+};
 
 }  // namespace
 
@@ -123,7 +176,100 @@ void CollectionTally::Read(TASQLite3DB& db, const std::string& sql, std::vector<
     db.SQLiteExecute(sql, &sink);
 }
 
-void CollectionTally::Recount(TASQLite3DB& db) {
+void CollectionTally::Reserve(size_t rows, size_t texts, size_t lines, size_t bytes) {
+    keys_.reserve(rows);
+    parts_.reserve(rows);
+    lines_.reserve(lines);
+    bytes_.reserve(bytes);
+    ends_.reserve(texts);
+    for (std::vector<Count>& counts : counts_) counts.reserve(texts);
+}
+
+void CollectionTally::ReadRows(TASQLite3DB& db, const std::string& where) {
+    Read(db, kTallyColumns + where, lines_, [this](int64_t key, RowPart& part) {
+        Apply(part, lines_.data(), 1);
+        keys_.push_back(key);
+        parts_.push_back(part);
+    });
+}
+
+void CollectionTally::Append(const CollectionTally& later) {
+    std::vector<TextId> to(later.ends_.size());
+    for (TextId id = 0; id < to.size(); ++id) to[id] = Intern(later.Text(id));
+    for (size_t f = 0; f < FieldCount; ++f)
+        for (TextId id = 0; id < later.counts_[f].size(); ++id) counts_[f][to[id]] += later.counts_[f][id];
+    const auto firstLine = static_cast<uint32_t>(lines_.size());
+    for (const Line& line : later.lines_) lines_.push_back({to[line.borrower], to[line.kdy], to[line.returned]});
+    const auto moved = [&to](TextId id) { return id == kNone ? kNone : to[id]; };
+    for (RowPart part : later.parts_) {
+        for (TextId& id : part.fields) id = to[id];
+        part.borrower = moved(part.borrower);
+        part.lentSince = moved(part.lentSince);
+        part.firstLine += firstLine;
+        parts_.push_back(part);
+    }
+    keys_.insert(keys_.end(), later.keys_.begin(), later.keys_.end());
+    deadLines_ += later.deadLines_;
+    foreign_ += later.foreign_;
+}
+
+int CollectionTally::ReadInTwo(TASQLite3DB& db, int64_t twoReadsFrom, size_t rows) {
+    const OptionalEngineApi& api = db.OptionalApi();
+    // Inside a transaction the connection may hold changes of its own that no
+    // other connection sees yet.
+    if (!db.Handle() || !api.get_autocommit || api.get_autocommit(db.Handle()) == 0) return 0;
+    // The readers of a WAL catalogue do not hold its writers back, so two
+    // reads could see two states of it; an in-memory one has no file to share.
+    const std::string path = MainFile(db);
+    if (path.empty() || JournalMode(db) == "wal") return 0;
+    const std::string library = db.DriverDLL();
+
+    // While this connection holds its read lock no writer can commit, so the
+    // second connection, locking before this one lets go, reads the same state.
+    ReadTransaction held(db);
+    const auto [low, high] = RowKeyRange(db);  // takes the lock
+    const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
+    if (twoReadsFrom < 0 || span < static_cast<uint64_t>(twoReadsFrom)) {
+        ReadRows(db, {});
+        return 1;
+    }
+    // Split by keys, not rows: an even split of a catalogue numbered as the
+    // program numbers, a mere loss of time for one numbered oddly.
+    const auto middle = static_cast<int64_t>(static_cast<uint64_t>(low) + span / 2);
+    const std::string lower = " where rowid <= " + std::to_string(middle);
+    const std::string upperRows = " where rowid > " + std::to_string(middle);
+    CollectionTally upper;
+    upper.Reserve(rows / 2, ends_.capacity() / 2, lines_.capacity() / 2, bytes_.capacity() / 2);
+    bool upperRead = false;
+    {
+        std::jthread second([&] {
+            try {
+                TASQLite3DB other;
+                other.SetDriverDLL(library);
+                // A writer waiting for this connection's lock holds the second
+                // one off: it does not wait, this connection reads that half.
+                other.BusyTimeout = std::chrono::milliseconds(0);
+                other.SetMustExist(true);
+                other.SetDatabase(path);
+                other.SetConnected(true);
+                if (!other.Connected()) return;
+                upper.ReadRows(other, upperRows);
+                upperRead = true;
+            } catch (...) {
+                // Whatever failed there, the half is read here.
+            }
+        });
+        ReadRows(db, lower);
+    }  // joined here, also when the read above fails
+    if (!upperRead) {
+        ReadRows(db, upperRows);
+        return 1;
+    }
+    Append(upper);
+    return 2;
+}
+
+int CollectionTally::Recount(TASQLite3DB& db, int64_t twoReadsFrom) {
     // Read into a tally of its own: a failed read leaves this one as it was.
     CollectionTally fresh;
     // Sized as the last count was, a catalogue grows by a few rows between two
@@ -133,18 +279,15 @@ void CollectionTally::Recount(TASQLite3DB& db) {
     // and not used is never touched.
     const size_t rows = keys_.empty() ? HighestRowKey(db) : keys_.size();
     const size_t texts = ends_.empty() ? rows / 2 : ends_.size();
-    fresh.keys_.reserve(rows);
-    fresh.parts_.reserve(rows);
-    fresh.lines_.reserve(lines_.empty() ? rows : lines_.size() - deadLines_);
-    fresh.bytes_.reserve(bytes_.empty() ? texts * 16 : bytes_.size());
-    fresh.ends_.reserve(texts);
-    for (std::vector<Count>& counts : fresh.counts_) counts.reserve(texts);
-    fresh.Read(db, kTallyColumns, fresh.lines_, [&fresh](int64_t key, RowPart& part) {
-        fresh.Apply(part, fresh.lines_.data(), 1);
-        fresh.keys_.push_back(key);
-        fresh.parts_.push_back(part);
-    });
+    fresh.Reserve(rows, texts, lines_.empty() ? rows : lines_.size() - deadLines_,
+                  bytes_.empty() ? texts * 16 : bytes_.size());
+    int connections = fresh.ReadInTwo(db, twoReadsFrom, rows);
+    if (connections == 0) {
+        fresh.ReadRows(db, {});
+        connections = 1;
+    }
     *this = std::move(fresh);
+    return connections;
 }
 
 void CollectionTally::Index() {

@@ -51,8 +51,14 @@ public:
     using Count = int32_t;
     enum Field { Genre, Location, Rating, Author, Publisher, Borrower, LentSince, FieldCount };
 
-    // Every row read anew.
-    void Recount(TASQLite3DB& db);
+    // A catalogue with a span of row keys this wide or wider is read in two
+    // halves at once, on the connection and on one of its own; a smaller one,
+    // or one that cannot be read so, in one pass.
+    static constexpr int64_t kTwoReadsFrom = 8192;
+
+    // Every row read anew, as one snapshot of the catalogue. Returns how many
+    // connections read rows: 2 when the halves were read at once.
+    int Recount(TASQLite3DB& db, int64_t twoReadsFrom = kTwoReadsFrom);
     // The rows with these keys read anew; a key no row has any longer counts
     // nothing. False when no count changed (a note was edited, say).
     bool Update(TASQLite3DB& db, const std::vector<int64_t>& keys);
@@ -104,6 +110,15 @@ private:
     template <class Each>
     void Read(TASQLite3DB& db, const std::string& sql, std::vector<Line>& lines, const Each& each);
     void Apply(const RowPart& part, const Line* lines, Count sign);
+    // Room for a count of about this many rows, texts, finished loans and text bytes.
+    void Reserve(size_t rows, size_t texts, size_t lines, size_t bytes);
+    // The rows `where` selects ("" for all) read and counted into this tally.
+    void ReadRows(TASQLite3DB& db, const std::string& where);
+    // The connections that read (see Recount), or 0 when the catalogue cannot
+    // be read in two; this tally then holds nothing new.
+    int ReadInTwo(TASQLite3DB& db, int64_t twoReadsFrom, size_t rows);
+    // The counts of rows read after this tally's own, with texts numbered apart.
+    void Append(const CollectionTally& later);
     void Bump(Field field, TextId id, Count by) { counts_[field][id] += by; }
     void Index();
 

@@ -226,6 +226,8 @@ bool TASQLite3DB::LoadLibs() {
     optionalApi_.system_errno =
         reinterpret_cast<decltype(optionalApi_.system_errno)>(::dlsym(library, kSystemErrnoEntryPoint));
     optionalApi_.open_v2 = reinterpret_cast<decltype(optionalApi_.open_v2)>(::dlsym(library, kOpenV2EntryPoint));
+    optionalApi_.get_autocommit =
+        reinterpret_cast<decltype(optionalApi_.get_autocommit)>(::dlsym(library, kGetAutocommitEntryPoint));
     library_ = library;
     return true;
 }

@@ -58,9 +58,12 @@ struct OptionalEngineApi {
     // Opening with flags: a connection of ours is used by one thread at a
     // time, so it goes without the engine's lock around every call.
     int (*open_v2)(const char*, sqlite3**, int, const char*);
+    // Whether the connection is outside a transaction (nonzero) or inside one.
+    int (*get_autocommit)(sqlite3*);
 };
 inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";
 inline constexpr const char* kTotalChangesEntryPoint = "sqlite3_total_changes";
 inline constexpr const char* kExtendedErrcodeEntryPoint = "sqlite3_extended_errcode";
 inline constexpr const char* kSystemErrnoEntryPoint = "sqlite3_system_errno";
 inline constexpr const char* kOpenV2EntryPoint = "sqlite3_open_v2";
+inline constexpr const char* kGetAutocommitEntryPoint = "sqlite3_get_autocommit";

@@ -2,6 +2,7 @@
 // figures asked of the engine in plain SQL, on random catalogues.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 #include "catalogue/collection_counts.h"
@@ -188,6 +189,73 @@ TEST_F(CollectionCountsTest, LongHistoriesSavedOftenStayAFullCount) {
         ASSERT_TRUE(tally.Update(con, keys)) << "round " << round;
         ASSERT_EQ(tally.Plain(), CountCollection(con)) << "round " << round;
     }
+}
+
+// A large catalogue is read in two halves at once, the second on a connection
+// of its own. What the program's own connection holds uncommitted is counted,
+// another program's uncommitted change is not, a half the second connection
+// cannot read is read on the first, and no lock outlives the count.
+TEST_F(CollectionCountsTest, TwoHalvesReadAtOnceCountAsOnePass) {
+    const std::string ours = EncodeLoanLine({"Jan Nov\xE1k ", "1.2.2024", "3.4.2024"});
+    const std::vector<const char*> texts = {"", nullptr, "\xC8\x61pek", "rom\xE1n", " Jan Nov\xE1k"};
+    const std::vector<const char*> histories = {"", nullptr, ours.c_str(), "pozn\xE1mka"};
+    std::mt19937 random(5);
+    std::string sql = "begin;";
+    for (int i = 1; i <= 300; ++i)
+        sql += "insert into svazkovna(rowid,autor,titul,zanr,vydal,zapujcenokomu,zapujcenokdy,udaj3) values(" +
+               std::to_string(i % 4 == 0 ? -i * 7919 : i * 104729) + "," + Pick(random, texts) + ",'t'," +
+               Pick(random, texts) + "," + Pick(random, texts) + "," + Pick(random, {"", nullptr, "Eva", "Eva "}) +
+               "," + Pick(random, {"", "1.1.2024"}) + "," + Pick(random, histories) + ");";
+    // Texts holding a zero byte, as other tools write them.
+    RunSql(path, sql + "update svazkovna set autor=cast(x'410042' as text) where rowid % 5 = 0; commit;");
+    con.SetConnected(true);
+    CollectionTally one;
+    EXPECT_EQ(one.Recount(con, -1), 1);
+    const CollectionCounts whole = one.Plain();
+    ASSERT_EQ(std::to_string(whole.books), Select1(path, "select count(*) from svazkovna"));
+    ASSERT_EQ(whole.author.count(std::string("A\0B", 3)), 1u);
+    CollectionTally two;
+    EXPECT_EQ(two.Recount(con, 0), 2);
+    EXPECT_EQ(two.Plain(), whole);
+    // The second connection let go of its lock, and so did the first.
+    RunSql(path, "begin exclusive; commit;");
+
+    // A row of the upper half changed in this connection's transaction.
+    const std::string top = Select1(path, "select max(rowid) from svazkovna");
+    con.StartTransaction();
+    con.ExecStatements("update svazkovna set zanr='poezie' where rowid=" + top);
+    EXPECT_EQ(two.Recount(con, 0), 1);
+    EXPECT_EQ(two.Plain().genre.count("poezie"), 1u);
+    con.RollBack();
+
+    // Another program's change not yet committed is not counted; its commit waits
+    // for no lock of the count's.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "begin immediate; update svazkovna set zanr='drama'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_EQ(two.Recount(con, 0), 2);
+    EXPECT_EQ(two.Plain(), whole);
+    EXPECT_EQ(sqlite3_exec(other, "commit", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    two.Recount(con, 0);
+    EXPECT_EQ(two.Plain().genre.at("drama"), whole.books);
+    const CollectionCounts drama = two.Plain();
+
+    // The file renamed under the open connection: the second one cannot open
+    // it, the first reads both halves.
+    ASSERT_EQ(std::rename(path.c_str(), (path + ".jinde").c_str()), 0);
+    CollectionTally renamed;
+    EXPECT_EQ(renamed.Recount(con, 0), 1);
+    EXPECT_EQ(renamed.Plain(), drama);
+    ASSERT_EQ(std::rename((path + ".jinde").c_str(), path.c_str()), 0);
+
+    // A WAL catalogue is read in one pass, and counted alike.
+    con.SetConnected(false);
+    RunSql(path, "pragma journal_mode=wal");
+    con.SetConnected(true);
+    EXPECT_EQ(two.Recount(con, 0), 1);
+    EXPECT_EQ(two.Plain(), drama);
 }
 
 }  // namespace
