@@ -218,6 +218,8 @@ int CollectionTally::ReadInTwo(TASQLite3DB& db, int64_t twoReadsFrom, size_t row
     // Inside a transaction the connection may hold changes of its own that no
     // other connection sees yet.
     if (!db.Handle() || !api.get_autocommit || api.get_autocommit(db.Handle()) == 0) return 0;
+    // A library built for one thread shares its file locks between connections unguarded.
+    if (!api.threadsafe || api.threadsafe() == 0) return 0;
     // The readers of a WAL catalogue do not hold its writers back, so two
     // reads could see two states of it; an in-memory one has no file to share.
     const std::string path = MainFile(db);

@@ -228,6 +228,8 @@ bool TASQLite3DB::LoadLibs() {
     optionalApi_.open_v2 = reinterpret_cast<decltype(optionalApi_.open_v2)>(::dlsym(library, kOpenV2EntryPoint));
     optionalApi_.get_autocommit =
         reinterpret_cast<decltype(optionalApi_.get_autocommit)>(::dlsym(library, kGetAutocommitEntryPoint));
+    optionalApi_.threadsafe =
+        reinterpret_cast<decltype(optionalApi_.threadsafe)>(::dlsym(library, kThreadsafeEntryPoint));
     library_ = library;
     return true;
 }

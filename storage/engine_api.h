@@ -60,6 +60,8 @@ struct OptionalEngineApi {
     int (*open_v2)(const char*, sqlite3**, int, const char*);
     // Whether the connection is outside a transaction (nonzero) or inside one.
     int (*get_autocommit)(sqlite3*);
+    // Nonzero when the library was built for connections used from several threads.
+    int (*threadsafe)();
 };
 inline constexpr const char* kProgressHandlerEntryPoint = "sqlite3_progress_handler";
 inline constexpr const char* kTotalChangesEntryPoint = "sqlite3_total_changes";
@@ -67,3 +69,4 @@ inline constexpr const char* kExtendedErrcodeEntryPoint = "sqlite3_extended_errc
 inline constexpr const char* kSystemErrnoEntryPoint = "sqlite3_system_errno";
 inline constexpr const char* kOpenV2EntryPoint = "sqlite3_open_v2";
 inline constexpr const char* kGetAutocommitEntryPoint = "sqlite3_get_autocommit";
+inline constexpr const char* kThreadsafeEntryPoint = "sqlite3_threadsafe";
