@@ -5,6 +5,8 @@
 #include <set>
 #include <thread>
 
+#include "catalogue/backup_store.h"
+#include "catalogue/in_transaction.h"
 #include "catalogue/loan_history.h"
 #include "catalogue/row_sink.h"
 #include "storage/connection.h"
@@ -39,49 +41,15 @@ std::pair<int64_t, int64_t> RowKeyRange(TASQLite3DB& db) {
     return range;
 }
 
-// The file of the connection's catalogue as the engine opened it; empty for
-// one held in memory.
-std::string MainFile(TASQLite3DB& db) {
-    std::string file;
-    RowSink sink([&](const std::vector<ColumnValue>& row) {
-        if (row.size() > 2 && row[1].text == "main") file = row[2].text;
-    });
-    db.SQLiteExecute("pragma database_list", &sink);
-    return file;
-}
-
+// "wal" for a catalogue in WAL mode (the engine answers in lower case).
 std::string JournalMode(TASQLite3DB& db) {
     std::string mode;
     RowSink sink([&](const std::vector<ColumnValue>& row) {
         if (!row.empty()) mode = row[0].text;
     });
     db.SQLiteExecute("pragma journal_mode", &sink);
-    for (char& c : mode) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return mode;
 }
-
-// A read transaction held for its lifetime: its end never fails the read, and
-// the connection is never left inside it.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(TASQLite3DB& db) : db_(db) { db_.StartTransaction("DEFERRED"); }
-    ~ReadTransaction() {
-        try {
-            db_.Commit();
-        } catch (...) {
-            try {
-                db_.RollBack();
-            } catch (...) {
-                // Nothing was written in it; a later statement meets the engine's own state.
-            }
-        }
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-
-private:
-    TASQLite3DB& db_;
-};
 
 }  // namespace
 
@@ -222,53 +190,55 @@ int CollectionTally::ReadInTwo(TASQLite3DB& db, int64_t twoReadsFrom, size_t row
     if (!api.threadsafe || api.threadsafe() == 0) return 0;
     // The readers of a WAL catalogue do not hold its writers back, so two
     // reads could see two states of it; an in-memory one has no file to share.
-    const std::string path = MainFile(db);
+    const std::string path = OpenCataloguePath(db);
     if (path.empty() || JournalMode(db) == "wal") return 0;
     const std::string library = db.DriverDLL();
 
     // While this connection holds its read lock no writer can commit, so the
     // second connection, locking before this one lets go, reads the same state.
-    ReadTransaction held(db);
-    const auto [low, high] = RowKeyRange(db);  // takes the lock
-    const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
-    if (twoReadsFrom < 0 || span < static_cast<uint64_t>(twoReadsFrom)) {
-        ReadRows(db, {});
-        return 1;
-    }
-    // Split by keys, not rows: an even split of a catalogue numbered as the
-    // program numbers, a mere loss of time for one numbered oddly.
-    const auto middle = static_cast<int64_t>(static_cast<uint64_t>(low) + span / 2);
-    const std::string lower = " where rowid <= " + std::to_string(middle);
-    const std::string upperRows = " where rowid > " + std::to_string(middle);
-    CollectionTally upper;
-    upper.Reserve(rows / 2, ends_.capacity() / 2, lines_.capacity() / 2, bytes_.capacity() / 2);
-    bool upperRead = false;
-    {
-        std::jthread second([&] {
-            try {
-                TASQLite3DB other;
-                other.SetDriverDLL(library);
-                // A writer waiting for this connection's lock holds the second
-                // one off: it does not wait, this connection reads that half.
-                other.BusyTimeout = std::chrono::milliseconds(0);
-                other.SetMustExist(true);
-                other.SetDatabase(path);
-                other.SetConnected(true);
-                if (!other.Connected()) return;
-                upper.ReadRows(other, upperRows);
-                upperRead = true;
-            } catch (...) {
-                // Whatever failed there, the half is read here.
-            }
-        });
-        ReadRows(db, lower);
-    }  // joined here, also when the read above fails
-    if (!upperRead) {
-        ReadRows(db, upperRows);
-        return 1;
-    }
-    Append(upper);
-    return 2;
+    int connections = 1;
+    InTransaction(db, [&] {
+        const auto [low, high] = RowKeyRange(db);  // takes the lock
+        const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
+        if (twoReadsFrom < 0 || span < static_cast<uint64_t>(twoReadsFrom)) {
+            ReadRows(db, {});
+            return;
+        }
+        // Split by keys, not rows: an even split of a catalogue numbered as the
+        // program numbers, a mere loss of time for one numbered oddly.
+        const auto middle = static_cast<int64_t>(static_cast<uint64_t>(low) + span / 2);
+        const std::string upperRows = " where rowid > " + std::to_string(middle);
+        CollectionTally upper;
+        upper.Reserve(rows / 2, ends_.capacity() / 2, lines_.capacity() / 2, bytes_.capacity() / 2);
+        bool upperRead = false;
+        {
+            std::jthread second([&] {
+                try {
+                    TASQLite3DB other;
+                    other.SetDriverDLL(library);
+                    // A writer waiting for this connection's lock holds the second
+                    // one off: it does not wait, this connection reads that half.
+                    other.BusyTimeout = std::chrono::milliseconds(0);
+                    other.SetMustExist(true);
+                    other.SetDatabase(path);
+                    other.SetConnected(true);
+                    if (!other.Connected()) return;
+                    upper.ReadRows(other, upperRows);
+                    upperRead = true;
+                } catch (...) {
+                    // Whatever failed there, the half is read here.
+                }
+            });
+            ReadRows(db, " where rowid <= " + std::to_string(middle));
+        }  // joined here, also when the read above fails
+        if (!upperRead) {
+            ReadRows(db, upperRows);
+            return;
+        }
+        Append(upper);
+        connections = 2;
+    });
+    return connections;
 }
 
 int CollectionTally::Recount(TASQLite3DB& db, int64_t twoReadsFrom) {
